@@ -1,0 +1,58 @@
+# Quick start: `make demo` and `make test` (both install what is missing first).
+PYTHON ?= python3
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= 2
+APT_PACKAGES = zlib1g-dev libzstd-dev
+PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake
+
+export PYTHONDONTWRITEBYTECODE = 1
+
+.PHONY: all deps build demo test test-cpp test-py test-asan bench install clean
+
+all: build
+
+# Debian packages through apt-get, Python packages through pip, each only when missing.
+deps:
+	@missing=""; for p in $(APT_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing Debian packages:$$missing"; \
+	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -q $$missing; \
+	fi
+	@$(PYTHON) tools/check_python_deps.py $(PY_PACKAGES) || $(PYTHON) -m pip install -q $$($(PYTHON) tools/check_python_deps.py --missing $(PY_PACKAGES))
+
+$(BUILD)/build.ninja:
+	$(PYTHON) -m cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+
+build: deps $(BUILD)/build.ninja
+	$(PYTHON) -m cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	PYTHONPATH=$(BUILD)/pkg $(PYTHON) examples/demo.py
+
+test: build test-cpp test-py
+
+test-cpp:
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-py:
+	PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) $(PYTHON) -m pytest -q tests
+
+# AddressSanitizer + UndefinedBehaviorSanitizer build of module and library.
+test-asan: deps
+	$(PYTHON) -m cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_SANITIZE=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(PYTHON) -m cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -Q
+	LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
+	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  PYTHONPATH=$(ASAN_BUILD)/pkg VLT_BUILD_DIR=$(ASAN_BUILD) VLT_ASAN=1 $(PYTHON) -m pytest -q -x tests
+
+bench: build
+	PYTHONPATH=$(BUILD)/pkg $(PYTHON) bench/run_all.py
+
+install: deps
+	$(PYTHON) -m pip install .
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

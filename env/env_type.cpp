@@ -1,0 +1,151 @@
+// The Env type: an optimizer environment (own or global) and its streams.
+#include "module/marshal.hpp"
+#include "module/method_tables.hpp"
+
+namespace vlt::py {
+namespace {
+
+EnvObject* as_env(PyObject* self) { return reinterpret_cast<EnvObject*>(self); }
+
+void clear_streams(EnvObject* self) {
+    for (PyObject*& slot : self->streams) Py_CLEAR(slot);
+}
+
+// Stream forwarders: a failing Env callable is silenced, the library's work
+// goes on.
+template <int Stream>
+void VLTAPI forward_env_stream(void* handle, const char* message) {
+    EnvObject* self = static_cast<EnvObject*>(handle);
+    if (!self->streams[Stream]) return;
+    PyGILState_STATE state = PyGILState_Ensure();
+    PyObject* func = self->streams[Stream];
+    if (func) {
+        Py_INCREF(func);
+        PyObject* result = PyObject_CallFunction(func, "(s)", message);
+        if (result)
+            Py_DECREF(result);
+        else
+            PyErr_Clear();
+        Py_DECREF(func);
+    }
+    PyGILState_Release(state);
+}
+
+constexpr VLTstreamfunc kForwarders[4] = {forward_env_stream<0>, forward_env_stream<1>, forward_env_stream<2>,
+                                          forward_env_stream<3>};
+
+PyObject* env_new(PyTypeObject* type, PyObject*, PyObject*) {
+    PyObject* self = type->tp_alloc(type, 0);
+    if (self) as_env(self)->env = nullptr;
+    return self;
+}
+
+int env_init(PyObject* object, PyObject* args, PyObject* kwargs) {
+    static const char* keywords[] = {"dbgfile", "globalenv", nullptr};
+    EnvObject* self = as_env(object);
+    const char* dbgfile = nullptr;
+    int globalenv = 0;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|sp", const_cast<char**>(keywords), &dbgfile, &globalenv))
+        return -1;
+    self->global = globalenv;
+    if (globalenv) {
+        self->env = nullptr;
+    } else {
+        if (VLT_makeenv(&self->env, dbgfile) != 0) {
+            PyErr_SetString(PyExc_ValueError, "Failed to create Env object");
+            return -1;
+        }
+        for (int stream : {0, 1, 3, 2}) VLT_linkfunctoenvstream(self->env, stream, self, kForwarders[stream]);
+    }
+    for (PyObject*& slot : self->streams) slot = nullptr;
+    return 0;
+}
+
+void env_dealloc(PyObject* object) {
+    EnvObject* self = as_env(object);
+    if (self->env || self->global) {
+        VLT_deleteenv(&self->env);
+        self->global = 0;
+        self->env = nullptr;
+        clear_streams(self);
+    }
+    Py_TYPE(object)->tp_free(object);
+}
+
+PyObject* env_set_stream(PyObject* object, PyObject* args) {
+    int stream;
+    PyObject* func;
+    if (!PyArg_ParseTuple(args, "iO", &stream, &func)) return nullptr;
+    if (stream >= 0 && stream < 4) {
+        Py_INCREF(func);
+        Py_XSETREF(as_env(object)->streams[stream], func);
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* env_remove_stream(PyObject* object, PyObject* args) {
+    int stream;
+    if (!PyArg_ParseTuple(args, "i", &stream)) return nullptr;
+    if (stream >= 0 && stream < 4) Py_CLEAR(as_env(object)->streams[stream]);
+    Py_RETURN_NONE;
+}
+
+PyObject* env_enablegarcolenv(PyObject* object, PyObject*) {
+    EnvObject* self = as_env(object);
+    if (!self->env) return PyLong_FromLong(0);
+    return PyLong_FromLong(VLT_enablegarcolenv(self->env));
+}
+
+PyObject* env_dispose(PyObject* object, PyObject*) {
+    EnvObject* self = as_env(object);
+    if (self->env) {
+        self->global = 0;
+        VLT_deleteenv(&self->env);
+        self->env = nullptr;
+        clear_streams(self);
+    } else if (self->global) {
+        self->global = 0;
+        self->env = nullptr;
+        clear_streams(self);
+    }
+    Py_RETURN_NONE;
+}
+
+PyMethodDef stream_rows[] = {
+    {"set_Stream", env_set_stream, METH_VARARGS, "set_Stream(whichstream,func)"},
+    {"remove_Stream", env_remove_stream, METH_VARARGS, "remove_Stream(whichstream)"},
+    {"enablegarcolenv", env_enablegarcolenv, METH_NOARGS, "enablegarcolenv()"},
+};
+
+PyMethodDef dispose_rows[] = {
+    {"dispose", env_dispose, METH_NOARGS, "dispose()"},
+};
+
+const PyMethodDef service_rows[] = {
+    Method<"echointro_i_2", VLT_echointro, EnvHandle, I32<"longver">>::def(),
+    Method<"getcodedesc_iOO_1", VLT_getcodedesc, I32<"code">, FixedText<"symname", 1024>, FixedText<"str", 1024>>::def(),
+    Method<"getversion__0", VLT_getversion, Ret<int32_t>, Ret<int32_t>, Ret<int32_t>>::def(),
+    Method<"linkfiletoenvstream_isi_4", VLT_linkfiletoenvstream, EnvHandle, I32<"whichstream">, Str<"filename">,
+           I32<"append">>::def(),
+};
+
+}  // namespace
+
+MethodList env_stream_methods() { return methods_of(stream_rows); }
+MethodList env_service_methods() { return methods_of(service_rows); }
+MethodList env_dispose_methods() { return methods_of(dispose_rows); }
+
+PyTypeObject EnvType = [] {
+    PyTypeObject type{};
+    type.ob_base.ob_base.ob_refcnt = 1;  // as PyVarObject_HEAD_INIT(nullptr, 0)
+    type.tp_name = "_vlt.Env";
+    type.tp_basicsize = sizeof(EnvObject);
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE;
+    type.tp_doc = "Env objects";
+    type.tp_new = env_new;
+    type.tp_init = env_init;
+    type.tp_dealloc = env_dealloc;
+    return type;
+}();
+
+}  // namespace vlt::py

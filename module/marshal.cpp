@@ -1,0 +1,67 @@
+#include "module/marshal.hpp"
+
+namespace vlt::py {
+
+void raise_not_memoryview(const char* name) {
+    PyErr_Format(PyExc_TypeError, "Expected a memoryview object for argument %s", name);
+}
+void raise_not_continuous(const char* name) {
+    PyErr_Format(PyExc_TypeError, "Expected a continuous memoryview object for argument %s", name);
+}
+void raise_not_bytearray(const char* name) { PyErr_Format(PyExc_TypeError, "Bytearray object for argument %s", name); }
+void raise_view_count(const char* name) { PyErr_Format(PyExc_TypeError, "Array is too short in argument %s", name); }
+void raise_key_count(const char* name) { PyErr_Format(PyExc_TypeError, "Argument %s is too short", name); }
+void raise_mismatch(const char* names) {
+    PyErr_Format(PyExc_TypeError, "Mismatching lengths of arguments %s", names);
+}
+
+PyObject* result_res_none(int32_t res) {
+    PyObject* pair = PyTuple_New(2);
+    if (!pair) return nullptr;
+    PyObject* code = PyLong_FromLong(res);
+    if (!code) {
+        Py_DECREF(pair);
+        return nullptr;
+    }
+    PyTuple_SET_ITEM(pair, 0, code);
+    Py_INCREF(Py_None);
+    PyTuple_SET_ITEM(pair, 1, Py_None);
+    return pair;
+}
+
+bool is_bytearray(PyObject* object) { return object && PyByteArray_Check(object); }
+
+bool PinnedView::check(PyObject* object, Py_ssize_t width, const char* name) {
+    if (object == Py_None) return true;
+    if (Py_TYPE(object) != &PyMemoryView_Type) {
+        raise_not_memoryview(name);
+        return false;
+    }
+    // The export keeps the buffer alive and unmovable until the method
+    // returns; a released view refuses it with the interpreter's own error.
+    if (PyObject_GetBuffer(object, &buffer, PyBUF_FULL_RO) != 0) return false;
+    pinned = true;
+    // A zero-dimensional view has no first dimension to read.
+    if (buffer.ndim < 1 || !buffer.shape || !buffer.strides || buffer.strides[0] != width) {
+        raise_not_continuous(name);
+        return false;
+    }
+    return true;
+}
+
+bool BytesView::make(PyObject* object, Py_ssize_t bytes, const char* name, bool check_type, bool check_stride) {
+    if (check_type && !is_bytearray(object)) {
+        raise_not_bytearray(name);
+        return false;
+    }
+    if (PyByteArray_Resize(object, bytes) != 0) return false;
+    view = PyMemoryView_FromObject(object);
+    if (!view) return false;
+    if (check_stride && PyMemoryView_GET_BUFFER(view)->strides[0] != 1) {
+        raise_not_continuous(name);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vlt::py

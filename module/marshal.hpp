@@ -1,0 +1,492 @@
+// The marshalling template of the generated methods.
+//
+// A method is declared as the library call it wraps: the list of the call's
+// arguments, in the library's order, each described by a kind.  Kinds that
+// stand for a Python argument (scalars, views, bytearrays) are parsed in that
+// order; the others (the handle, counts, scalar outputs) are worked out by the
+// method.  For example
+//
+//   Method<"putarow_iOO_4", VLT_putarow, TaskHandle, I32<"i">, GroupCount<int32_t, "subi,vali">,
+//          In<int32_t, "subi">, In<double, "vali">>
+//
+// The engine runs the same sequence for every method:
+//   parse -> parse-time checks -> length groups -> shared size queries ->
+//   count checks, per-array queries and bytearray resizes -> library call with
+//   the interpreter lock released -> pending-error check -> result.
+// Every temporary (the pin on a caller's view, the view of a bytearray) is
+// owned by an RAII state, so it is released on every path.
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "library/velto.h"
+#include "module/objects.hpp"
+
+namespace vlt::py {
+
+// ------------------------------------------------------------ compile-time text
+
+template <size_t N>
+struct Text {
+    char s[N]{};
+    constexpr Text(const char (&text)[N]) {
+        for (size_t i = 0; i < N; ++i) s[i] = text[i];
+    }
+    static constexpr size_t size = N - 1;
+    constexpr const char* c_str() const { return s; }
+};
+
+template <size_t A, size_t B>
+constexpr bool same_text(const char (&a)[A], const char (&b)[B]) {
+    if (A != B) return false;
+    for (size_t i = 0; i < A; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// Does `list` ("a,b,c") contain `name`?
+template <size_t L, size_t N>
+constexpr bool list_has(const char (&list)[L], const char (&name)[N]) {
+    size_t start = 0;
+    for (size_t i = 0; i <= L - 1; ++i) {
+        if (i == L - 1 || list[i] == ',') {
+            if (i - start == N - 1) {
+                bool equal = true;
+                for (size_t k = 0; k < N - 1; ++k)
+                    if (list[start + k] != name[k]) equal = false;
+                if (equal) return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
+// Position of `name` in `list` (or -1).
+template <size_t L, size_t N>
+constexpr int list_position(const char (&list)[L], const char (&name)[N]) {
+    size_t start = 0;
+    int position = 0;
+    for (size_t i = 0; i <= L - 1; ++i) {
+        if (i == L - 1 || list[i] == ',') {
+            if (i - start == N - 1) {
+                bool equal = true;
+                for (size_t k = 0; k < N - 1; ++k)
+                    if (list[start + k] != name[k]) equal = false;
+                if (equal) return position;
+            }
+            ++position;
+            start = i + 1;
+        }
+    }
+    return -1;
+}
+
+// ------------------------------------------------------------ cold error paths
+
+[[gnu::cold]] void raise_not_memoryview(const char* name);
+[[gnu::cold]] void raise_not_continuous(const char* name);
+[[gnu::cold]] void raise_not_bytearray(const char* name);
+[[gnu::cold]] void raise_view_count(const char* name);
+[[gnu::cold]] void raise_key_count(const char* name);
+[[gnu::cold]] void raise_mismatch(const char* names);
+[[gnu::cold]] PyObject* result_res_none(int32_t res);
+
+// A caller's memoryview, pinned (a buffer export is held) for as long as the
+// method runs, so that another thread cannot release or resize it while the
+// library works with the interpreter lock released.
+struct PinnedView {
+    Py_buffer buffer{};
+    bool pinned = false;
+    PinnedView() = default;
+    PinnedView(const PinnedView&) = delete;
+    PinnedView& operator=(const PinnedView&) = delete;
+    ~PinnedView() {
+        if (pinned) PyBuffer_Release(&buffer);
+    }
+    // Type and element-width checks of a view (None passes).  Returns false
+    // with a Python error set.
+    bool check(PyObject* object, Py_ssize_t width, const char* name);
+    void* data() const { return pinned ? buffer.buf : nullptr; }
+    Py_ssize_t count() const { return pinned ? buffer.shape[0] : 0; }
+    bool present() const { return pinned; }
+};
+
+// The memoryview that a method makes of a bytearray it resized.
+struct BytesView {
+    PyObject* view = nullptr;
+    BytesView() = default;
+    BytesView(const BytesView&) = delete;
+    BytesView& operator=(const BytesView&) = delete;
+    ~BytesView() { Py_XDECREF(view); }
+    // Checks the type (unless already done), resizes the bytearray to `bytes`
+    // and views it.  With check_stride, the view's first stride must be 1.
+    bool make(PyObject* object, Py_ssize_t bytes, const char* name, bool check_type, bool check_stride);
+    void* data() const { return PyMemoryView_GET_BUFFER(view)->buf; }
+};
+
+bool is_bytearray(PyObject* object);
+
+// ------------------------------------------------------------ the handle
+
+// The pointer that an array argument passes: converts only to a pointer to
+// its own element type, so that a method row whose widths disagree with the
+// library's declaration does not compile.
+template <class T>
+struct ArrayPtr {
+    void* p;
+    operator T*() const { return static_cast<T*>(p); }
+    operator const T*() const { return static_cast<const T*>(p); }
+};
+
+struct TaskHandle {
+    static constexpr bool python = false;
+    struct State {};
+    template <class F> static auto c_args(State&, F& f) { return std::make_tuple(f.task_handle()); }
+};
+struct EnvHandle {
+    static constexpr bool python = false;
+    struct State {};
+    template <class F> static auto c_args(State&, F& f) { return std::make_tuple(f.env_handle()); }
+};
+
+// ------------------------------------------------------------ scalar arguments
+
+template <char Letter, class Storage, class CType, Text Name>
+struct Scalar {
+    static constexpr bool python = true;
+    static constexpr char letter = Letter;
+    static constexpr auto name = Name;
+    struct State {
+        Storage value{};
+        void* parse_target() { return &value; }
+    };
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(CType(s.value)); }
+};
+
+template <Text Name = "">
+using I32 = Scalar<'i', int, int32_t, Name>;
+template <Text Name = "">
+using I64 = Scalar<'L', long long, int64_t, Name>;
+template <Text Name = "">
+using F64 = Scalar<'d', double, double, Name>;
+template <Text Name = "">
+using Str = Scalar<'s', const char*, const char*, Name>;
+
+// ------------------------------------------------------------ counts
+
+// The sources of a required count.  Each is evaluated against the frame.
+
+// last - first, in 64 bits, of two int32 arguments.
+template <Text First, Text Last>
+struct Slice {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = int64_t(f.template scalar<Last>()) - int64_t(f.template scalar<First>());
+        return true;
+    }
+};
+
+// The count of another view argument (0 for None).
+template <Text Name>
+struct SameAs {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = f.template count_of<Name>();
+        return true;
+    }
+};
+
+// The value of an int64 (or int32) argument.
+template <Text Name>
+struct ArgValue {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = int64_t(f.template scalar<Name>());
+        return true;
+    }
+};
+
+// A fixed count.
+template <int64_t N>
+struct Fixed {
+    template <class F> static bool get(F&, int64_t& n) {
+        n = N;
+        return true;
+    }
+};
+
+// The sum of the int64 elements of an input view (0 for None).
+template <Text Name>
+struct SumOf {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = f.template sum_of<Name>();
+        return true;
+    }
+};
+
+// Arguments of a size query: the handle or one of the method's scalars.
+struct QHandle {
+    template <class F> static auto value(F& f) { return f.task_handle(); }
+};
+struct QEnvHandle {
+    template <class F> static auto value(F& f) { return f.env_handle(); }
+};
+template <Text Name>
+struct QArg {
+    template <class F> static auto value(F& f) { return f.template scalar_c<Name>(); }
+};
+
+// A size query made anew each time a count is needed (right before the check
+// of the array that needs it).  Fn is called with the arguments and the
+// address of the count.
+template <auto Fn, class Out, class... Args>
+struct Query {
+    template <class F> static bool get(F& f, int64_t& n) {
+        Out out{};
+        int32_t res;
+        {
+            PyThreadState* save = PyEval_SaveThread();
+            res = Fn(Args::value(f)..., &out);
+            PyEval_RestoreThread(save);
+        }
+        if (PyErr_Occurred()) {
+            f.failed = true;
+            return false;
+        }
+        if (res != 0) {
+            f.res = res;
+            return false;
+        }
+        n = int64_t(out);
+        f.last_query = n;
+        return true;
+    }
+};
+
+// The result of the method's shared size query (made once, before any count
+// check; see Method's Shared parameter).
+template <int K = 0>
+struct Queried {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = f.shared[K];
+        return true;
+    }
+};
+
+// A count passed to the library that is not a Python argument.
+
+// The count of a length group (members named in the group's order).  The
+// count is the first present member's; the others must agree.  Passed with
+// the width W (int32: cut, and compared in that form).
+template <class W, Text Names, bool Checked = false>
+struct GroupCount {
+    static constexpr bool python = false;
+    static constexpr bool group = true;
+    struct State {
+        W value = 0;
+    };
+    template <class F> static bool check_group(State& s, F& f) { return f.template check_group<W, Names, Checked>(s.value); }
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(s.value); }
+};
+template <class W, Text Names>
+using CheckedGroupCount = GroupCount<W, Names, true>;
+
+// A count passed to the library, taken from a count source when the counts
+// are checked.
+template <class W, class Source>
+struct Count {
+    static constexpr bool python = false;
+    static constexpr bool counted = true;
+    struct State {
+        W value = 0;
+    };
+    template <class F> static bool check_count(State& s, F& f) {
+        int64_t n;
+        if (!Source::get(f, n)) return false;
+        s.value = W(n);
+        return true;
+    }
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(s.value); }
+};
+
+// The count of one input view (0 for None), with width W.
+template <class W, Text Name>
+using CountOf = Count<W, SameAs<Name>>;
+
+// ------------------------------------------------------------ array arguments
+
+enum class Need { None, View, KeyView };
+
+// Memoryview kinds: input view (no count), counted input view and output
+// view (count message of views), key input/output view (None refused once
+// the count is known; count message of key views).
+template <class T, Text Name, class Source, Need Check>
+struct View {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr auto name = Name;
+    static constexpr bool counted = Check != Need::None;
+    struct State {
+        PyObject* object = nullptr;
+        PinnedView view;
+        void* parse_target() { return &object; }
+    };
+    template <class F> static bool check_parse(State& s, F&) { return s.view.check(s.object, sizeof(T), Name.c_str()); }
+    template <class F> static bool check_count(State& s, F& f) {
+        if constexpr (Check == Need::None) {
+            return true;
+        } else {
+            int64_t n;
+            if (!Source::get(f, n)) return false;
+            if constexpr (Check == Need::KeyView) {
+                if (!s.view.present()) return raise_not_memoryview(Name.c_str()), f.fail();
+                if (s.view.count() != n) return raise_key_count(Name.c_str()), f.fail();
+            } else {
+                if (s.view.present() && s.view.count() != n) return raise_view_count(Name.c_str()), f.fail();
+            }
+            return true;
+        }
+    }
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(ArrayPtr<T>{s.view.data()}); }
+};
+
+template <class T, Text Name>
+using In = View<T, Name, void, Need::None>;
+template <Text Name>
+using KeyList = View<int32_t, Name, void, Need::None>;
+template <class T, Text Name, class Source>
+using CountedIn = View<T, Name, Source, Need::View>;
+template <class T, Text Name, class Source>
+using Out = View<T, Name, Source, Need::View>;
+template <Text Name, class Source>
+using KeyIn = View<int32_t, Name, Source, Need::KeyView>;
+template <Text Name, class Source>
+using KeyOut = View<int32_t, Name, Source, Need::KeyView>;
+
+// Bytearray kinds: resized to count x width bytes (a negative count resizes
+// to 0 bytes and the library judges the arguments).
+//   output bytearray: type checked when the count is known; stride not checked
+//   key output bytearray: type checked at parse time; stride must be 1
+template <class T, Text Name, class Source, bool Key>
+struct Bytes {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr auto name = Name;
+    static constexpr bool counted = true;
+    struct State {
+        PyObject* object = nullptr;
+        BytesView view;
+        void* parse_target() { return &object; }
+    };
+    template <class F> static bool check_parse(State& s, F& f) {
+        if constexpr (Key) {
+            if (!is_bytearray(s.object)) return raise_not_bytearray(Name.c_str()), f.fail();
+        }
+        return true;
+    }
+    template <class F> static bool check_count(State& s, F& f) {
+        int64_t n;
+        if (!Source::get(f, n)) return false;
+        Py_ssize_t bytes = n > 0 ? Py_ssize_t(n) * Py_ssize_t(sizeof(T)) : 0;
+        if (!s.view.make(s.object, bytes, Name.c_str(), !Key, Key)) return f.fail();
+        return true;
+    }
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(ArrayPtr<T>{s.view.data()}); }
+};
+template <class T, Text Name, class Source>
+using OutBytes = Bytes<T, Name, Source, false>;
+template <Text Name, class Source>
+using KeyOutBytes = Bytes<int32_t, Name, Source, true>;
+
+// Text bytearray: resized to length + 1 bytes; passes (int32 size, buffer).
+// With Sized = false (a fixed text bytearray) only the buffer is passed.
+template <Text Name, class Source, bool Sized = true, int64_t Extra = 1>
+struct TextBytes {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr auto name = Name;
+    static constexpr bool counted = true;
+    struct State {
+        PyObject* object = nullptr;
+        BytesView view;
+        int32_t size = 0;
+        void* parse_target() { return &object; }
+    };
+    template <class F> static bool check_parse(State& s, F& f) {
+        if (!is_bytearray(s.object)) return raise_not_bytearray(Name.c_str()), f.fail();
+        return true;
+    }
+    template <class F> static bool check_count(State& s, F& f) {
+        int64_t n;
+        if (!Source::get(f, n)) return false;
+        int64_t bytes = n + Extra;
+        if (bytes < 0) bytes = 0;
+        s.size = int32_t(bytes);
+        if (!s.view.make(s.object, Py_ssize_t(bytes), Name.c_str(), false, true)) return f.fail();
+        return true;
+    }
+    template <class F> static auto c_args(State& s, F&) {
+        if constexpr (Sized)
+            return std::make_tuple(s.size, static_cast<char*>(s.view.data()));
+        else
+            return std::make_tuple(static_cast<char*>(s.view.data()));
+    }
+};
+// A text bytearray of exactly N bytes; only the buffer is passed.
+template <Text Name, int64_t N>
+using FixedText = TextBytes<Name, Fixed<N>, false, 0>;
+
+// ------------------------------------------------------------ scalar outputs
+
+template <class T>
+struct Ret {
+    static constexpr bool python = false;
+    static constexpr bool output = true;
+    static constexpr char letter = std::is_same_v<T, double> ? 'd' : (sizeof(T) == 8 ? 'L' : 'i');
+    struct State {
+        T value{};
+    };
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(&s.value); }
+    static PyObject* build_one(const State& s) {
+        if constexpr (std::is_same_v<T, double>)
+            return PyFloat_FromDouble(s.value);
+        else
+            return PyLong_FromLongLong(static_cast<long long>(s.value));
+    }
+};
+
+// A new task handle made by the library: the result is (0, task).
+struct RetTask {
+    static constexpr bool python = false;
+    static constexpr bool output = true;
+    static constexpr char letter = 'N';
+    struct State {
+        VLTtask_t value = nullptr;
+    };
+    template <class F> static auto c_args(State& s, F&) { return std::make_tuple(&s.value); }
+    static PyObject* build_one(const State& s) { return wrap_task_handle(s.value); }
+};
+
+// ------------------------------------------------------------ traits
+
+template <class D, class = void>
+struct is_counted : std::false_type {};
+template <class D>
+struct is_counted<D, std::void_t<decltype(D::counted)>> : std::bool_constant<D::counted> {};
+template <class D, class = void>
+struct is_group : std::false_type {};
+template <class D>
+struct is_group<D, std::void_t<decltype(D::group)>> : std::true_type {};
+template <class D, class = void>
+struct is_output : std::false_type {};
+template <class D>
+struct is_output<D, std::void_t<decltype(D::output)>> : std::true_type {};
+
+}  // namespace vlt::py
+
+#include "module/engine.hpp"

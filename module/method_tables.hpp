@@ -1,0 +1,25 @@
+// The method tables of Env and Task, in table order: each family source
+// contributes its rows through one function.
+#pragma once
+
+#include <vector>
+
+#include "module/objects.hpp"
+
+namespace vlt::py {
+
+std::vector<MethodList> env_method_lists();
+std::vector<MethodList> task_method_lists();
+
+// Env families.
+MethodList env_stream_methods();      // set_Stream, remove_Stream, enablegarcolenv
+MethodList env_service_methods();     // echointro, getcodedesc, getversion, linkfiletoenvstream
+MethodList env_dispose_methods();     // dispose
+
+// Task families.
+MethodList task_core_methods();       // life cycle, memory
+MethodList task_sizes_bounds_methods();
+MethodList task_linear_methods();
+MethodList task_plain_methods();      // set_/remove_ methods, writedatastream, getlasterror, dispose
+
+}  // namespace vlt::py

@@ -1,0 +1,75 @@
+#include "core/task.hpp"
+
+#include <algorithm>
+
+#include "api/codes.hpp"
+#include "core/error.hpp"
+
+namespace vlt {
+
+Task::Task(Env& env) : env_(&env) { env_->retain(); }
+
+Task::Task(const Task& other, Env& env) : env_(&env) {
+    env_->retain();
+    // Hooks and the error record stay with the original; the problem data,
+    // parameters and solutions are copied here as they are added to the task.
+    (void)other;
+}
+
+Task::~Task() { env_->release(); }
+
+void Task::put_callback(VLTcallbackfunc func, void* handle) {
+    callback_ = func;
+    callback_handle_ = handle;
+}
+
+bool Task::progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf) {
+    if (!callback_) return false;
+    return callback_(reinterpret_cast<VLTtask_t>(handle), callback_handle_, caller, douinf, intinf, lintinf) != 0;
+}
+
+void Task::warning(int32_t code, const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(error_mutex_);
+        last_code_ = code;
+        last_message_ = text;
+    }
+    if (pending_warning == VLT_RES_OK) pending_warning = code;
+    streams.emit(VLT_STREAM_WRN, format_warning(code, text));
+}
+
+void Task::report_error(const char* function, int32_t code, const std::string& message) {
+    {
+        std::lock_guard<std::mutex> lock(error_mutex_);
+        last_code_ = code;
+        last_message_ = message;
+    }
+    streams.emit(VLT_STREAM_ERR, format_error(function, code, message));
+}
+
+int32_t Task::last_code() const {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    return last_code_;
+}
+
+std::string Task::last_message() const {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    return last_message_;
+}
+
+void Task::check_consistency(const std::string& file, int32_t line) const {
+    if (!env_ || handle == 0)
+        fail(VLT_RES_ERR_INTERNAL, "Task is inconsistent (checked at " + file + ":" + std::to_string(line) + ")");
+}
+
+size_t Task::memory_bytes() const {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    return sizeof(Task) + last_message_.capacity();
+}
+
+size_t Task::peak_memory_bytes() {
+    peak_memory_ = std::max(peak_memory_, memory_bytes());
+    return peak_memory_;
+}
+
+}  // namespace vlt

@@ -1,0 +1,65 @@
+// A task: one optimization problem with its data, parameters, solutions,
+// message streams and progress hook.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "core/env.hpp"
+#include "core/streams.hpp"
+#include "velto.h"
+
+namespace vlt {
+
+class Task {
+public:
+    explicit Task(Env& env);
+    // A deep copy of everything the task holds except its hooks.
+    Task(const Task& other, Env& env);
+    Task& operator=(const Task&) = delete;
+    ~Task();
+
+    Env& env() const { return *env_; }
+
+    uint64_t serial = 0;   // identifies the task in the call log
+    uint64_t handle = 0;   // the caller's handle value
+    MessageStreams streams;
+
+    // The progress hook; called by the optimizers.  Returns true when the
+    // caller asks to stop.
+    void put_callback(VLTcallbackfunc func, void* handle);
+    bool progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf);
+
+    // Messages of the task.
+    void log(const std::string& text) const { streams.emit(VLT_STREAM_LOG, text); }
+    void message(const std::string& text) const { streams.emit(VLT_STREAM_MSG, text); }
+    void warning(int32_t code, const std::string& text);
+    void report_error(const char* function, int32_t code, const std::string& message);
+
+    // The last error (or warning) reported on the task.
+    int32_t last_code() const;
+    std::string last_message() const;
+
+    // Warning code that the current call returns, set by warning().
+    int32_t pending_warning = VLT_RES_OK;
+
+    // Verifies the internal consistency of the task's data; throws vlt::Error
+    // naming the caller's file and line when something is broken.
+    void check_consistency(const std::string& file, int32_t line) const;
+
+    // Approximate bytes held by the task, and the largest value seen.
+    size_t memory_bytes() const;
+    size_t peak_memory_bytes();
+
+private:
+    Env* env_;
+    VLTcallbackfunc callback_ = nullptr;
+    void* callback_handle_ = nullptr;
+    mutable std::mutex error_mutex_;
+    int32_t last_code_ = VLT_RES_OK;
+    std::string last_message_;
+    size_t peak_memory_ = 0;
+};
+
+}  // namespace vlt

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace vlt {
+
+constexpr int kRevision = 1;
+
+// "10.2.1"
+std::string version_string();
+// Compiler, platform and build date.
+std::string build_description();
+
+}  // namespace vlt
