@@ -67,8 +67,9 @@ void env_dealloc(PyObject* object) {
         VLT_deleteenv(&self->env);
         self->global = 0;
         self->env = nullptr;
-        clear_streams(self);
     }
+    // Also callables set after dispose(): the object must not leak them.
+    clear_streams(self);
     Py_TYPE(object)->tp_free(object);
 }
 

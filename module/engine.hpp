@@ -96,6 +96,12 @@ struct Frame {
         return std::get<k>(states).view.count();
     }
     template <Text Name>
+    const PinnedView& view_of() const {
+        constexpr size_t k = index_of<Name>();
+        static_assert(k != npos, "no argument of that name");
+        return std::get<k>(states).view;
+    }
+    template <Text Name>
     int64_t sum_of() const {
         constexpr size_t k = index_of<Name>();
         static_assert(k != npos, "no argument of that name");

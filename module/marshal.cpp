@@ -49,6 +49,19 @@ bool PinnedView::check(PyObject* object, Py_ssize_t width, const char* name) {
     return true;
 }
 
+bool positions_within(const PinnedView& begins, const PinnedView& ends, int64_t length) {
+    auto element = [](const PinnedView& v, Py_ssize_t k) {
+        int64_t x;
+        std::memcpy(&x, static_cast<const char*>(v.data()) + k * v.buffer.strides[0], sizeof x);
+        return x;
+    };
+    for (Py_ssize_t k = 0; k < begins.count(); ++k)
+        if (element(begins, k) < 0) return false;
+    for (Py_ssize_t k = 0; k < ends.count(); ++k)
+        if (element(ends, k) > length) return false;
+    return true;
+}
+
 bool BytesView::make(PyObject* object, Py_ssize_t bytes, const char* name, bool check_type, bool check_stride) {
     if (check_type && !is_bytearray(object)) {
         raise_not_bytearray(name);

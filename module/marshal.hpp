@@ -368,6 +368,29 @@ using KeyIn = View<int32_t, Name, Source, Need::KeyView>;
 template <Text Name, class Source>
 using KeyOut = View<int32_t, Name, Source, Need::KeyView>;
 
+// An input view that the library reads at positions given by two other
+// views of 8-byte positions (the starts and ends of rows or columns, as in
+// the slice and list putters): it must be long enough for every position
+// the library may reach.  Nothing else tells the library the view's length,
+// so without this check it would read past the caller's buffer.  Checked
+// after the positions' own counts and groups: a present view must hold at
+// least max(ends[k]) elements, and no begins[k] may be negative, else
+// "Array is too short in argument X".  Positions given as None are not
+// looked at (the library refuses null positions where it needs them); the
+// order of each begins[k] and ends[k] is the library's to judge.
+bool positions_within(const PinnedView& begins, const PinnedView& ends, int64_t length);
+
+template <class T, Text Name, Text Begins, Text Ends>
+struct Covers : In<T, Name> {
+    static constexpr bool counted = true;
+    template <class F> static bool check_count(typename In<T, Name>::State& s, F& f) {
+        if (!s.view.present()) return true;
+        if (!positions_within(f.template view_of<Begins>(), f.template view_of<Ends>(), s.view.count()))
+            return raise_view_count(Name.c_str()), f.fail();
+        return true;
+    }
+};
+
 // Bytearray kinds: resized to count x width bytes (a negative count resizes
 // to 0 bytes and the library judges the arguments).
 //   output bytearray: type checked when the count is known; stride not checked
@@ -465,11 +488,23 @@ struct RetTask {
     static constexpr bool python = false;
     static constexpr bool output = true;
     static constexpr char letter = 'N';
+    // A handle that is not handed over to a Task object (a callback raised
+    // during the call, or the result could not be built) is deleted here.
     struct State {
         VLTtask_t value = nullptr;
+        State() = default;
+        State(const State&) = delete;
+        State& operator=(const State&) = delete;
+        ~State() {
+            if (value) VLT_deletetask(&value);
+        }
     };
     template <class F> static auto c_args(State& s, F&) { return std::make_tuple(&s.value); }
-    static PyObject* build_one(const State& s) { return wrap_task_handle(s.value); }
+    static PyObject* build_one(State& s) {
+        VLTtask_t task = s.value;
+        s.value = nullptr;  // wrap_task_handle owns it now, also when it fails
+        return wrap_task_handle(task);
+    }
 };
 
 // ------------------------------------------------------------ traits

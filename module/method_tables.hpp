@@ -17,9 +17,12 @@ MethodList env_service_methods();     // echointro, getcodedesc, getversion, lin
 MethodList env_dispose_methods();     // dispose
 
 // Task families.
-MethodList task_core_methods();       // life cycle, memory
 MethodList task_sizes_bounds_methods();
 MethodList task_linear_methods();
+MethodList task_solution_methods();
+MethodList task_parameter_methods();
+MethodList task_optimize_methods();
+MethodList task_file_methods();
 MethodList task_plain_methods();      // set_/remove_ methods, writedatastream, getlasterror, dispose
 
 }  // namespace vlt::py

@@ -9,11 +9,11 @@ namespace vlt {
 
 Task::Task(Env& env) : env_(&env) { env_->retain(); }
 
-Task::Task(const Task& other, Env& env) : env_(&env) {
+// Hooks and the error record stay with the original; everything the task
+// holds about the problem is copied.
+Task::Task(const Task& other, Env& env)
+    : problem(other.problem), solutions(other.solutions), params(other.params), info(other.info), env_(&env) {
     env_->retain();
-    // Hooks and the error record stay with the original; the problem data,
-    // parameters and solutions are copied here as they are added to the task.
-    (void)other;
 }
 
 Task::~Task() { env_->release(); }
@@ -64,7 +64,7 @@ void Task::check_consistency(const std::string& file, int32_t line) const {
 
 size_t Task::memory_bytes() const {
     std::lock_guard<std::mutex> lock(error_mutex_);
-    return sizeof(Task) + last_message_.capacity();
+    return sizeof(Task) + last_message_.capacity() + problem.memory_bytes();
 }
 
 size_t Task::peak_memory_bytes() {

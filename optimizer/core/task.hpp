@@ -8,6 +8,10 @@
 
 #include "core/env.hpp"
 #include "core/streams.hpp"
+#include "model/problem.hpp"
+#include "model/solution.hpp"
+#include "params/info_table.hpp"
+#include "params/param_table.hpp"
 #include "velto.h"
 
 namespace vlt {
@@ -25,6 +29,11 @@ public:
     uint64_t serial = 0;   // identifies the task in the call log
     uint64_t handle = 0;   // the caller's handle value
     MessageStreams streams;
+
+    model::Problem problem;         // rows, columns, bounds, matrix, objective
+    model::Solutions solutions;     // interior-point, basic and integer solutions
+    params::ParamValues params;     // the task's parameter values
+    params::InfoValues info;        // information items of the last optimizer run
 
     // The progress hook; called by the optimizers.  Returns true when the
     // caller asks to stop.

@@ -1,0 +1,168 @@
+// The task's problem data: rows and columns with their bounds, variable
+// types, the linear objective, the constraint matrix, and (filled by later
+// families) the quadratic objective.
+//
+// Every mutator checks all of its arguments before it changes anything and
+// throws vlt::Error naming the offending argument and position; a call that
+// throws leaves the problem as it was.  Argument names in the messages are
+// those of the C interface, so the entry points can forward straight here.
+//
+// Conventions shared by all calls:
+//  - Lists of per-item values (bounds, variable types, objective
+//    coefficients) may name an item twice: the later entry wins.
+//    Matrix puts refuse an entry (or a line of a line list) given twice.
+//  - Input arrays may be null only when their count is zero, except the
+//    bound arrays of bound puts (bk, bl, bu), where null means "keep the
+//    stored keys or values".
+//  - A null output pointer means the output is not wanted; nothing is written.
+//  - Bounds: NaN is refused, infinities are accepted.  Matrix entries,
+//    objective coefficients and the constant term must be finite.
+//  - Capacities (maximum numbers of constraints, variables, non-zeros) are
+//    hints: the problem grows as needed, and a hint below the current size
+//    is accepted and just means "no spare room".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "model/arg_check.hpp"
+#include "model/bounds.hpp"
+#include "model/problem_data.hpp"
+#include "model/sparse_matrix.hpp"
+
+namespace vlt::model {
+
+// Default bound of a new row: free.  Of a new column: fixed at zero, so that
+// a column nobody has given bounds to cannot make a problem unbounded.
+inline constexpr int32_t kNewConKey = VLT_BK_FR;
+inline constexpr int32_t kNewVarKey = VLT_BK_FX;
+
+// Placeholder for the quadratic objective 0.5 x'Qx (lower triangle), kept in
+// step with removals of variables; filled by the quadratic family.
+struct QuadraticObjective {
+    std::vector<int32_t> subi, subj;
+    std::vector<double> val;
+    bool empty() const { return val.empty(); }
+};
+
+class Problem {
+public:
+    Problem();
+
+    // ------------------------------------------------------------- sizes
+    int32_t num_con() const { return con_bounds_.size(); }
+    int32_t num_var() const { return var_bounds_.size(); }
+    int32_t num_int_var() const;
+    int32_t num_items(Item item) const { return item == Item::Con ? num_con() : num_var(); }
+
+    void append_cons(int32_t num);
+    void append_vars(int32_t num);
+    // Items named in subset go (an index may repeat); the rest shift down,
+    // and the matrix and objective are renumbered.
+    void remove_cons(int32_t num, const int32_t* subset);
+    void remove_vars(int32_t num, const int32_t* subset);
+
+    void put_max_num_con(int32_t n);
+    void put_max_num_var(int32_t n);
+    void put_max_num_anz(int64_t n);
+    void resize(int32_t maxnumcon, int32_t maxnumvar, int32_t maxnumcone, int64_t maxnumanz, int64_t maxnumqnz);
+    int32_t max_num_con() const { return std::max(max_num_con_, num_con()); }
+    int32_t max_num_var() const { return std::max(max_num_var_, num_var()); }
+    int64_t max_num_anz() const { return std::max(a_.max_nnz_hint(), a_.nnz()); }
+    int32_t max_num_cone_hint() const { return max_num_cone_; }
+    int64_t max_num_qnz_hint() const { return max_num_qnz_; }
+
+    // ------------------------------------------------------------ bounds
+    void put_bound(Item item, int32_t i, int32_t bk, double bl, double bu);
+    // lower != 0: the lower bound, else the upper; finite != 0: set it to
+    // value, else to infinity.  The key follows from which sides are finite.
+    void change_bound(Item item, int32_t i, int32_t lower, int32_t finite, double value);
+    void get_bound(Item item, int32_t i, int32_t* bk, double* bl, double* bu) const;
+    void put_bound_list(Item item, int32_t num, const int32_t* sub, const int32_t* bk, const double* bl,
+                        const double* bu);
+    void put_bound_list_const(Item item, int32_t num, const int32_t* sub, int32_t bk, double bl, double bu);
+    void put_bound_slice(Item item, int32_t first, int32_t last, const int32_t* bk, const double* bl,
+                         const double* bu);
+    void put_bound_slice_const(Item item, int32_t first, int32_t last, int32_t bk, double bl, double bu);
+    void get_bound_slice(Item item, int32_t first, int32_t last, int32_t* bk, double* bl, double* bu) const;
+    const BoundSet& bounds(Item item) const { return item == Item::Con ? con_bounds_ : var_bounds_; }
+
+    // ---------------------------------------------------- variable types
+    void put_var_type(int32_t j, int32_t type);
+    int32_t var_type(int32_t j) const;
+    void put_var_type_list(int32_t num, const int32_t* subj, const int32_t* type);
+    void get_var_type_list(int32_t num, const int32_t* subj, int32_t* type) const;
+
+    // ------------------------------------------------------------ matrix
+    const SparseMatrix& matrix() const { return a_; }
+    void put_aij(int32_t i, int32_t j, double aij);
+    double get_aij(int32_t i, int32_t j) const;
+    void put_aij_list(int64_t num, const int32_t* subi, const int32_t* subj, const double* valij);
+    void put_line(Axis axis, int32_t k, int32_t nz, const int32_t* sub, const double* val);
+    void put_line_slice(Axis axis, int32_t first, int32_t last, const int64_t* ptrb, const int64_t* ptre,
+                        const int32_t* asub, const double* aval);
+    void put_line_list(Axis axis, int32_t num, const int32_t* sub, const int64_t* ptrb, const int64_t* ptre,
+                       const int32_t* asub, const double* aval);
+    int32_t line_nnz(Axis axis, int32_t k) const;
+    int64_t slice_nnz(Axis axis, int32_t first, int32_t last) const;
+    int32_t piece_nnz(int32_t firsti, int32_t lasti, int32_t firstj, int32_t lastj) const;
+    int64_t nnz() const { return a_.nnz(); }
+    void get_line(Axis axis, int32_t k, int32_t* nz, int32_t* sub, double* val) const;
+    void get_line_slice(Axis axis, int32_t first, int32_t last, int64_t maxnumnz, int64_t* ptrb, int64_t* ptre,
+                        int32_t* sub, double* val) const;
+    void get_line_slice_triplets(Axis axis, int32_t first, int32_t last, int64_t maxnumnz, int32_t* subi,
+                                 int32_t* subj, double* val) const;
+    void get_triplets(int64_t maxnumnz, int32_t* subi, int32_t* subj, double* val) const;
+    void put_truncate_tol(double tol);
+    double truncate_tol() const { return a_.truncate_tol(); }
+
+    // --------------------------------------------------------- objective
+    void put_cfix(double cfix);
+    double cfix() const { return cfix_; }
+    void put_cj(int32_t j, double cj);
+    double get_cj(int32_t j) const;
+    void put_c_list(int32_t num, const int32_t* subj, const double* val);
+    void get_c_list(int32_t num, const int32_t* subj, double* c) const;
+    void put_c_slice(int32_t first, int32_t last, const double* slice);
+    void get_c_slice(int32_t first, int32_t last, double* c) const;
+    void put_sense(int32_t sense);
+    int32_t sense() const { return sense_; }
+    const std::vector<double>& c() const { return c_; }
+
+    QuadraticObjective& quadratic_objective() { return qobj_; }
+    const QuadraticObjective& quadratic_objective() const { return qobj_; }
+    int32_t problem_type() const;
+
+    // ----------------------------------------------------- whole problem
+    // Loads a whole linear problem: the task gets exactly numcon rows and
+    // numvar columns; objective, matrix and all bounds are replaced (null c:
+    // zeros; null aptrb and aptre: no entries; null bound keys: each key
+    // follows from which given bounds are finite; null lower or upper
+    // bounds: infinite).  Variable types of kept columns stay.
+    void input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, int32_t numvar, const double* c,
+                    double cfix, const int64_t* aptrb, const int64_t* aptre, const int32_t* asub,
+                    const double* aval, const int32_t* bkc, const double* blc, const double* buc,
+                    const int32_t* bkx, const double* blx, const double* bux);
+    ProblemData to_data() const;
+    void load(const ProblemData& data);
+
+    size_t memory_bytes() const;
+
+private:
+    BoundSet& bound_set(Item item) { return item == Item::Con ? con_bounds_ : var_bounds_; }
+    void check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu) const;
+    std::vector<char> keep_mask(Item item, int32_t num, const int32_t* subset) const;
+
+    BoundSet con_bounds_, var_bounds_;
+    std::vector<int32_t> var_type_;
+    std::vector<double> c_;
+    double cfix_ = 0.0;
+    int32_t sense_ = VLT_OBJECTIVE_SENSE_MINIMIZE;
+    SparseMatrix a_;
+    QuadraticObjective qobj_;
+    int32_t max_num_con_ = 0, max_num_var_ = 0, max_num_cone_ = 0;
+    int64_t max_num_qnz_ = 0;
+};
+
+}  // namespace vlt::model

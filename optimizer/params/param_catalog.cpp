@@ -1,0 +1,486 @@
+// The catalog of every parameter: name, default, admissible values and a
+// one-line description.  Rows are in code order (alphabetical, as the codes
+// in velto_params.h); static assertions below keep the two in step.
+#include <cstdint>
+#include <iterator>
+#include <limits>
+
+#include "params/param_table.hpp"
+
+namespace vlt::params {
+namespace {
+
+constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// ---------------------------------------------------------- value sets
+
+constexpr EnumValue kOnOff[] = {{VLT_ONOFF_OFF, "VLT_ONOFF_OFF"}, {VLT_ONOFF_ON, "VLT_ONOFF_ON"}};
+
+constexpr EnumValue kAllOptimizers[] = {
+    {VLT_OPTIMIZER_FREE, "VLT_OPTIMIZER_FREE"},
+    {VLT_OPTIMIZER_INTPNT, "VLT_OPTIMIZER_INTPNT"},
+    {VLT_OPTIMIZER_CONIC, "VLT_OPTIMIZER_CONIC"},
+    {VLT_OPTIMIZER_PRIMAL_SIMPLEX, "VLT_OPTIMIZER_PRIMAL_SIMPLEX"},
+    {VLT_OPTIMIZER_DUAL_SIMPLEX, "VLT_OPTIMIZER_DUAL_SIMPLEX"},
+    {VLT_OPTIMIZER_FREE_SIMPLEX, "VLT_OPTIMIZER_FREE_SIMPLEX"},
+    {VLT_OPTIMIZER_MIXED_INT, "VLT_OPTIMIZER_MIXED_INT"},
+};
+// Optimizers that can solve a continuous relaxation (root and nodes of branch and bound).
+constexpr EnumValue kContinuousOptimizers[] = {
+    {VLT_OPTIMIZER_FREE, "VLT_OPTIMIZER_FREE"},
+    {VLT_OPTIMIZER_INTPNT, "VLT_OPTIMIZER_INTPNT"},
+    {VLT_OPTIMIZER_CONIC, "VLT_OPTIMIZER_CONIC"},
+    {VLT_OPTIMIZER_PRIMAL_SIMPLEX, "VLT_OPTIMIZER_PRIMAL_SIMPLEX"},
+    {VLT_OPTIMIZER_DUAL_SIMPLEX, "VLT_OPTIMIZER_DUAL_SIMPLEX"},
+    {VLT_OPTIMIZER_FREE_SIMPLEX, "VLT_OPTIMIZER_FREE_SIMPLEX"},
+};
+// Optimizers that work on a basis (clean-up, repair, sensitivity).
+constexpr EnumValue kSimplexOptimizers[] = {
+    {VLT_OPTIMIZER_FREE, "VLT_OPTIMIZER_FREE"},
+    {VLT_OPTIMIZER_PRIMAL_SIMPLEX, "VLT_OPTIMIZER_PRIMAL_SIMPLEX"},
+    {VLT_OPTIMIZER_DUAL_SIMPLEX, "VLT_OPTIMIZER_DUAL_SIMPLEX"},
+    {VLT_OPTIMIZER_FREE_SIMPLEX, "VLT_OPTIMIZER_FREE_SIMPLEX"},
+};
+
+constexpr EnumValue kPresolveModes[] = {
+    {VLT_PRESOLVE_MODE_OFF, "VLT_PRESOLVE_MODE_OFF"},
+    {VLT_PRESOLVE_MODE_ON, "VLT_PRESOLVE_MODE_ON"},
+    {VLT_PRESOLVE_MODE_FREE, "VLT_PRESOLVE_MODE_FREE"},
+};
+
+constexpr EnumValue kBasisIdentification[] = {
+    {VLT_BI_NEVER, "VLT_BI_NEVER"},
+    {VLT_BI_ALWAYS, "VLT_BI_ALWAYS"},
+    {VLT_BI_NO_ERROR, "VLT_BI_NO_ERROR"},
+    {VLT_BI_IF_FEASIBLE, "VLT_BI_IF_FEASIBLE"},
+};
+
+constexpr EnumValue kDataFormats[] = {
+    {VLT_DATA_FORMAT_EXTENSION, "VLT_DATA_FORMAT_EXTENSION"},
+    {VLT_DATA_FORMAT_MPS, "VLT_DATA_FORMAT_MPS"},
+    {VLT_DATA_FORMAT_LP, "VLT_DATA_FORMAT_LP"},
+    {VLT_DATA_FORMAT_OPF, "VLT_DATA_FORMAT_OPF"},
+    {VLT_DATA_FORMAT_FREE_MPS, "VLT_DATA_FORMAT_FREE_MPS"},
+    {VLT_DATA_FORMAT_CBF, "VLT_DATA_FORMAT_CBF"},
+    {VLT_DATA_FORMAT_PTF, "VLT_DATA_FORMAT_PTF"},
+    {VLT_DATA_FORMAT_JSON_TASK, "VLT_DATA_FORMAT_JSON_TASK"},
+    {VLT_DATA_FORMAT_TASK, "VLT_DATA_FORMAT_TASK"},
+};
+
+constexpr EnumValue kCompressions[] = {
+    {VLT_COMPRESS_NONE, "VLT_COMPRESS_NONE"},
+    {VLT_COMPRESS_FREE, "VLT_COMPRESS_FREE"},
+    {VLT_COMPRESS_GZIP, "VLT_COMPRESS_GZIP"},
+    {VLT_COMPRESS_ZSTD, "VLT_COMPRESS_ZSTD"},
+};
+
+constexpr EnumValue kMpsFormats[] = {
+    {VLT_MPS_FORMAT_STRICT, "VLT_MPS_FORMAT_STRICT"},
+    {VLT_MPS_FORMAT_RELAXED, "VLT_MPS_FORMAT_RELAXED"},
+    {VLT_MPS_FORMAT_FREE, "VLT_MPS_FORMAT_FREE"},
+};
+
+constexpr EnumValue kMioModes[] = {
+    {VLT_MIO_MODE_IGNORED, "VLT_MIO_MODE_IGNORED"},
+    {VLT_MIO_MODE_SATISFIED, "VLT_MIO_MODE_SATISFIED"},
+};
+
+constexpr EnumValue kBranchDirections[] = {
+    {VLT_BRANCH_DIR_FREE, "VLT_BRANCH_DIR_FREE"},
+    {VLT_BRANCH_DIR_UP, "VLT_BRANCH_DIR_UP"},
+    {VLT_BRANCH_DIR_DOWN, "VLT_BRANCH_DIR_DOWN"},
+    {VLT_BRANCH_DIR_NEAR, "VLT_BRANCH_DIR_NEAR"},
+    {VLT_BRANCH_DIR_FAR, "VLT_BRANCH_DIR_FAR"},
+    {VLT_BRANCH_DIR_ROOT_LP, "VLT_BRANCH_DIR_ROOT_LP"},
+    {VLT_BRANCH_DIR_PSEUDOCOST, "VLT_BRANCH_DIR_PSEUDOCOST"},
+};
+
+constexpr EnumValue kNodeSelections[] = {
+    {VLT_MIO_NODE_SELECTION_FREE, "VLT_MIO_NODE_SELECTION_FREE"},
+    {VLT_MIO_NODE_SELECTION_FIRST, "VLT_MIO_NODE_SELECTION_FIRST"},
+    {VLT_MIO_NODE_SELECTION_BEST, "VLT_MIO_NODE_SELECTION_BEST"},
+    {VLT_MIO_NODE_SELECTION_PSEUDO, "VLT_MIO_NODE_SELECTION_PSEUDO"},
+};
+
+constexpr EnumValue kSimplexSelections[] = {
+    {VLT_SIM_SELECTION_FREE, "VLT_SIM_SELECTION_FREE"},
+    {VLT_SIM_SELECTION_FULL, "VLT_SIM_SELECTION_FULL"},
+    {VLT_SIM_SELECTION_ASE, "VLT_SIM_SELECTION_ASE"},
+    {VLT_SIM_SELECTION_DEVEX, "VLT_SIM_SELECTION_DEVEX"},
+    {VLT_SIM_SELECTION_SE, "VLT_SIM_SELECTION_SE"},
+    {VLT_SIM_SELECTION_PARTIAL, "VLT_SIM_SELECTION_PARTIAL"},
+};
+
+constexpr EnumValue kSimplexHotstarts[] = {
+    {VLT_SIM_HOTSTART_NONE, "VLT_SIM_HOTSTART_NONE"},
+    {VLT_SIM_HOTSTART_FREE, "VLT_SIM_HOTSTART_FREE"},
+    {VLT_SIM_HOTSTART_STATUS_KEYS, "VLT_SIM_HOTSTART_STATUS_KEYS"},
+};
+
+constexpr EnumValue kScalings[] = {
+    {VLT_SCALING_FREE, "VLT_SCALING_FREE"},
+    {VLT_SCALING_NONE, "VLT_SCALING_NONE"},
+};
+
+constexpr EnumValue kScalingMethods[] = {
+    {VLT_SCALING_METHOD_POW2, "VLT_SCALING_METHOD_POW2"},
+    {VLT_SCALING_METHOD_FREE, "VLT_SCALING_METHOD_FREE"},
+};
+
+constexpr EnumValue kSolveForms[] = {
+    {VLT_SOLVE_FREE, "VLT_SOLVE_FREE"},
+    {VLT_SOLVE_PRIMAL, "VLT_SOLVE_PRIMAL"},
+    {VLT_SOLVE_DUAL, "VLT_SOLVE_DUAL"},
+};
+
+constexpr EnumValue kOrderings[] = {
+    {VLT_ORDER_METHOD_FREE, "VLT_ORDER_METHOD_FREE"},
+    {VLT_ORDER_METHOD_APPMINLOC, "VLT_ORDER_METHOD_APPMINLOC"},
+    {VLT_ORDER_METHOD_GRAPHPAR, "VLT_ORDER_METHOD_GRAPHPAR"},
+    {VLT_ORDER_METHOD_NONE, "VLT_ORDER_METHOD_NONE"},
+};
+
+constexpr EnumValue kStartingPoints[] = {
+    {VLT_STARTING_POINT_FREE, "VLT_STARTING_POINT_FREE"},
+    {VLT_STARTING_POINT_GUESS, "VLT_STARTING_POINT_GUESS"},
+    {VLT_STARTING_POINT_CONSTANT, "VLT_STARTING_POINT_CONSTANT"},
+};
+
+constexpr EnumValue kConvexityChecks[] = {
+    {VLT_CHECK_CONVEXITY_NONE, "VLT_CHECK_CONVEXITY_NONE"},
+    {VLT_CHECK_CONVEXITY_SIMPLE, "VLT_CHECK_CONVEXITY_SIMPLE"},
+    {VLT_CHECK_CONVEXITY_FULL, "VLT_CHECK_CONVEXITY_FULL"},
+};
+
+constexpr EnumValue kSimplexDegeneracy[] = {
+    {VLT_SIM_DEGEN_NONE, "VLT_SIM_DEGEN_NONE"},
+    {VLT_SIM_DEGEN_FREE, "VLT_SIM_DEGEN_FREE"},
+    {VLT_SIM_DEGEN_AGGRESSIVE, "VLT_SIM_DEGEN_AGGRESSIVE"},
+    {VLT_SIM_DEGEN_MODERATE, "VLT_SIM_DEGEN_MODERATE"},
+    {VLT_SIM_DEGEN_MINIMUM, "VLT_SIM_DEGEN_MINIMUM"},
+};
+
+constexpr EnumValue kSimplexReformulations[] = {
+    {VLT_SIM_REFORMULATION_OFF, "VLT_SIM_REFORMULATION_OFF"},
+    {VLT_SIM_REFORMULATION_ON, "VLT_SIM_REFORMULATION_ON"},
+    {VLT_SIM_REFORMULATION_FREE, "VLT_SIM_REFORMULATION_FREE"},
+    {VLT_SIM_REFORMULATION_AGGRESSIVE, "VLT_SIM_REFORMULATION_AGGRESSIVE"},
+};
+
+constexpr EnumValue kIntpntHotstarts[] = {
+    {VLT_INTPNT_HOTSTART_NONE, "VLT_INTPNT_HOTSTART_NONE"},
+    {VLT_INTPNT_HOTSTART_PRIMAL, "VLT_INTPNT_HOTSTART_PRIMAL"},
+    {VLT_INTPNT_HOTSTART_DUAL, "VLT_INTPNT_HOTSTART_DUAL"},
+    {VLT_INTPNT_HOTSTART_PRIMAL_DUAL, "VLT_INTPNT_HOTSTART_PRIMAL_DUAL"},
+};
+
+constexpr EnumValue kPurifications[] = {
+    {VLT_PURIFY_NONE, "VLT_PURIFY_NONE"},
+    {VLT_PURIFY_PRIMAL, "VLT_PURIFY_PRIMAL"},
+    {VLT_PURIFY_DUAL, "VLT_PURIFY_DUAL"},
+    {VLT_PURIFY_PRIMAL_DUAL, "VLT_PURIFY_PRIMAL_DUAL"},
+    {VLT_PURIFY_AUTO, "VLT_PURIFY_AUTO"},
+};
+
+constexpr EnumValue kFeasRepairGoals[] = {
+    {VLT_FEASREPAIR_OPTIMIZE_NONE, "VLT_FEASREPAIR_OPTIMIZE_NONE"},
+    {VLT_FEASREPAIR_OPTIMIZE_PENALTY, "VLT_FEASREPAIR_OPTIMIZE_PENALTY"},
+    {VLT_FEASREPAIR_OPTIMIZE_COMBINED, "VLT_FEASREPAIR_OPTIMIZE_COMBINED"},
+};
+
+constexpr EnumValue kMioContinuousSolutions[] = {
+    {VLT_MIO_CONT_SOL_NONE, "VLT_MIO_CONT_SOL_NONE"},
+    {VLT_MIO_CONT_SOL_ROOT, "VLT_MIO_CONT_SOL_ROOT"},
+    {VLT_MIO_CONT_SOL_ITG, "VLT_MIO_CONT_SOL_ITG"},
+    {VLT_MIO_CONT_SOL_ITG_REL, "VLT_MIO_CONT_SOL_ITG_REL"},
+};
+
+constexpr EnumValue kSensitivityTypes[] = {
+    {VLT_SENSITIVITY_TYPE_BASIS, "VLT_SENSITIVITY_TYPE_BASIS"},
+    {VLT_SENSITIVITY_TYPE_OPTIMAL_PARTITION, "VLT_SENSITIVITY_TYPE_OPTIMAL_PARTITION"},
+};
+
+constexpr EnumSet kOnOffSet{"VLT_ONOFF_", kOnOff};
+constexpr EnumSet kOptimizerSet{"VLT_OPTIMIZER_", kAllOptimizers};
+constexpr EnumSet kContinuousOptimizerSet{"VLT_OPTIMIZER_", kContinuousOptimizers};
+constexpr EnumSet kSimplexOptimizerSet{"VLT_OPTIMIZER_", kSimplexOptimizers};
+constexpr EnumSet kPresolveSet{"VLT_PRESOLVE_MODE_", kPresolveModes};
+constexpr EnumSet kBasisIdentificationSet{"VLT_BI_", kBasisIdentification};
+constexpr EnumSet kDataFormatSet{"VLT_DATA_FORMAT_", kDataFormats};
+constexpr EnumSet kCompressionSet{"VLT_COMPRESS_", kCompressions};
+constexpr EnumSet kMpsFormatSet{"VLT_MPS_FORMAT_", kMpsFormats};
+constexpr EnumSet kMioModeSet{"VLT_MIO_MODE_", kMioModes};
+constexpr EnumSet kBranchDirectionSet{"VLT_BRANCH_DIR_", kBranchDirections};
+constexpr EnumSet kNodeSelectionSet{"VLT_MIO_NODE_SELECTION_", kNodeSelections};
+constexpr EnumSet kSimplexSelectionSet{"VLT_SIM_SELECTION_", kSimplexSelections};
+constexpr EnumSet kSimplexHotstartSet{"VLT_SIM_HOTSTART_", kSimplexHotstarts};
+constexpr EnumSet kScalingSet{"VLT_SCALING_", kScalings};
+constexpr EnumSet kSolveFormSet{"VLT_SOLVE_", kSolveForms};
+constexpr EnumSet kOrderingSet{"VLT_ORDER_METHOD_", kOrderings};
+constexpr EnumSet kStartingPointSet{"VLT_STARTING_POINT_", kStartingPoints};
+constexpr EnumSet kConvexityCheckSet{"VLT_CHECK_CONVEXITY_", kConvexityChecks};
+constexpr EnumSet kScalingMethodSet{"VLT_SCALING_METHOD_", kScalingMethods};
+constexpr EnumSet kSimplexDegeneracySet{"VLT_SIM_DEGEN_", kSimplexDegeneracy};
+constexpr EnumSet kSimplexReformulationSet{"VLT_SIM_REFORMULATION_", kSimplexReformulations};
+constexpr EnumSet kIntpntHotstartSet{"VLT_INTPNT_HOTSTART_", kIntpntHotstarts};
+constexpr EnumSet kPurifySet{"VLT_PURIFY_", kPurifications};
+constexpr EnumSet kFeasRepairSet{"VLT_FEASREPAIR_OPTIMIZE_", kFeasRepairGoals};
+constexpr EnumSet kMioContinuousSolutionSet{"VLT_MIO_CONT_SOL_", kMioContinuousSolutions};
+constexpr EnumSet kSensitivityTypeSet{"VLT_SENSITIVITY_TYPE_", kSensitivityTypes};
+
+// ----------------------------------------------------------- integer parameters
+
+// A numeric integer parameter and one that takes a code of a value set.
+#define VLT_INT(name, def, lo, hi, desc) {VLT_IPAR_##name, "VLT_IPAR_" #name, def, lo, hi, nullptr, desc}
+#define VLT_SET(name, def, set, desc) {VLT_IPAR_##name, "VLT_IPAR_" #name, def, 0, 0, &set, desc}
+#define VLT_ONOFF(name, def, desc) VLT_SET(name, def, kOnOffSet, desc)
+
+constexpr IntParamDef kIntParams[] = {
+    VLT_ONOFF(ANA_SOL_PRINT_VIOLATED, VLT_ONOFF_OFF, "List the violated constraints in the solution analysis"),
+    VLT_ONOFF(AUTO_UPDATE_SOL_INFO, VLT_ONOFF_OFF, "Recompute the solution information items whenever a solution changes"),
+    VLT_ONOFF(BASIS_SOLVE_USE_PLUS_ONE, VLT_ONOFF_OFF, "Basis solves take +1 instead of -1 for basic slack columns"),
+    VLT_SET(BI_CLEAN_OPTIMIZER, VLT_OPTIMIZER_FREE, kSimplexOptimizerSet, "Simplex variant that cleans up after basis identification"),
+    VLT_ONOFF(BI_IGNORE_MAX_ITER, VLT_ONOFF_OFF, "Continue basis identification when the interior-point iteration limit was hit"),
+    VLT_INT(BI_MAX_ITERATIONS, 1000000, 0, kIntMax, "Maximum number of simplex iterations of basis identification"),
+    VLT_SET(CHECK_CONVEXITY, VLT_CHECK_CONVEXITY_FULL, kConvexityCheckSet, "How thoroughly quadratic terms are checked for convexity"),
+    VLT_SET(FEASREPAIR_OPTIMIZE, VLT_FEASREPAIR_OPTIMIZE_NONE, kFeasRepairSet, "What the feasibility repair optimizes"),
+    VLT_ONOFF(INFEAS_PREFER_PRIMAL, VLT_ONOFF_ON, "Report the primal infeasibility when both primal and dual are infeasible"),
+    VLT_ONOFF(INFEAS_REPORT_AUTO, VLT_ONOFF_OFF, "Print an infeasibility report after an infeasible optimization"),
+    VLT_INT(INFEAS_REPORT_LEVEL, 1, 0, kIntMax, "Detail of the infeasibility report"),
+    VLT_SET(INTPNT_BASIS, VLT_BI_ALWAYS, kBasisIdentificationSet, "Whether a basic solution is identified after the interior-point optimizer"),
+    VLT_SET(INTPNT_HOTSTART, VLT_INTPNT_HOTSTART_NONE, kIntpntHotstartSet, "Which part of a given solution starts the interior-point optimizer"),
+    VLT_INT(INTPNT_MAX_ITERATIONS, 400, 0, kIntMax, "Maximum number of interior-point iterations"),
+    VLT_INT(INTPNT_MAX_NUM_COR, -1, -1, 100, "Maximum number of correctors per interior-point iteration; -1 chooses"),
+    VLT_INT(INTPNT_MAX_NUM_REFINEMENT_STEPS, -1, -1, 1000, "Maximum number of iterative refinement steps; -1 chooses"),
+    VLT_INT(INTPNT_OFF_COL_TRH, 40, 0, kIntMax, "Density factor above which a column is treated as dense; 0 disables the detection"),
+    VLT_SET(INTPNT_ORDER_METHOD, VLT_ORDER_METHOD_FREE, kOrderingSet, "Fill-reducing ordering of the normal-equation factorization"),
+    VLT_SET(INTPNT_PURIFY, VLT_PURIFY_NONE, kPurifySet, "Purification of the interior-point solution"),
+    VLT_ONOFF(INTPNT_REGULARIZATION_USE, VLT_ONOFF_ON, "Regularize the normal equations"),
+    VLT_SET(INTPNT_SCALING, VLT_SCALING_FREE, kScalingSet, "Scaling used by the interior-point optimizer"),
+    VLT_SET(INTPNT_SOLVE_FORM, VLT_SOLVE_FREE, kSolveFormSet, "Whether the interior-point optimizer solves the primal or the dual problem"),
+    VLT_SET(INTPNT_STARTING_POINT, VLT_STARTING_POINT_FREE, kStartingPointSet, "Starting point of the interior-point optimizer"),
+    VLT_INT(LOG, 10, 0, kIntMax, "Overall log level; 0 prints nothing"),
+    VLT_INT(LOG_ANA_PRO, 1, 0, kIntMax, "Log level of the problem analyzer"),
+    VLT_INT(LOG_BI, 1, 0, kIntMax, "Log level of basis identification"),
+    VLT_INT(LOG_BI_FREQ, 2500, 0, kIntMax, "Iterations between log lines of basis identification"),
+    VLT_INT(LOG_FILE, 1, 0, kIntMax, "Log level of file reading and writing"),
+    VLT_ONOFF(LOG_INCLUDE_SUMMARY, VLT_ONOFF_OFF, "Print a solution summary at the end of the optimizer log"),
+    VLT_INT(LOG_INTPNT, 1, 0, kIntMax, "Log level of the interior-point optimizer"),
+    VLT_INT(LOG_MIO, 4, 0, kIntMax, "Log level of the mixed-integer optimizer"),
+    VLT_INT(LOG_MIO_FREQ, 10, -kIntMax, kIntMax, "Nodes between log lines of the mixed-integer optimizer; negative logs only new solutions"),
+    VLT_INT(LOG_PRESOLVE, 1, 0, kIntMax, "Log level of presolve"),
+    VLT_INT(LOG_SENSITIVITY, 1, 0, kIntMax, "Log level of sensitivity analysis"),
+    VLT_INT(LOG_SIM, 4, 0, kIntMax, "Log level of the simplex optimizers"),
+    VLT_INT(LOG_SIM_FREQ, 1000, 0, kIntMax, "Iterations between log lines of the simplex optimizers"),
+    VLT_INT(MAX_NUM_WARNINGS, 10, 0, kIntMax, "Maximum number of warnings of one kind that are printed"),
+    VLT_SET(MIO_BRANCH_DIR, VLT_BRANCH_DIR_FREE, kBranchDirectionSet, "Direction of the branch explored first"),
+    VLT_ONOFF(MIO_CONSTRUCT_SOL, VLT_ONOFF_OFF, "Build an initial integer solution from the given values of the integer variables"),
+    VLT_SET(MIO_CONT_SOL, VLT_MIO_CONT_SOL_NONE, kMioContinuousSolutionSet, "Continuous solution reported beside the integer solution"),
+    VLT_ONOFF(MIO_CUT_CLIQUE, VLT_ONOFF_ON, "Separate clique cuts"),
+    VLT_ONOFF(MIO_CUT_CMIR, VLT_ONOFF_ON, "Separate mixed-integer rounding cuts"),
+    VLT_ONOFF(MIO_CUT_GMI, VLT_ONOFF_ON, "Separate Gomory mixed-integer cuts"),
+    VLT_ONOFF(MIO_CUT_IMPLIED_BOUND, VLT_ONOFF_ON, "Separate implied bound cuts"),
+    VLT_ONOFF(MIO_CUT_KNAPSACK_COVER, VLT_ONOFF_ON, "Separate knapsack cover cuts"),
+    VLT_INT(MIO_CUT_SELECTION_LEVEL, -1, -1, 1, "Aggressiveness of cut selection; -1 chooses"),
+    VLT_INT(MIO_HEURISTIC_LEVEL, -1, -1, kIntMax, "Effort spent on primal heuristics; -1 chooses"),
+    VLT_INT(MIO_MAX_NUM_BRANCHES, -1, -1, kIntMax, "Maximum number of branchings; -1 means no limit"),
+    VLT_INT(MIO_MAX_NUM_RELAXS, -1, -1, kIntMax, "Maximum number of branch-and-bound nodes (relaxations) solved; -1 means no limit"),
+    VLT_INT(MIO_MAX_NUM_ROOT_CUT_ROUNDS, 100, 0, kIntMax, "Maximum number of cut separation rounds at the root"),
+    VLT_INT(MIO_MAX_NUM_SOLUTIONS, -1, -1, kIntMax, "Stop after this many improving integer solutions; -1 means no limit"),
+    VLT_SET(MIO_MODE, VLT_MIO_MODE_SATISFIED, kMioModeSet, "Whether integrality constraints are honoured or relaxed"),
+    VLT_SET(MIO_NODE_OPTIMIZER, VLT_OPTIMIZER_FREE, kContinuousOptimizerSet, "Optimizer of the relaxations at the nodes"),
+    VLT_SET(MIO_NODE_SELECTION, VLT_MIO_NODE_SELECTION_FREE, kNodeSelectionSet, "Rule that picks the next node to solve"),
+    VLT_INT(MIO_NUMERICAL_EMPHASIS_LEVEL, 0, 0, 2, "Favour numerical safety over speed in branch and bound"),
+    VLT_INT(MIO_PROBING_LEVEL, -1, -1, 3, "Effort spent on probing binary variables; -1 chooses"),
+    VLT_SET(MIO_ROOT_OPTIMIZER, VLT_OPTIMIZER_FREE, kContinuousOptimizerSet, "Optimizer of the root relaxation"),
+    VLT_INT(MIO_SEED, 42, 0, kIntMax, "Seed of the random choices of the mixed-integer optimizer"),
+    VLT_INT(MIO_SYMMETRY_LEVEL, -1, -1, 4, "Effort spent on symmetry detection; -1 chooses"),
+    VLT_INT(NUM_THREADS, 0, 0, kIntMax, "Maximum number of threads; 0 uses every core"),
+    VLT_ONOFF(OPF_WRITE_HEADER, VLT_ONOFF_ON, "Write a header comment into OPF files"),
+    VLT_ONOFF(OPF_WRITE_PARAMETERS, VLT_ONOFF_OFF, "Write the parameters into OPF files"),
+    VLT_ONOFF(OPF_WRITE_PROBLEM, VLT_ONOFF_ON, "Write the problem into OPF files"),
+    VLT_ONOFF(OPF_WRITE_SOLUTIONS, VLT_ONOFF_OFF, "Write the defined solutions into OPF files"),
+    VLT_SET(OPTIMIZER, VLT_OPTIMIZER_FREE, kOptimizerSet, "Optimizer used by optimize"),
+    VLT_ONOFF(PARAM_READ_IGN_ERROR, VLT_ONOFF_OFF, "Skip unknown names and bad values in parameter files instead of failing"),
+    VLT_INT(PRESOLVE_ELIMINATOR_MAX_FILL, -1, -1, kIntMax, "Fill-in allowed when the presolve eliminates variables; -1 chooses"),
+    VLT_ONOFF(PRESOLVE_LINDEP_USE, VLT_ONOFF_ON, "Detect and remove linearly dependent equality constraints"),
+    VLT_INT(PRESOLVE_MAX_NUM_PASS, -1, -1, kIntMax, "Maximum number of presolve passes; -1 chooses"),
+    VLT_INT(PRESOLVE_MAX_NUM_REDUCTIONS, -1, -1, kIntMax, "Maximum number of presolve reductions; -1 means no limit"),
+    VLT_SET(PRESOLVE_USE, VLT_PRESOLVE_MODE_FREE, kPresolveSet, "Whether presolve is used"),
+    VLT_SET(PRIMAL_REPAIR_OPTIMIZER, VLT_OPTIMIZER_FREE, kSimplexOptimizerSet, "Optimizer of the feasibility repair"),
+    VLT_ONOFF(PTF_WRITE_PARAMETERS, VLT_ONOFF_OFF, "Write the parameters into PTF files"),
+    VLT_ONOFF(PTF_WRITE_SOLUTIONS, VLT_ONOFF_OFF, "Write the defined solutions into PTF files"),
+    VLT_SET(READ_DATA_COMPRESSED, VLT_COMPRESS_FREE, kCompressionSet, "Compression of files read; FREE tells it from the file name"),
+    VLT_SET(READ_DATA_FORMAT, VLT_DATA_FORMAT_EXTENSION, kDataFormatSet, "Format of files read; EXTENSION tells it from the file name"),
+    VLT_ONOFF(READ_KEEP_FREE_CON, VLT_ONOFF_OFF, "Keep free constraints (extra objective rows) when reading MPS files"),
+    VLT_SET(READ_MPS_FORMAT, VLT_MPS_FORMAT_FREE, kMpsFormatSet, "Flavour of MPS files read"),
+    VLT_INT(READ_MPS_WIDTH, 1024, 80, kIntMax, "Longest line accepted in fixed-format MPS files"),
+    VLT_ONOFF(READ_TASK_IGNORE_PARAM, VLT_ONOFF_OFF, "Ignore the parameters stored in task files"),
+    VLT_SET(REMOTE_USE_COMPRESSION, VLT_COMPRESS_ZSTD, kCompressionSet, "Compression of the data sent to an optimization server"),
+    VLT_ONOFF(SENSITIVITY_ALL, VLT_ONOFF_OFF, "Run sensitivity analysis on every constraint and variable"),
+    VLT_SET(SENSITIVITY_OPTIMIZER, VLT_OPTIMIZER_FREE_SIMPLEX, kSimplexOptimizerSet, "Optimizer of sensitivity analysis"),
+    VLT_SET(SENSITIVITY_TYPE, VLT_SENSITIVITY_TYPE_BASIS, kSensitivityTypeSet, "Kind of sensitivity analysis"),
+    VLT_SET(SIM_DEGEN, VLT_SIM_DEGEN_FREE, kSimplexDegeneracySet, "Effort spent against degeneracy in the simplex optimizers"),
+    VLT_SET(SIM_DUAL_SELECTION, VLT_SIM_SELECTION_FREE, kSimplexSelectionSet, "Pricing of the dual simplex optimizer"),
+    VLT_SET(SIM_HOTSTART, VLT_SIM_HOTSTART_FREE, kSimplexHotstartSet, "How the simplex optimizers start from an existing basis"),
+    VLT_INT(SIM_MAX_ITERATIONS, 10000000, 0, kIntMax, "Maximum number of simplex iterations"),
+    VLT_INT(SIM_MAX_NUM_SETBACKS, 250, 0, kIntMax, "Numerical setbacks tolerated before the simplex optimizers give up"),
+    VLT_SET(SIM_PRIMAL_SELECTION, VLT_SIM_SELECTION_FREE, kSimplexSelectionSet, "Pricing of the primal simplex optimizer"),
+    VLT_INT(SIM_REFACTOR_FREQ, 0, 0, kIntMax, "Iterations between refactorizations of the basis; 0 chooses"),
+    VLT_SET(SIM_REFORMULATION, VLT_SIM_REFORMULATION_OFF, kSimplexReformulationSet, "Whether the simplex optimizers reformulate the problem first"),
+    VLT_SET(SIM_SCALING, VLT_SCALING_FREE, kScalingSet, "Scaling used by the simplex optimizers"),
+    VLT_SET(SIM_SCALING_METHOD, VLT_SCALING_METHOD_POW2, kScalingMethodSet, "Scale factors of the simplex optimizers: powers of two or any value"),
+    VLT_INT(SIM_SEED, 23456, 0, 32749, "Seed of the random perturbations of the simplex optimizers"),
+    VLT_SET(SIM_SOLVE_FORM, VLT_SOLVE_FREE, kSolveFormSet, "Whether the simplex optimizers solve the primal or the dual problem"),
+    VLT_INT(SIM_STABILITY_PRIORITY, 50, 0, 100, "Weight of stability over speed in the simplex optimizers"),
+    VLT_INT(SOL_READ_WIDTH, 1024, 80, kIntMax, "Longest line accepted in solution files"),
+    VLT_INT(TIMING_LEVEL, 1, 0, 2, "Detail of the timing information items"),
+    VLT_SET(WRITE_COMPRESSION, VLT_COMPRESS_FREE, kCompressionSet, "Compression of files written; FREE tells it from the file name"),
+    VLT_SET(WRITE_DATA_FORMAT, VLT_DATA_FORMAT_EXTENSION, kDataFormatSet, "Format of data files written; EXTENSION tells it from the file name"),
+    VLT_ONOFF(WRITE_DATA_PARAM, VLT_ONOFF_OFF, "Write the parameters into data files that can hold them"),
+    VLT_ONOFF(WRITE_GENERIC_NAMES, VLT_ONOFF_ON, "Replace missing or invalid names by generic ones when writing files"),
+    VLT_ONOFF(WRITE_IGNORE_INCOMPATIBLE_ITEMS, VLT_ONOFF_OFF, "Leave out items that a file format cannot hold instead of failing"),
+    VLT_ONOFF(WRITE_LP_FULL_OBJ, VLT_ONOFF_ON, "Write every variable into the objective of LP files, also with coefficient 0"),
+    VLT_INT(WRITE_LP_LINE_WIDTH, 80, 40, kIntMax, "Longest line written into LP files"),
+    VLT_SET(WRITE_MPS_FORMAT, VLT_MPS_FORMAT_FREE, kMpsFormatSet, "Flavour of MPS files written"),
+    VLT_ONOFF(WRITE_MPS_INT, VLT_ONOFF_ON, "Mark integer variables in MPS files"),
+    VLT_INT(WRITE_PRECISION, 15, 1, 17, "Significant digits of the numbers written into data files"),
+    VLT_ONOFF(WRITE_SOL_BARVARIABLES, VLT_ONOFF_ON, "Write semidefinite variables into solution files"),
+    VLT_ONOFF(WRITE_SOL_CONSTRAINTS, VLT_ONOFF_ON, "Write constraints into solution files"),
+    VLT_ONOFF(WRITE_SOL_HEAD, VLT_ONOFF_ON, "Write a header into solution files"),
+    VLT_ONOFF(WRITE_SOL_VARIABLES, VLT_ONOFF_ON, "Write variables into solution files"),
+    VLT_ONOFF(WRITE_TASK_INC_SOL, VLT_ONOFF_ON, "Include the solutions in task files"),
+};
+
+#undef VLT_ONOFF
+#undef VLT_SET
+#undef VLT_INT
+
+// ------------------------------------------------------------ double parameters
+
+#define VLT_DOU(name, def, lo, hi, desc) {VLT_DPAR_##name, "VLT_DPAR_" #name, def, lo, hi, desc}
+
+constexpr DouParamDef kDouParams[] = {
+    VLT_DOU(ANA_SOL_INFEAS_TOL, 1e-6, 0.0, kInf, "Violation above which the solution analysis reports an item"),
+    VLT_DOU(BASIS_REL_TOL_S, 1e-12, 0.0, kInf, "Relative dual feasibility tolerance of basic solutions"),
+    VLT_DOU(BASIS_TOL_S, 1e-6, 1e-9, kInf, "Absolute dual feasibility tolerance of basic solutions"),
+    VLT_DOU(BASIS_TOL_X, 1e-6, 1e-9, kInf, "Absolute primal feasibility tolerance of basic solutions"),
+    VLT_DOU(CHECK_CONVEXITY_REL_TOL, 1e-10, 0.0, kInf, "Relative tolerance of the convexity check of quadratic terms"),
+    VLT_DOU(DATA_SYM_MAT_TOL, 1e-12, 1e-16, 1e-6, "Symmetric matrix entries below this magnitude are dropped"),
+    VLT_DOU(DATA_SYM_MAT_TOL_HUGE, 1e20, 0.0, kInf, "Symmetric matrix entries above this magnitude are an error"),
+    VLT_DOU(DATA_SYM_MAT_TOL_LARGE, 1e10, 0.0, kInf, "Symmetric matrix entries above this magnitude give a warning"),
+    VLT_DOU(DATA_TOL_AIJ_HUGE, 1e20, 0.0, kInf, "Constraint matrix entries above this magnitude are an error"),
+    VLT_DOU(DATA_TOL_AIJ_LARGE, 1e10, 0.0, kInf, "Constraint matrix entries above this magnitude give a warning"),
+    VLT_DOU(DATA_TOL_BOUND_INF, 1e16, 0.0, kInf, "Bounds of this magnitude or more are taken as infinite"),
+    VLT_DOU(DATA_TOL_BOUND_WRN, 1e8, 0.0, kInf, "Bounds above this magnitude give a warning"),
+    VLT_DOU(DATA_TOL_CJ_LARGE, 1e8, 0.0, kInf, "Objective coefficients above this magnitude give a warning"),
+    VLT_DOU(DATA_TOL_C_HUGE, 1e16, 0.0, kInf, "Objective coefficients above this magnitude are an error"),
+    VLT_DOU(DATA_TOL_QIJ, 1e-16, 0.0, kInf, "Quadratic entries below this magnitude are dropped"),
+    VLT_DOU(DATA_TOL_X, 1e-8, 0.0, kInf, "Variables whose bounds are this close are taken as fixed"),
+    VLT_DOU(FEASREPAIR_TOL, 1e-10, 1e-16, 1e16, "Tolerance of the feasibility repair on the size of the violations"),
+    VLT_DOU(INTPNT_CO_TOL_DFEAS, 1e-8, 0.0, 1.0, "Dual feasibility tolerance of the conic interior-point optimizer"),
+    VLT_DOU(INTPNT_CO_TOL_INFEAS, 1e-12, 0.0, 1.0, "Infeasibility certificate tolerance of the conic interior-point optimizer"),
+    VLT_DOU(INTPNT_CO_TOL_MU_RED, 1e-8, 0.0, 1.0, "Complementarity reduction tolerance of the conic interior-point optimizer"),
+    VLT_DOU(INTPNT_CO_TOL_NEAR_REL, 1000.0, 1.0, kInf, "Factor by which the conic tolerances are relaxed to accept a near-optimal solution"),
+    VLT_DOU(INTPNT_CO_TOL_PFEAS, 1e-8, 0.0, 1.0, "Primal feasibility tolerance of the conic interior-point optimizer"),
+    VLT_DOU(INTPNT_CO_TOL_REL_GAP, 1e-8, 0.0, 1.0, "Relative gap tolerance of the conic interior-point optimizer"),
+    VLT_DOU(INTPNT_QO_TOL_DFEAS, 1e-8, 0.0, 1.0, "Dual feasibility tolerance of the interior-point optimizer on quadratic problems"),
+    VLT_DOU(INTPNT_QO_TOL_INFEAS, 1e-12, 0.0, 1.0, "Infeasibility certificate tolerance of the interior-point optimizer on quadratic problems"),
+    VLT_DOU(INTPNT_QO_TOL_MU_RED, 1e-8, 0.0, 1.0, "Complementarity reduction tolerance of the interior-point optimizer on quadratic problems"),
+    VLT_DOU(INTPNT_QO_TOL_NEAR_REL, 1000.0, 1.0, kInf, "Factor by which the quadratic tolerances are relaxed to accept a near-optimal solution"),
+    VLT_DOU(INTPNT_QO_TOL_PFEAS, 1e-8, 0.0, 1.0, "Primal feasibility tolerance of the interior-point optimizer on quadratic problems"),
+    VLT_DOU(INTPNT_QO_TOL_REL_GAP, 1e-8, 0.0, 1.0, "Relative gap tolerance of the interior-point optimizer on quadratic problems"),
+    VLT_DOU(INTPNT_TOL_DFEAS, 1e-8, 0.0, 1.0, "Dual feasibility tolerance of the interior-point optimizer on linear problems"),
+    VLT_DOU(INTPNT_TOL_DSAFE, 1.0, 1e-4, kInf, "Scale of the initial dual point of the interior-point optimizer"),
+    VLT_DOU(INTPNT_TOL_INFEAS, 1e-10, 0.0, 1.0, "Infeasibility certificate tolerance of the interior-point optimizer on linear problems"),
+    VLT_DOU(INTPNT_TOL_MU_RED, 1e-16, 0.0, 1.0, "Complementarity reduction tolerance of the interior-point optimizer on linear problems"),
+    VLT_DOU(INTPNT_TOL_PATH, 1e-8, 0.0, 0.9999, "How closely the interior-point iterates follow the central path"),
+    VLT_DOU(INTPNT_TOL_PFEAS, 1e-8, 0.0, 1.0, "Primal feasibility tolerance of the interior-point optimizer on linear problems"),
+    VLT_DOU(INTPNT_TOL_PSAFE, 1.0, 1e-4, kInf, "Scale of the initial primal point of the interior-point optimizer"),
+    VLT_DOU(INTPNT_TOL_REL_GAP, 1e-8, 1e-14, kInf, "Relative gap tolerance of the interior-point optimizer on linear problems"),
+    VLT_DOU(INTPNT_TOL_REL_STEP, 0.9999, 1e-4, 0.999999, "Fraction of the step to the boundary taken by the interior-point optimizer"),
+    VLT_DOU(INTPNT_TOL_STEP_SIZE, 1e-6, 0.0, 1.0, "Step size below which the interior-point optimizer reports a stall"),
+    VLT_DOU(LOWER_OBJ_CUT, -1e30, -kInf, kInf, "Objective values below this bound are cut off"),
+    VLT_DOU(LOWER_OBJ_CUT_FINITE_TRH, -5e29, -kInf, kInf, "Lower objective cuts below this value are taken as absent"),
+    VLT_DOU(MIO_DJC_MAX_BIGM, 1e6, 0.0, kInf, "Largest big-M used when disjunctive constraints are reformulated"),
+    VLT_DOU(MIO_MAX_TIME, -1.0, -kInf, kInf, "Time limit of the mixed-integer optimizer in seconds; negative means no limit"),
+    VLT_DOU(MIO_REL_GAP_CONST, 1e-10, 1e-15, kInf, "Constant added to the denominator of the relative gap"),
+    VLT_DOU(MIO_TOL_ABS_GAP, 0.0, 0.0, kInf, "Absolute optimality gap at which branch and bound stops"),
+    VLT_DOU(MIO_TOL_ABS_RELAX_INT, 1e-5, 1e-9, kInf, "Distance to an integer below which a value counts as integral"),
+    VLT_DOU(MIO_TOL_FEAS, 1e-6, 1e-9, 1e-3, "Feasibility tolerance of the mixed-integer optimizer"),
+    VLT_DOU(MIO_TOL_REL_DUAL_BOUND_IMPROVEMENT, 0.0, 0.0, 1.0, "Relative bound improvement below which cut rounds at the root stop"),
+    VLT_DOU(MIO_TOL_REL_GAP, 1e-4, 0.0, kInf, "Relative optimality gap at which branch and bound stops"),
+    VLT_DOU(OPTIMIZER_MAX_TIME, -1.0, -kInf, kInf, "Time limit of the optimizer in seconds; negative means no limit"),
+    VLT_DOU(PRESOLVE_TOL_ABS_LINDEP, 1e-6, 0.0, kInf, "Absolute tolerance of the linear dependency check"),
+    VLT_DOU(PRESOLVE_TOL_AIJ, 1e-12, 1e-15, kInf, "Matrix entries below this magnitude are dropped by presolve"),
+    VLT_DOU(PRESOLVE_TOL_PRIMAL_INFEAS_PERTURBATION, 1e-6, 0.0, kInf, "Largest bound perturbation presolve may use to repair a slight infeasibility"),
+    VLT_DOU(PRESOLVE_TOL_REL_LINDEP, 1e-10, 0.0, kInf, "Relative tolerance of the linear dependency check"),
+    VLT_DOU(PRESOLVE_TOL_S, 1e-8, 0.0, kInf, "Dual feasibility tolerance of presolve"),
+    VLT_DOU(PRESOLVE_TOL_X, 1e-8, 0.0, kInf, "Primal feasibility tolerance of presolve"),
+    VLT_DOU(QCQO_REFORMULATE_REL_DROP_TOL, 1e-15, 0.0, kInf, "Relative drop tolerance when quadratic terms are reformulated as cones"),
+    VLT_DOU(REMOTE_TIMEOUT, 60.0, -kInf, kInf, "Seconds to wait for an optimization server to answer; negative means no limit"),
+    VLT_DOU(SEMIDEFINITE_TOL_APPROX, 1e-10, 1e-15, kInf, "Tolerance of the positive semidefiniteness check"),
+    VLT_DOU(SIMPLEX_ABS_TOL_PIV, 1e-7, 1e-12, kInf, "Smallest absolute pivot accepted by the simplex optimizers"),
+    VLT_DOU(SIM_LU_TOL_REL_PIV, 0.01, 1e-6, 0.999999, "Relative pivot tolerance of the basis LU factorization"),
+    VLT_DOU(SIM_TOL_DFEAS, 1e-7, 1e-12, 1e-3, "Dual feasibility tolerance of the simplex optimizers"),
+    VLT_DOU(SIM_TOL_PFEAS, 1e-7, 1e-12, 1e-3, "Primal feasibility tolerance of the simplex optimizers"),
+    VLT_DOU(UPPER_OBJ_CUT, 1e30, -kInf, kInf, "Objective values above this bound are cut off"),
+    VLT_DOU(UPPER_OBJ_CUT_FINITE_TRH, 5e29, -kInf, kInf, "Upper objective cuts above this value are taken as absent"),
+};
+
+#undef VLT_DOU
+
+// ------------------------------------------------------------ string parameters
+
+#define VLT_STR(name, def, desc) {VLT_SPAR_##name, "VLT_SPAR_" #name, def, desc}
+
+constexpr StrParamDef kStrParams[] = {
+    VLT_STR(BAS_SOL_FILE_NAME, "", "File of the basic solution"),
+    VLT_STR(DATA_FILE_NAME, "", "Problem file read or written when no file name is given"),
+    VLT_STR(DEBUG_FILE_NAME, "", "File receiving debugging output"),
+    VLT_STR(INT_SOL_FILE_NAME, "", "File of the integer solution"),
+    VLT_STR(ITR_SOL_FILE_NAME, "", "File of the interior-point solution"),
+    VLT_STR(LOG_FILE_NAME, "", "File that receives a copy of the log stream"),
+    VLT_STR(MIO_DEBUG_STRING, "", "Debugging switches of the mixed-integer optimizer"),
+    VLT_STR(PARAM_READ_FILE_NAME, "", "Parameter file read when no file name is given"),
+    VLT_STR(PARAM_WRITE_FILE_NAME, "", "Parameter file written when no file name is given"),
+    VLT_STR(READ_MPS_BOU_NAME, "", "Name of the BOUNDS vector read from MPS files; empty takes the first"),
+    VLT_STR(READ_MPS_OBJ_NAME, "", "Name of the objective row read from MPS files; empty takes the first free row"),
+    VLT_STR(READ_MPS_RAN_NAME, "", "Name of the RANGES vector read from MPS files; empty takes the first"),
+    VLT_STR(READ_MPS_RHS_NAME, "", "Name of the RHS vector read from MPS files; empty takes the first"),
+    VLT_STR(REMOTE_OPTSERVER_HOST, "", "Address of the optimization server used by optimize"),
+    VLT_STR(REMOTE_TLS_CERT, "", "Trusted certificates (PEM text) for connections to an optimization server"),
+    VLT_STR(REMOTE_TLS_CERT_PATH, "", "Directory of trusted certificates for connections to an optimization server"),
+    VLT_STR(SENSITIVITY_FILE_NAME, "", "File describing which items sensitivity analysis covers"),
+    VLT_STR(SENSITIVITY_RES_FILE_NAME, "", "File receiving the results of sensitivity analysis"),
+    VLT_STR(SOL_FILTER_XC_LOW, "", "Solution reports list only constraints whose activity is above this value"),
+    VLT_STR(SOL_FILTER_XC_UPR, "", "Solution reports list only constraints whose activity is below this value"),
+    VLT_STR(SOL_FILTER_XX_LOW, "", "Solution reports list only variables whose value is above this value"),
+    VLT_STR(SOL_FILTER_XX_UPR, "", "Solution reports list only variables whose value is below this value"),
+    VLT_STR(STAT_FILE_NAME, "", "File receiving optimizer statistics"),
+    VLT_STR(STAT_KEY, "", "Key identifying the run in the statistics file"),
+    VLT_STR(STAT_NAME, "", "Name identifying the problem in the statistics file"),
+    VLT_STR(WRITE_LP_GEN_VAR_NAME, "xvlt_", "Prefix of generic variable names in LP files"),
+};
+
+#undef VLT_STR
+
+template <typename Row, size_t N>
+constexpr bool rows_in_code_order(const Row (&rows)[N]) {
+    for (size_t i = 0; i < N; ++i)
+        if (rows[i].code != static_cast<int32_t>(i)) return false;
+    return true;
+}
+
+static_assert(std::size(kIntParams) == VLT_NUM_IPARAMS && rows_in_code_order(kIntParams));
+static_assert(std::size(kDouParams) == VLT_NUM_DPARAMS && rows_in_code_order(kDouParams));
+static_assert(std::size(kStrParams) == VLT_NUM_SPARAMS && rows_in_code_order(kStrParams));
+
+}  // namespace
+
+std::span<const IntParamDef> int_params() { return kIntParams; }
+std::span<const DouParamDef> dou_params() { return kDouParams; }
+std::span<const StrParamDef> str_params() { return kStrParams; }
+
+}  // namespace vlt::params

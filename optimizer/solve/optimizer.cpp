@@ -1,0 +1,410 @@
+#include "solve/optimizer.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/error.hpp"
+#include "core/task.hpp"
+#include "solve/highs_engine.hpp"
+#include "solve/solution_store.hpp"
+
+namespace vlt::solve {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* optimizer_name(int32_t optimizer) {
+    switch (optimizer) {
+        case VLT_OPTIMIZER_INTPNT: return "interior point";
+        case VLT_OPTIMIZER_PRIMAL_SIMPLEX: return "primal simplex";
+        case VLT_OPTIMIZER_DUAL_SIMPLEX: return "dual simplex";
+        case VLT_OPTIMIZER_MIXED_INT: return "mixed integer";
+        default: return "free";
+    }
+}
+
+const char* problem_type_name(int32_t type) {
+    switch (type) {
+        case VLT_PROBTYPE_LO: return "LO (linear optimization)";
+        case VLT_PROBTYPE_QO: return "QO (quadratic optimization)";
+        case VLT_PROBTYPE_QCQO: return "QCQO (quadratically constrained)";
+        case VLT_PROBTYPE_CONIC: return "CONIC (conic optimization)";
+        default: return "MIXED";
+    }
+}
+
+// The progress callback codes of one algorithm: begin, one iteration, end.
+struct PhaseCodes {
+    int32_t begin, step, end;
+};
+
+PhaseCodes phase_codes(int32_t optimizer) {
+    switch (optimizer) {
+        case VLT_OPTIMIZER_PRIMAL_SIMPLEX:
+            return {VLT_CALLBACK_BEGIN_PRIMAL_SIMPLEX, VLT_CALLBACK_PRIMAL_SIMPLEX, VLT_CALLBACK_END_PRIMAL_SIMPLEX};
+        case VLT_OPTIMIZER_DUAL_SIMPLEX:
+            return {VLT_CALLBACK_BEGIN_DUAL_SIMPLEX, VLT_CALLBACK_DUAL_SIMPLEX, VLT_CALLBACK_END_DUAL_SIMPLEX};
+        case VLT_OPTIMIZER_MIXED_INT: return {VLT_CALLBACK_BEGIN_MIO, VLT_CALLBACK_MIO_NODE, VLT_CALLBACK_END_MIO};
+        default: return {VLT_CALLBACK_BEGIN_INTPNT, VLT_CALLBACK_INTPNT, VLT_CALLBACK_END_INTPNT};
+    }
+}
+
+double limit_or_infinity(double seconds) { return seconds < 0 ? INFINITY : seconds; }
+
+// One run of the optimizer on a task.
+class Run {
+public:
+    explicit Run(Task& task) : task_(task), start_(Clock::now()) {}
+
+    int32_t execute() {
+        const auto& par = task_.params;
+        task_.info.reset();
+        int32_t problem_type = task_.problem.problem_type();
+        bool integer = task_.problem.num_int_var() > 0;
+        if (problem_type != VLT_PROBTYPE_LO && problem_type != VLT_PROBTYPE_QO)
+            fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for problems of type ") +
+                                               problem_type_name(problem_type));
+        int32_t requested = par.get_int(VLT_IPAR_OPTIMIZER);
+        optimizer_ = choose(requested, problem_type, integer);
+
+        model::ProblemData data = task_.problem.to_data();
+        record_sizes(data, problem_type);
+        banner(data, problem_type);
+
+        EngineOptions options = engine_options(problem_type);
+        if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
+        PhaseCodes codes = phase_codes(optimizer_);
+        if (progress(codes.begin)) return finish_stopped_early();
+
+        EngineResult result = solve_with_highs(
+            data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+            [&](const std::string& line) { log_line(line); });
+        if (result.status == EngineStatus::primal_or_dual_infeasible && options.presolve) {
+            // Presolve found the problem infeasible or unbounded without telling
+            // which; solving without it decides and gives a certificate.
+            log("Presolve could not tell infeasible from unbounded; solving again without presolve.\n");
+            options.presolve = false;
+            result = solve_with_highs(
+                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                [&](const std::string& line) { log_line(line); });
+        }
+        if (result.status == EngineStatus::error) fail(result.error_code, result.message);
+
+        progress(codes.end);
+        if (uses_basis_identification() && result.has_basis) {
+            progress(VLT_CALLBACK_BEGIN_BI);
+            progress(VLT_CALLBACK_END_BI);
+        }
+        int32_t trm = store(data, result);
+        update_info_after(result);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(trm);
+        return trm;
+    }
+
+private:
+    int32_t choose(int32_t requested, int32_t problem_type, bool integer) const {
+        if (integer) return VLT_OPTIMIZER_MIXED_INT;
+        switch (requested) {
+            case VLT_OPTIMIZER_PRIMAL_SIMPLEX:
+            case VLT_OPTIMIZER_DUAL_SIMPLEX:
+                if (problem_type == VLT_PROBTYPE_QO) return VLT_OPTIMIZER_INTPNT;
+                return requested;
+            case VLT_OPTIMIZER_FREE_SIMPLEX:
+                return problem_type == VLT_PROBTYPE_QO ? VLT_OPTIMIZER_INTPNT : VLT_OPTIMIZER_DUAL_SIMPLEX;
+            default:
+                // Continuous problems go to the interior-point optimizer, linear
+                // ones followed by basis identification (a basic solution too).
+                return VLT_OPTIMIZER_INTPNT;
+        }
+    }
+
+    bool uses_basis_identification() const {
+        return optimizer_ == VLT_OPTIMIZER_INTPNT && task_.params.get_int(VLT_IPAR_INTPNT_BASIS) != VLT_BI_NEVER &&
+               task_.problem.problem_type() == VLT_PROBTYPE_LO;
+    }
+
+    EngineOptions engine_options(int32_t problem_type) const {
+        const auto& par = task_.params;
+        EngineOptions o;
+        switch (optimizer_) {
+            case VLT_OPTIMIZER_PRIMAL_SIMPLEX: o.algorithm = Algorithm::primal_simplex; break;
+            case VLT_OPTIMIZER_DUAL_SIMPLEX: o.algorithm = Algorithm::dual_simplex; break;
+            case VLT_OPTIMIZER_MIXED_INT: o.algorithm = Algorithm::mixed_integer; break;
+            default:
+                // The quadratic solver of the engine takes quadratic objectives.
+                o.algorithm = problem_type == VLT_PROBTYPE_QO ? Algorithm::automatic : Algorithm::interior_point;
+        }
+        double max_time = limit_or_infinity(par.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME));
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT)
+            max_time = std::min(max_time, limit_or_infinity(par.get_dou(VLT_DPAR_MIO_MAX_TIME)));
+        o.time_limit = max_time;
+        o.simplex_iteration_limit = par.get_int(VLT_IPAR_SIM_MAX_ITERATIONS);
+        o.interior_iteration_limit = par.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
+        o.mip_node_limit = par.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        bool simplex = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
+        o.primal_feasibility_tolerance =
+            simplex ? par.get_dou(VLT_DPAR_SIM_TOL_PFEAS) : std::max(par.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
+        o.dual_feasibility_tolerance =
+            simplex ? par.get_dou(VLT_DPAR_SIM_TOL_DFEAS) : std::max(par.get_dou(VLT_DPAR_INTPNT_TOL_DFEAS), 1e-10);
+        o.mip_relative_gap = par.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.mip_absolute_gap = par.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
+        o.log_level = engine_log_level();
+        o.crossover = uses_basis_identification();
+        o.presolve = par.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+        return o;
+    }
+
+    int engine_log_level() const {
+        const auto& par = task_.params;
+        if (par.get_int(VLT_IPAR_LOG) <= 0) return 0;
+        switch (optimizer_) {
+            case VLT_OPTIMIZER_MIXED_INT: return par.get_int(VLT_IPAR_LOG_MIO) > 0 ? 1 : 0;
+            case VLT_OPTIMIZER_INTPNT: return par.get_int(VLT_IPAR_LOG_INTPNT) > 0 ? 1 : 0;
+            default: return par.get_int(VLT_IPAR_LOG_SIM) > 0 ? 1 : 0;
+        }
+    }
+
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    // Calls the task's progress hook with the current information items;
+    // returns true when it asks to stop.
+    bool progress(int32_t code) {
+        task_.info[VLT_DINF_OPTIMIZER_TIME] = elapsed();
+        bool stop = task_.progress(code, task_.info.d, task_.info.i, task_.info.l);
+        if (stop) stopped_by_callback_ = true;
+        return stop;
+    }
+
+    bool on_event(const ProgressEvent& e, int32_t step_code) {
+        auto& info = task_.info;
+        info[VLT_DINF_OPTIMIZER_TIME] = elapsed();
+        info[VLT_LIINF_SIMPLEX_ITER] = e.simplex_iterations;
+        info[VLT_IINF_INTPNT_ITER] = int32_t(e.interior_iterations);
+        int32_t code = step_code;
+        switch (e.kind) {
+            case ProgressEvent::Kind::interior_iteration:
+                // The engine reports many times per iteration; one event per iteration.
+                if (e.interior_iterations == last_interior_iteration_) return false;
+                last_interior_iteration_ = e.interior_iterations;
+                info[VLT_DINF_INTPNT_PRIMAL_OBJ] = e.objective;
+                break;
+            case ProgressEvent::Kind::simplex_iteration:
+                info[VLT_DINF_SIM_OBJ] = e.objective;
+                if (optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX)
+                    info[VLT_IINF_SIM_PRIMAL_ITER] = int32_t(e.simplex_iterations);
+                else
+                    info[VLT_IINF_SIM_DUAL_ITER] = int32_t(e.simplex_iterations);
+                break;
+            case ProgressEvent::Kind::mip_improving_solution:
+                code = VLT_CALLBACK_NEW_INT_MIO;
+                info[VLT_IINF_MIO_NUM_INT_SOLUTIONS] += 1;
+                [[fallthrough]];
+            case ProgressEvent::Kind::mip_progress:
+                info[VLT_LIINF_MIO_NUM_NODES] = e.mip_nodes;
+                info[VLT_IINF_MIO_NUM_SOLVED_NODES] = int32_t(std::min<int64_t>(e.mip_nodes, INT32_MAX));
+                info[VLT_DINF_MIO_OBJ_INT] = e.mip_incumbent;
+                info[VLT_DINF_MIO_OBJ_BOUND] = e.mip_bound;
+                info[VLT_DINF_MIO_OBJ_REL_GAP] = e.mip_gap;
+                info[VLT_DINF_MIO_OBJ_ABS_GAP] = std::fabs(e.mip_incumbent - e.mip_bound);
+                info[VLT_IINF_MIO_OBJ_BOUND_DEFINED] = 1;
+                break;
+        }
+        return progress(code);
+    }
+
+    void record_sizes(const model::ProblemData& data, int32_t problem_type) {
+        auto& info = task_.info;
+        info[VLT_IINF_RD_NUMCON] = data.numcon;
+        info[VLT_IINF_RD_NUMVAR] = data.numvar;
+        info[VLT_IINF_RD_NUMINTVAR] = task_.problem.num_int_var();
+        info[VLT_IINF_RD_PROTYPE] = problem_type;
+        info[VLT_IINF_RD_NUMQ] = data.qoval.empty() ? 0 : 1;
+        info[VLT_LIINF_RD_NUMANZ] = int64_t(data.aval.size());
+        info[VLT_LIINF_RD_NUMQNZ] = int64_t(data.qoval.size());
+        info[VLT_IINF_OPT_NUMCON] = data.numcon;
+        info[VLT_IINF_OPT_NUMVAR] = data.numvar;
+        info[VLT_IINF_OPTIMIZER_USED] = optimizer_;
+    }
+
+    void log(const std::string& text) const {
+        if (task_.params.get_int(VLT_IPAR_LOG) > 0) task_.log(text);
+    }
+    void log_line(const std::string& line) const { task_.log(line + "\n"); }
+
+    void banner(const model::ProblemData& data, int32_t problem_type) const {
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "Problem\n  Name                   : %s\n  Objective sense        : %s\n"
+                      "  Type                   : %s\n  Constraints            : %d\n"
+                      "  Scalar variables       : %d\n  Integer variables      : %d\n"
+                      "  Matrix non-zeros       : %zu\n\nOptimizer started (%s).\n",
+                      data.name.c_str(), data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
+                      problem_type_name(problem_type), data.numcon, data.numvar, task_.problem.num_int_var(),
+                      data.aval.size(), optimizer_name(optimizer_));
+        log(text);
+    }
+
+    void summary(int32_t trm) const {
+        char text[256];
+        std::snprintf(text, sizeof text, "Optimizer terminated. Time: %.2f s, termination code %d.\n", elapsed(), trm);
+        log(text);
+    }
+
+    int32_t finish_stopped_early() {
+        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(VLT_RES_TRM_USER_CALLBACK);
+        return VLT_RES_TRM_USER_CALLBACK;
+    }
+
+    // Stores the engine's answer as the task's solutions and returns the
+    // termination code.
+    int32_t store(const model::ProblemData& data, const EngineResult& r) {
+        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
+        int32_t trm = termination_code(r);
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) {
+            store_integer(data, r);
+        } else {
+            bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
+            if (!basic_only) store_continuous(data, r, VLT_SOL_ITR);
+            if (r.has_basis && (basic_only || uses_basis_identification())) store_continuous(data, r, VLT_SOL_BAS);
+        }
+        return trm;
+    }
+
+    int32_t termination_code(const EngineResult& r) const {
+        switch (r.status) {
+            case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
+            case EngineStatus::iteration_limit:
+                return optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
+            case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
+            case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
+            default: return VLT_RES_OK;
+        }
+    }
+
+    void store_continuous(const model::ProblemData& data, const EngineResult& r, int32_t which) {
+        SolutionValues s;
+        s.numcon = data.numcon;
+        s.numvar = data.numvar;
+        switch (r.status) {
+            case EngineStatus::optimal:
+                s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS;
+                s.solsta = VLT_SOL_STA_OPTIMAL;
+                s.take_point(r);
+                break;
+            case EngineStatus::primal_infeasible:
+                s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+                if (r.has_dual_ray) {
+                    s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
+                    s.take_dual_ray(data, r.dual_ray);
+                } else {
+                    s.solsta = VLT_SOL_STA_UNKNOWN;
+                }
+                break;
+            case EngineStatus::dual_infeasible:
+                s.prosta = VLT_PRO_STA_DUAL_INFEAS;
+                if (r.has_primal_ray) {
+                    s.solsta = VLT_SOL_STA_DUAL_INFEAS_CER;
+                    s.take_primal_ray(data, r.primal_ray);
+                } else {
+                    s.solsta = VLT_SOL_STA_UNKNOWN;
+                }
+                break;
+            case EngineStatus::primal_or_dual_infeasible:
+                s.prosta = VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED;
+                s.solsta = VLT_SOL_STA_UNKNOWN;
+                break;
+            default:  // stopped early: whatever point the engine has
+                s.prosta = VLT_PRO_STA_UNKNOWN;
+                s.solsta = VLT_SOL_STA_UNKNOWN;
+                if (r.has_primal) {
+                    s.take_point(r);
+                    if (r.primal_feasible && r.dual_feasible && r.has_dual)
+                        s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS, s.solsta = VLT_SOL_STA_PRIM_AND_DUAL_FEAS;
+                    else if (r.primal_feasible)
+                        s.prosta = VLT_PRO_STA_PRIM_FEAS, s.solsta = VLT_SOL_STA_PRIM_FEAS;
+                    else if (r.dual_feasible && r.has_dual)
+                        s.prosta = VLT_PRO_STA_DUAL_FEAS, s.solsta = VLT_SOL_STA_DUAL_FEAS;
+                }
+        }
+        if (which == VLT_SOL_BAS || r.has_basis) s.take_basis(data, r, which == VLT_SOL_ITR);
+        put_solution(task_, which, data, s);
+    }
+
+    void store_integer(const model::ProblemData& data, const EngineResult& r) {
+        SolutionValues s;
+        s.numcon = data.numcon;
+        s.numvar = data.numvar;
+        if (r.status == EngineStatus::primal_infeasible) {
+            s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+            s.solsta = VLT_SOL_STA_UNKNOWN;
+        } else if (r.status == EngineStatus::dual_infeasible || r.status == EngineStatus::primal_or_dual_infeasible) {
+            s.prosta = r.status == EngineStatus::dual_infeasible ? VLT_PRO_STA_DUAL_INFEAS
+                                                                 : VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED;
+            s.solsta = VLT_SOL_STA_UNKNOWN;
+        } else if (r.has_primal && r.primal_feasible) {
+            s.prosta = VLT_PRO_STA_PRIM_FEAS;
+            s.solsta = r.status == EngineStatus::optimal ? VLT_SOL_STA_INTEGER_OPTIMAL : VLT_SOL_STA_PRIM_FEAS;
+            s.take_primal(r);
+        } else {
+            s.prosta = VLT_PRO_STA_UNKNOWN;
+            s.solsta = VLT_SOL_STA_UNKNOWN;
+        }
+        put_solution(task_, VLT_SOL_ITG, data, s);
+    }
+
+    void update_info_after(const EngineResult& r) {
+        auto& info = task_.info;
+        info[VLT_DINF_OPTIMIZER_TIME] = elapsed();
+        info[VLT_LIINF_SIMPLEX_ITER] = r.simplex_iterations;
+        info[VLT_IINF_INTPNT_ITER] = int32_t(r.interior_iterations);
+        info[VLT_LIINF_BI_PRIMAL_ITER] = r.crossover_iterations;
+        if (optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX)
+            info[VLT_IINF_SIM_PRIMAL_ITER] = int32_t(r.simplex_iterations);
+        else if (optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX)
+            info[VLT_IINF_SIM_DUAL_ITER] = int32_t(r.simplex_iterations);
+        switch (optimizer_) {
+            case VLT_OPTIMIZER_MIXED_INT: info[VLT_DINF_MIO_TIME] = r.solve_time; break;
+            case VLT_OPTIMIZER_INTPNT: info[VLT_DINF_INTPNT_TIME] = r.solve_time; break;
+            default: info[VLT_DINF_SIM_TIME] = r.solve_time;
+        }
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) {
+            info[VLT_LIINF_MIO_NUM_NODES] = r.mip_nodes;
+            info[VLT_IINF_MIO_NUM_SOLVED_NODES] = int32_t(std::min<int64_t>(r.mip_nodes, INT32_MAX));
+            info[VLT_DINF_MIO_OBJ_BOUND] = r.mip_best_bound;
+            info[VLT_DINF_MIO_OBJ_REL_GAP] = r.mip_gap;
+            if (r.has_primal) {
+                info[VLT_DINF_MIO_OBJ_INT] = r.primal_objective;
+                info[VLT_DINF_MIO_OBJ_ABS_GAP] = std::fabs(r.primal_objective - r.mip_best_bound);
+            }
+        } else {
+            info[VLT_DINF_INTPNT_PRIMAL_OBJ] = r.primal_objective;
+            info[VLT_DINF_INTPNT_DUAL_OBJ] = r.dual_objective;
+            info[VLT_DINF_SIM_OBJ] = r.primal_objective;
+        }
+        info[VLT_LIINF_MEMORY_USAGE] = int64_t(task_.memory_bytes());
+        info[VLT_LIINF_MEMORY_USAGE_PEAK] = int64_t(task_.peak_memory_bytes());
+        update_solution_info(task_);
+    }
+
+    Task& task_;
+    Clock::time_point start_;
+    int32_t optimizer_ = VLT_OPTIMIZER_FREE;
+    int64_t last_interior_iteration_ = -1;
+    bool stopped_by_callback_ = false;
+};
+
+}  // namespace
+
+int32_t optimize(Task& task) {
+    Run run(task);
+    return run.execute();
+}
+
+}  // namespace vlt::solve

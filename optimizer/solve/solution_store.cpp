@@ -1,0 +1,259 @@
+#include "solve/solution_store.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/task.hpp"
+
+namespace vlt::solve {
+namespace {
+
+bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+
+int32_t key_of(BasisStatus status) {
+    switch (status) {
+        case BasisStatus::basic: return VLT_SK_BAS;
+        case BasisStatus::at_lower: return VLT_SK_LOW;
+        case BasisStatus::at_upper: return VLT_SK_UPR;
+        case BasisStatus::fixed: return VLT_SK_FIX;
+        default: return VLT_SK_SUPBAS;
+    }
+}
+
+// The status key that a value suggests: at a bound, fixed, or in between.
+int32_t key_from_value(int32_t bk, double lo, double up, double x) {
+    double tol = 1e-7 * (1.0 + std::fabs(x));
+    if (bk == VLT_BK_FX) return VLT_SK_FIX;
+    if (has_lower(bk) && std::fabs(x - lo) <= tol) return VLT_SK_LOW;
+    if (has_upper(bk) && std::fabs(x - up) <= tol) return VLT_SK_UPR;
+    return VLT_SK_BAS;
+}
+
+}  // namespace
+
+void SolutionValues::take_point(const EngineResult& r) {
+    take_primal(r);
+    if (!r.has_dual) return;
+    y = r.y;
+    slc = r.slc;
+    suc = r.suc;
+    slx = r.slx;
+    sux = r.sux;
+    has_objectives = true;
+    primal_obj = r.primal_objective;
+    dual_obj = r.dual_objective;
+}
+
+void SolutionValues::take_primal(const EngineResult& r) {
+    xx = r.x;
+    xc = r.xc;
+    if (r.is_mip) {
+        has_objectives = true;
+        primal_obj = r.primal_objective;
+        dual_obj = r.mip_best_bound;
+    }
+}
+
+void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray) {
+    y = ray;
+    slc.assign(size_t(numcon), 0.0);
+    suc.assign(size_t(numcon), 0.0);
+    for (int32_t i = 0; i < numcon; ++i) {
+        if (ray[size_t(i)] > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = ray[size_t(i)];
+        if (ray[size_t(i)] < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -ray[size_t(i)];
+    }
+    // s = -A'y split into slx - sux on the sides that have bounds.
+    slx.assign(size_t(numvar), 0.0);
+    sux.assign(size_t(numvar), 0.0);
+    for (int32_t j = 0; j < numvar; ++j) {
+        double s = 0.0;
+        for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
+            s -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
+        if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = s;
+        if (s < 0 && has_upper(data.bkx[size_t(j)])) sux[size_t(j)] = -s;
+    }
+    xc.assign(size_t(numcon), 0.0);
+    xx.assign(size_t(numvar), 0.0);
+}
+
+void SolutionValues::take_primal_ray(const model::ProblemData& data, const std::vector<double>& ray) {
+    xx = ray;
+    xc.assign(size_t(numcon), 0.0);
+    for (int32_t j = 0; j < numvar; ++j)
+        for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
+            xc[size_t(data.asub[size_t(k)])] += data.aval[size_t(k)] * ray[size_t(j)];
+}
+
+void SolutionValues::take_basis(const model::ProblemData& data, const EngineResult& r, bool from_values) {
+    skc.assign(size_t(numcon), VLT_SK_UNK);
+    skx.assign(size_t(numvar), VLT_SK_UNK);
+    if (r.has_basis && !from_values) {
+        for (int32_t i = 0; i < numcon; ++i) skc[size_t(i)] = key_of(r.row_basis[size_t(i)]);
+        for (int32_t j = 0; j < numvar; ++j) skx[size_t(j)] = key_of(r.column_basis[size_t(j)]);
+        return;
+    }
+    if (xc.size() == size_t(numcon))
+        for (int32_t i = 0; i < numcon; ++i)
+            skc[size_t(i)] = key_from_value(data.bkc[size_t(i)], data.blc[size_t(i)], data.buc[size_t(i)], xc[size_t(i)]);
+    if (xx.size() == size_t(numvar))
+        for (int32_t j = 0; j < numvar; ++j)
+            skx[size_t(j)] = key_from_value(data.bkx[size_t(j)], data.blx[size_t(j)], data.bux[size_t(j)], xx[size_t(j)]);
+}
+
+void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, SolutionValues& v) {
+    (void)data;
+    model::Solution s;
+    s.defined = true;
+    s.prosta = v.prosta;
+    s.solsta = v.solsta;
+    auto fit = [](std::vector<double>& x, int32_t n) { x.resize(size_t(n), 0.0); };
+    fit(v.xc, v.numcon);
+    fit(v.y, v.numcon);
+    fit(v.slc, v.numcon);
+    fit(v.suc, v.numcon);
+    fit(v.xx, v.numvar);
+    fit(v.slx, v.numvar);
+    fit(v.sux, v.numvar);
+    v.skc.resize(size_t(v.numcon), VLT_SK_UNK);
+    v.skx.resize(size_t(v.numvar), VLT_SK_UNK);
+    s.skc = std::move(v.skc);
+    s.skx = std::move(v.skx);
+    s.values[VLT_SOL_ITEM_XC] = std::move(v.xc);
+    s.values[VLT_SOL_ITEM_XX] = std::move(v.xx);
+    s.values[VLT_SOL_ITEM_Y] = std::move(v.y);
+    s.values[VLT_SOL_ITEM_SLC] = std::move(v.slc);
+    s.values[VLT_SOL_ITEM_SUC] = std::move(v.suc);
+    s.values[VLT_SOL_ITEM_SLX] = std::move(v.slx);
+    s.values[VLT_SOL_ITEM_SUX] = std::move(v.sux);
+    s.values[VLT_SOL_ITEM_SNX].assign(size_t(v.numvar), 0.0);
+    if (v.has_objectives && v.solsta != VLT_SOL_STA_PRIM_INFEAS_CER && v.solsta != VLT_SOL_STA_DUAL_INFEAS_CER) {
+        s.reported_primal_obj = v.primal_obj;
+        s.reported_dual_obj = v.dual_obj;
+    }
+    task.solutions.store(whichsol, std::move(s));
+}
+
+namespace {
+
+struct Figures {
+    double pviolcon = 0, pviolvar = 0, pviolitg = 0, dviolcon = 0, dviolvar = 0;
+    double nrm_xc = 0, nrm_xx = 0, nrm_y = 0, nrm_slc = 0, nrm_suc = 0, nrm_slx = 0, nrm_sux = 0;
+};
+
+double violation(int32_t bk, double lo, double up, double x) {
+    double v = 0.0;
+    if (has_lower(bk)) v = std::max(v, lo - x);
+    if (has_upper(bk)) v = std::max(v, x - up);
+    return v;
+}
+
+double max_abs(const std::vector<double>& x) {
+    double m = 0.0;
+    for (double v : x) m = std::max(m, std::fabs(v));
+    return m;
+}
+
+Figures figures(const model::ProblemData& data, const model::Solution& s, bool integer) {
+    Figures f;
+    const auto& xc = s.values[VLT_SOL_ITEM_XC];
+    const auto& xx = s.values[VLT_SOL_ITEM_XX];
+    for (int32_t i = 0; i < data.numcon && size_t(i) < xc.size(); ++i)
+        f.pviolcon = std::max(f.pviolcon, violation(data.bkc[size_t(i)], data.blc[size_t(i)], data.buc[size_t(i)], xc[size_t(i)]));
+    for (int32_t j = 0; j < data.numvar && size_t(j) < xx.size(); ++j) {
+        f.pviolvar = std::max(f.pviolvar, violation(data.bkx[size_t(j)], data.blx[size_t(j)], data.bux[size_t(j)], xx[size_t(j)]));
+        if (integer && data.vartype[size_t(j)] == VLT_VAR_TYPE_INT)
+            f.pviolitg = std::max(f.pviolitg, std::fabs(xx[size_t(j)] - std::round(xx[size_t(j)])));
+    }
+    // Dual violations: negative multipliers (for minimization; sign flipped
+    // for maximization) and the residual of c - A'y - slx + sux.
+    double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+    const auto& slc = s.values[VLT_SOL_ITEM_SLC];
+    const auto& suc = s.values[VLT_SOL_ITEM_SUC];
+    const auto& slx = s.values[VLT_SOL_ITEM_SLX];
+    const auto& sux = s.values[VLT_SOL_ITEM_SUX];
+    const auto& y = s.values[VLT_SOL_ITEM_Y];
+    if (!integer && y.size() == size_t(data.numcon) && slx.size() == size_t(data.numvar)) {
+        for (int32_t i = 0; i < data.numcon; ++i)
+            f.dviolcon = std::max({f.dviolcon, -sign * slc[size_t(i)], -sign * suc[size_t(i)],
+                                   std::fabs(y[size_t(i)] - slc[size_t(i)] + suc[size_t(i)])});
+        for (int32_t j = 0; j < data.numvar; ++j) {
+            double r = data.c[size_t(j)] - slx[size_t(j)] + sux[size_t(j)];
+            for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
+                r -= data.aval[size_t(k)] * y[size_t(data.asub[size_t(k)])];
+            if (!data.qoval.empty()) r = 0.0;  // the quadratic term enters; measured by the engine
+            f.dviolvar = std::max({f.dviolvar, -sign * slx[size_t(j)], -sign * sux[size_t(j)], std::fabs(r)});
+        }
+    }
+    f.nrm_xc = max_abs(xc);
+    f.nrm_xx = max_abs(xx);
+    f.nrm_y = max_abs(y);
+    f.nrm_slc = max_abs(slc);
+    f.nrm_suc = max_abs(suc);
+    f.nrm_slx = max_abs(slx);
+    f.nrm_sux = max_abs(sux);
+    return f;
+}
+
+}  // namespace
+
+void update_solution_info(Task& task) {
+    auto& info = task.info;
+    model::SolutionSizes sizes = model::solution_sizes(task.problem);
+    model::ProblemData data = task.problem.to_data();
+    if (task.solutions.defined(VLT_SOL_ITR)) {
+        const model::Solution& s = task.solutions.read(VLT_SOL_ITR, sizes);
+        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_ITR, task.problem);
+        Figures f = figures(data, s, false);
+        info[VLT_DINF_SOL_ITR_PRIMAL_OBJ] = obj.primal;
+        info[VLT_DINF_SOL_ITR_DUAL_OBJ] = obj.dual;
+        info[VLT_IINF_SOL_ITR_PROSTA] = s.prosta;
+        info[VLT_IINF_SOL_ITR_SOLSTA] = s.solsta;
+        info[VLT_DINF_SOL_ITR_PVIOLCON] = f.pviolcon;
+        info[VLT_DINF_SOL_ITR_PVIOLVAR] = f.pviolvar;
+        info[VLT_DINF_SOL_ITR_DVIOLCON] = f.dviolcon;
+        info[VLT_DINF_SOL_ITR_DVIOLVAR] = f.dviolvar;
+        info[VLT_DINF_SOL_ITR_NRM_XC] = f.nrm_xc;
+        info[VLT_DINF_SOL_ITR_NRM_XX] = f.nrm_xx;
+        info[VLT_DINF_SOL_ITR_NRM_Y] = f.nrm_y;
+        info[VLT_DINF_SOL_ITR_NRM_SLC] = f.nrm_slc;
+        info[VLT_DINF_SOL_ITR_NRM_SUC] = f.nrm_suc;
+        info[VLT_DINF_SOL_ITR_NRM_SLX] = f.nrm_slx;
+        info[VLT_DINF_SOL_ITR_NRM_SUX] = f.nrm_sux;
+    }
+    if (task.solutions.defined(VLT_SOL_BAS)) {
+        const model::Solution& s = task.solutions.read(VLT_SOL_BAS, sizes);
+        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_BAS, task.problem);
+        Figures f = figures(data, s, false);
+        info[VLT_DINF_SOL_BAS_PRIMAL_OBJ] = obj.primal;
+        info[VLT_DINF_SOL_BAS_DUAL_OBJ] = obj.dual;
+        info[VLT_IINF_SOL_BAS_PROSTA] = s.prosta;
+        info[VLT_IINF_SOL_BAS_SOLSTA] = s.solsta;
+        info[VLT_DINF_SOL_BAS_PVIOLCON] = f.pviolcon;
+        info[VLT_DINF_SOL_BAS_PVIOLVAR] = f.pviolvar;
+        info[VLT_DINF_SOL_BAS_DVIOLCON] = f.dviolcon;
+        info[VLT_DINF_SOL_BAS_DVIOLVAR] = f.dviolvar;
+        info[VLT_DINF_SOL_BAS_NRM_XC] = f.nrm_xc;
+        info[VLT_DINF_SOL_BAS_NRM_XX] = f.nrm_xx;
+        info[VLT_DINF_SOL_BAS_NRM_Y] = f.nrm_y;
+        info[VLT_DINF_SOL_BAS_NRM_SLC] = f.nrm_slc;
+        info[VLT_DINF_SOL_BAS_NRM_SUC] = f.nrm_suc;
+        info[VLT_DINF_SOL_BAS_NRM_SLX] = f.nrm_slx;
+        info[VLT_DINF_SOL_BAS_NRM_SUX] = f.nrm_sux;
+    }
+    if (task.solutions.defined(VLT_SOL_ITG)) {
+        const model::Solution& s = task.solutions.read(VLT_SOL_ITG, sizes);
+        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_ITG, task.problem);
+        Figures f = figures(data, s, true);
+        info[VLT_DINF_SOL_ITG_PRIMAL_OBJ] = obj.primal;
+        info[VLT_IINF_SOL_ITG_PROSTA] = s.prosta;
+        info[VLT_IINF_SOL_ITG_SOLSTA] = s.solsta;
+        info[VLT_DINF_SOL_ITG_PVIOLCON] = f.pviolcon;
+        info[VLT_DINF_SOL_ITG_PVIOLVAR] = f.pviolvar;
+        info[VLT_DINF_SOL_ITG_PVIOLITG] = f.pviolitg;
+        info[VLT_DINF_SOL_ITG_NRM_XC] = f.nrm_xc;
+        info[VLT_DINF_SOL_ITG_NRM_XX] = f.nrm_xx;
+    }
+}
+
+}  // namespace vlt::solve

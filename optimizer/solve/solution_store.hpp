@@ -1,0 +1,45 @@
+// Turning an engine's answer into the task's solutions, and the solution
+// figures among the information items.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/problem_data.hpp"
+#include "solve/highs_engine.hpp"
+
+namespace vlt {
+class Task;
+}
+
+namespace vlt::solve {
+
+// A solution being assembled by the optimizer driver.
+struct SolutionValues {
+    int32_t numcon = 0, numvar = 0;
+    int32_t prosta = VLT_PRO_STA_UNKNOWN;
+    int32_t solsta = VLT_SOL_STA_UNKNOWN;
+    std::vector<int32_t> skc, skx;
+    std::vector<double> xc, xx, y, slc, suc, slx, sux;
+    bool has_objectives = false;
+    double primal_obj = 0.0, dual_obj = 0.0;
+
+    // The primal and dual point of an optimal (or stopped) run.
+    void take_point(const EngineResult& r);
+    // The primal point only (integer solutions have no duals).
+    void take_primal(const EngineResult& r);
+    // A certificate of primal infeasibility: the dual values of a Farkas ray.
+    void take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray);
+    // A certificate of dual infeasibility: a primal direction of improvement.
+    void take_primal_ray(const model::ProblemData& data, const std::vector<double>& ray);
+    // Status keys from the basis (or, with from_values, from the point).
+    void take_basis(const model::ProblemData& data, const EngineResult& r, bool from_values);
+};
+
+void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, SolutionValues& values);
+
+// Fills the solution items of the information record (objective values,
+// statuses, violations and norms of every defined solution).
+void update_solution_info(Task& task);
+
+}  // namespace vlt::solve
