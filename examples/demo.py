@@ -1,24 +1,53 @@
-"""A first look at velto: the library's banner and version, and its messages
-forwarded to Python."""
+"""A first look at velto: the library's banner, a linear problem and a small
+mixed-integer problem built through the Python layer and solved."""
 import velto
 
 
-def main():
+def banner():
     env = velto.Env()
     env.set_Stream(velto.StreamType.LOG, lambda text: print(text, end=""))
     env.echointro_i_2(1)
     res, (major, minor, revision) = velto.Env.getversion__0()
-    print(f"library version {major}.{minor}.{revision}")
+    print(f"library version {major}.{minor}.{revision}\n")
+    return env
 
+
+def linear(env):
+    # maximize 3x + 2y + 4z  subject to  x + y + 2z <= 4,  2x + z <= 5,  x + 3y >= 1,  x, y, z >= 0
+    m = velto.Model(env)
+    x = m.add_variables(3, lb=0.0)
+    m.set_objective([3, 2, 4], sense="maximize")
+    m.add_constraint({x[0]: 1, x[1]: 1, x[2]: 2}, ub=4)
+    m.add_constraint({x[0]: 2, x[2]: 1}, ub=5)
+    m.add_constraint({x[0]: 1, x[1]: 3}, lb=1)
+    r = m.solve()
+    print("Linear problem:", r.solution_status.name, "objective", round(r.objective, 6))
+    print("  x =", [round(v, 6) for v in r.x], " y =", [round(v, 6) for v in r.y])
+
+
+def knapsack(env):
+    # maximize value of items in a knapsack of capacity 15 (binary choices)
+    values, weights = [10, 13, 7, 8, 4, 9], [5, 7, 4, 4, 2, 5]
+    m = velto.Model(env)
+    pick = m.add_variables(len(values), lb=0, ub=1, obj=values, integer=True)
+    m.set_objective(sense="maximize")
+    m.add_constraint(dict(zip(pick, weights)), ub=15)
+    r = m.solve()
+    chosen = [i for i, v in enumerate(r.x) if v > 0.5]
+    print("Knapsack:", r.solution_status.name, "value", round(r.objective, 6), "items", chosen)
+
+
+def main():
+    env = banner()
     task = velto.Task(env)
     task.set_Stream(velto.StreamType.ERR, lambda text: print("error stream:", text, end=""))
-    # A deliberately bad call: the library answers with a response code and
-    # explains itself on the task's error stream.
-    res, _ = task.getconbound_i_2(5)
+    res, _ = task.getconbound_i_2(5)  # no such constraint: the library explains on the error stream
     name, desc = bytearray(), bytearray()
     velto.Env.getcodedesc_iOO_1(res, name, desc)
-    print("response:", res, name.split(b"\0")[0].decode(), "-", desc.split(b"\0")[0].decode())
+    print("response:", res, name.split(b"\0")[0].decode(), "-", desc.split(b"\0")[0].decode(), "\n")
     task.dispose()
+    linear(env)
+    knapsack(env)
     env.dispose()
 
 

@@ -120,7 +120,7 @@ void impl::echointro(Env& env, int32_t longver) {
     std::string banner = std::string("velto optimizer ") + version_string() + "\n";
     if (longver) {
         banner += std::string("  build: ") + build_description() + "\n";
-        banner += "  open library: linear, quadratic, conic and mixed-integer optimization\n";
+        banner += "  open library: linear, quadratic and mixed-integer optimization\n";
     }
     env.streams.emit(VLT_STREAM_LOG, banner);
 }

@@ -2,6 +2,7 @@
 // solutions.
 #include "api/impl.hpp"
 #include "solve/optimizer.hpp"
+#include "solve/reports.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt {
@@ -16,5 +17,26 @@ void impl::updatesolutioninfo(Task& task, int32_t whichsol) {
     model::Solutions::check_selector(whichsol);
     solve::update_solution_info(task);
 }
+
+}  // namespace vlt
+
+namespace vlt {
+
+void impl::analyzeproblem(Task& task, int32_t whichstream) { solve::analyze_problem(task, whichstream); }
+
+void impl::analyzesolution(Task& task, int32_t whichstream, int32_t whichsol) {
+    solve::analyze_solution(task, whichstream, whichsol);
+}
+
+void impl::solutionsummary(Task& task, int32_t whichstream) { solve::solution_summary(task, whichstream); }
+
+void impl::onesolutionsummary(Task& task, int32_t whichstream, int32_t whichsol) {
+    solve::one_solution_summary(task, whichstream, whichsol);
+}
+
+void impl::optimizersummary(Task& task, int32_t whichstream) { solve::optimizer_summary(task, whichstream); }
+
+// Changes to a task take effect when they are made; there is nothing pending.
+void impl::commitchanges(Task& task) { (void)task; }
 
 }  // namespace vlt

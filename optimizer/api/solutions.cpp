@@ -22,13 +22,13 @@ int32_t count(const Task& task, int32_t item) {
 }
 
 void get_vector(Task& task, int32_t whichsol, int32_t item, double* out) {
-    task.solutions.get_values(whichsol, item, 0, count(task, item), out, sizes(task), model::item_name(item));
+    task.solutions.get_values(whichsol, item, 0, count(task, item), out, sizes(task));
 }
 void put_vector(Task& task, int32_t whichsol, int32_t item, const double* in) {
     task.solutions.put_values(whichsol, item, 0, count(task, item), in, sizes(task), model::item_name(item));
 }
 void get_slice(Task& task, int32_t whichsol, int32_t item, int32_t first, int32_t last, double* out) {
-    task.solutions.get_values(whichsol, item, first, last, out, sizes(task), model::item_name(item));
+    task.solutions.get_values(whichsol, item, first, last, out, sizes(task));
 }
 void put_slice(Task& task, int32_t whichsol, int32_t item, int32_t first, int32_t last, const double* in) {
     task.solutions.put_values(whichsol, item, first, last, in, sizes(task), model::item_name(item));
@@ -135,7 +135,7 @@ void impl::putsnxslice(Task& task, int32_t whichsol, int32_t first, int32_t last
 }
 void impl::getsolutionslice(Task& task, int32_t whichsol, int32_t solitem, int32_t first, int32_t last,
                             double* values) {
-    task.solutions.get_values(whichsol, solitem, first, last, values, sizes(task), "values");
+    task.solutions.get_values(whichsol, solitem, first, last, values, sizes(task));
 }
 
 // ------------------------------------------------- whole solutions, items

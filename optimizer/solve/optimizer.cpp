@@ -92,6 +92,22 @@ public:
                 [&](const std::string& line) { log_line(line); });
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
+        if (needs_certificate(result) && !stopped_by_callback_) {
+            // The interior-point engine proves infeasibility without a
+            // certificate; a simplex run without presolve gives one.
+            log("Computing a certificate of infeasibility with the simplex optimizer.\n");
+            EngineOptions again = options;
+            again.presolve = false;
+            again.algorithm = result.status == EngineStatus::primal_infeasible ? Algorithm::dual_simplex
+                                                                                : Algorithm::primal_simplex;
+            EngineResult certified = solve_with_highs(data, again, {}, [&](const std::string& line) { log_line(line); });
+            if (certified.status == result.status) {
+                result.has_dual_ray = certified.has_dual_ray;
+                result.dual_ray = std::move(certified.dual_ray);
+                result.has_primal_ray = certified.has_primal_ray;
+                result.primal_ray = std::move(certified.primal_ray);
+            }
+        }
 
         progress(codes.end);
         if (uses_basis_identification() && result.has_basis) {
@@ -120,6 +136,12 @@ private:
                 // ones followed by basis identification (a basic solution too).
                 return VLT_OPTIMIZER_INTPNT;
         }
+    }
+
+    bool needs_certificate(const EngineResult& r) const {
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT || task_.problem.problem_type() != VLT_PROBTYPE_LO) return false;
+        return (r.status == EngineStatus::primal_infeasible && !r.has_dual_ray) ||
+               (r.status == EngineStatus::dual_infeasible && !r.has_primal_ray);
     }
 
     bool uses_basis_identification() const {
@@ -362,13 +384,14 @@ private:
     void update_info_after(const EngineResult& r) {
         auto& info = task_.info;
         info[VLT_DINF_OPTIMIZER_TIME] = elapsed();
-        info[VLT_LIINF_SIMPLEX_ITER] = r.simplex_iterations;
-        info[VLT_IINF_INTPNT_ITER] = int32_t(r.interior_iterations);
-        info[VLT_LIINF_BI_PRIMAL_ITER] = r.crossover_iterations;
+        // The engine reports -1 for an algorithm that did not run.
+        info[VLT_LIINF_SIMPLEX_ITER] = std::max<int64_t>(0, r.simplex_iterations);
+        info[VLT_IINF_INTPNT_ITER] = int32_t(std::max<int64_t>(0, r.interior_iterations));
+        info[VLT_LIINF_BI_PRIMAL_ITER] = std::max<int64_t>(0, r.crossover_iterations);
         if (optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX)
-            info[VLT_IINF_SIM_PRIMAL_ITER] = int32_t(r.simplex_iterations);
+            info[VLT_IINF_SIM_PRIMAL_ITER] = int32_t(info[VLT_LIINF_SIMPLEX_ITER]);
         else if (optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX)
-            info[VLT_IINF_SIM_DUAL_ITER] = int32_t(r.simplex_iterations);
+            info[VLT_IINF_SIM_DUAL_ITER] = int32_t(info[VLT_LIINF_SIMPLEX_ITER]);
         switch (optimizer_) {
             case VLT_OPTIMIZER_MIXED_INT: info[VLT_DINF_MIO_TIME] = r.solve_time; break;
             case VLT_OPTIMIZER_INTPNT: info[VLT_DINF_INTPNT_TIME] = r.solve_time; break;
