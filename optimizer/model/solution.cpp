@@ -184,16 +184,12 @@ void Solutions::get_cone_keys(int32_t whichsol, int32_t* skn, const SolutionSize
 }
 
 void Solutions::get_values(int32_t whichsol, int32_t item, int32_t first, int32_t last, double* values,
-                           const SolutionSizes& sizes, const char* /*name*/) {
+                           const SolutionSizes& sizes) {
     check_selector(whichsol);
     check_item(item);
     check_slice(item_kind(item), first, last, count_of(item_kind(item), sizes));
     const Solution& s = read(whichsol, sizes);
     if (!values) return;
-    if (whichsol == VLT_SOL_ITG && is_dual_item(item)) {
-        std::fill(values, values + (last - first), 0.0);
-        return;
-    }
     const auto& v = s.values[size_t(item)];
     std::copy(v.begin() + first, v.begin() + last, values);
 }
@@ -267,10 +263,7 @@ void Solutions::get_whole(int32_t whichsol, int32_t* prosta, int32_t* solsta, in
         double* out = values[item];
         if (!out) continue;
         const auto& v = s.values[size_t(item)];
-        if (whichsol == VLT_SOL_ITG && is_dual_item(item))
-            std::fill(out, out + v.size(), 0.0);
-        else
-            std::copy(v.begin(), v.end(), out);
+        std::copy(v.begin(), v.end(), out);
     }
 }
 
@@ -312,6 +305,9 @@ ObjectiveValues Solutions::objectives(int32_t whichsol, const Problem& problem) 
 void Solutions::store(int32_t whichsol, Solution solution) {
     check_selector(whichsol);
     solution.defined = true;
+    if (whichsol == VLT_SOL_ITG)
+        for (int32_t item = VLT_SOL_ITEM_Y; item < kNumSolutionItems; ++item)
+            std::fill(solution.values[size_t(item)].begin(), solution.values[size_t(item)].end(), 0.0);
     solutions_[size_t(whichsol)] = std::move(solution);
 }
 

@@ -19,9 +19,9 @@
 //  - Writing any part of an undefined solution defines it: the parts not
 //    written are zero, the keys VLT_SK_UNK and both statuses unknown.
 //    Writing into a defined solution keeps its statuses.
-//  - The integer solution has no dual values: y, slc, suc, slx, sux and snx
-//    of the integer solution always read as zeros, and dual values written to
-//    it are checked like any others and then dropped.
+//  - The integer solution has no dual values: its y, slc, suc, slx, sux and
+//    snx are kept at zero and read as zeros; dual values written to it are
+//    checked like any others and then dropped (also those of store()).
 //  - Status keys must be VLT_SK_UNK..VLT_SK_INF; values must be finite.
 //  - Null output pointers mean "not wanted".  Null inputs are refused when
 //    they would have to supply items, except in put_whole, where a null array
@@ -132,10 +132,10 @@ public:
     // Status keys of all cones.
     void get_cone_keys(int32_t whichsol, int32_t* skn, const SolutionSizes& sizes);
 
-    // Values of one item vector (VLT_SOL_ITEM_*) on [first, last); `name` is
-    // the argument named in messages.
+    // Values of one item vector (VLT_SOL_ITEM_*) on [first, last); the
+    // putter names its input `name` in messages.
     void get_values(int32_t whichsol, int32_t item, int32_t first, int32_t last, double* values,
-                    const SolutionSizes& sizes, const char* name);
+                    const SolutionSizes& sizes);
     void put_values(int32_t whichsol, int32_t item, int32_t first, int32_t last, const double* values,
                     const SolutionSizes& sizes, const char* name);
 

@@ -590,17 +590,6 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
         result.dual_objective = result.mip_best_bound;
     }
 
-    if (!result.is_mip && info_int(highs, "basis_validity") == kHighsBasisValidityValid) {
-        std::vector<HighsInt> col_status(n), row_status(m);
-        if (Highs_getBasis(highs, col_status.data(), row_status.data()) != kHighsStatusError) {
-            result.has_basis = true;
-            result.column_basis.resize(n);
-            result.row_basis.resize(m);
-            for (int32_t j = 0; j < n; ++j) result.column_basis[j] = map_basis_status(col_status[j], col_lo[j], col_up[j]);
-            for (int32_t i = 0; i < m; ++i) result.row_basis[i] = map_basis_status(row_status[i], row_lo[i], row_up[i]);
-        }
-    }
-
     if (!result.is_mip && hessian.empty()) {
         if (result.status == EngineStatus::primal_infeasible || result.status == EngineStatus::primal_or_dual_infeasible) {
             HighsInt has_ray = 0;
@@ -631,6 +620,20 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
             }
         }
     }
+    // Read after the rays: for an infeasible problem solved with presolve, HiGHS
+    // has no basis of the original problem until computing the dual ray has
+    // solved it again without presolve.
+    if (!result.is_mip && info_int(highs, "basis_validity") == kHighsBasisValidityValid) {
+        std::vector<HighsInt> col_status(n), row_status(m);
+        if (Highs_getBasis(highs, col_status.data(), row_status.data()) != kHighsStatusError) {
+            result.has_basis = true;
+            result.column_basis.resize(n);
+            result.row_basis.resize(m);
+            for (int32_t j = 0; j < n; ++j) result.column_basis[j] = map_basis_status(col_status[j], col_lo[j], col_up[j]);
+            for (int32_t i = 0; i < m; ++i) result.row_basis[i] = map_basis_status(row_status[i], row_lo[i], row_up[i]);
+        }
+    }
+
     return result;
 }
 

@@ -91,6 +91,19 @@ public:
                 data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                 [&](const std::string& line) { log_line(line); });
         }
+        if (requested == VLT_OPTIMIZER_FREE && optimizer_ == VLT_OPTIMIZER_INTPNT &&
+            problem_type == VLT_PROBTYPE_LO && !simplex_needless(result)) {
+            // The engine's interior-point method gives no infeasibility
+            // certificate and sometimes fails on infeasible problems; the dual
+            // simplex decides those cases and certifies them.
+            log(std::string("The interior-point optimizer ended with status '") + to_string(result.status) +
+                "'; solving again with the dual simplex optimizer.\n");
+            options.algorithm = Algorithm::dual_simplex;
+            options.presolve = par.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+            result = solve_with_highs(
+                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                [&](const std::string& line) { log_line(line); });
+        }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
         if (needs_certificate(result) && !stopped_by_callback_) {
             // The interior-point engine proves infeasibility without a
@@ -122,6 +135,18 @@ public:
     }
 
 private:
+    // True when an answer needs no second opinion from the simplex optimizer:
+    // optimal, stopped by a limit or the callback, or infeasible with a certificate.
+    static bool simplex_needless(const EngineResult& r) {
+        switch (r.status) {
+            case EngineStatus::numerical_trouble:
+            case EngineStatus::primal_or_dual_infeasible: return false;
+            case EngineStatus::primal_infeasible: return r.has_dual_ray;
+            case EngineStatus::dual_infeasible: return r.has_primal_ray;
+            default: return true;
+        }
+    }
+
     int32_t choose(int32_t requested, int32_t problem_type, bool integer) const {
         if (integer) return VLT_OPTIMIZER_MIXED_INT;
         switch (requested) {
@@ -294,7 +319,9 @@ private:
         } else {
             bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
             if (!basic_only) store_continuous(data, r, VLT_SOL_ITR);
-            if (r.has_basis && (basic_only || uses_basis_identification())) store_continuous(data, r, VLT_SOL_BAS);
+            // The simplex optimizers always leave a basic solution, also when
+            // the problem is infeasible and the engine has no basis to report.
+            if (basic_only || (r.has_basis && uses_basis_identification())) store_continuous(data, r, VLT_SOL_BAS);
         }
         return trm;
     }
