@@ -384,7 +384,7 @@ template <class T, Text Name, Text Begins, Text Ends>
 struct Covers : In<T, Name> {
     static constexpr bool counted = true;
     template <class F> static bool check_count(typename In<T, Name>::State& s, F& f) {
-        if (s.view.present()) return true;
+        if (!s.view.present()) return true;
         if (!positions_within(f.template view_of<Begins>(), f.template view_of<Ends>(), s.view.count()))
             return raise_view_count(Name.c_str()), f.fail();
         return true;

@@ -11,7 +11,6 @@ using Lines = Slice<"first", "last">;
 // Size queries: the non-zeros of one column or row, asked anew before each
 // array that needs them; those of a slice or of the whole matrix, asked once.
 using ColumnNonzeros = Query<VLT_getacolnumnz, int32_t, QHandle, QArg<"j">>;
-using ColumnNonzerosMut = Query<VLT_getarownumnz, int32_t, QHandle, QArg<"j">>;
 using RowNonzeros = Query<VLT_getarownumnz, int32_t, QHandle, QArg<"i">>;
 using ColumnSliceNonzeros = SizeQuery<VLT_getacolslicenumnz64, int64_t, QHandle, QArg<"first">, QArg<"last">>;
 using RowSliceNonzeros = SizeQuery<VLT_getarowslicenumnz64, int64_t, QHandle, QArg<"first">, QArg<"last">>;
@@ -59,7 +58,7 @@ const PyMethodDef rows[] = {
     Method<"getacol_iOO_4", VLT_getacol, T, I32<"j">, Ret<int32_t>, Out<int32_t, "subj", ColumnNonzeros>,
            Out<double, "valj", ColumnNonzeros>>::def(),
     Method<"getacol_iOO_2", VLT_getacol, T, I32<"j">, Ret<int32_t>, OutBytes<int32_t, "subj", ColumnNonzeros>,
-           OutBytes<double, "valj", ColumnNonzerosMut>>::def(),
+           OutBytes<double, "valj", ColumnNonzeros>>::def(),
     Method<"getarow_iOO_4", VLT_getarow, T, I32<"i">, Ret<int32_t>, Out<int32_t, "subi", RowNonzeros>,
            Out<double, "vali", RowNonzeros>>::def(),
     Method<"getarow_iOO_2", VLT_getarow, T, I32<"i">, Ret<int32_t>, OutBytes<int32_t, "subi", RowNonzeros>,
@@ -120,7 +119,7 @@ const PyMethodDef rows[] = {
     // positions in aptrb and aptre.
     Method<"getprobtype__1", VLT_getprobtype, T, Ret<int32_t>>::def(),
     Method<"inputdata64_iiOdOOOOOOOOOO_15", VLT_inputdata64, T, I32<"maxnumcon">, I32<"maxnumvar">,
-           GroupCount<int32_t, "blc,buc,bkc">, GroupCount<int32_t, "c,bux,blx,bkx,aptrb,aptre">, In<double, "c">,
+           GroupCount<int32_t, "buc,blc,bkc">, GroupCount<int32_t, "c,bux,blx,bkx,aptrb,aptre">, In<double, "c">,
            F64<"cfix">, In<int64_t, "aptrb">, In<int64_t, "aptre">, Covers<int32_t, "asub", "aptrb", "aptre">,
            Covers<double, "aval", "aptrb", "aptre">, KeyList<"bkc">, In<double, "blc">, In<double, "buc">,
            KeyList<"bkx">, In<double, "blx">, In<double, "bux">>::def(),
