@@ -195,64 +195,58 @@ Figures figures(const model::ProblemData& data, const model::Solution& s, bool i
     return f;
 }
 
+// Where the figures of one solution go among the information items (-1: the
+// solution has no such item).
+struct SolutionItems {
+    int32_t sol;
+    int32_t primal_obj, dual_obj, prosta, solsta;
+    int32_t pviolcon, pviolvar, pviolitg, dviolcon, dviolvar;
+    int32_t nrm_xc, nrm_xx, nrm_y, nrm_slc, nrm_suc, nrm_slx, nrm_sux;
+};
+
+constexpr SolutionItems kSolutionItems[] = {
+    {VLT_SOL_ITR, VLT_DINF_SOL_ITR_PRIMAL_OBJ, VLT_DINF_SOL_ITR_DUAL_OBJ, VLT_IINF_SOL_ITR_PROSTA,
+     VLT_IINF_SOL_ITR_SOLSTA, VLT_DINF_SOL_ITR_PVIOLCON, VLT_DINF_SOL_ITR_PVIOLVAR, -1, VLT_DINF_SOL_ITR_DVIOLCON,
+     VLT_DINF_SOL_ITR_DVIOLVAR, VLT_DINF_SOL_ITR_NRM_XC, VLT_DINF_SOL_ITR_NRM_XX, VLT_DINF_SOL_ITR_NRM_Y,
+     VLT_DINF_SOL_ITR_NRM_SLC, VLT_DINF_SOL_ITR_NRM_SUC, VLT_DINF_SOL_ITR_NRM_SLX, VLT_DINF_SOL_ITR_NRM_SUX},
+    {VLT_SOL_BAS, VLT_DINF_SOL_BAS_PRIMAL_OBJ, VLT_DINF_SOL_BAS_DUAL_OBJ, VLT_IINF_SOL_BAS_PROSTA,
+     VLT_IINF_SOL_BAS_SOLSTA, VLT_DINF_SOL_BAS_PVIOLCON, VLT_DINF_SOL_BAS_PVIOLVAR, -1, VLT_DINF_SOL_BAS_DVIOLCON,
+     VLT_DINF_SOL_BAS_DVIOLVAR, VLT_DINF_SOL_BAS_NRM_XC, VLT_DINF_SOL_BAS_NRM_XX, VLT_DINF_SOL_BAS_NRM_Y,
+     VLT_DINF_SOL_BAS_NRM_SLC, VLT_DINF_SOL_BAS_NRM_SUC, VLT_DINF_SOL_BAS_NRM_SLX, VLT_DINF_SOL_BAS_NRM_SUX},
+    {VLT_SOL_ITG, VLT_DINF_SOL_ITG_PRIMAL_OBJ, -1, VLT_IINF_SOL_ITG_PROSTA, VLT_IINF_SOL_ITG_SOLSTA,
+     VLT_DINF_SOL_ITG_PVIOLCON, VLT_DINF_SOL_ITG_PVIOLVAR, VLT_DINF_SOL_ITG_PVIOLITG, -1, -1, VLT_DINF_SOL_ITG_NRM_XC,
+     VLT_DINF_SOL_ITG_NRM_XX, -1, -1, -1, -1, -1},
+};
+
 }  // namespace
 
 void update_solution_info(Task& task) {
-    auto& info = task.info;
     model::SolutionSizes sizes = model::solution_sizes(task.problem);
     model::ProblemData data = task.problem.to_data();
-    if (task.solutions.defined(VLT_SOL_ITR)) {
-        const model::Solution& s = task.solutions.read(VLT_SOL_ITR, sizes);
-        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_ITR, task.problem);
-        Figures f = figures(data, s, false);
-        info[VLT_DINF_SOL_ITR_PRIMAL_OBJ] = obj.primal;
-        info[VLT_DINF_SOL_ITR_DUAL_OBJ] = obj.dual;
-        info[VLT_IINF_SOL_ITR_PROSTA] = s.prosta;
-        info[VLT_IINF_SOL_ITR_SOLSTA] = s.solsta;
-        info[VLT_DINF_SOL_ITR_PVIOLCON] = f.pviolcon;
-        info[VLT_DINF_SOL_ITR_PVIOLVAR] = f.pviolvar;
-        info[VLT_DINF_SOL_ITR_DVIOLCON] = f.dviolcon;
-        info[VLT_DINF_SOL_ITR_DVIOLVAR] = f.dviolvar;
-        info[VLT_DINF_SOL_ITR_NRM_XC] = f.nrm_xc;
-        info[VLT_DINF_SOL_ITR_NRM_XX] = f.nrm_xx;
-        info[VLT_DINF_SOL_ITR_NRM_Y] = f.nrm_y;
-        info[VLT_DINF_SOL_ITR_NRM_SLC] = f.nrm_slc;
-        info[VLT_DINF_SOL_ITR_NRM_SUC] = f.nrm_suc;
-        info[VLT_DINF_SOL_ITR_NRM_SLX] = f.nrm_slx;
-        info[VLT_DINF_SOL_ITR_NRM_SUX] = f.nrm_sux;
-    }
-    if (task.solutions.defined(VLT_SOL_BAS)) {
-        const model::Solution& s = task.solutions.read(VLT_SOL_BAS, sizes);
-        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_BAS, task.problem);
-        Figures f = figures(data, s, false);
-        info[VLT_DINF_SOL_BAS_PRIMAL_OBJ] = obj.primal;
-        info[VLT_DINF_SOL_BAS_DUAL_OBJ] = obj.dual;
-        info[VLT_IINF_SOL_BAS_PROSTA] = s.prosta;
-        info[VLT_IINF_SOL_BAS_SOLSTA] = s.solsta;
-        info[VLT_DINF_SOL_BAS_PVIOLCON] = f.pviolcon;
-        info[VLT_DINF_SOL_BAS_PVIOLVAR] = f.pviolvar;
-        info[VLT_DINF_SOL_BAS_DVIOLCON] = f.dviolcon;
-        info[VLT_DINF_SOL_BAS_DVIOLVAR] = f.dviolvar;
-        info[VLT_DINF_SOL_BAS_NRM_XC] = f.nrm_xc;
-        info[VLT_DINF_SOL_BAS_NRM_XX] = f.nrm_xx;
-        info[VLT_DINF_SOL_BAS_NRM_Y] = f.nrm_y;
-        info[VLT_DINF_SOL_BAS_NRM_SLC] = f.nrm_slc;
-        info[VLT_DINF_SOL_BAS_NRM_SUC] = f.nrm_suc;
-        info[VLT_DINF_SOL_BAS_NRM_SLX] = f.nrm_slx;
-        info[VLT_DINF_SOL_BAS_NRM_SUX] = f.nrm_sux;
-    }
-    if (task.solutions.defined(VLT_SOL_ITG)) {
-        const model::Solution& s = task.solutions.read(VLT_SOL_ITG, sizes);
-        model::ObjectiveValues obj = task.solutions.objectives(VLT_SOL_ITG, task.problem);
-        Figures f = figures(data, s, true);
-        info[VLT_DINF_SOL_ITG_PRIMAL_OBJ] = obj.primal;
-        info[VLT_IINF_SOL_ITG_PROSTA] = s.prosta;
-        info[VLT_IINF_SOL_ITG_SOLSTA] = s.solsta;
-        info[VLT_DINF_SOL_ITG_PVIOLCON] = f.pviolcon;
-        info[VLT_DINF_SOL_ITG_PVIOLVAR] = f.pviolvar;
-        info[VLT_DINF_SOL_ITG_PVIOLITG] = f.pviolitg;
-        info[VLT_DINF_SOL_ITG_NRM_XC] = f.nrm_xc;
-        info[VLT_DINF_SOL_ITG_NRM_XX] = f.nrm_xx;
+    auto put = [&](int32_t item, double value) {
+        if (item >= 0) task.info.d[item] = value;
+    };
+    for (const SolutionItems& at : kSolutionItems) {
+        if (!task.solutions.defined(at.sol)) continue;
+        const model::Solution& s = task.solutions.read(at.sol, sizes);
+        model::ObjectiveValues obj = task.solutions.objectives(at.sol, task.problem);
+        Figures f = figures(data, s, at.sol == VLT_SOL_ITG);
+        task.info.i[at.prosta] = s.prosta;
+        task.info.i[at.solsta] = s.solsta;
+        put(at.primal_obj, obj.primal);
+        put(at.dual_obj, obj.dual);
+        put(at.pviolcon, f.pviolcon);
+        put(at.pviolvar, f.pviolvar);
+        put(at.pviolitg, f.pviolitg);
+        put(at.dviolcon, f.dviolcon);
+        put(at.dviolvar, f.dviolvar);
+        put(at.nrm_xc, f.nrm_xc);
+        put(at.nrm_xx, f.nrm_xx);
+        put(at.nrm_y, f.nrm_y);
+        put(at.nrm_slc, f.nrm_slc);
+        put(at.nrm_suc, f.nrm_suc);
+        put(at.nrm_slx, f.nrm_slx);
+        put(at.nrm_sux, f.nrm_sux);
     }
 }
 

@@ -1,4 +1,6 @@
-// A tiny check harness for the C++ test programs.
+// A tiny check harness for the C++ test programs: CHECK(cond) or
+// CHECK(cond, "printf format", args...) counts and reports; report() prints
+// "N passed, N failed" and gives the exit code.
 #pragma once
 
 #include <cstdio>
@@ -12,12 +14,14 @@ inline int report() {
 }
 }  // namespace vlt_test
 
-#define CHECK(cond)                                                                   \
-    do {                                                                              \
-        if (cond) {                                                                   \
-            ++vlt_test::passed;                                                       \
-        } else {                                                                      \
-            ++vlt_test::failed;                                                       \
-            std::printf("%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);      \
-        }                                                                             \
+#define CHECK(cond, ...)                                                      \
+    do {                                                                      \
+        if (cond) {                                                           \
+            ++vlt_test::passed;                                               \
+        } else {                                                              \
+            ++vlt_test::failed;                                               \
+            std::printf("FAIL %s:%d: %s", __FILE__, __LINE__, #cond);         \
+            __VA_OPT__(std::printf(" | "); std::printf(__VA_ARGS__);)         \
+            std::printf("\n");                                                \
+        }                                                                     \
     } while (0)

@@ -7,24 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "check.hpp"
 #include "core/error.hpp"
 #include "solve/highs_engine.hpp"
 
 using namespace vlt;
 using namespace vlt::solve;
 
-static int passed = 0, failed = 0;
-#define CHECK(cond, ...)                                                         \
-    do {                                                                         \
-        if (cond) {                                                              \
-            ++passed;                                                            \
-        } else {                                                                 \
-            ++failed;                                                            \
-            std::printf("FAIL %s:%d: %s | ", __FILE__, __LINE__, #cond);         \
-            std::printf(__VA_ARGS__);                                            \
-            std::printf("\n");                                                   \
-        }                                                                        \
-    } while (0)
 
 constexpr double inf = INFINITY, tol = 1e-6;
 const char* sense_name(int32_t s) { return s == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "max" : "min"; }
@@ -348,6 +337,5 @@ int main() {
     test_without_variables();
     test_progress_hook_and_limits();
     test_bad_input();
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed ? 1 : 0;
+    return vlt_test::report();
 }

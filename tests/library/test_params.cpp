@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "check.hpp"
 #include "core/error.hpp"
 #include "params/info_table.hpp"
 #include "params/param_file.hpp"
@@ -20,18 +21,6 @@
 using namespace vlt;
 using namespace vlt::params;
 
-static int passed = 0, failed = 0;
-#define CHECK(cond, ...)                                                 \
-    do {                                                                 \
-        if (cond) {                                                      \
-            ++passed;                                                    \
-        } else {                                                         \
-            ++failed;                                                    \
-            std::printf("FAIL %s:%d: %s | ", __FILE__, __LINE__, #cond); \
-            std::printf(__VA_ARGS__);                                    \
-            std::printf("\n");                                           \
-        }                                                                \
-    } while (0)
 
 constexpr double inf = std::numeric_limits<double>::infinity();
 
@@ -523,6 +512,5 @@ int main() {
     test_file_accepted_forms();
     test_file_errors();
     test_file_skipping_bad_settings();
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return vlt_test::report();
 }
