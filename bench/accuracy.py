@@ -185,7 +185,9 @@ def judge(set_name, out, reference):
     objective = out.get("objective")
     if objective is None or out.get("solsta") not in (1, 9):
         trm = out.get("trm")
-        return "wrong", None, f"not optimal (termination {trm})" if trm else "not optimal"
+        if trm:  # the optimizer says it stopped without an answer
+            return "error", None, f"termination code {trm}"
+        return "wrong", None, "not optimal"
     rel = abs(objective - reference) / max(1.0, abs(reference))
     if rel <= SETS[set_name][1]:
         return "ok", rel, ""
@@ -249,7 +251,7 @@ def main():
         reference, note = reference_value(set_name, name, refs)
         todo.append((set_name, name, path, reference, note))
 
-    header = (f"{'set':<18} {'instance':<10} {'rows':>6} {'cols':>6} {'status':<22} {'objective':>17} "
+    header = (f"{'set':<18} {'instance':<10} {'rows':>6} {'cols':>6} {'status':<27} {'objective':>17} "
               f"{'reference':>17} {'rel.err':>8} {'time':>7}  verdict")
     print(header)
     print("-" * len(header))
@@ -264,7 +266,7 @@ def main():
                 status = f"res {out['res']}"
             ref_text = reference if isinstance(reference, str) else fmt_num(reference, ".10g")
             line = (f"{set_name:<18} {name:<10} {fmt_num(out.get('rows'), 'd'):>6} {fmt_num(out.get('cols'), 'd'):>6} "
-                    f"{status[:22]:<22} {fmt_num(out.get('objective'), '.10g'):>17} {str(ref_text):>17} "
+                    f"{status[:27]:<27} {fmt_num(out.get('objective'), '.10g'):>17} {str(ref_text):>17} "
                     f"{fmt_num(rel, '.1e'):>8} {fmt_num(out.get('time') or out.get('wall'), '.2f'):>7}  {verdict}")
             if reason:
                 line += f" ({reason})"

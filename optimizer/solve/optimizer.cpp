@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/error.hpp"
 #include "core/task.hpp"
@@ -100,9 +101,16 @@ public:
                 "'; solving again with the dual simplex optimizer.\n");
             options.algorithm = Algorithm::dual_simplex;
             options.presolve = par.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
-            result = solve_with_highs(
+            options.primal_feasibility_tolerance = par.get_dou(VLT_DPAR_SIM_TOL_PFEAS);
+            options.dual_feasibility_tolerance = par.get_dou(VLT_DPAR_SIM_TOL_DFEAS);
+            EngineResult second = solve_with_highs(
                 data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                 [&](const std::string& line) { log_line(line); });
+            // Only a settled answer replaces the first one.
+            if (second.status == EngineStatus::optimal || (simplex_needless(second) &&
+                                                            (second.status == EngineStatus::primal_infeasible ||
+                                                             second.status == EngineStatus::dual_infeasible)))
+                result = std::move(second);
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
         if (needs_certificate(result) && !stopped_by_callback_) {

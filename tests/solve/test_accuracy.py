@@ -1,0 +1,243 @@
+"""Accuracy on public benchmark instances: the library reads each file itself
+and must reach the published optimum (Netlib within 1e-6 relative, MIPLIB
+within 1e-5 on the integer solution, Maros-Meszaros within 1e-6), or report
+an infeasible Netlib problem as primal infeasible with a valid certificate.
+
+The data folder is ../shared/data beside the repository, or VELTO_DATA_DIR.
+Instances that took more than about 5 s here are listed in SLOW and run
+only with VELTO_FULL_ACCURACY=1.
+"""
+import csv
+import math
+import os
+import pathlib
+
+import numpy as np
+import pytest
+
+import _vlt
+
+DATA = pathlib.Path(os.environ.get("VELTO_DATA_DIR") or
+                    pathlib.Path(__file__).resolve().parents[3] / "shared" / "data")
+FULL = os.environ.get("VELTO_FULL_ACCURACY") == "1"
+
+SOL_ITR, SOL_BAS, SOL_ITG = 0, 1, 2
+PRO_STA_PRIM_INFEAS = 4
+SOL_STA_OPTIMAL, SOL_STA_PRIM_INFEAS_CER, SOL_STA_INTEGER_OPTIMAL = 1, 5, 9
+BK_LO, BK_UP, BK_FX, BK_FR, BK_RA = 0, 1, 2, 3, 4
+REFUSALS = {1601, 1603, 1604}  # no optimizer, non-convex, problem type
+
+# Seconds for read + optimize measured once on this 2-core machine (two
+# solves at a time); '>120' ones did not finish within 120 s (Netlib, MIPLIB
+# run), '>10' / '>45' ones hit the 10 s limit / were killed (Maros run).
+SLOW = {
+    ("netlib", "dfl001"): 16.2, ("netlib", "maros-r7"): 5.4, ("netlib", "pilot"): 6.4,
+    ("netlib", "qap12"): 15.4, ("netlib", "stocfor3"): 9.4, ("netlib", "truss"): 29.5,
+    ("miplib", "10teams"): 20.2, ("miplib", "bell3a"): 7.9, ("miplib", "blend2"): 26.0,
+    ("miplib", "dcmulti"): 15.1, ("miplib", "gesa2"): 6.5, ("miplib", "misc03"): 5.3,
+    ("miplib", "misc07"): ">120", ("miplib", "mod008"): 9.1, ("miplib", "pk1"): ">120",
+    ("miplib", "pp08a"): 29.7, ("miplib", "qnet1"): 15.1, ("miplib", "rgn"): 5.9,
+    ("miplib", "stein27"): 14.1, ("miplib", "stein45"): ">120", ("miplib", "vpm2"): 24.3,
+}
+SLOW.update({("maros", name): t for name, t in {
+    "AUG2DQP": ">10", "AUG3D": ">45", "AUG3DC": ">45", "AUG3DCQP": ">10", "CONT-050": ">10",
+    "CONT-100": ">10", "CONT-101": ">10", "CVXQP1_L": ">10", "CVXQP2_L": ">10", "HUESTIS": ">10",
+    "LISWET1": 5.7, "LISWET11": 5.8, "LISWET12": 5.4, "LISWET2": 5.8,
+    "LISWET3": 9.29,
+    "LISWET5": ">10",
+    "LISWET6": ">10",
+    "MOSARQP1": ">10",
+    "MOSARQP2": ">10",
+    "PRIMAL4": ">10",
+    "Q25FV47": ">10",
+    "QGROW22": ">10",
+    "QGROW7": ">10",
+    "QPCSTAIR": ">10",
+    "QSCSD8": ">10",
+    "QSCTAP1": ">10",
+    "QSCTAP2": ">10",
+    "QSHELL": 5.85,
+}.items()})
+# Maros-Meszaros instances measured so far (the others run only in the full mode).
+MAROS_MEASURED = {
+    "AUG2D", "AUG2DC", "AUG2DQP", "AUG3D", "AUG3DC", "AUG3DCQP", "CONT-050", "CONT-100",
+    "CONT-101", "CVXQP1_L", "CVXQP1_S", "CVXQP2_L", "CVXQP2_M", "CVXQP2_S", "CVXQP3_M", "CVXQP3_S",
+    "DPKLO1", "DTOC3", "DUAL2", "DUAL3", "DUAL4", "DUALC1", "DUALC5", "DUALC8",
+    "GENHS28", "GOULDQP2", "HS118", "HS21", "HS268", "HS35", "HS51", "HS52",
+    "HS53", "HS76", "HUESTIS", "KSIP", "LASER", "LISWET1", "LISWET11", "LISWET12",
+    "LISWET2", "LISWET3", "LISWET5", "LISWET6", "LISWET7", "LISWET8", "LOTSCHD", "MOSARQP1",
+    "MOSARQP2", "POWELL20", "PRIMAL2", "PRIMAL3", "PRIMAL4", "PRIMALC1", "PRIMALC5", "PRIMALC8",
+    "Q25FV47", "QADLITTL", "QBANDM", "QBEACONF", "QBORE3D", "QBRANDY", "QE226", "QETAMACR",
+    "QFFFFF80", "QFORPLAN", "QGROW15", "QGROW22", "QGROW7", "QISRAEL", "QPCBOEI1", "QPCBOEI2",
+    "QPCSTAIR", "QPILOTNO", "QRECIPE", "QSC205", "QSCAGR25", "QSCAGR7", "QSCFXM2", "QSCFXM3",
+    "QSCORPIO", "QSCRS8", "QSCSD6", "QSCSD8", "QSCTAP1", "QSCTAP2", "QSEBA", "QSHARE1B",
+    "QSHARE2B", "QSHELL", "QSHIP04S", "QSHIP08L", "QSHIP08S", "QSHIP12L",
+}
+
+# Instances on which the engine is known to fail, with what it does; they
+# are expected failures (strict: a pass is reported, so the list stays true).
+KNOWN_FAILURES = {
+    ("maros", "AUG2D"): "engine QP solver: null space larger than its limit of 4000, numerical-problem termination",
+    ("maros", "AUG2DC"): "engine QP solver: null space larger than its limit of 4000, numerical-problem termination",
+    ("maros", "DTOC3"): "engine QP solver stops with a solve error, numerical-problem termination",
+    ("maros", "GOULDQP2"): "engine QP solver claims optimal at 1.8820e-4; the optimum is 1.8427534e-4",
+    ("maros", "KSIP"): "engine QP solver calls the (convex) problem non-convex: VLT_RES_ERR_OPTIMIZER",
+    ("maros", "LASER"): "engine QP solver calls the (convex) problem non-convex: VLT_RES_ERR_OPTIMIZER",
+    ("maros", "QE226"): "engine QP solver calls the (convex) problem non-convex: VLT_RES_ERR_OPTIMIZER",
+    ("maros", "LISWET8"): "engine QP solver claims optimal at 714.47006; the optimum is 7144.7006",
+    ("maros", "PRIMALC8"): "engine QP solver claims optimal at -18309.26684; the optimum is -18309.430",
+    ("maros", "QBORE3D"): "engine QP solver claims optimal at 3102.138797; the optimum is 3100.2008",
+    ("maros", "QFFFFF80"): "engine QP solver claims optimal at 873149.2771; the optimum is 873147.47",
+    ("maros", "QGROW15"): "engine QP solver stops with a solve error, numerical-problem termination",
+    ("maros", "QPILOTNO"): "engine QP solver calls the (convex) problem non-convex: VLT_RES_ERR_OPTIMIZER",
+    ("maros", "QSHARE1B"): "engine QP solver stops with a solve error, numerical-problem termination",
+}
+
+# The Netlib table value of E226 is the optimum of c'x alone; the file's
+# objective row has RHS -7.113, i.e. objective constant +7.113, included in
+# the objective the library reports.
+E226_CONSTANT = 7.113
+
+SETS = {"netlib": "*.mps.gz", "netlib_infeasible": "*.mps.gz", "miplib": "*.mps.gz", "maros": "*.QPS.gz"}
+
+
+def instance_name(path):
+    name = path.name
+    for suffix in (".gz", ".mps", ".QPS"):
+        name = name[: -len(suffix)] if name.endswith(suffix) else name
+    return name
+
+
+def references():
+    path = DATA / "optimal_values.csv"
+    if not path.exists():
+        return {}
+    with open(path, newline="") as f:
+        return {(r["set"], r["instance"]): r["optimal_objective"] for r in csv.DictReader(f)}
+
+
+REFS = references()
+
+
+def cases(set_name):
+    if not REFS:
+        return [pytest.param(None, marks=pytest.mark.skip(reason=f"benchmark data not found in {DATA} "
+                                                                "(set VELTO_DATA_DIR)"))]
+    out = []
+    for path in sorted((DATA / set_name).glob(SETS[set_name])):
+        name = instance_name(path)
+        marks = []
+        if set_name == "maros" and name not in MAROS_MEASURED and not FULL:
+            marks.append(pytest.mark.skip(reason="solve time not measured yet; VELTO_FULL_ACCURACY=1 runs it"))
+        elif (set_name, name) in SLOW and not FULL:
+            marks.append(pytest.mark.skip(reason=f"slow ({SLOW[set_name, name]} s); VELTO_FULL_ACCURACY=1 runs it"))
+        if (set_name, name) in KNOWN_FAILURES:
+            marks.append(pytest.mark.xfail(reason=KNOWN_FAILURES[set_name, name], strict=True))
+        out.append(pytest.param(path, id=name, marks=marks))
+    return out
+
+
+@pytest.fixture
+def solver():
+    env = _vlt.Env()
+    task = _vlt.Task(env)
+    yield task
+    task.dispose()
+    env.dispose()
+
+
+def read_and_optimize(task, path):
+    assert task.readdataautoformat_s_2(str(path))[0] == 0
+    res, trm = task.optimizetrm__1()
+    return res, trm
+
+
+def reference(set_name, path):
+    value = float(REFS[set_name, instance_name(path)])
+    if (set_name, instance_name(path)) == ("netlib", "e226"):
+        value += E226_CONSTANT
+    return value
+
+
+def assert_optimal(task, which, expected_solsta, ref, tol):
+    assert task.getsolsta_i_2(which) == (0, expected_solsta)
+    obj = task.getprimalobj_i_2(which)[1]
+    assert abs(obj - ref) / max(1.0, abs(ref)) <= tol, (obj, ref)
+
+
+@pytest.mark.parametrize("path", cases("netlib"))
+def test_netlib_optimum(solver, path):
+    res, trm = read_and_optimize(solver, path)
+    assert (res, trm) == (0, 0)
+    # The default optimizer leaves an interior and a basic solution.
+    for which in (SOL_ITR, SOL_BAS):
+        assert_optimal(solver, which, SOL_STA_OPTIMAL, reference("netlib", path), 1e-6)
+
+
+def vector(get, task, which):
+    buf = bytearray()
+    assert get(which, buf)[0] == 0
+    return np.frombuffer(bytes(buf), dtype=np.float64)
+
+
+def bounds(get, task, n):
+    bk, bl, bu = bytearray(), bytearray(), bytearray()
+    assert get(0, n, bk, bl, bu)[0] == 0
+    return np.frombuffer(bytes(bk), dtype=np.int32), np.frombuffer(bytes(bl)), np.frombuffer(bytes(bu))
+
+
+@pytest.mark.parametrize("path", cases("netlib_infeasible"))
+def test_netlib_infeasible_certificate(solver, path):
+    res, trm = read_and_optimize(solver, path)
+    assert (res, trm) == (0, 0)
+    assert solver.getprosta_i_2(SOL_BAS) == (0, PRO_STA_PRIM_INFEAS)
+    assert solver.getsolsta_i_2(SOL_BAS) == (0, SOL_STA_PRIM_INFEAS_CER)
+    # A Farkas certificate (minimization): multipliers >= 0 on existing
+    # bounds only, A'y + slx - sux = 0 and lc'slc - uc'suc + lx'slx - ux'sux > 0.
+    m, n = solver.getnumcon__1()[1], solver.getnumvar__1()[1]
+    y = vector(solver.gety_iO_2, solver, SOL_BAS)
+    slc, suc = vector(solver.getslc_iO_2, solver, SOL_BAS), vector(solver.getsuc_iO_2, solver, SOL_BAS)
+    slx, sux = vector(solver.getslx_iO_2, solver, SOL_BAS), vector(solver.getsux_iO_2, solver, SOL_BAS)
+    bkc, blc, buc = bounds(solver.getconboundslice_iiOOO_3, solver, m)
+    bkx, blx, bux = bounds(solver.getvarboundslice_iiOOO_3, solver, n)
+    for lower, upper, bk in ((slc, suc, bkc), (slx, sux, bkx)):
+        assert (lower >= 0).all() and (upper >= 0).all()
+        assert not lower[(bk == BK_UP) | (bk == BK_FR)].any()
+        assert not upper[(bk == BK_LO) | (bk == BK_FR)].any()
+    assert np.allclose(y, slc - suc, atol=1e-9)
+    aty = np.zeros(n)
+    for j in range(n):
+        sub, val = bytearray(), bytearray()
+        assert solver.getacol_iOO_2(j, sub, val)[0] == 0
+        aty[j] = np.frombuffer(bytes(val)) @ y[np.frombuffer(bytes(sub), dtype=np.int32)]
+    scale = max(1.0, np.abs(y).max())
+    assert np.abs(aty + slx - sux).max() <= 1e-7 * scale
+    proof = (np.dot(np.where(slc > 0, blc, 0), slc) - np.dot(np.where(suc > 0, buc, 0), suc)
+             + np.dot(np.where(slx > 0, blx, 0), slx) - np.dot(np.where(sux > 0, bux, 0), sux))
+    assert proof > 1e-6 * scale
+
+
+@pytest.mark.parametrize("path", cases("miplib"))
+def test_miplib_optimum(solver, path):
+    res, trm = read_and_optimize(solver, path)
+    assert (res, trm) == (0, 0)
+    assert_optimal(solver, SOL_ITG, SOL_STA_INTEGER_OPTIMAL, reference("miplib", path), 1e-5)
+
+
+@pytest.mark.parametrize("path", cases("maros"))
+def test_maros_optimum_or_refusal(solver, path):
+    res, trm = read_and_optimize(solver, path)
+    if res in REFUSALS:  # the quadratic optimizer declines it with a code
+        for which in (SOL_ITR, SOL_BAS):
+            assert solver.solutiondef_i_2(which) == (0, 0)
+        return
+    assert (res, trm) == (0, 0)
+    assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, reference("maros", path), 1e-6)
+
+
+def test_e226_objective_constant_read_from_objective_rhs(solver):
+    path = DATA / "netlib" / "e226.mps.gz"
+    if not path.exists():
+        pytest.skip(f"benchmark data not found in {DATA}")
+    assert solver.readdataautoformat_s_2(str(path))[0] == 0
+    assert solver.getcfix__1() == (0, pytest.approx(E226_CONSTANT, abs=1e-12))
