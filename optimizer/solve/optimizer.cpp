@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/task.hpp"
@@ -113,6 +114,8 @@ public:
                 result = std::move(second);
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
+        if (!data.qoval.empty()) certify_quadratic(data, options, result);
+        check_optimality(result);
         if (needs_certificate(result) && !stopped_by_callback_) {
             // The interior-point engine proves infeasibility without a
             // certificate; a simplex run without presolve gives one.
@@ -170,6 +173,118 @@ private:
                 return VLT_OPTIMIZER_INTPNT;
         }
     }
+
+    // A point x of a convex quadratic problem is optimal exactly when it
+    // minimizes the linear function g'x, g = c + Qx, over the feasible set.
+    // Solving that linear problem with the simplex certifies the quadratic
+    // solver's point (the objective of x is above the optimum by at most
+    // g'x - min g'x) and gives exact duals for it: those of the linear
+    // problem satisfy c + Qx - A'y = slx - sux.
+    void certify_quadratic(const model::ProblemData& data, const EngineOptions& options, EngineResult& r) {
+        if (r.status != EngineStatus::optimal || r.is_mip || !r.has_primal || stopped_by_callback_) return;
+        model::ProblemData linear = data;
+        std::vector<double> qx(size_t(data.numvar), 0.0);
+        for (size_t k = 0; k < data.qoval.size(); ++k) {
+            size_t i = size_t(data.qosubi[k]), j = size_t(data.qosubj[k]);
+            qx[i] += data.qoval[k] * r.x[j];
+            if (i != j) qx[j] += data.qoval[k] * r.x[i];
+        }
+        double gx = 0.0, xqx = 0.0;
+        for (size_t j = 0; j < qx.size(); ++j) {
+            linear.c[j] += qx[j];
+            gx += linear.c[j] * r.x[j];
+            xqx += qx[j] * r.x[j];
+        }
+        linear.qosubi.clear();
+        linear.qosubj.clear();
+        linear.qoval.clear();
+        linear.cfix = 0.0;
+        // Without its quadratic term the problem may be unbounded along
+        // directions in which g vanishes (up to rounding).  A box around x
+        // on the sides without a bound keeps it bounded; for a convex
+        // problem, being optimal within a neighbourhood is being optimal.
+        std::vector<char> boxed_lower(size_t(data.numvar), 0), boxed_upper(size_t(data.numvar), 0);
+        for (size_t j = 0; j < size_t(data.numvar); ++j) {
+            int32_t bk = linear.bkx[j];
+            bool lower = bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA;
+            bool upper = bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA;
+            double radius = 1.0 + std::fabs(r.x[j]);
+            if (!lower) linear.blx[j] = r.x[j] - radius, boxed_lower[j] = 1;
+            if (!upper) linear.bux[j] = r.x[j] + radius, boxed_upper[j] = 1;
+            if (!lower || !upper) linear.bkx[j] = VLT_BK_RA;
+        }
+        EngineOptions lp_options = options;
+        lp_options.algorithm = Algorithm::dual_simplex;
+        lp_options.crossover = false;
+        EngineResult lp = solve_with_highs(linear, lp_options, {}, {});
+        if (lp.status != EngineStatus::optimal || !lp.has_dual) {
+            log(std::string("The linearization of the quadratic problem could not be solved (") + to_string(lp.status) +
+                "); the duals of the quadratic solver are kept.\n");
+            return;  // the gap check judges them
+        }
+        double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        double excess = sign * (gx - lp.primal_objective);
+        if (excess > kAcceptedRelativeGap * std::max(1.0, std::fabs(r.primal_objective))) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "The quadratic solver's point is not optimal: moving towards the minimum of its "
+                          "linearization improves the objective by %.3e.\n",
+                          excess);
+            log(text);
+            r.status = EngineStatus::numerical_trouble;
+            r.dual_feasible = false;
+            return;
+        }
+        // Multipliers of the box are not duals of the problem.
+        for (size_t j = 0; j < size_t(data.numvar); ++j) {
+            if (boxed_lower[j]) lp.slx[j] = 0.0;
+            if (boxed_upper[j]) lp.sux[j] = 0.0;
+        }
+        r.y = std::move(lp.y);
+        r.slc = std::move(lp.slc);
+        r.suc = std::move(lp.suc);
+        r.slx = std::move(lp.slx);
+        r.sux = std::move(lp.sux);
+        r.has_dual = r.dual_feasible = true;
+        r.dual_objective = data.cfix + bound_terms(data, r) - 0.5 * xqx;
+    }
+
+    // lc'slc - uc'suc + lx'slx - ux'sux over the sides that have bounds.
+    static double bound_terms(const model::ProblemData& d, const EngineResult& r) {
+        auto side = [](int32_t bk, bool lower) {
+            return lower ? (bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA)
+                         : (bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA);
+        };
+        double sum = 0.0;
+        for (size_t i = 0; i < size_t(d.numcon); ++i) {
+            if (side(d.bkc[i], true)) sum += d.blc[i] * r.slc[i];
+            if (side(d.bkc[i], false)) sum -= d.buc[i] * r.suc[i];
+        }
+        for (size_t j = 0; j < size_t(d.numvar); ++j) {
+            if (side(d.bkx[j], true)) sum += d.blx[j] * r.slx[j];
+            if (side(d.bkx[j], false)) sum -= d.bux[j] * r.sux[j];
+        }
+        return sum;
+    }
+
+    // An answer claimed optimal must close the duality gap: an engine whose
+    // duals do not match its primal point has not proven optimality, and the
+    // task must not say it has.
+    void check_optimality(EngineResult& r) const {
+        if (r.status != EngineStatus::optimal || r.is_mip || !r.has_dual) return;
+        double gap = std::fabs(r.primal_objective - r.dual_objective) / std::max(1.0, std::fabs(r.primal_objective));
+        if (gap <= kAcceptedRelativeGap) return;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The optimizer's answer leaves a relative duality gap of %.2e (primal %.10g, dual %.10g); "
+                      "it is not reported as optimal.\n",
+                      gap, r.primal_objective, r.dual_objective);
+        task_.log(text);
+        r.status = EngineStatus::numerical_trouble;
+        r.dual_feasible = false;
+    }
+
+    static constexpr double kAcceptedRelativeGap = 1e-6;
 
     bool needs_certificate(const EngineResult& r) const {
         if (optimizer_ == VLT_OPTIMIZER_MIXED_INT || task_.problem.problem_type() != VLT_PROBTYPE_LO) return false;
