@@ -3,9 +3,35 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <limits>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vlt::model {
+
+void PoolFree::operator()(void* p) const noexcept { std::free(p); }
+
+void* pool_allocate(size_t bytes, bool huge) {
+    // Below 32 MB the C library may hand back memory freed earlier (already
+    // mapped, no faults); from there on it maps fresh memory every time, and
+    // huge pages make that cheaper.
+    constexpr size_t kHuge = size_t{2} << 20, kHugeFrom = size_t{32} << 20;
+    void* p = nullptr;
+    if (huge && bytes >= kHugeFrom) {
+        p = std::aligned_alloc(kHuge, (bytes + kHuge - 1) / kHuge * kHuge);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        if (p) madvise(p, bytes, MADV_HUGEPAGE);  // advice only: failure is harmless
+#endif
+    } else {
+        p = std::malloc(bytes > 0 ? bytes : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return p;
+}
 
 namespace {
 constexpr int64_t kMaxLine = std::numeric_limits<int32_t>::max();
@@ -21,8 +47,8 @@ LineStore::LineStore(const LineStore& other)
     : start_(other.num_lines()), length_(other.length_), capacity_(other.length_), pool_capacity_(other.nnz_),
       used_(other.nnz_), nnz_(other.nnz_) {
     // The copy is compact: every slot exactly as long as its line.
-    index_ = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(nnz_));
-    value_ = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(nnz_));
+    index_ = pool_alloc<int32_t>(nnz_);
+    value_ = pool_alloc<double>(nnz_);
     int64_t pos = 0;
     for (int32_t k = 0; k < other.num_lines(); ++k) {
         start_[k] = pos;
@@ -78,8 +104,8 @@ void LineStore::clear(int32_t num_lines) {
 void LineStore::regrow(int64_t new_pool_capacity) {
     // Copies the live slots into a fresh pool, in line order, each keeping its
     // capacity: room that callers computed before the call stays valid.
-    auto index = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(new_pool_capacity));
-    auto value = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(new_pool_capacity));
+    auto index = pool_alloc<int32_t>(new_pool_capacity);
+    auto value = pool_alloc<double>(new_pool_capacity);
     int64_t pos = 0;
     for (int32_t k = 0; k < num_lines(); ++k) {
         copy_n(index.get() + pos, index_.get() + start_[k], length_[k]);
@@ -254,18 +280,36 @@ void LineStore::build_transpose(const LineStore& other, int32_t num_lines) {
     }
     for (int32_t i = 0; i < num_lines; ++i) start[i + 1] += start[i];
     int64_t total = start[num_lines];
-    std::unique_ptr<int32_t[]> index;
-    std::unique_ptr<double[]> value;
+    PoolPtr<int32_t> index;
+    PoolPtr<double> value;
     int64_t pool = pool_capacity_;
     if (total > pool_capacity_) {
-        index = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(total));
-        value = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(total));
+        index = pool_alloc<int32_t>(total, false);
+        value = pool_alloc<double>(total, false);
         pool = total;
     }
     std::vector<int32_t> length(num_lines);
     start.pop_back();
     std::vector<int64_t> fill(start);
     std::vector<int32_t> capacity(num_lines);
+    constexpr int32_t kRowsPerBucket = 4096;
+    constexpr int64_t kBucketedFrom = int64_t{1} << 20;
+    const bool bucketed = num_lines > kRowsPerBucket && total >= kBucketedFrom;
+    // Scratch of the bucketed scatter; not zeroed: every entry is written
+    // before it is read.
+    std::unique_ptr<int32_t[]> tmp_line, tmp_row;
+    std::unique_ptr<double[]> tmp_value;
+    // Bucket b holds the entries of rows [b * kRowsPerBucket, ...), which
+    // are the positions [start[first row of b], ...) of the result.
+    std::vector<int64_t> bucket_fill;
+    if (bucketed) {
+        const int32_t buckets = (num_lines + kRowsPerBucket - 1) / kRowsPerBucket;
+        bucket_fill.resize(buckets);
+        for (int32_t b = 0; b < buckets; ++b) bucket_fill[b] = start[static_cast<size_t>(b) * kRowsPerBucket];
+        tmp_line = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(total));
+        tmp_row = std::make_unique_for_overwrite<int32_t[]>(static_cast<size_t>(total));
+        tmp_value = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(total));
+    }
     // Nothing below allocates: the store changes only from here on.
     if (index) {
         index_ = std::move(index);
@@ -279,9 +323,7 @@ void LineStore::build_transpose(const LineStore& other, int32_t num_lines) {
     // Large transposes first partition the entries into buckets of
     // consecutive rows (a few hundred sequential streams), then scatter each
     // bucket, whose rows fit in cache.
-    constexpr int32_t kRowsPerBucket = 4096;
-    constexpr int64_t kBucketedFrom = int64_t{1} << 20;
-    if (num_lines <= kRowsPerBucket || total < kBucketedFrom) {
+    if (!bucketed) {
         for (int32_t k = 0; k < other.num_lines(); ++k) {
             const int32_t* ix = other.index(k);
             const double* val = other.value(k);
@@ -292,13 +334,6 @@ void LineStore::build_transpose(const LineStore& other, int32_t num_lines) {
             }
         }
     } else {
-        const int32_t buckets = (num_lines + kRowsPerBucket - 1) / kRowsPerBucket;
-        // Bucket b holds the entries of rows [b * kRowsPerBucket, ...), which
-        // are the positions [start[first row of b], ...) of the result.
-        std::vector<int64_t> bucket_fill(buckets);
-        for (int32_t b = 0; b < buckets; ++b) bucket_fill[b] = start[static_cast<size_t>(b) * kRowsPerBucket];
-        std::vector<int32_t> tmp_line(static_cast<size_t>(total)), tmp_row(static_cast<size_t>(total));
-        std::vector<double> tmp_value(static_cast<size_t>(total));
         for (int32_t k = 0; k < other.num_lines(); ++k) {
             const int32_t* ix = other.index(k);
             const double* val = other.value(k);

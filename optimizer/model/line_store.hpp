@@ -20,6 +20,24 @@
 
 namespace vlt::model {
 
+// Uninitialised storage for n elements (nothing is zeroed: every user writes
+// before it reads).  Blocks of 32 MB and more are aligned to 2 MB and advised
+// for huge pages, which cuts the page faults of filling fresh memory and the
+// TLB misses of scattering into it.  Throws std::bad_alloc.
+struct PoolFree {
+    void operator()(void* p) const noexcept;
+};
+template <class T>
+using PoolPtr = std::unique_ptr<T[], PoolFree>;
+// huge = false: never huge pages.  Zeroing a huge page on its first touch
+// evicts 2 MB of cache, which hurts when fresh memory is first written by a
+// random scatter (as a transpose does); sequential filling gains from them.
+void* pool_allocate(size_t bytes, bool huge);
+template <class T>
+PoolPtr<T> pool_alloc(int64_t n, bool huge = true) {
+    return PoolPtr<T>(static_cast<T*>(pool_allocate(sizeof(T) * static_cast<size_t>(n), huge)));
+}
+
 class LineStore {
 public:
     LineStore() = default;
@@ -41,6 +59,23 @@ public:
     // may compact (moving slots), never changes a line's content.
     void ensure_room(int64_t extra, int64_t capacity_hint = 0);
     void reserve_lines(int32_t n);
+
+    // Bulk writes: after ensure_room(n), the caller may fill the n free
+    // entries from pool position tail() on (that changes no line), then hand
+    // slots of them to lines with adopt_slot and finally claim_tail(n).
+    int64_t tail() const { return used_; }
+    int32_t* pool_index() { return index_.get(); }
+    double* pool_value() { return value_.get(); }
+    // Line k becomes the `length` entries at pool position `at`, a slot of
+    // `capacity` entries inside the free tail; its old slot is abandoned.
+    void adopt_slot(int32_t k, int64_t at, int32_t length, int32_t capacity) {
+        garbage_ += capacity_[k];
+        nnz_ += length - length_[k];
+        start_[k] = at;
+        length_[k] = length;
+        capacity_[k] = capacity;
+    }
+    void claim_tail(int64_t n) { used_ += n; }
 
     void add_lines(int32_t count);
     // All lines empty; keeps the pool's memory.
@@ -85,8 +120,8 @@ private:
     std::vector<int64_t> start_;
     std::vector<int32_t> length_;
     std::vector<int32_t> capacity_;
-    std::unique_ptr<int32_t[]> index_;
-    std::unique_ptr<double[]> value_;
+    PoolPtr<int32_t> index_;
+    PoolPtr<double> value_;
     int64_t pool_capacity_ = 0;  // entries allocated in index_ and value_
     int64_t used_ = 0;           // end of the last slot
     int64_t garbage_ = 0;        // entries of abandoned slots (not the unused tails of live slots)

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+
+#include "model/line_sort.hpp"
 
 namespace vlt::model {
 
@@ -16,6 +19,42 @@ Item entry_item(Axis axis) { return axis == Axis::Col ? Item::Con : Item::Var; }
 // mark it stale, to be rebuilt in one pass when read.
 constexpr int64_t kSyncLimit = 256;
 constexpr int64_t kSmallTripletList = 64;
+
+// What one pass over a line's entries found.
+struct LineScan {
+    bool bad_index = false;   // an index outside [0, limit)
+    bool bad_value = false;   // a NaN or infinite value
+    bool dropped = false;     // a value at or below the truncation tolerance
+    bool increasing = true;   // indexes strictly increasing (so none repeats)
+    int64_t kept = 0;         // entries written (Copy only)
+};
+
+// One pass over n entries; with Copy, the entries whose magnitude exceeds tol
+// are also written, in order, to out_index/out_value.  No early exits: the
+// loop runs at memory speed, and a failure's position is looked up later.
+template <bool Copy>
+LineScan scan_line(const int32_t* sub, const double* val, int64_t n, uint32_t limit, double tol,
+                   int32_t* out_index, double* out_value) {
+    constexpr double kMaxFinite = std::numeric_limits<double>::max();
+    bool bad_index = false, bad_value = false, dropped = false, increasing = true;
+    int64_t kept = 0;
+    int32_t prev = -1;  // a negative index is refused anyway
+    for (int64_t p = 0; p < n; ++p) {
+        const int32_t ix = sub[p];
+        const double v = val[p], a = std::fabs(v);
+        bad_index |= static_cast<uint32_t>(ix) >= limit;
+        increasing &= prev < ix;
+        prev = ix;
+        bad_value |= !(a <= kMaxFinite);
+        dropped |= a <= tol;
+        if constexpr (Copy) {
+            out_index[kept] = ix;
+            out_value[kept] = v;
+            kept += a > tol;
+        }
+    }
+    return {bad_index, bad_value, dropped, increasing, kept};
+}
 
 }  // namespace
 
@@ -48,6 +87,8 @@ SparseMatrix& SparseMatrix::operator=(SparseMatrix&& other) noexcept {
     cols_current_ = other.cols_current_.load();
     rows_current_ = other.rows_current_.load();
     stamp_ = std::move(other.stamp_);
+    seen_ = std::move(other.seen_);
+    seen_generation_ = other.seen_generation_;
     stamp_generation_ = other.stamp_generation_;
     where_ = std::move(other.where_);
     return *this;
@@ -106,6 +147,27 @@ std::vector<uint32_t>& SparseMatrix::stamps(size_t size) {
     return stamp_;
 }
 
+void SparseMatrix::reserve_seen(Axis axis) {
+    const size_t size = static_cast<size_t>(index_count(axis));
+    if (seen_.size() < size) seen_.resize(size, 0);
+}
+
+bool SparseMatrix::repeats(Axis axis, const int32_t* ix, int64_t n) {
+    reserve_seen(axis);
+    if (++seen_generation_ == 0) {  // every 65535 calls: forget all marks
+        std::fill(seen_.begin(), seen_.end(), uint16_t{0});
+        seen_generation_ = 1;
+    }
+    const uint16_t gen = seen_generation_;
+    uint16_t* seen = seen_.data();
+    bool dup = false;
+    for (int64_t e = 0; e < n; ++e) {
+        dup |= seen[ix[e]] == gen;
+        seen[ix[e]] = gen;
+    }
+    return dup;
+}
+
 uint32_t SparseMatrix::next_stamp() {
     if (++stamp_generation_ == 0) {
         std::fill(stamp_.begin(), stamp_.end(), 0);
@@ -135,7 +197,7 @@ void SparseMatrix::check_no_repeat(Axis axis, int32_t line, const int32_t* index
     }
 }
 
-void SparseMatrix::check_batch(const LineBatch& b, const BatchNames& names, bool& any_dropped) {
+int64_t SparseMatrix::check_batch_layout(const LineBatch& b, const BatchNames& names) {
     const int32_t nlines = line_count(b.axis), nindex = index_count(b.axis);
     if (b.list) {
         check_index_list(line_item(b.axis), names.list, b.count, b.list, nlines);
@@ -175,25 +237,32 @@ void SparseMatrix::check_batch(const LineBatch& b, const BatchNames& names, bool
     check_present(b.sub, names.sub, "the number of entries", total);
     check_present(b.val, names.val, "the number of entries", total);
 
-    const uint32_t limit = static_cast<uint32_t>(nindex);
-    const double tol = truncate_tol_;
+    return total;
+}
+
+void SparseMatrix::check_line_entries(const LineBatch& b, const BatchNames& names, int32_t k, bool bad_index,
+                                      bool bad_value, bool increasing) {
+    const int64_t begin = b.ptrb[k], end = b.ptre[k];
+    const int32_t nindex = index_count(b.axis);
+    if (bad_index)
+        for (int64_t p = begin; p < end; ++p) check_index(entry_item(b.axis), at(names.sub, p), b.sub[p], nindex);
+    if (bad_value)
+        for (int64_t p = begin; p < end; ++p) check_finite(at(names.val, p), b.val[p]);
+    if (!increasing && repeats(b.axis, b.sub + begin, end - begin))
+        check_no_repeat(b.axis, b.line(k), b.sub + begin, end - begin, names.sub, begin);
+}
+
+void SparseMatrix::check_batch(const LineBatch& b, const BatchNames& names, bool& any_dropped) {
+    check_batch_layout(b, names);
+    const uint32_t limit = static_cast<uint32_t>(index_count(b.axis));
     bool dropped = false;
     for (int32_t k = 0; k < b.count; ++k) {
         const int64_t begin = b.ptrb[k], end = b.ptre[k];
-        // Tight loops without early exits; the position is looked up only
-        // when something is wrong.
-        bool bad_index = false, bad_value = false;
-        for (int64_t p = begin; p < end; ++p) bad_index |= static_cast<uint32_t>(b.sub[p]) >= limit;
-        for (int64_t p = begin; p < end; ++p) {
-            double v = b.val[p];
-            bad_value |= !std::isfinite(v);
-            dropped |= std::fabs(v) <= tol;
-        }
-        if (bad_index)
-            for (int64_t p = begin; p < end; ++p) check_index(entry_item(b.axis), at(names.sub, p), b.sub[p], nindex);
-        if (bad_value)
-            for (int64_t p = begin; p < end; ++p) check_finite(at(names.val, p), b.val[p]);
-        check_no_repeat(b.axis, b.line(k), b.sub + begin, end - begin, names.sub, begin);
+        const LineScan scan =
+            scan_line<false>(b.sub + begin, b.val + begin, end - begin, limit, truncate_tol_, nullptr, nullptr);
+        if (scan.bad_index || scan.bad_value || !scan.increasing)
+            check_line_entries(b, names, k, scan.bad_index, scan.bad_value, scan.increasing);
+        dropped |= scan.dropped;
     }
     any_dropped = dropped;
 }
@@ -218,21 +287,58 @@ void SparseMatrix::prepare_adds(LineStore& store, std::vector<int32_t> lines) {
     }
 }
 
+void SparseMatrix::put_into_empty_lines(const LineBatch& b, const BatchNames& names, int64_t total) {
+    LineStore& target = store(b.axis);
+    std::vector<int32_t> kept(static_cast<size_t>(b.count));
+    target.ensure_room(total, max_nnz_hint_);
+    // The free tail is written while checking; no line refers to it yet, so
+    // a failed check leaves the matrix as it was.
+    const int64_t base = target.tail();
+    int32_t* out_index = target.pool_index() + base;
+    double* out_value = target.pool_value() + base;
+    const uint32_t limit = static_cast<uint32_t>(index_count(b.axis));
+    const double tol = truncate_tol_;
+    int64_t pos = 0;
+    for (int32_t k = 0; k < b.count; ++k) {
+        const int64_t begin = b.ptrb[k], end = b.ptre[k];
+        const LineScan scan = scan_line<true>(b.sub + begin, b.val + begin, end - begin, limit, tol,
+                                              out_index + pos, out_value + pos);
+        if (scan.bad_index || scan.bad_value || !scan.increasing)
+            check_line_entries(b, names, k, scan.bad_index, scan.bad_value, scan.increasing);
+        kept[k] = static_cast<int32_t>(scan.kept);
+        pos += scan.kept;
+    }
+    // From here on nothing fails.
+    current(flip(b.axis)) = false;
+    pos = 0;
+    for (int32_t k = 0; k < b.count; ++k) {
+        target.adopt_slot(b.line(k), base + pos, kept[k], kept[k]);
+        pos += kept[k];
+    }
+    target.claim_tail(pos);
+}
+
 void SparseMatrix::put_lines(const LineBatch& b, const BatchNames& names) {
-    bool any_dropped = false;
-    check_batch(b, names, any_dropped);
+    const int64_t total = check_batch_layout(b, names);
     const Axis other_axis = flip(b.axis);
     LineStore& target = store(b.axis);
     LineStore& other = store(other_axis);
     lines(b.axis);  // a stale target is rebuilt first; that changes no value
 
-    int64_t room = 0, touched = 0;
+    int64_t room = 0, touched = 0, existing = 0;
     for (int32_t k = 0; k < b.count; ++k) {
         int64_t n = b.ptre[k] - b.ptrb[k];
         room += target.room_to_write(b.line(k), n);
         touched += n + target.length(b.line(k));
+        existing += target.length(b.line(k));
     }
     const bool sync = current(other_axis) && touched <= kSyncLimit;
+    if (!sync && existing == 0) {
+        put_into_empty_lines(b, names, total);
+        return;
+    }
+    bool any_dropped = false;
+    check_batch(b, names, any_dropped);
     std::vector<int32_t> other_lines;
     if (sync) {
         for (int32_t k = 0; k < b.count; ++k)
@@ -282,16 +388,35 @@ void SparseMatrix::check_pairs_distinct_small(int64_t num, const int32_t* subi, 
             if (subi[k] == subi[l] && subj[k] == subj[l]) fail_repeated_pair(num, subi, subj, subi[k], subj[k]);
 }
 
+void SparseMatrix::check_pairs_of_line(Axis axis, int32_t line, const int32_t* ix, int64_t n, int64_t num,
+                                       const int32_t* subi, const int32_t* subj) {
+    bool increasing = true;
+    for (int64_t e = 1; e < n; ++e) increasing &= ix[e - 1] < ix[e];
+    if (increasing || !repeats(axis, ix, n)) return;
+    std::vector<uint32_t>& stamp = stamps(static_cast<size_t>(index_count(axis)));
+    const uint32_t gen = next_stamp();
+    for (int64_t e = 0; e < n; ++e) {
+        if (stamp[ix[e]] == gen) {
+            const int32_t i = axis == Axis::Col ? ix[e] : line, j = axis == Axis::Col ? line : ix[e];
+            fail_repeated_pair(num, subi, subj, i, j);
+        }
+        stamp[ix[e]] = gen;
+    }
+}
+
 void SparseMatrix::put_entries(int64_t num, const int32_t* subi, const int32_t* subj, const double* val) {
     check_present(subi, "subi", "num", num);
     check_present(subj, "subj", "num", num);
     check_present(val, "valij", "num", num);
-    check_index_list(Item::Con, "subi", num, subi, num_rows_);
-    check_index_list(Item::Var, "subj", num, subj, num_cols_);
-    for (int64_t k = 0; k < num; ++k) check_finite(at("valij", k), val[k]);
     const double tol = truncate_tol_;
+    auto check_all = [&] {  // the checks in message order: every subi, every subj, every value
+        check_index_list(Item::Con, "subi", num, subi, num_rows_);
+        check_index_list(Item::Var, "subj", num, subj, num_cols_);
+        for (int64_t k = 0; k < num; ++k) check_finite(at("valij", k), val[k]);
+    };
 
     if (num <= kSmallTripletList) {
+        check_all();
         check_pairs_distinct_small(num, subi, subj);
         // Update every current orientation in place.
         if (cols_current_) prepare_adds(cols_, std::vector<int32_t>(subj, subj + num));
@@ -304,53 +429,112 @@ void SparseMatrix::put_entries(int64_t num, const int32_t* subi, const int32_t* 
         return;
     }
 
-    // Bucket the triplets by line of a current orientation, then merge line
-    // by line: O(num + lines + entries of the touched lines).
+    // Sort the triplets by line of a current orientation (counting sort),
+    // refuse repeated pairs line by line, then either hand the sorted lines
+    // to lines that are empty or merge them into the others:
+    // O(num + lines + entries of the touched lines).
     const Axis axis = readable(Axis::Col);
     const int32_t* major = axis == Axis::Col ? subj : subi;
     const int32_t* minor = axis == Axis::Col ? subi : subj;
     const int32_t nlines = line_count(axis);
-    std::vector<int64_t> ptr(static_cast<size_t>(nlines) + 1, 0);
-    for (int64_t k = 0; k < num; ++k) ++ptr[major[k] + 1];
-    for (int32_t l = 0; l < nlines; ++l) ptr[l + 1] += ptr[l];
-    std::vector<int32_t> bucket_index(static_cast<size_t>(num));
-    std::vector<double> bucket_value(static_cast<size_t>(num));
-    {
-        std::vector<int64_t> fill(ptr.begin(), ptr.end() - 1);
-        for (int64_t k = 0; k < num; ++k) {
-            int64_t at_pos = fill[major[k]]++;
-            bucket_index[at_pos] = minor[k];
-            bucket_value[at_pos] = val[k];
-        }
-    }
     LineStore& target = store(axis);
-    int64_t room = 0;
-    for (int32_t l = 0; l < nlines; ++l) {
-        int64_t n = ptr[l + 1] - ptr[l];
-        if (n == 0) continue;
-        const int32_t* ix = bucket_index.data() + ptr[l];
-        bool increasing = true;
-        for (int64_t e = 1; e < n; ++e) increasing &= ix[e - 1] < ix[e];
-        if (!increasing) {
-            std::vector<uint32_t>& stamp = stamps(static_cast<size_t>(index_count(axis)));
-            uint32_t gen = next_stamp();
-            for (int64_t e = 0; e < n; ++e) {
-                if (stamp[ix[e]] == gen) {
-                    int32_t i = axis == Axis::Col ? ix[e] : l, j = axis == Axis::Col ? l : ix[e];
-                    fail_repeated_pair(num, subi, subj, i, j);
-                }
-                stamp[ix[e]] = gen;
+
+    // Check in blocks that stay in cache; a block that fails is reported by
+    // the full checks, in message order.
+    bool any_dropped = false, grouped = false;
+    {
+        constexpr int64_t kBlock = 4096;
+        constexpr double kMaxFinite = std::numeric_limits<double>::max();
+        const uint32_t rows = static_cast<uint32_t>(num_rows_), cols = static_cast<uint32_t>(num_cols_);
+        bool dropped = false, ordered = true;
+        for (int64_t k0 = 0; k0 < num; k0 += kBlock) {
+            const int64_t k1 = std::min(num, k0 + kBlock);
+            bool bad = false;
+            for (int64_t k = k0; k < k1; ++k) {
+                const double a = std::fabs(val[k]);
+                bad |= (static_cast<uint32_t>(subi[k]) >= rows) | (static_cast<uint32_t>(subj[k]) >= cols) |
+                       !(a <= kMaxFinite);
+                dropped |= a <= tol;
+                ordered &= k == 0 || major[k - 1] <= major[k];
+            }
+            if (bad) {
+                check_all();
+                fail(VLT_RES_ERR_INTERNAL, "a triplet check failed without a message");
             }
         }
-        room += target.room_to_write(l, target.length(l) + n);
+        any_dropped = dropped;
+        grouped = ordered;
+    }
+    bool touched_empty = target.nnz() == 0;
+    if (!touched_empty) {
+        touched_empty = true;
+        for (int64_t k = 0; k < num; ++k) touched_empty &= target.length(major[k]) == 0;
+    }
+    reserve_seen(axis);  // allocated before anything is sorted
+    std::vector<int64_t> start(static_cast<size_t>(nlines) + 1);
+    auto each = [&](auto&& emit) {
+        for (int64_t k = 0; k < num; ++k) emit(major[k], minor[k], val[k]);
+    };
+
+    if (touched_empty) {
+        // Sort straight into the free tail of the pool; lines adopt their
+        // runs once every check has passed.
+        target.ensure_room(num, max_nnz_hint_);
+        const int64_t base = target.tail();
+        int32_t* out_index = target.pool_index() + base;
+        double* out_value = target.pool_value() + base;
+        std::vector<int32_t> kept;
+        if (any_dropped) kept.resize(static_cast<size_t>(nlines));
+        auto check_lines = [&](int32_t first, int32_t last) {
+            for (int32_t l = first; l < last; ++l) {
+                const int64_t n = start[l + 1] - start[l];
+                if (n == 0) continue;
+                int32_t* ix = out_index + start[l];
+                check_pairs_of_line(axis, l, ix, n, num, subi, subj);
+                if (!any_dropped) continue;
+                double* v = out_value + start[l];
+                int64_t k = 0;
+                for (int64_t e = 0; e < n; ++e) {
+                    ix[k] = ix[e];
+                    v[k] = v[e];
+                    k += std::fabs(v[e]) > tol;
+                }
+                kept[l] = static_cast<int32_t>(k);
+            }
+        };
+        sort_by_line_counted(nlines, num, major, grouped, each, out_index, out_value, start.data(), check_lines);
+        // From here on nothing fails.
+        current(flip(axis)) = false;
+        for (int32_t l = 0; l < nlines; ++l) {
+            const int64_t n = start[l + 1] - start[l];
+            if (n > 0)
+                target.adopt_slot(l, base + start[l], any_dropped ? kept[l] : static_cast<int32_t>(n),
+                                  static_cast<int32_t>(n));
+        }
+        target.claim_tail(num);
+        return;
+    }
+
+    for (int64_t k = 0; k < num; ++k) ++start[major[k] + 1];
+    for (int32_t l = 0; l < nlines; ++l) start[l + 1] += start[l];
+    auto bucket_index = pool_alloc<int32_t>(num);
+    auto bucket_value = pool_alloc<double>(num);
+    sort_by_line(nlines, start.data(), each, bucket_index.get(), bucket_value.get(), [&](int32_t first, int32_t last) {
+        for (int32_t l = first; l < last; ++l)
+            check_pairs_of_line(axis, l, bucket_index.get() + start[l], start[l + 1] - start[l], num, subi, subj);
+    });
+    int64_t room = 0;
+    for (int32_t l = 0; l < nlines; ++l) {
+        const int64_t n = start[l + 1] - start[l];
+        if (n > 0) room += target.room_to_write(l, target.length(l) + n);
     }
     if (where_.size() < static_cast<size_t>(index_count(axis))) where_.resize(index_count(axis), -1);
     target.ensure_room(room, max_nnz_hint_);
 
     current(flip(axis)) = false;
     for (int32_t l = 0; l < nlines; ++l) {
-        int64_t n = ptr[l + 1] - ptr[l];
-        if (n > 0) target.merge_line(l, n, bucket_index.data() + ptr[l], bucket_value.data() + ptr[l], tol, where_);
+        const int64_t n = start[l + 1] - start[l];
+        if (n > 0) target.merge_line(l, n, bucket_index.get() + start[l], bucket_value.get() + start[l], tol, where_);
     }
 }
 
@@ -427,6 +611,7 @@ void SparseMatrix::get_triplets(int32_t* subi, int32_t* subj, double* val) const
 
 size_t SparseMatrix::memory_bytes() const {
     return cols_.memory_bytes() + rows_.memory_bytes() + stamp_.capacity() * sizeof(uint32_t) +
+           seen_.capacity() * sizeof(uint16_t) +
            where_.capacity() * sizeof(int64_t);
 }
 

@@ -107,7 +107,22 @@ private:
     int32_t index_count(Axis axis) const { return axis == Axis::Col ? num_rows_ : num_cols_; }
     // The orientation a read should use: a current one, preferring `want`.
     Axis readable(Axis want) const;
+    // The checks of a batch that do not read entries (line list, ptrb/ptre,
+    // null arrays); returns the number of entries.
+    int64_t check_batch_layout(const LineBatch& batch, const BatchNames& names);
+    // The entry checks of line k, given what a scan of it found; throws the
+    // first failure in position order (indexes, then values, then repeats).
+    void check_line_entries(const LineBatch& batch, const BatchNames& names, int32_t k, bool bad_index,
+                            bool bad_value, bool increasing);
     void check_batch(const LineBatch& batch, const BatchNames& names, bool& any_dropped);
+    // A put of lines that are all empty, with the other orientation left
+    // stale: checks and copies each line in one pass into the free tail of
+    // the pool, then hands the lines their slots.
+    void put_into_empty_lines(const LineBatch& batch, const BatchNames& names, int64_t total);
+    // Refuses a repeated index among the n entries of line `line` of the
+    // triplet put (subi, subj).
+    void check_pairs_of_line(Axis axis, int32_t line, const int32_t* index, int64_t n, int64_t num,
+                             const int32_t* subi, const int32_t* subj);
     void check_no_repeat(Axis axis, int32_t line, const int32_t* index, int64_t n, const char* name,
                          int64_t first_pos);
     void check_pairs_distinct_small(int64_t num, const int32_t* subi, const int32_t* subj);
@@ -117,6 +132,12 @@ private:
     // fail.
     static void prepare_adds(LineStore& store, std::vector<int32_t> lines);
     std::vector<uint32_t>& stamps(size_t size);
+    // Whether an index repeats among ix[0..n) (all valid indexes of the
+    // axis): each call marks the indexes it sees with a new 16-bit
+    // generation, so nothing is cleared between calls and the marks of long
+    // index ranges stay small enough for the cache.
+    bool repeats(Axis axis, const int32_t* ix, int64_t n);
+    void reserve_seen(Axis axis);
     uint32_t next_stamp();
 
     int32_t num_rows_ = 0, num_cols_ = 0;
@@ -129,6 +150,8 @@ private:
     std::vector<uint32_t> stamp_;
     uint32_t stamp_generation_ = 0;
     std::vector<int64_t> where_;
+    std::vector<uint16_t> seen_;  // generation that last saw each index
+    uint16_t seen_generation_ = 0;
 };
 
 }  // namespace vlt::model

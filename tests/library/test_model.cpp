@@ -1,13 +1,17 @@
 // Tests of the task's linear data model: randomized round trips of every put
 // and get form against a dense reference, failure-leaves-unchanged for each
 // validation, truncation, and copies.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <tuple>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "model/line_sort.hpp"
 #include "model/problem.hpp"
 
 using namespace vlt::model;
@@ -538,12 +542,335 @@ void test_truncation_and_zero_entries() {
     CHECK(p.nnz() == 0 && p.line_nnz(Axis::Col, 2) == 0, "an empty put clears the row");
 }
 
+// ------------------------------------------------ bulk puts (large sizes)
+
+// Sizes past the thresholds of the bucketed sort (more than 8192 lines and
+// 2^18 entries), so that both sorting schemes and the bulk copy into empty
+// lines run.  The reference is sparse: (row, column) -> value.
+using Sparse = std::map<std::pair<int32_t, int32_t>, double>;
+
+// Entries as sorted (row, column, value) triples, for comparing.
+using Entries = std::vector<std::tuple<int32_t, int32_t, double>>;
+
+Entries sorted(Entries e) {
+    std::sort(e.begin(), e.end());
+    return e;
+}
+
+Entries entries_of(const Sparse& s) {
+    Entries e;
+    for (const auto& [ij, v] : s) e.emplace_back(ij.first, ij.second, v);
+    return e;
+}
+
+Entries read_entries(const Problem& p, Axis axis) {
+    const int32_t lines = axis == Axis::Col ? p.num_var() : p.num_con();
+    const int64_t nz = p.slice_nnz(axis, 0, lines);
+    std::vector<int64_t> b(lines), e(lines);
+    std::vector<int32_t> sub(nz);
+    std::vector<double> val(nz);
+    p.get_line_slice(axis, 0, lines, nz, b.data(), e.data(), sub.data(), val.data());
+    Entries s;
+    for (int32_t k = 0; k < lines; ++k)
+        for (int64_t q = b[k]; q < e[k]; ++q)
+            s.emplace_back(axis == Axis::Col ? sub[q] : k, axis == Axis::Col ? k : sub[q], val[q]);
+    return sorted(std::move(s));
+}
+
+Entries read_triplet_entries(const Problem& p) {
+    std::vector<int32_t> si(p.nnz()), sj(p.nnz());
+    std::vector<double> v(p.nnz());
+    p.get_triplets(p.nnz(), si.data(), sj.data(), v.data());
+    Entries s;
+    for (size_t k = 0; k < v.size(); ++k) s.emplace_back(si[k], sj[k], v[k]);
+    return sorted(std::move(s));
+}
+
+void check_sparse(const Problem& p, const Sparse& ref_map, const std::string& what) {
+    const Entries ref = entries_of(ref_map);
+    CHECK(p.nnz() == static_cast<int64_t>(ref.size()), "%s: nnz %lld, want %zu", what.c_str(), (long long)p.nnz(),
+          ref.size());
+    CHECK(read_entries(p, Axis::Col) == ref, "%s: columns differ", what.c_str());
+    CHECK(read_entries(p, Axis::Row) == ref, "%s: rows differ", what.c_str());
+    CHECK(read_triplet_entries(p) == ref, "%s: triplets differ", what.c_str());
+}
+
+struct Triplets {
+    std::vector<int32_t> i, j;
+    std::vector<double> v;
+};
+
+// per_line distinct indexes in each of `lines` lines (columns when by_col),
+// values in [-2, 2] with some at or below 0.5, listed line by line with the
+// indexes of a line in random order; shuffled when asked.
+Triplets random_triplets(Rng& r, int32_t lines, int32_t others, int32_t per_line, bool by_col, bool shuffle) {
+    Triplets t;
+    std::vector<int32_t> pool(others);
+    for (int32_t o = 0; o < others; ++o) pool[o] = o;
+    for (int32_t k = 0; k < lines; ++k) {
+        for (int32_t e = 0; e < per_line; ++e) std::swap(pool[e], pool[e + r.below(others - e)]);
+        for (int32_t e = 0; e < per_line; ++e) {
+            (by_col ? t.j : t.i).push_back(k);
+            (by_col ? t.i : t.j).push_back(pool[e]);
+            t.v.push_back(std::uniform_real_distribution<double>(-2, 2)(r.g));
+        }
+    }
+    if (shuffle) {
+        std::vector<size_t> perm(t.v.size());
+        for (size_t k = 0; k < perm.size(); ++k) perm[k] = k;
+        std::shuffle(perm.begin(), perm.end(), r.g);
+        Triplets s;
+        for (size_t k : perm) {
+            s.i.push_back(t.i[k]);
+            s.j.push_back(t.j[k]);
+            s.v.push_back(t.v[k]);
+        }
+        return s;
+    }
+    return t;
+}
+
+void test_bulk_puts() {
+    constexpr int32_t kRows = 9000, kCols = 20000, kPerCol = 15;  // 300000 entries
+    struct Case {
+        const char* what;
+        const char* how;    // "triplets", "col slice", "row slice", "col list"
+        bool existing;      // some of the lines already hold entries
+        double tol;         // truncation tolerance (0.5 drops about an eighth)
+    };
+    const Case cases[] = {
+        {"triplets into an empty task", "triplets", false, 1e-9},
+        {"triplets, dropping small values", "triplets", false, 0.5},
+        {"triplets over existing lines", "triplets", true, 1e-9},
+        {"column slice into an empty task", "col slice", false, 1e-9},
+        {"column slice, dropping small values", "col slice", false, 0.5},
+        {"column slice over existing columns", "col slice", true, 1e-9},
+        {"row slice into an empty task", "row slice", false, 0.5},
+        {"column list into an empty task", "col list", false, 0.5},
+        {"column list over existing columns", "col list", true, 0.5},
+    };
+    for (const Case& c : cases) {
+        Rng r(99);
+        Problem p;
+        p.append_cons(kRows);
+        p.append_vars(kCols);
+        p.put_truncate_tol(c.tol);
+        Sparse ref;
+        const std::string how = c.how;
+        if (c.existing) {  // every 7th column, and a few rows, hold entries already
+            for (int32_t j = 0; j < kCols; j += 7) {
+                const int32_t i = (j * 31) % kRows;
+                p.put_aij(i, j, 3.0);
+                ref[{i, j}] = 3.0;
+            }
+            p.get_aij(0, 0);
+        }
+        const bool by_col = how != "row slice";
+        Triplets t = random_triplets(r, by_col ? kCols : kRows, by_col ? kRows : kCols, by_col ? kPerCol : 33,
+                                     by_col, how == "triplets");
+        if (how == "triplets") {
+            p.put_aij_list(static_cast<int64_t>(t.v.size()), t.i.data(), t.j.data(), t.v.data());
+            for (size_t k = 0; k < t.v.size(); ++k) {
+                if (std::fabs(t.v[k]) <= c.tol) ref.erase({t.i[k], t.j[k]});
+                else ref[{t.i[k], t.j[k]}] = t.v[k];
+            }
+        } else {
+            // Lines in order; a list names them backwards.
+            const int32_t lines = by_col ? kCols : kRows, per = by_col ? kPerCol : 33;
+            std::vector<int64_t> b(lines), e(lines);
+            std::vector<int32_t> which(lines);
+            for (int32_t k = 0; k < lines; ++k) {
+                const int32_t line = how == "col list" ? lines - 1 - k : k;
+                which[k] = line;
+                b[k] = static_cast<int64_t>(line) * per;
+                e[k] = b[k] + per;
+            }
+            const std::vector<int32_t>& sub = by_col ? t.i : t.j;
+            if (how == "col list")
+                p.put_line_list(Axis::Col, lines, which.data(), b.data(), e.data(), sub.data(), t.v.data());
+            else
+                p.put_line_slice(by_col ? Axis::Col : Axis::Row, 0, lines, b.data(), e.data(), sub.data(), t.v.data());
+            for (auto it = ref.begin(); it != ref.end();) it = it->second == 3.0 ? ref.erase(it) : std::next(it);
+            for (size_t k = 0; k < t.v.size(); ++k)
+                if (std::fabs(t.v[k]) > c.tol) ref[{t.i[k], t.j[k]}] = t.v[k];
+        }
+        check_sparse(p, ref, c.what);
+        // A second put over the same lines replaces them.
+        p.put_aij(1, 2, 0.75);
+        ref[{1, 2}] = 0.75;
+        check_sparse(p, ref, std::string(c.what) + ", then putaij");
+    }
+}
+
+// Failures of bulk puts, late in the input (after much of it was copied or
+// sorted): the error names the first bad position, the task is unchanged, and
+// a following good put works (scratch state was reset).
+void test_bulk_failures() {
+    constexpr int32_t kRows = 9000, kCols = 20000, kPerCol = 15;
+    const int64_t late = int64_t{kCols - 3} * kPerCol + 4;  // an entry in column kCols - 3
+    struct Case {
+        const char* what;
+        const char* how;  // "triplets" or "col slice"
+        int32_t code;
+        std::function<void(Triplets&, std::string&)> spoil;  // breaks the input, gives the message
+    };
+    const Case cases[] = {
+        {"repeated row late in a column", "col slice", VLT_RES_ERR_DUPLICATE_INDEX,
+         [&](Triplets& t, std::string& m) {
+             t.i[late] = t.i[late - 2];
+             m = "Argument asub[" + std::to_string(late) + "] = " + std::to_string(t.i[late]) + " repeats asub[" +
+                 std::to_string(late - 2) + "] in column " + std::to_string(kCols - 3);
+         }},
+        {"row index out of range late", "col slice", VLT_RES_ERR_INDEX_CON,
+         [&](Triplets& t, std::string& m) {
+             t.i[late] = kRows;
+             m = "Argument asub[" + std::to_string(late) + "] = 9000 is not a valid constraint index";
+         }},
+        {"NaN late, repeat later", "col slice", VLT_RES_ERR_NAN_VALUE,
+         [&](Triplets& t, std::string& m) {
+             t.v[late] = NAN;
+             t.i[late + kPerCol] = t.i[late + kPerCol + 1];
+             m = "Argument aval[" + std::to_string(late) + "] is NaN";
+         }},
+        {"repeated pair late in a long triplet list", "triplets", VLT_RES_ERR_DUPLICATE_INDEX,
+         [&](Triplets& t, std::string& m) {
+             t.i[late] = t.i[late - 2];
+             m = "Arguments subi[" + std::to_string(late) + "], subj[" + std::to_string(late) + "] = (" +
+                 std::to_string(t.i[late]) + ", " + std::to_string(kCols - 3) + ") repeat position " +
+                 std::to_string(late - 2);
+         }},
+        {"row index error before a later column index error", "triplets", VLT_RES_ERR_INDEX_CON,
+         [&](Triplets& t, std::string& m) {
+             t.j[late] = -1;
+             t.i[3] = kRows;  // a row index error earlier in position still comes first: subi is checked first
+             m = "Argument subi[3] = 9000 is not a valid constraint index";
+         }},
+        {"infinite value late in triplets", "triplets", VLT_RES_ERR_INF_VALUE,
+         [&](Triplets& t, std::string& m) {
+             t.v[late] = -kInf;
+             m = "Argument valij[" + std::to_string(late) + "] = -inf is not finite";
+         }},
+    };
+    Rng r(5);
+    const Triplets good = random_triplets(r, kCols, kRows, kPerCol, true, false);
+    Sparse good_ref;
+    for (size_t k = 0; k < good.v.size(); ++k) good_ref[{good.i[k], good.j[k]}] = good.v[k];
+    for (const Case& c : cases) {
+        for (bool existing : {false, true}) {
+            const std::string what = std::string(c.what) + (existing ? " (task with entries)" : " (empty task)");
+            Problem p;
+            p.append_cons(kRows);
+            p.append_vars(kCols);
+            if (existing) p.put_aij(7, kCols - 1, 1.5);
+            const Entries before = read_entries(p, Axis::Col);
+            Triplets bad = good;
+            std::string message;
+            c.spoil(bad, message);
+            std::vector<int64_t> b(kCols), e(kCols);
+            for (int32_t k = 0; k < kCols; ++k) b[k] = static_cast<int64_t>(k) * kPerCol, e[k] = b[k] + kPerCol;
+            auto put = [&](const Triplets& t) {
+                if (std::string(c.how) == "triplets")
+                    p.put_aij_list(static_cast<int64_t>(t.v.size()), t.i.data(), t.j.data(), t.v.data());
+                else
+                    p.put_line_slice(Axis::Col, 0, kCols, b.data(), e.data(), t.i.data(), t.v.data());
+            };
+            bool threw = false;
+            try {
+                put(bad);
+            } catch (const Error& err) {
+                threw = true;
+                CHECK(err.code() == c.code, "%s: code %d, want %d (%s)", what.c_str(), err.code(), c.code,
+                      err.message().c_str());
+                CHECK(err.message().find(message) != std::string::npos, "%s: message '%s' lacks '%s'", what.c_str(),
+                      err.message().c_str(), message.c_str());
+            }
+            CHECK(threw, "%s: no error", what.c_str());
+            CHECK(read_entries(p, Axis::Col) == before && read_entries(p, Axis::Row) == before,
+                  "%s: the task changed", what.c_str());
+            put(good);
+            Sparse ref = good_ref;
+            if (existing && std::string(c.how) == "triplets") ref.emplace(std::make_pair(7, kCols - 1), 1.5);
+            check_sparse(p, ref, what + ", then the good put");
+        }
+    }
+}
+
+// The counting sort by line against a stable sort, for distributions that
+// stress its bucketing: empty buckets, one line holding most entries, a line
+// count that is not a multiple of the bucket width.
+void test_line_sort() {
+    struct Case {
+        const char* what;
+        int32_t nlines;
+        int64_t num;
+        std::function<int32_t(Rng&, int64_t)> line;
+    };
+    const Case cases[] = {
+        {"uniform", 100003, 400000, [](Rng& r, int64_t) { return r.below(100003); }},
+        {"most entries in one line", 50000, 300000,
+         [](Rng& r, int64_t k) { return k % 10 ? 31337 : r.below(50000); }},
+        {"only the last lines", 70001, 300000, [](Rng& r, int64_t) { return 70001 - 1 - r.below(5); }},
+        {"every 1000th line", 200000, 300000, [](Rng& r, int64_t) { return 1000 * r.below(200); }},
+        {"small (direct scatter)", 500, 5000, [](Rng& r, int64_t) { return r.below(500); }},
+    };
+    for (const Case& c : cases) {
+        Rng r(17);
+        std::vector<int32_t> line(c.num), index(c.num);
+        std::vector<double> value(c.num);
+        for (int64_t k = 0; k < c.num; ++k) {
+            line[k] = c.line(r, k);
+            index[k] = static_cast<int32_t>(k);
+            value[k] = static_cast<double>(k) * 0.5;
+        }
+        std::vector<int64_t> order(c.num);
+        for (int64_t k = 0; k < c.num; ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(), [&](int64_t a, int64_t b) { return line[a] < line[b]; });
+        auto each = [&](auto&& emit) {
+            for (int64_t k = 0; k < c.num; ++k) emit(line[k], index[k], value[k]);
+        };
+        for (bool counted : {false, true}) {
+            std::vector<int64_t> start(static_cast<size_t>(c.nlines) + 1, 0);
+            std::vector<int32_t> out_index(c.num, -1);
+            std::vector<double> out_value(c.num, -1.0);
+            int32_t next_first = 0;
+            bool in_order = true;
+            auto done = [&](int32_t first, int32_t last) {
+                in_order &= first == next_first && last > first;
+                next_first = last;
+            };
+            if (counted) {
+                sort_by_line_counted(c.nlines, c.num, line.data(), false, each, out_index.data(), out_value.data(),
+                                     start.data(), done);
+            } else {
+                for (int64_t k = 0; k < c.num; ++k) ++start[line[k] + 1];
+                for (int32_t l = 0; l < c.nlines; ++l) start[l + 1] += start[l];
+                sort_by_line(c.nlines, start.data(), each, out_index.data(), out_value.data(), done);
+            }
+            const std::string what = std::string(c.what) + (counted ? " (counted)" : "");
+            CHECK(in_order && next_first == c.nlines, "%s: done() calls do not cover the lines in order", what.c_str());
+            bool same_order = true, same_values = true, starts_right = start[0] == 0 && start[c.nlines] == c.num;
+            for (int64_t q = 0; q < c.num; ++q) {
+                same_order &= out_index[q] == static_cast<int32_t>(order[q]);
+                same_values &= out_value[q] == value[order[q]];
+            }
+            for (int32_t l = 0; l < c.nlines && starts_right; ++l)
+                for (int64_t q = start[l]; q < start[l + 1]; ++q) starts_right &= line[out_index[q]] == l;
+            CHECK(same_order, "%s: entries not in stable line order", what.c_str());
+            CHECK(same_values, "%s: values do not follow their entries", what.c_str());
+            CHECK(starts_right, "%s: line regions wrong", what.c_str());
+        }
+    }
+}
+
 int main() {
     test_random_round_trips();
     test_bounds();
     test_objective_types_and_input();
     test_failures_leave_problem_unchanged();
     test_truncation_and_zero_entries();
+    test_line_sort();
+    test_bulk_puts();
+    test_bulk_failures();
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;
 }
