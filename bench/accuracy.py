@@ -217,8 +217,8 @@ def run_instance(set_name, name, path, reference, args):
     return set_name, name, out, reference, judge(set_name, out, reference)
 
 
-def fmt_num(x, spec):
-    return "" if x is None else format(x, spec)
+def fmt_num(x, pattern):
+    return "" if x is None else format(x, pattern)
 
 
 def main():

@@ -88,9 +88,9 @@ def build_reference() -> tuple[Path, list[str]]:
 
 def load_reference():
     path, _ = build_reference()
-    spec = importlib.util.spec_from_file_location("ref_ext", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("ref_ext", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

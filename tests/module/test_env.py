@@ -6,20 +6,15 @@ import pytest
 _vlt = pytest.importorskip("_vlt")
 
 
-@pytest.fixture
-def log_path(tmp_path):
-    return tmp_path / "calls.log"
-
-
 def log_lines(path):
     return path.read_text().splitlines()
 
 
-def test_dbgfile_is_passed_and_hooks_registered_in_stream_order(log_path):
-    env = _vlt.Env(str(log_path))
+def test_dbgfile_is_passed_and_hooks_registered_in_stream_order(env_log_path):
+    env = _vlt.Env(str(env_log_path))
     env.dispose()
-    lines = log_lines(log_path)
-    assert lines[0] == f'VLT_makeenv env=ptr dbgfile="{log_path}" -> 0'
+    lines = log_lines(env_log_path)
+    assert lines[0] == f'VLT_makeenv env=ptr dbgfile="{env_log_path}" -> 0'
     assert [l.split()[2] for l in lines[1:5]] == ["whichstream=0", "whichstream=1", "whichstream=3", "whichstream=2"]
     assert all(l.startswith("VLT_linkfunctoenvstream env=#") and l.endswith("handle=ptr func=ptr -> 0")
                for l in lines[1:5])
@@ -142,8 +137,8 @@ def test_stream_callable_references():
     assert sys.getrefcount(first) == base and sys.getrefcount(second) == base
 
 
-def test_dispose_twice_deletes_once(log_path):
-    env = _vlt.Env(str(log_path))
+def test_dispose_twice_deletes_once(env_log_path):
+    env = _vlt.Env(str(env_log_path))
     func = object()
     base = sys.getrefcount(func)
     env.set_Stream(2, func)
@@ -151,7 +146,7 @@ def test_dispose_twice_deletes_once(log_path):
     assert sys.getrefcount(func) == base
     assert env.dispose() is None
     del env
-    assert sum(l.startswith("VLT_deleteenv") for l in log_lines(log_path)) == 1
+    assert sum(l.startswith("VLT_deleteenv") for l in log_lines(env_log_path)) == 1
 
 
 def test_methods_after_dispose_use_the_global_env():

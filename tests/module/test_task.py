@@ -11,25 +11,6 @@ NULL_TASK = 1002
 ERR = 2   # the library's error stream
 
 
-@pytest.fixture
-def log_path(tmp_path):
-    return tmp_path / "calls.log"
-
-
-@pytest.fixture
-def env(log_path):
-    e = _vlt.Env(str(log_path))
-    yield e
-    e.dispose()
-
-
-@pytest.fixture
-def task(env):
-    t = _vlt.Task(env)
-    yield t
-    t.dispose()
-
-
 def log_lines(path):
     return path.read_text().splitlines()
 
@@ -79,10 +60,10 @@ def test_construction_parse_errors(args, kwargs):
     lambda env: _vlt.Task(env=env, numvar=3),
     lambda env: SubTask(env),
 ])
-def test_creation_registers_hooks(make, env, log_path):
+def test_creation_registers_hooks(make, env, env_log_path):
     t = make(env)
     t.dispose()
-    lines = log_lines(log_path)[5:]
+    lines = log_lines(env_log_path)[5:]
     assert lines[0].startswith("VLT_makeemptytask env=#")
     serial = lines[1].split()[1]
     assert [l.split()[2] for l in lines[1:5]] == ["whichstream=0", "whichstream=1", "whichstream=3", "whichstream=2"]
@@ -111,7 +92,7 @@ def test_subclass_instances_use_the_same_slots():
     assert isinstance(SubEnv(), _vlt.Env)
 
 
-def test_clone_ignores_env_and_has_no_callables(task, log_path):
+def test_clone_ignores_env_and_has_no_callables(task, env_log_path):
     got = []
     task.set_Stream(ERR, got.append)
     clone = _vlt.Task("not an env", other=task)
@@ -122,7 +103,7 @@ def test_clone_ignores_env_and_has_no_callables(task, log_path):
     assert fail_call(clone) == (INVALID_STREAM, None)
     assert clone_got == [FAIL_MESSAGE] and got == []
     clone.dispose()
-    assert any(l.startswith("VLT_clonetask task=#") for l in log_lines(log_path))
+    assert any(l.startswith("VLT_clonetask task=#") for l in log_lines(env_log_path))
 
 
 def test_clone_of_a_disposed_task_fails():
@@ -135,12 +116,12 @@ def test_clone_of_a_disposed_task_fails():
 
 # ---------------------------------------------------------------- disposal
 
-def test_dispose_twice_deletes_once(env, log_path):
+def test_dispose_twice_deletes_once(env, env_log_path):
     t = _vlt.Task(env)
     assert t.dispose() is None
     assert t.dispose() is None
     del t
-    assert sum(l.startswith("VLT_deletetask") for l in log_lines(log_path)) == 1
+    assert sum(l.startswith("VLT_deletetask") for l in log_lines(env_log_path)) == 1
 
 
 def test_methods_after_dispose_pass_a_null_handle(task):
@@ -259,17 +240,17 @@ def test_getlasterror_after_a_failing_call(task):
     assert type(code) is int and type(message) is str
 
 
-def test_getlasterror_calls(task, log_path):
+def test_getlasterror_calls(task, env_log_path):
     fail_call(task)
     task.getlasterror()
-    lines = [l.split(" ", 2)[2] for l in log_lines(log_path) if l.startswith("VLT_getlasterror")]
+    lines = [l.split(" ", 2)[2] for l in log_lines(env_log_path) if l.startswith("VLT_getlasterror")]
     assert lines == ["lastrescode=ptr sizelastmsg=0 lastmsglen=ptr lastmsg=null -> 0",
                      f"lastrescode=ptr sizelastmsg={len('Stream 7 is not 0 to 3') + 1} lastmsglen=null lastmsg=ptr -> 0"]
 
 
-def test_getlasterror_without_message_makes_one_call(task, log_path):
+def test_getlasterror_without_message_makes_one_call(task, env_log_path):
     task.getlasterror()
-    assert sum(l.startswith("VLT_getlasterror") for l in log_lines(log_path)) == 1
+    assert sum(l.startswith("VLT_getlasterror") for l in log_lines(env_log_path)) == 1
 
 
 class Sink:
