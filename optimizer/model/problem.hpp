@@ -38,8 +38,9 @@ namespace vlt::model {
 inline constexpr int32_t kNewConKey = VLT_BK_FR;
 inline constexpr int32_t kNewVarKey = VLT_BK_FX;
 
-// Placeholder for the quadratic objective 0.5 x'Qx (lower triangle), kept in
-// step with removals of variables; filled by the quadratic family.
+// The quadratic objective 0.5 x'Qx by its lower triangle, kept in step with
+// removals of variables.  Filled by the file readers (load()); the entry
+// points that put quadratic terms are still to come.
 struct QuadraticObjective {
     std::vector<int32_t> subi, subj;
     std::vector<double> val;
