@@ -110,7 +110,7 @@ def wrapper(name, args, implemented):
     body = f"vlt::impl::{name}({call_args});" if implemented else f"vlt::api::not_implemented({fn});"
     logs = "".join(f'.arg("{n}", {n})' for _, n in args)
     return (f"extern \"C\" VLTEXPORT VLTrescodee VLTAPI VLT_{name}({cparams}) {{\n"
-            f"    return vlt::api::call_free<{'false' if name in DELETERS else 'true'}>({fn}, [&]() {{ {body} }},\n"
+            f"    return vlt::api::call_free({fn}, {'false' if name in DELETERS else 'true'}, [&]() {{ {body} }},\n"
             f"        [&](vlt::LogLine& l_) {{ {log_body(logs)} }});\n}}\n")
 
 

@@ -1,0 +1,95 @@
+#include "api/call.hpp"
+
+#include <new>
+#include <string>
+
+#include "core/error.hpp"
+#include "core/library.hpp"
+
+namespace vlt::api {
+namespace {
+
+// Runs an implementation and turns what it throws into a response code,
+// reported through `report`.
+template <class Report>
+int32_t run(FunctionRef<void()> body, Report&& report) {
+    try {
+        body();
+        return VLT_RES_OK;
+    } catch (const Error& e) {
+        report(e.code(), e.message());
+        return e.code();
+    } catch (const std::bad_alloc&) {
+        report(VLT_RES_ERR_SPACE, "Out of memory");
+        return VLT_RES_ERR_SPACE;
+    } catch (const std::exception& e) {
+        report(VLT_RES_ERR_INTERNAL, std::string("Internal error: ") + e.what());
+        return VLT_RES_ERR_INTERNAL;
+    }
+}
+
+}  // namespace
+
+int32_t call_task(const char* function, VLTtask_t handle, FunctionRef<void(Task&)> impl, LogArgs log_args) {
+    Library& lib = Library::instance();
+    Task* task = lib.resolve(handle);
+    if (!task) {
+        int32_t code = handle ? VLT_RES_ERR_INVALID_TASK : VLT_RES_ERR_NULL_TASK;
+        lib.global_env().report_error(function, code,
+                                      handle ? "The task handle is not valid (deleted or never made)"
+                                             : "The task handle is null");
+        return code;
+    }
+    CallLog* log = task->env().log.get();
+    task->pending_warning = VLT_RES_OK;
+    int32_t code = run([&] { impl(*task); },
+                       [&](int32_t c, const std::string& message) { task->report_error(function, c, message); });
+    if (code == VLT_RES_OK) code = task->pending_warning;
+    if (log) {
+        LogLine line(function);
+        line.handle("task", task->serial);
+        log_args(line);
+        log->write(line.finish(code));
+    }
+    return code;
+}
+
+int32_t call_env(const char* function, VLTenv_t handle, FunctionRef<void(Env&)> impl, LogArgs log_args) {
+    Library& lib = Library::instance();
+    Env* env = lib.resolve(handle);
+    if (!env) {
+        lib.global_env().report_error(function, VLT_RES_ERR_INVALID_ENV,
+                                      "The environment handle is not valid (deleted or never made)");
+        return VLT_RES_ERR_INVALID_ENV;
+    }
+    int32_t code = run([&] { impl(*env); },
+                       [&](int32_t c, const std::string& message) { env->report_error(function, c, message); });
+    if (env->log) {
+        LogLine line(function);
+        line.handle("env", env->serial);
+        log_args(line);
+        env->log->write(line.finish(code));
+    }
+    return code;
+}
+
+int32_t call_free(const char* function, bool log, FunctionRef<void()> impl, LogArgs log_args) {
+    Library& lib = Library::instance();
+    int32_t code = run(impl, [&](int32_t c, const std::string& message) {
+        lib.global_env().report_error(function, c, message);
+    });
+    if (log) {
+        lib.for_each_log([&](CallLog& call_log) {
+            LogLine line(function);
+            log_args(line);
+            call_log.write(line.finish(code));
+        });
+    }
+    return code;
+}
+
+void not_implemented(const char* function) {
+    fail(VLT_RES_ERR_NOT_IMPLEMENTED, std::string(function) + " is not implemented in this version of the library");
+}
+
+}  // namespace vlt::api
