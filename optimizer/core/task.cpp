@@ -58,8 +58,10 @@ std::string Task::last_message() const {
 }
 
 void Task::check_consistency(const std::string& file, int32_t line) const {
-    if (!env_ || handle == 0)
-        fail(VLT_RES_ERR_INTERNAL, "Task is inconsistent (checked at " + file + ":" + std::to_string(line) + ")");
+    std::string where = " (checked at " + file + ":" + std::to_string(line) + ")";
+    if (!env_ || handle == 0) fail(VLT_RES_ERR_INTERNAL, "The task is not registered" + where);
+    std::string problem_error = problem.consistency_error();
+    if (!problem_error.empty()) fail(VLT_RES_ERR_INTERNAL, "The task is inconsistent: " + problem_error + where);
 }
 
 size_t Task::memory_bytes() const {

@@ -321,4 +321,19 @@ size_t Problem::memory_bytes() const {
            qobj_.subi.capacity() * sizeof(int32_t) * 2 + qobj_.val.capacity() * sizeof(double);
 }
 
+std::string Problem::consistency_error() const {
+    const int32_t m = num_con(), n = num_var();
+    auto count = [](auto value) { return std::to_string(value); };
+    if (a_.num_rows() != m) return "the matrix has " + count(a_.num_rows()) + " rows for " + count(m) + " constraints";
+    if (a_.num_cols() != n) return "the matrix has " + count(a_.num_cols()) + " columns for " + count(n) + " variables";
+    if (int64_t(c_.size()) != n) return "the objective has " + count(c_.size()) + " coefficients for " + count(n) + " variables";
+    if (int64_t(var_type_.size()) != n) return "there are " + count(var_type_.size()) + " variable types for " + count(n) + " variables";
+    if (qobj_.subi.size() != qobj_.val.size() || qobj_.subj.size() != qobj_.val.size())
+        return "the quadratic objective's arrays differ in length";
+    for (size_t k = 0; k < qobj_.val.size(); ++k)
+        if (qobj_.subi[k] < 0 || qobj_.subi[k] >= n || qobj_.subj[k] < 0 || qobj_.subj[k] > qobj_.subi[k])
+            return "quadratic objective entry " + count(k) + " is outside the lower triangle";
+    return {};
+}
+
 }  // namespace vlt::model

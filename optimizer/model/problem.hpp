@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "model/arg_check.hpp"
@@ -149,6 +150,10 @@ public:
     void load(const ProblemData& data);
 
     size_t memory_bytes() const;
+
+    // What is inconsistent in the problem's stores (sizes that disagree,
+    // quadratic indexes out of range), or an empty text when nothing is.
+    std::string consistency_error() const;
 
 private:
     BoundSet& bound_set(Item item) { return item == Item::Con ? con_bounds_ : var_bounds_; }

@@ -242,3 +242,25 @@ def test_reading_a_malformed_file_names_the_line(tmp_path):
     assert ":5:" in errors[-1]
     assert t.getnumvar__1() == (0, 0)  # nothing half-read
     assert t.readdataautoformat_s_2(str(tmp_path / "missing.mps"))[0] == velto.ResponseCode.ERR_FILE_OPEN
+
+
+def test_task_stays_consistent_through_edits_and_reads(tmp_path):
+    m = lp()
+    t = m.task
+    steps = [
+        lambda: t.appendcons_i_2(3),
+        lambda: t.appendvars_i_2(4),
+        lambda: t.putaij_iid_4(3, 4, 2.5),
+        lambda: t.removevars_O_2(memoryview(__import__("array").array("i", [0, 4]))),
+        lambda: t.removecons_O_2(memoryview(__import__("array").array("i", [1]))),
+        lambda: m.solve(),
+    ]
+    for step in steps:
+        step()
+        assert t.checkmemtask_si_3("test", 1) == (0, None)
+    path = tmp_path / "qp.mps"
+    path.write_text("NAME Q\nROWS\n N obj\n G c\nCOLUMNS\n x obj 1 c 1\n y c 1\nRHS\n r c 1\n"
+                    "QUADOBJ\n x x 2\n x y 1\n y y 2\nENDATA\n")
+    assert t.readdataautoformat_s_2(str(path)) == (0, None)
+    assert t.checkmemtask_si_3("test", 2) == (0, None)
+    assert t.getnumvar__1() == (0, 2)
