@@ -15,17 +15,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // ---------------------------------------------------------- value sets
 
-constexpr EnumValue kOnOff[] = {{VLT_ONOFF_OFF, "VLT_ONOFF_OFF"}, {VLT_ONOFF_ON, "VLT_ONOFF_ON"}};
+// kVLT<enum>[]: every enumeration of the interface, generated from velto.h.
+#include "enum_values.inc"
 
-constexpr EnumValue kAllOptimizers[] = {
-    {VLT_OPTIMIZER_FREE, "VLT_OPTIMIZER_FREE"},
-    {VLT_OPTIMIZER_INTPNT, "VLT_OPTIMIZER_INTPNT"},
-    {VLT_OPTIMIZER_CONIC, "VLT_OPTIMIZER_CONIC"},
-    {VLT_OPTIMIZER_PRIMAL_SIMPLEX, "VLT_OPTIMIZER_PRIMAL_SIMPLEX"},
-    {VLT_OPTIMIZER_DUAL_SIMPLEX, "VLT_OPTIMIZER_DUAL_SIMPLEX"},
-    {VLT_OPTIMIZER_FREE_SIMPLEX, "VLT_OPTIMIZER_FREE_SIMPLEX"},
-    {VLT_OPTIMIZER_MIXED_INT, "VLT_OPTIMIZER_MIXED_INT"},
-};
 // Optimizers that can solve a continuous relaxation (root and nodes of branch and bound).
 constexpr EnumValue kContinuousOptimizers[] = {
     {VLT_OPTIMIZER_FREE, "VLT_OPTIMIZER_FREE"},
@@ -43,191 +35,33 @@ constexpr EnumValue kSimplexOptimizers[] = {
     {VLT_OPTIMIZER_FREE_SIMPLEX, "VLT_OPTIMIZER_FREE_SIMPLEX"},
 };
 
-constexpr EnumValue kPresolveModes[] = {
-    {VLT_PRESOLVE_MODE_OFF, "VLT_PRESOLVE_MODE_OFF"},
-    {VLT_PRESOLVE_MODE_ON, "VLT_PRESOLVE_MODE_ON"},
-    {VLT_PRESOLVE_MODE_FREE, "VLT_PRESOLVE_MODE_FREE"},
-};
-
-constexpr EnumValue kBasisIdentification[] = {
-    {VLT_BI_NEVER, "VLT_BI_NEVER"},
-    {VLT_BI_ALWAYS, "VLT_BI_ALWAYS"},
-    {VLT_BI_NO_ERROR, "VLT_BI_NO_ERROR"},
-    {VLT_BI_IF_FEASIBLE, "VLT_BI_IF_FEASIBLE"},
-};
-
-constexpr EnumValue kDataFormats[] = {
-    {VLT_DATA_FORMAT_EXTENSION, "VLT_DATA_FORMAT_EXTENSION"},
-    {VLT_DATA_FORMAT_MPS, "VLT_DATA_FORMAT_MPS"},
-    {VLT_DATA_FORMAT_LP, "VLT_DATA_FORMAT_LP"},
-    {VLT_DATA_FORMAT_OPF, "VLT_DATA_FORMAT_OPF"},
-    {VLT_DATA_FORMAT_FREE_MPS, "VLT_DATA_FORMAT_FREE_MPS"},
-    {VLT_DATA_FORMAT_CBF, "VLT_DATA_FORMAT_CBF"},
-    {VLT_DATA_FORMAT_PTF, "VLT_DATA_FORMAT_PTF"},
-    {VLT_DATA_FORMAT_JSON_TASK, "VLT_DATA_FORMAT_JSON_TASK"},
-    {VLT_DATA_FORMAT_TASK, "VLT_DATA_FORMAT_TASK"},
-};
-
-constexpr EnumValue kCompressions[] = {
-    {VLT_COMPRESS_NONE, "VLT_COMPRESS_NONE"},
-    {VLT_COMPRESS_FREE, "VLT_COMPRESS_FREE"},
-    {VLT_COMPRESS_GZIP, "VLT_COMPRESS_GZIP"},
-    {VLT_COMPRESS_ZSTD, "VLT_COMPRESS_ZSTD"},
-};
-
-constexpr EnumValue kMpsFormats[] = {
-    {VLT_MPS_FORMAT_STRICT, "VLT_MPS_FORMAT_STRICT"},
-    {VLT_MPS_FORMAT_RELAXED, "VLT_MPS_FORMAT_RELAXED"},
-    {VLT_MPS_FORMAT_FREE, "VLT_MPS_FORMAT_FREE"},
-};
-
-constexpr EnumValue kMioModes[] = {
-    {VLT_MIO_MODE_IGNORED, "VLT_MIO_MODE_IGNORED"},
-    {VLT_MIO_MODE_SATISFIED, "VLT_MIO_MODE_SATISFIED"},
-};
-
-constexpr EnumValue kBranchDirections[] = {
-    {VLT_BRANCH_DIR_FREE, "VLT_BRANCH_DIR_FREE"},
-    {VLT_BRANCH_DIR_UP, "VLT_BRANCH_DIR_UP"},
-    {VLT_BRANCH_DIR_DOWN, "VLT_BRANCH_DIR_DOWN"},
-    {VLT_BRANCH_DIR_NEAR, "VLT_BRANCH_DIR_NEAR"},
-    {VLT_BRANCH_DIR_FAR, "VLT_BRANCH_DIR_FAR"},
-    {VLT_BRANCH_DIR_ROOT_LP, "VLT_BRANCH_DIR_ROOT_LP"},
-    {VLT_BRANCH_DIR_PSEUDOCOST, "VLT_BRANCH_DIR_PSEUDOCOST"},
-};
-
-constexpr EnumValue kNodeSelections[] = {
-    {VLT_MIO_NODE_SELECTION_FREE, "VLT_MIO_NODE_SELECTION_FREE"},
-    {VLT_MIO_NODE_SELECTION_FIRST, "VLT_MIO_NODE_SELECTION_FIRST"},
-    {VLT_MIO_NODE_SELECTION_BEST, "VLT_MIO_NODE_SELECTION_BEST"},
-    {VLT_MIO_NODE_SELECTION_PSEUDO, "VLT_MIO_NODE_SELECTION_PSEUDO"},
-};
-
-constexpr EnumValue kSimplexSelections[] = {
-    {VLT_SIM_SELECTION_FREE, "VLT_SIM_SELECTION_FREE"},
-    {VLT_SIM_SELECTION_FULL, "VLT_SIM_SELECTION_FULL"},
-    {VLT_SIM_SELECTION_ASE, "VLT_SIM_SELECTION_ASE"},
-    {VLT_SIM_SELECTION_DEVEX, "VLT_SIM_SELECTION_DEVEX"},
-    {VLT_SIM_SELECTION_SE, "VLT_SIM_SELECTION_SE"},
-    {VLT_SIM_SELECTION_PARTIAL, "VLT_SIM_SELECTION_PARTIAL"},
-};
-
-constexpr EnumValue kSimplexHotstarts[] = {
-    {VLT_SIM_HOTSTART_NONE, "VLT_SIM_HOTSTART_NONE"},
-    {VLT_SIM_HOTSTART_FREE, "VLT_SIM_HOTSTART_FREE"},
-    {VLT_SIM_HOTSTART_STATUS_KEYS, "VLT_SIM_HOTSTART_STATUS_KEYS"},
-};
-
-constexpr EnumValue kScalings[] = {
-    {VLT_SCALING_FREE, "VLT_SCALING_FREE"},
-    {VLT_SCALING_NONE, "VLT_SCALING_NONE"},
-};
-
-constexpr EnumValue kScalingMethods[] = {
-    {VLT_SCALING_METHOD_POW2, "VLT_SCALING_METHOD_POW2"},
-    {VLT_SCALING_METHOD_FREE, "VLT_SCALING_METHOD_FREE"},
-};
-
-constexpr EnumValue kSolveForms[] = {
-    {VLT_SOLVE_FREE, "VLT_SOLVE_FREE"},
-    {VLT_SOLVE_PRIMAL, "VLT_SOLVE_PRIMAL"},
-    {VLT_SOLVE_DUAL, "VLT_SOLVE_DUAL"},
-};
-
-constexpr EnumValue kOrderings[] = {
-    {VLT_ORDER_METHOD_FREE, "VLT_ORDER_METHOD_FREE"},
-    {VLT_ORDER_METHOD_APPMINLOC, "VLT_ORDER_METHOD_APPMINLOC"},
-    {VLT_ORDER_METHOD_GRAPHPAR, "VLT_ORDER_METHOD_GRAPHPAR"},
-    {VLT_ORDER_METHOD_NONE, "VLT_ORDER_METHOD_NONE"},
-};
-
-constexpr EnumValue kStartingPoints[] = {
-    {VLT_STARTING_POINT_FREE, "VLT_STARTING_POINT_FREE"},
-    {VLT_STARTING_POINT_GUESS, "VLT_STARTING_POINT_GUESS"},
-    {VLT_STARTING_POINT_CONSTANT, "VLT_STARTING_POINT_CONSTANT"},
-};
-
-constexpr EnumValue kConvexityChecks[] = {
-    {VLT_CHECK_CONVEXITY_NONE, "VLT_CHECK_CONVEXITY_NONE"},
-    {VLT_CHECK_CONVEXITY_SIMPLE, "VLT_CHECK_CONVEXITY_SIMPLE"},
-    {VLT_CHECK_CONVEXITY_FULL, "VLT_CHECK_CONVEXITY_FULL"},
-};
-
-constexpr EnumValue kSimplexDegeneracy[] = {
-    {VLT_SIM_DEGEN_NONE, "VLT_SIM_DEGEN_NONE"},
-    {VLT_SIM_DEGEN_FREE, "VLT_SIM_DEGEN_FREE"},
-    {VLT_SIM_DEGEN_AGGRESSIVE, "VLT_SIM_DEGEN_AGGRESSIVE"},
-    {VLT_SIM_DEGEN_MODERATE, "VLT_SIM_DEGEN_MODERATE"},
-    {VLT_SIM_DEGEN_MINIMUM, "VLT_SIM_DEGEN_MINIMUM"},
-};
-
-constexpr EnumValue kSimplexReformulations[] = {
-    {VLT_SIM_REFORMULATION_OFF, "VLT_SIM_REFORMULATION_OFF"},
-    {VLT_SIM_REFORMULATION_ON, "VLT_SIM_REFORMULATION_ON"},
-    {VLT_SIM_REFORMULATION_FREE, "VLT_SIM_REFORMULATION_FREE"},
-    {VLT_SIM_REFORMULATION_AGGRESSIVE, "VLT_SIM_REFORMULATION_AGGRESSIVE"},
-};
-
-constexpr EnumValue kIntpntHotstarts[] = {
-    {VLT_INTPNT_HOTSTART_NONE, "VLT_INTPNT_HOTSTART_NONE"},
-    {VLT_INTPNT_HOTSTART_PRIMAL, "VLT_INTPNT_HOTSTART_PRIMAL"},
-    {VLT_INTPNT_HOTSTART_DUAL, "VLT_INTPNT_HOTSTART_DUAL"},
-    {VLT_INTPNT_HOTSTART_PRIMAL_DUAL, "VLT_INTPNT_HOTSTART_PRIMAL_DUAL"},
-};
-
-constexpr EnumValue kPurifications[] = {
-    {VLT_PURIFY_NONE, "VLT_PURIFY_NONE"},
-    {VLT_PURIFY_PRIMAL, "VLT_PURIFY_PRIMAL"},
-    {VLT_PURIFY_DUAL, "VLT_PURIFY_DUAL"},
-    {VLT_PURIFY_PRIMAL_DUAL, "VLT_PURIFY_PRIMAL_DUAL"},
-    {VLT_PURIFY_AUTO, "VLT_PURIFY_AUTO"},
-};
-
-constexpr EnumValue kFeasRepairGoals[] = {
-    {VLT_FEASREPAIR_OPTIMIZE_NONE, "VLT_FEASREPAIR_OPTIMIZE_NONE"},
-    {VLT_FEASREPAIR_OPTIMIZE_PENALTY, "VLT_FEASREPAIR_OPTIMIZE_PENALTY"},
-    {VLT_FEASREPAIR_OPTIMIZE_COMBINED, "VLT_FEASREPAIR_OPTIMIZE_COMBINED"},
-};
-
-constexpr EnumValue kMioContinuousSolutions[] = {
-    {VLT_MIO_CONT_SOL_NONE, "VLT_MIO_CONT_SOL_NONE"},
-    {VLT_MIO_CONT_SOL_ROOT, "VLT_MIO_CONT_SOL_ROOT"},
-    {VLT_MIO_CONT_SOL_ITG, "VLT_MIO_CONT_SOL_ITG"},
-    {VLT_MIO_CONT_SOL_ITG_REL, "VLT_MIO_CONT_SOL_ITG_REL"},
-};
-
-constexpr EnumValue kSensitivityTypes[] = {
-    {VLT_SENSITIVITY_TYPE_BASIS, "VLT_SENSITIVITY_TYPE_BASIS"},
-    {VLT_SENSITIVITY_TYPE_OPTIMAL_PARTITION, "VLT_SENSITIVITY_TYPE_OPTIMAL_PARTITION"},
-};
-
-constexpr EnumSet kOnOffSet{"VLT_ONOFF_", kOnOff};
-constexpr EnumSet kOptimizerSet{"VLT_OPTIMIZER_", kAllOptimizers};
+constexpr EnumSet kOnOffSet{"VLT_ONOFF_", kVLTonoffkey};
+constexpr EnumSet kOptimizerSet{"VLT_OPTIMIZER_", kVLToptimizertype};
 constexpr EnumSet kContinuousOptimizerSet{"VLT_OPTIMIZER_", kContinuousOptimizers};
 constexpr EnumSet kSimplexOptimizerSet{"VLT_OPTIMIZER_", kSimplexOptimizers};
-constexpr EnumSet kPresolveSet{"VLT_PRESOLVE_MODE_", kPresolveModes};
-constexpr EnumSet kBasisIdentificationSet{"VLT_BI_", kBasisIdentification};
-constexpr EnumSet kDataFormatSet{"VLT_DATA_FORMAT_", kDataFormats};
-constexpr EnumSet kCompressionSet{"VLT_COMPRESS_", kCompressions};
-constexpr EnumSet kMpsFormatSet{"VLT_MPS_FORMAT_", kMpsFormats};
-constexpr EnumSet kMioModeSet{"VLT_MIO_MODE_", kMioModes};
-constexpr EnumSet kBranchDirectionSet{"VLT_BRANCH_DIR_", kBranchDirections};
-constexpr EnumSet kNodeSelectionSet{"VLT_MIO_NODE_SELECTION_", kNodeSelections};
-constexpr EnumSet kSimplexSelectionSet{"VLT_SIM_SELECTION_", kSimplexSelections};
-constexpr EnumSet kSimplexHotstartSet{"VLT_SIM_HOTSTART_", kSimplexHotstarts};
-constexpr EnumSet kScalingSet{"VLT_SCALING_", kScalings};
-constexpr EnumSet kSolveFormSet{"VLT_SOLVE_", kSolveForms};
-constexpr EnumSet kOrderingSet{"VLT_ORDER_METHOD_", kOrderings};
-constexpr EnumSet kStartingPointSet{"VLT_STARTING_POINT_", kStartingPoints};
-constexpr EnumSet kConvexityCheckSet{"VLT_CHECK_CONVEXITY_", kConvexityChecks};
-constexpr EnumSet kScalingMethodSet{"VLT_SCALING_METHOD_", kScalingMethods};
-constexpr EnumSet kSimplexDegeneracySet{"VLT_SIM_DEGEN_", kSimplexDegeneracy};
-constexpr EnumSet kSimplexReformulationSet{"VLT_SIM_REFORMULATION_", kSimplexReformulations};
-constexpr EnumSet kIntpntHotstartSet{"VLT_INTPNT_HOTSTART_", kIntpntHotstarts};
-constexpr EnumSet kPurifySet{"VLT_PURIFY_", kPurifications};
-constexpr EnumSet kFeasRepairSet{"VLT_FEASREPAIR_OPTIMIZE_", kFeasRepairGoals};
-constexpr EnumSet kMioContinuousSolutionSet{"VLT_MIO_CONT_SOL_", kMioContinuousSolutions};
-constexpr EnumSet kSensitivityTypeSet{"VLT_SENSITIVITY_TYPE_", kSensitivityTypes};
+constexpr EnumSet kPresolveSet{"VLT_PRESOLVE_MODE_", kVLTpresolvemode};
+constexpr EnumSet kBasisIdentificationSet{"VLT_BI_", kVLTbasindtype};
+constexpr EnumSet kDataFormatSet{"VLT_DATA_FORMAT_", kVLTdataformat};
+constexpr EnumSet kCompressionSet{"VLT_COMPRESS_", kVLTcompresstype};
+constexpr EnumSet kMpsFormatSet{"VLT_MPS_FORMAT_", kVLTmpsformat};
+constexpr EnumSet kMioModeSet{"VLT_MIO_MODE_", kVLTmiomode};
+constexpr EnumSet kBranchDirectionSet{"VLT_BRANCH_DIR_", kVLTbranchdir};
+constexpr EnumSet kNodeSelectionSet{"VLT_MIO_NODE_SELECTION_", kVLTmionodeseltype};
+constexpr EnumSet kSimplexSelectionSet{"VLT_SIM_SELECTION_", kVLTsimseltype};
+constexpr EnumSet kSimplexHotstartSet{"VLT_SIM_HOTSTART_", kVLTsimhotstart};
+constexpr EnumSet kScalingSet{"VLT_SCALING_", kVLTscalingtype};
+constexpr EnumSet kSolveFormSet{"VLT_SOLVE_", kVLTsolveform};
+constexpr EnumSet kOrderingSet{"VLT_ORDER_METHOD_", kVLTorderingtype};
+constexpr EnumSet kStartingPointSet{"VLT_STARTING_POINT_", kVLTstartpointtype};
+constexpr EnumSet kConvexityCheckSet{"VLT_CHECK_CONVEXITY_", kVLTcheckconvexitytype};
+constexpr EnumSet kScalingMethodSet{"VLT_SCALING_METHOD_", kVLTscalingmethod};
+constexpr EnumSet kSimplexDegeneracySet{"VLT_SIM_DEGEN_", kVLTsimdegen};
+constexpr EnumSet kSimplexReformulationSet{"VLT_SIM_REFORMULATION_", kVLTsimreform};
+constexpr EnumSet kIntpntHotstartSet{"VLT_INTPNT_HOTSTART_", kVLTintpnthotstart};
+constexpr EnumSet kPurifySet{"VLT_PURIFY_", kVLTpurify};
+constexpr EnumSet kFeasRepairSet{"VLT_FEASREPAIR_OPTIMIZE_", kVLTfeasrepairtype};
+constexpr EnumSet kMioContinuousSolutionSet{"VLT_MIO_CONT_SOL_", kVLTmiocontsoltype};
+constexpr EnumSet kSensitivityTypeSet{"VLT_SENSITIVITY_TYPE_", kVLTsensitivitytype};
 
 // ----------------------------------------------------------- integer parameters
 

@@ -13,18 +13,11 @@
 namespace vlt::params {
 namespace {
 
-constexpr EnumValue kStatusKeys[] = {
-    {VLT_SK_UNK, "VLT_SK_UNK"}, {VLT_SK_BAS, "VLT_SK_BAS"}, {VLT_SK_SUPBAS, "VLT_SK_SUPBAS"},
-    {VLT_SK_LOW, "VLT_SK_LOW"}, {VLT_SK_UPR, "VLT_SK_UPR"}, {VLT_SK_FIX, "VLT_SK_FIX"},
-    {VLT_SK_INF, "VLT_SK_INF"},
-};
-constexpr EnumValue kConeTypes[] = {
-    {VLT_CT_QUAD, "VLT_CT_QUAD"}, {VLT_CT_RQUAD, "VLT_CT_RQUAD"}, {VLT_CT_PEXP, "VLT_CT_PEXP"},
-    {VLT_CT_DEXP, "VLT_CT_DEXP"}, {VLT_CT_PPOW, "VLT_CT_PPOW"},   {VLT_CT_DPOW, "VLT_CT_DPOW"},
-    {VLT_CT_ZERO, "VLT_CT_ZERO"},
-};
-constexpr EnumSet kStatusKeySet{"VLT_SK_", kStatusKeys};
-constexpr EnumSet kConeTypeSet{"VLT_CT_", kConeTypes};
+// kVLT<enum>[]: every enumeration of the interface, generated from velto.h.
+#include "enum_values.inc"
+
+constexpr EnumSet kStatusKeySet{"VLT_SK_", kVLTstakey};
+constexpr EnumSet kConeTypeSet{"VLT_CT_", kVLTconetype};
 
 constexpr std::string_view kTypePrefix[] = {"VLT_IPAR_", "VLT_DPAR_", "VLT_SPAR_"};
 

@@ -35,10 +35,19 @@ IPARAMS, DPARAMS, SPARAMS = _enum("VLT_IPAR_"), _enum("VLT_DPAR_"), _enum("VLT_S
 DINF, IINF, LIINF = _enum("VLT_DINF_"), _enum("VLT_IINF_"), _enum("VLT_LIINF_")
 
 
+def _header_enums():
+    """The generated full value sets: kVLT<enum> -> the enumeration's values."""
+    text = (ROOT / "library/velto.h").read_text() + (ROOT / "library/velto_params.h").read_text()
+    sets = {}
+    for m in re.finditer(r"^enum (VLT\w+)_enum \{(.*?)^\};", text, re.S | re.M):
+        sets["k" + m[1]] = [int(v) for v in re.findall(r"^\s*VLT_\w+\s*=\s*(-?\d+)", m[2], re.M)]
+    return sets
+
+
 def _catalog():
     """(int rows, double rows, string rows) of the library's parameter catalog."""
     text = (ROOT / "optimizer/params/param_catalog.cpp").read_text()
-    sets = {}
+    sets = _header_enums()
     for m in re.finditer(r"constexpr EnumValue (k\w+)\[\] = \{(.*?)\};", text, re.S):
         sets[m[1]] = [MEMBERS[name] for name in re.findall(r'"(VLT_\w+)"', m[2])]
     set_of = {m[1]: m[2] for m in re.finditer(r"constexpr EnumSet (k\w+)\{\"\w+\", (k\w+)\};", text)}
