@@ -95,6 +95,14 @@ public:
     // the line must have room (reserve_line).
     void set_entry(int32_t k, int32_t idx, double v);
     double get_entry(int32_t k, int32_t idx) const;
+    // Adds entry (k, idx) = v, which line k must not hold, without looking
+    // for it; needs room as set_entry does.
+    void append_entry(int32_t k, int32_t idx, double v) {
+        const int64_t at = start_[k] + length_[k]++;
+        index_[at] = idx;
+        value_[at] = v;
+        ++nnz_;
+    }
 
     // Merges n updates into line k: entries present get the new value, others
     // are appended, values at or below drop_tol remove the entry.  `where` is

@@ -43,9 +43,8 @@ void Problem::put_line(Axis axis, int32_t k, int32_t nz, const int32_t* sub, con
     const bool col = axis == Axis::Col;
     check_index(line_item(axis), {axis_index_name(axis)}, k, num_items(line_item(axis)));
     check_count({col ? "nzj" : "nzi"}, nz);
-    const int64_t begin = 0, end = nz;
-    LineBatch batch{axis, 1, k, nullptr, &begin, &end, sub, val};
-    a_.put_lines(batch, {col ? "nzj" : "nzi", nullptr, "ptrb", "ptre", col ? "subj" : "subi", col ? "valj" : "vali"});
+    a_.put_line(axis, k, nz, sub, val,
+                {col ? "nzj" : "nzi", nullptr, "ptrb", "ptre", col ? "subj" : "subi", col ? "valj" : "vali"});
 }
 
 void Problem::put_line_slice(Axis axis, int32_t first, int32_t last, const int64_t* ptrb, const int64_t* ptre,

@@ -19,6 +19,9 @@ Item entry_item(Axis axis) { return axis == Axis::Col ? Item::Con : Item::Var; }
 // mark it stale, to be rebuilt in one pass when read.
 constexpr int64_t kSyncLimit = 256;
 constexpr int64_t kSmallTripletList = 64;
+// A put of one line with at most this many entries takes a path without
+// scratch vectors or sorting.
+constexpr int64_t kSmallLine = 8;
 
 // What one pass over a line's entries found.
 struct LineScan {
@@ -54,6 +57,23 @@ LineScan scan_line(const int32_t* sub, const double* val, int64_t n, uint32_t li
         }
     }
     return {bad_index, bad_value, dropped, increasing, kept};
+}
+
+// The ptrb/ptre checks of line k of a batch; returns its number of entries.
+int64_t check_line_layout(const LineBatch& b, const BatchNames& names, int32_t k, int32_t nindex) {
+    const int64_t begin = b.ptrb[k], end = b.ptre[k];
+    if (begin < 0)
+        fail(VLT_RES_ERR_INVALID_PTR, "Argument " + at(names.ptrb, k).str() + " = " + std::to_string(begin) +
+                                          " is negative");
+    if (end < begin)
+        fail(VLT_RES_ERR_INVALID_PTR, "Argument " + at(names.ptre, k).str() + " = " + std::to_string(end) +
+                                          " is less than " + at(names.ptrb, k).str() + " = " + std::to_string(begin));
+    if (end - begin > nindex)
+        fail(VLT_RES_ERR_INVALID_PTR, "Arguments " + at(names.ptrb, k).str() + " = " + std::to_string(begin) +
+                                          " and " + at(names.ptre, k).str() + " = " + std::to_string(end) +
+                                          " give more entries than the " + std::to_string(nindex) +
+                                          (b.axis == Axis::Col ? " rows" : " columns"));
+    return end - begin;
 }
 
 }  // namespace
@@ -218,22 +238,7 @@ int64_t SparseMatrix::check_batch_layout(const LineBatch& b, const BatchNames& n
     check_present(b.ptrb, names.ptrb, names.count, b.count);
     check_present(b.ptre, names.ptre, names.count, b.count);
     int64_t total = 0;
-    for (int32_t k = 0; k < b.count; ++k) {
-        int64_t begin = b.ptrb[k], end = b.ptre[k];
-        if (begin < 0)
-            fail(VLT_RES_ERR_INVALID_PTR, "Argument " + at(names.ptrb, k).str() + " = " + std::to_string(begin) +
-                                              " is negative");
-        if (end < begin)
-            fail(VLT_RES_ERR_INVALID_PTR, "Argument " + at(names.ptre, k).str() + " = " + std::to_string(end) +
-                                              " is less than " + at(names.ptrb, k).str() + " = " +
-                                              std::to_string(begin));
-        if (end - begin > nindex)
-            fail(VLT_RES_ERR_INVALID_PTR, "Arguments " + at(names.ptrb, k).str() + " = " + std::to_string(begin) +
-                                              " and " + at(names.ptre, k).str() + " = " + std::to_string(end) +
-                                              " give more entries than the " + std::to_string(nindex) +
-                                              (b.axis == Axis::Col ? " rows" : " columns"));
-        total += end - begin;
-    }
+    for (int32_t k = 0; k < b.count; ++k) total += check_line_layout(b, names, k, nindex);
     check_present(b.sub, names.sub, "the number of entries", total);
     check_present(b.val, names.val, "the number of entries", total);
 
@@ -318,7 +323,80 @@ void SparseMatrix::put_into_empty_lines(const LineBatch& b, const BatchNames& na
     target.claim_tail(pos);
 }
 
+void SparseMatrix::put_small_line(Axis axis, int32_t line, int64_t begin, int64_t end, const int32_t* sub_array,
+                                  const double* val_array, const BatchNames& names) {
+    // The checks of check_batch_layout and check_batch, in their order; a
+    // failure is reported by them.  (The batch is made only then: building
+    // it on every call and reading it back costs more than the put.)
+    const int32_t nindex = index_count(axis);
+    auto batch = [&] { return LineBatch{axis, 1, line, nullptr, &begin, &end, sub_array, val_array}; };
+    if (begin < 0 || end < begin || end - begin > nindex) check_line_layout(batch(), names, 0, nindex);
+    const int64_t n = end - begin;
+    check_present(sub_array, names.sub, "the number of entries", n);
+    check_present(val_array, names.val, "the number of entries", n);
+    const Axis other_axis = flip(axis);
+    LineStore& target = store(axis);
+    LineStore& other = store(other_axis);
+    if (!current(axis).load(std::memory_order_acquire)) lines(axis);  // rebuilt first; that changes no value
+    const int32_t old_length = target.length(line);
+    const bool sync = current(other_axis) && n + old_length <= kSyncLimit;
+
+    const int32_t* sub = sub_array + begin;
+    const double* val = val_array + begin;
+    const LineScan scan = scan_line<false>(sub, val, n, static_cast<uint32_t>(nindex), truncate_tol_, nullptr, nullptr);
+    if (scan.bad_index || scan.bad_value) check_line_entries(batch(), names, 0, scan.bad_index, scan.bad_value, true);
+    if (!scan.increasing)
+        for (int64_t e = 1; e < n; ++e)
+            for (int64_t f = 0; f < e; ++f)
+                if (sub[e] == sub[f]) check_no_repeat(axis, line, sub, n, names.sub, begin);
+
+    if (sync) {
+        // One more entry in each line of the other orientation that an
+        // entry names (distinct lines), as prepare_adds reserves it.
+        int64_t room = 0;
+        for (int64_t e = 0; e < n; ++e) room += other.room_to_reserve(sub[e], other.length(sub[e]) + 1);
+        if (room > 0) {  // else every line has the room already
+            other.ensure_room(room);
+            for (int64_t e = 0; e < n; ++e) other.reserve_line(sub[e], other.length(sub[e]) + 1);
+        }
+    }
+    target.ensure_room(target.room_to_write(line, n), max_nnz_hint_);
+
+    // From here on nothing allocates or fails.
+    if (!sync) {
+        current(other_axis) = false;
+        target.write_line(line, n, sub, val, scan.dropped ? truncate_tol_ : -1.0);
+        return;
+    }
+    const int32_t* old = target.index(line);
+    for (int32_t e = 0; e < old_length; ++e) other.set_entry(old[e], line, 0.0);
+    target.write_line(line, n, sub, val, scan.dropped ? truncate_tol_ : -1.0);
+    // The other lines no longer hold an entry of this line.
+    const int32_t* ix = target.index(line);
+    const double* v = target.value(line);
+    for (int32_t e = 0, kept = target.length(line); e < kept; ++e) other.append_entry(ix[e], line, v[e]);
+}
+
 void SparseMatrix::put_lines(const LineBatch& b, const BatchNames& names) {
+    // (A bad ptrb/ptre goes the general way, which reports it.)
+    if (b.count == 1 && !b.list && b.ptrb && b.ptre && b.ptrb[0] >= 0 && b.ptre[0] >= b.ptrb[0] &&
+        b.ptre[0] - b.ptrb[0] <= kSmallLine)
+        put_small_line(b.axis, b.first, b.ptrb[0], b.ptre[0], b.sub, b.val, names);
+    else
+        put_batch(b, names);
+}
+
+void SparseMatrix::put_line(Axis axis, int32_t line, int64_t n, const int32_t* sub, const double* val,
+                            const BatchNames& names) {
+    if (n <= kSmallLine) {
+        put_small_line(axis, line, 0, n, sub, val, names);
+        return;
+    }
+    const int64_t begin = 0, end = n;
+    put_batch({axis, 1, line, nullptr, &begin, &end, sub, val}, names);
+}
+
+void SparseMatrix::put_batch(const LineBatch& b, const BatchNames& names) {
     const int64_t total = check_batch_layout(b, names);
     const Axis other_axis = flip(b.axis);
     LineStore& target = store(b.axis);

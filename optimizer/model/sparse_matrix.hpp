@@ -79,6 +79,9 @@ public:
     // twice), ptrb/ptre, entry indexes, finite values, no index twice in a
     // line; throws before any change.
     void put_lines(const LineBatch& batch, const BatchNames& names);
+    // put_lines for the one line `line` given by n entries of sub and val
+    // (names.ptrb and names.ptre name the positions 0 and n in messages).
+    void put_line(Axis axis, int32_t line, int64_t n, const int32_t* sub, const double* val, const BatchNames& names);
 
     // Sets entries (subi[k], subj[k]) to val[k]; a (row, column) pair twice
     // in one call is refused.
@@ -119,6 +122,12 @@ private:
     // stale: checks and copies each line in one pass into the free tail of
     // the pool, then hands the lines their slots.
     void put_into_empty_lines(const LineBatch& batch, const BatchNames& names, int64_t total);
+    // put_lines for one short line, entries [begin, end) of sub and val: the
+    // same checks and result without scratch vectors or sorting.
+    void put_small_line(Axis axis, int32_t line, int64_t begin, int64_t end, const int32_t* sub, const double* val,
+                        const BatchNames& names);
+    // put_lines for any batch.
+    void put_batch(const LineBatch& batch, const BatchNames& names);
     // Refuses a repeated index among the n entries of line `line` of the
     // triplet put (subi, subj).
     void check_pairs_of_line(Axis axis, int32_t line, const int32_t* index, int64_t n, int64_t num,

@@ -422,6 +422,9 @@ void test_failures_leave_problem_unchanged() {
     std::vector<double> v3{1, 2, 3}, nan3{1, nan, 3}, inf3{1, kInf, 3};
     std::vector<int32_t> bad_key{VLT_BK_LO, 7, VLT_BK_LO};
     std::vector<int64_t> pb{0, 1}, pe{1, 3}, bad_pe{1, 0}, neg_pb{-1, 1};
+    std::vector<int64_t> from1{1}, to4{4};
+    std::vector<int32_t> gap_dup4{-7, 0, 1, 0};
+    std::vector<double> v4{NAN, 2, 3, 4};
     struct Failure { const char* what; int32_t code; const char* message; std::function<void(Problem&)> call; };
     std::vector<Failure> failures = {
         {"con index", VLT_RES_ERR_INDEX_CON, "Argument i = 5 is not a valid constraint index (numcon = 5)",
@@ -461,6 +464,14 @@ void test_failures_leave_problem_unchanged() {
          [&](Problem& p) { p.put_line_list(Axis::Col, 3, dup3.data(), pb.data(), pe.data(), ok3.data(), v3.data()); }},
         {"second line bad", VLT_RES_ERR_INDEX_VAR, "Argument asub[2] = 9",
          [&](Problem& p) { p.put_line_slice(Axis::Row, 1, 3, pb.data(), pe.data(), i3.data(), v3.data()); }},
+        // One short line: positions in messages count from the start of asub.
+        {"one-line slice bad", VLT_RES_ERR_INDEX_VAR, "Argument asub[2] = 9 is not a valid variable index (numvar = 6)",
+         [&](Problem& p) { p.put_line_slice(Axis::Row, 1, 2, pe.data(), pe.data() + 1, i3.data(), v3.data()); }},
+        {"one-line slice repeat", VLT_RES_ERR_DUPLICATE_INDEX, "Argument asub[3] = 0 repeats asub[1] in column 4",
+         [&](Problem& p) { p.put_line_slice(Axis::Col, 4, 5, from1.data(), to4.data(), gap_dup4.data(), v4.data()); }},
+        {"line longer than a column", VLT_RES_ERR_INVALID_PTR,
+         "Arguments ptrb[0] = 0 and ptre[0] = 7 give more entries than the 6 columns",
+         [&](Problem& p) { p.put_line(Axis::Row, 0, 7, i3.data(), v3.data()); }},
         {"pair twice", VLT_RES_ERR_DUPLICATE_INDEX, "Arguments subi[2], subj[2] = (0, 0) repeat position 0",
          [&](Problem& p) { p.put_aij_list(3, dup3.data(), dup3.data(), v3.data()); }},
         {"null values", VLT_RES_ERR_NULL_POINTER, "Argument valij is a null pointer",
@@ -515,6 +526,107 @@ void test_failures_leave_problem_unchanged() {
         CHECK(threw, "%s: no error", f.what);
         CHECK(same_data(before, p.to_data()), "%s: problem changed", f.what);
         CHECK(same(rows_before, read_by_row_slice(p)), "%s: row view changed", f.what);
+    }
+}
+
+// ------------------------------------------- one short line put alone
+
+// A put of one line of up to 8 entries has a path of its own; lines of 9
+// entries and lists take the general one.  Both must give the same result
+// and the same messages, whether the other orientation is current or stale
+// and whether the replaced line is short or longer than the other
+// orientation is kept in step for.
+void test_one_line_puts() {
+    constexpr int32_t kSize = 300;
+    for (Axis axis : {Axis::Col, Axis::Row}) {
+        const bool col = axis == Axis::Col;
+        const Axis other = col ? Axis::Row : Axis::Col;
+        for (int32_t n : {1, 2, 8, 9}) {
+            for (bool other_current : {true, false}) {
+                for (int32_t line : {5, 7}) {  // 5 holds 280 entries before the put, 7 holds 3
+                    std::string what = std::string(col ? "col" : "row") + " n=" + std::to_string(n) +
+                                       (other_current ? " current" : " stale") + " line " + std::to_string(line);
+                    Problem p;
+                    p.append_cons(kSize);
+                    p.append_vars(kSize);
+                    Dense ref(kSize, std::vector<double>(kSize, 0.0));
+                    auto set = [&](int32_t k, int32_t o, double v) { (col ? ref[o][k] : ref[k][o]) = v; };
+                    std::vector<int32_t> long_sub;
+                    std::vector<double> long_val;
+                    for (int32_t o = 0; o < 280; ++o) {
+                        long_sub.push_back(279 - o);
+                        long_val.push_back(1.0 + o);
+                        set(5, 279 - o, 1.0 + o);
+                    }
+                    p.put_line(axis, 5, 280, long_sub.data(), long_val.data());  // leaves the other stale
+                    std::vector<int32_t> short_sub{3, 17, 4};
+                    std::vector<double> short_val{-1, -2, -3};
+                    p.put_line(axis, 7, 3, short_sub.data(), short_val.data());
+                    for (int32_t e = 0; e < 3; ++e) set(7, short_sub[e], short_val[e]);
+                    if (other_current) p.line_nnz(other, 0);  // rebuilds the other orientation
+
+                    // Unordered indexes, some shared with the old line, a
+                    // value at the truncation tolerance's side and a zero.
+                    std::vector<int32_t> sub;
+                    std::vector<double> val;
+                    for (int32_t e = 0; e < n; ++e) {
+                        sub.push_back((e * 37 + 17) % kSize);
+                        val.push_back(e == 1 ? 1e-12 : e == 3 ? 0.0 : 0.5 + e);
+                    }
+                    for (int32_t o = 0; o < kSize; ++o) set(line, o, 0.0);
+                    for (int32_t e = 0; e < n; ++e) set(line, sub[e], kept(val[e], p.truncate_tol()));
+                    p.put_line(axis, line, n, sub.data(), val.data());
+                    CHECK(same(read_by_lines(p, other), ref), "%s: other orientation", what.c_str());
+                    CHECK(same(read_by_lines(p, axis), ref), "%s: own orientation", what.c_str());
+                    CHECK(p.nnz() == dense_nnz(ref), "%s: nnz", what.c_str());
+
+                    // Faults at the last position: nothing changes, and the
+                    // message is the same on both paths.
+                    const std::string s = col ? "subj" : "subi", v = col ? "valj" : "vali";
+                    const std::string last = "[" + std::to_string(n - 1) + "]";
+                    const std::string bad_index = std::string(" is not a valid ") +
+                                                  (col ? "constraint index (numcon = " : "variable index (numvar = ") +
+                                                  std::to_string(kSize) + ")";
+                    // The last entry becomes (index, value); keep_index leaves its index.
+                    struct Fault { int32_t code; std::string message; bool keep_index; int32_t index; double value; };
+                    std::vector<Fault> faults = {
+                        {col ? VLT_RES_ERR_INDEX_CON : VLT_RES_ERR_INDEX_VAR,
+                         "Argument " + s + last + " = " + std::to_string(kSize) + bad_index, false, kSize, 1.0},
+                        {col ? VLT_RES_ERR_INDEX_CON : VLT_RES_ERR_INDEX_VAR, "Argument " + s + last + " = -1" + bad_index,
+                         false, -1, 1.0},
+                        {VLT_RES_ERR_NAN_VALUE, "Argument " + v + last + " is NaN", true, 0, NAN},
+                        {VLT_RES_ERR_INF_VALUE, "Argument " + v + last + " = -inf is not finite", true, 0, -kInf},
+                    };
+                    if (n > 1)
+                        faults.push_back({VLT_RES_ERR_DUPLICATE_INDEX,
+                                          "Argument " + s + last + " = " + std::to_string(sub[0]) + " repeats " + s +
+                                              "[0] in " + (col ? "column " : "row ") + std::to_string(line) +
+                                              " (an entry may be given once per put)",
+                                          false, sub[0], 1.0});
+                    const ProblemData before = p.to_data();
+                    const Dense other_before = read_by_lines(p, other);
+                    for (const Fault& f : faults) {
+                        std::vector<int32_t> bad_sub = sub;
+                        std::vector<double> bad_val = val;
+                        if (!f.keep_index) bad_sub[n - 1] = f.index;
+                        bad_val[n - 1] = f.value;
+                        int32_t code = 0;
+                        std::string message;
+                        try {
+                            p.put_line(axis, line, n, bad_sub.data(), bad_val.data());
+                        } catch (const Error& e) {
+                            code = e.code();
+                            message = e.message();
+                        }
+                        CHECK(code == f.code && message == f.message, "%s: got %d '%s', want %d '%s'", what.c_str(),
+                              code, message.c_str(), f.code, f.message.c_str());
+                        CHECK(same_data(before, p.to_data()), "%s: %s changed the problem", what.c_str(),
+                              f.message.c_str());
+                    }
+                    CHECK(same(other_before, read_by_lines(p, other)), "%s: other orientation changed", what.c_str());
+                }
+            }
+        }
     }
 }
 
@@ -867,6 +979,7 @@ int main() {
     test_bounds();
     test_objective_types_and_input();
     test_failures_leave_problem_unchanged();
+    test_one_line_puts();
     test_truncation_and_zero_entries();
     test_line_sort();
     test_bulk_puts();
