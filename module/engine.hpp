@@ -49,6 +49,44 @@ constexpr int count_members(const char* list) {
     return n;
 }
 
+// Converts one argument the way PyArg_ParseTuple would, for the common exact
+// types only; false means "let PyArg_ParseTuple do it" (no error is left set).
+template <char Letter>
+inline bool convert_directly(PyObject* item, void* target) {
+    if constexpr (Letter == 'O') {
+        *static_cast<PyObject**>(target) = item;
+        return true;
+    } else if constexpr (Letter == 'i' || Letter == 'L') {
+        if (!PyLong_CheckExact(item)) return false;
+        int overflow = 0;
+        long long value = PyLong_AsLongLongAndOverflow(item, &overflow);
+        if (overflow) return false;
+        if constexpr (Letter == 'i') {
+            if (value < INT32_MIN || value > INT32_MAX) return false;
+            *static_cast<int*>(target) = int(value);
+        } else {
+            *static_cast<long long*>(target) = value;
+        }
+        return true;
+    } else if constexpr (Letter == 'd') {
+        if (!PyFloat_CheckExact(item)) return false;
+        *static_cast<double*>(target) = PyFloat_AS_DOUBLE(item);
+        return true;
+    } else {
+        static_assert(Letter == 's');
+        if (!PyUnicode_CheckExact(item)) return false;
+        Py_ssize_t size = 0;
+        const char* text = PyUnicode_AsUTF8AndSize(item, &size);
+        if (!text) {
+            PyErr_Clear();
+            return false;
+        }
+        if (std::strlen(text) != size_t(size)) return false;  // embedded NUL: the parser's error
+        *static_cast<const char**>(target) = text;
+        return true;
+    }
+}
+
 template <class... D>
 struct Frame {
     static constexpr size_t npos = size_t(-1);
@@ -219,8 +257,24 @@ struct Frame {
 
     template <size_t... I>
     bool parse(PyObject* args, const char* format, std::index_sequence<I...>) {
+        // Plain ints, floats, strings and objects are taken directly; anything
+        // else (a wrong count, an object with __index__, an out-of-range int)
+        // goes to PyArg_ParseTuple, which converts it or raises its own error.
+        constexpr Py_ssize_t count = Py_ssize_t((size_t(D::python) + ... + 0));
+        if (PyTuple_GET_SIZE(args) == count) {
+            Py_ssize_t k = 0;
+            if ((fast_item<I>(args, k) && ...)) return true;
+        }
         auto targets = std::tuple_cat(parse_target<I>()...);
         return std::apply([&](auto... p) { return PyArg_ParseTuple(args, format, p...) != 0; }, targets) || fail();
+    }
+    template <size_t I>
+    bool fast_item(PyObject* args, Py_ssize_t& k) {
+        using Desc = std::tuple_element_t<I, std::tuple<D...>>;
+        if constexpr (Desc::python)
+            return convert_directly<Desc::letter>(PyTuple_GET_ITEM(args, k++), std::get<I>(states).parse_target());
+        else
+            return true;
     }
     template <size_t I>
     auto parse_target() {

@@ -16,6 +16,12 @@ void raise_mismatch(const char* names) {
 }
 
 PyObject* result_res_none(int32_t res) {
+    // (0, None) is by far the most common result: one shared, immutable pair.
+    static PyObject* success = Py_BuildValue("iO", 0, Py_None);
+    if (res == 0 && success) {
+        Py_INCREF(success);
+        return success;
+    }
     PyObject* pair = PyTuple_New(2);
     if (!pair) return nullptr;
     PyObject* code = PyLong_FromLong(res);
