@@ -196,6 +196,8 @@ private:
 
     bool try_rows(const Fields& t, bool fixed, std::string& why);
     bool try_columns(const Fields& t, bool fixed, std::string& why);
+    bool read_set_pairs(const Fields& t, bool fixed, const char* section, string_view& set, int& first,
+                        int32_t rows[2], double values[2], int& npairs, std::string& why);
     bool try_rhs(const Fields& t, bool fixed, std::string& why);
     bool try_ranges(const Fields& t, bool fixed, std::string& why);
     bool try_bounds(const Fields& t, bool fixed, std::string& why);
@@ -507,12 +509,14 @@ bool Reader::try_columns(const Fields& t, bool fixed, std::string& why) {
     return true;
 }
 
-bool Reader::try_rhs(const Fields& t, bool fixed, std::string& why) {
-    string_view set;
-    int first, count;
+// The head shared by RHS and RANGES lines: an optional set name, then one
+// or two (row, value) pairs.  `first` is the field of the first row name.
+bool Reader::read_set_pairs(const Fields& t, bool fixed, const char* section, string_view& set, int& first,
+                            int32_t rows[2], double values[2], int& npairs, std::string& why) {
+    int count;
     if (fixed) {
         if (!t.f[0].empty()) {
-            why = "unexpected field " + quote(t.f[0]) + " in RHS";
+            why = "unexpected field " + quote(t.f[0]) + " in " + section;
             return false;
         }
         set = t.f[1];
@@ -520,7 +524,8 @@ bool Reader::try_rhs(const Fields& t, bool fixed, std::string& why) {
         count = 4;
     } else {
         if (t.n < 2 || t.n > 5) {
-            why = t.n < 2 ? std::string("RHS line needs a row and a value") : "too many fields in RHS";
+            why = t.n < 2 ? std::string(section) + " line needs a row and a value"
+                          : std::string("too many fields in ") + section;
             return false;
         }
         const bool named = t.n % 2 == 1;
@@ -528,10 +533,16 @@ bool Reader::try_rhs(const Fields& t, bool fixed, std::string& why) {
         first = named ? 1 : 0;
         count = t.n - first;
     }
+    return read_pairs(t, first, count, section, rows, values, npairs, why);
+}
+
+bool Reader::try_rhs(const Fields& t, bool fixed, std::string& why) {
+    string_view set;
+    int first;
     int32_t rows[2];
     double values[2];
     int npairs;
-    if (!read_pairs(t, first, count, "RHS", rows, values, npairs, why)) return false;
+    if (!read_set_pairs(t, fixed, "RHS", set, first, rows, values, npairs, why)) return false;
     for (int p = 0; p < npairs; ++p) {
         const int32_t con = row_con_[size_t(rows[p])];
         const bool given = con >= 0 ? rhs_given_[size_t(con)] != 0 : con == kObjectiveRow && objective_rhs_given_;
@@ -561,29 +572,11 @@ bool Reader::try_rhs(const Fields& t, bool fixed, std::string& why) {
 
 bool Reader::try_ranges(const Fields& t, bool fixed, std::string& why) {
     string_view set;
-    int first, count;
-    if (fixed) {
-        if (!t.f[0].empty()) {
-            why = "unexpected field " + quote(t.f[0]) + " in RANGES";
-            return false;
-        }
-        set = t.f[1];
-        first = 2;
-        count = 4;
-    } else {
-        if (t.n < 2 || t.n > 5) {
-            why = t.n < 2 ? std::string("RANGES line needs a row and a value") : "too many fields in RANGES";
-            return false;
-        }
-        const bool named = t.n % 2 == 1;
-        set = named ? t.f[0] : string_view{};
-        first = named ? 1 : 0;
-        count = t.n - first;
-    }
+    int first;
     int32_t rows[2];
     double values[2];
     int npairs;
-    if (!read_pairs(t, first, count, "RANGES", rows, values, npairs, why)) return false;
+    if (!read_set_pairs(t, fixed, "RANGES", set, first, rows, values, npairs, why)) return false;
     for (int p = 0; p < npairs; ++p) {
         const int32_t con = row_con_[size_t(rows[p])];
         if (con >= 0 && range_given_[size_t(con)] && (!range_set_chosen_ || set == range_set_)) {

@@ -177,11 +177,18 @@ Figures figures(const model::ProblemData& data, const model::Solution& s, bool i
         for (int32_t i = 0; i < data.numcon; ++i)
             f.dviolcon = std::max({f.dviolcon, -sign * slc[size_t(i)], -sign * suc[size_t(i)],
                                    std::fabs(y[size_t(i)] - slc[size_t(i)] + suc[size_t(i)])});
+        // Gradient of the objective at xx: c + Qx (Q symmetric, given by its lower triangle).
+        std::vector<double> gradient(data.c);
+        if (xx.size() == size_t(data.numvar))
+            for (size_t k = 0; k < data.qoval.size(); ++k) {
+                size_t i = size_t(data.qosubi[k]), j = size_t(data.qosubj[k]);
+                gradient[i] += data.qoval[k] * xx[j];
+                if (i != j) gradient[j] += data.qoval[k] * xx[i];
+            }
         for (int32_t j = 0; j < data.numvar; ++j) {
-            double r = data.c[size_t(j)] - slx[size_t(j)] + sux[size_t(j)];
+            double r = gradient[size_t(j)] - slx[size_t(j)] + sux[size_t(j)];
             for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
                 r -= data.aval[size_t(k)] * y[size_t(data.asub[size_t(k)])];
-            if (!data.qoval.empty()) r = 0.0;  // the quadratic term enters; measured by the engine
             f.dviolvar = std::max({f.dviolvar, -sign * slx[size_t(j)], -sign * sux[size_t(j)], std::fabs(r)});
         }
     }

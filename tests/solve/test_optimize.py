@@ -264,3 +264,19 @@ def test_task_stays_consistent_through_edits_and_reads(tmp_path):
     assert t.readdataautoformat_s_2(str(path)) == (0, None)
     assert t.checkmemtask_si_3("test", 2) == (0, None)
     assert t.getnumvar__1() == (0, 2)
+
+
+def test_dual_violation_of_a_quadratic_solution_counts_the_quadratic_term(tmp_path):
+    path = tmp_path / "qp.mps"
+    path.write_text("NAME Q\nROWS\n N obj\n G c\nCOLUMNS\n x obj -1 c 1\n y obj -1 c 1\nRHS\n r c 2\n"
+                    "QUADOBJ\n x x 2\n y y 2\nENDATA\n")
+    m = velto.Model()
+    m.read(path)
+    r = m.solve()
+    assert r.solution_status == SS.OPTIMAL
+    t = m.task
+    assert t.getdouinf_i_2(velto.DInfItem.SOL_ITR_DVIOLVAR)[1] < 1e-7
+    # A wrong dual value must show as a violation: with y = 0 the residual is c + Qx - slx + sux = 1.
+    assert t.putyslice_iiiO_5(velto.SolutionType.ITR, 0, 1, memoryview(__import__("array").array("d", [0.0]))) == (0, None)
+    assert t.updatesolutioninfo_i_2(velto.SolutionType.ITR) == (0, None)
+    assert t.getdouinf_i_2(velto.DInfItem.SOL_ITR_DVIOLVAR)[1] == pytest.approx(1.0, abs=1e-6)
