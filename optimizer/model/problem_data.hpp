@@ -48,6 +48,26 @@ struct ProblemData {
     std::vector<int32_t> qosubi, qosubj;
     std::vector<double> qoval;
 
+    // Affine conic constraints, stacked into one block of rows: row r is the
+    // affine function  sum_k fval[k] x[fsub[k]] + g[r]  over the entries
+    // k in [fptr[r], fptr[r+1]), and consecutive runs of rows form one cone
+    // each (cones[0] takes the first cones[0].dim rows, and so on).  Each run
+    // must lie in the domain of its cone: VLT_DOMAIN_RZERO (all zero),
+    // RPLUS, RMINUS, R (free), QUADRATIC_CONE (r0 >= ||r1..||) or
+    // RQUADRATIC_CONE (2 r0 r1 >= ||r2..||^2, r0, r1 >= 0).  Column indexes
+    // within a row are distinct.  Empty when the problem has no such rows.
+    struct Cone {
+        int32_t domain = VLT_DOMAIN_R;  // VLT_DOMAIN_*
+        int64_t dim = 0;
+    };
+    std::vector<Cone> cones;
+    std::vector<int64_t> fptr{0};  // total conic rows + 1 positions
+    std::vector<int32_t> fsub;
+    std::vector<double> fval;
+    std::vector<double> g;          // total conic rows
+
+    int64_t num_conic_rows() const { return int64_t(fptr.size()) - 1; }
+
     // Optional names (empty vectors when the source had none).
     std::string name;       // problem name
     std::string objname;    // objective name

@@ -146,6 +146,11 @@ struct EngineResult {
     std::vector<double> x, xc;                 // numvar, numcon
     std::vector<double> y, slc, suc;           // numcon
     std::vector<double> slx, sux;              // numvar
+    // Duals of the conic rows of the problem (one per row; empty without
+    // them).  With them the reduced costs read s = c + Qx - A'y - F'doty,
+    // and each cone's run of doty lies in the dual cone (minimization) or
+    // in its negative (maximization).
+    std::vector<double> doty;
 
     bool has_basis = false;
     std::vector<BasisStatus> row_basis;     // numcon
@@ -155,6 +160,7 @@ struct EngineResult {
     std::vector<double> primal_ray;  // numvar
     bool has_dual_ray = false;
     std::vector<double> dual_ray;    // numcon
+    std::vector<double> dual_ray_conic;  // conic rows: the doty part of the ray
 
     int64_t simplex_iterations = 0;
     int64_t interior_iterations = 0;
