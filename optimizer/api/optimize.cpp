@@ -40,18 +40,3 @@ void impl::optimizersummary(Task& task, int32_t whichstream) { solve::optimizer_
 void impl::commitchanges(Task& task) { (void)task; }
 
 }  // namespace vlt
-
-namespace vlt {
-
-// A linear problem is already in conic form.  A quadratic objective needs
-// affine conic constraints to hold its conic form, which tasks cannot store
-// yet: that is refused rather than half done.
-void impl::toconic(Task& task) {
-    int32_t type = task.problem.problem_type();
-    if (type == VLT_PROBTYPE_LO) return;
-    fail(VLT_RES_ERR_NOT_IMPLEMENTED,
-         "Converting quadratic terms to conic form needs affine conic constraints, which this version of the "
-         "library cannot store yet; the task was left unchanged");
-}
-
-}  // namespace vlt

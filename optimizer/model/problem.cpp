@@ -47,6 +47,7 @@ void Problem::append_cons(int32_t num) {
     con_bounds_.reserve(num_con() + num);
     a_.add_rows(num);
     con_bounds_.append(num);
+    names_.con.append(num);
 }
 
 void Problem::append_vars(int32_t num) {
@@ -59,6 +60,7 @@ void Problem::append_vars(int32_t num) {
     var_bounds_.append(num);
     var_type_.resize(n, VLT_VAR_TYPE_CONT);
     c_.resize(n, 0.0);
+    names_.var.append(num);
 }
 
 std::vector<char> Problem::keep_mask(Item item, int32_t num, const int32_t* subset) const {
@@ -74,6 +76,7 @@ void Problem::remove_cons(int32_t num, const int32_t* subset) {
     std::vector<char> keep = keep_mask(Item::Con, num, subset);
     a_.remove_rows(keep);  // the only step that allocates: first
     con_bounds_.compact(keep);
+    names_.con.compact(keep);
 }
 
 void Problem::remove_vars(int32_t num, const int32_t* subset) {
@@ -83,6 +86,8 @@ void Problem::remove_vars(int32_t num, const int32_t* subset) {
     for (int32_t j = 0; j < num_var(); ++j) new_index[j] = keep[j] ? kept++ : -1;
     a_.remove_cols(keep);
     var_bounds_.compact(keep);
+    afes_.renumber_vars(new_index);
+    names_.var.compact(keep);
     size_t w = 0;
     for (size_t j = 0; j < var_type_.size(); ++j) {
         if (!keep[j]) continue;
@@ -313,12 +318,18 @@ void Problem::put_sense(int32_t sense) {
     sense_ = sense;
 }
 
-int32_t Problem::problem_type() const { return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO; }
+int32_t Problem::problem_type() const {
+    if (cones_.num_acc() > 0) return qobj_.empty() ? VLT_PROBTYPE_CONIC : VLT_PROBTYPE_MIXED;
+    return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO;
+}
 
 size_t Problem::memory_bytes() const {
     return sizeof(Problem) + con_bounds_.memory_bytes() + var_bounds_.memory_bytes() +
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
-           qobj_.subi.capacity() * sizeof(int32_t) * 2 + qobj_.val.capacity() * sizeof(double);
+           qobj_.subi.capacity() * sizeof(int32_t) * 2 + qobj_.val.capacity() * sizeof(double) +
+           afes_.memory_bytes() + cones_.memory_bytes() +
+           names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
+           names_.objective.capacity();
 }
 
 std::string Problem::consistency_error() const {
@@ -328,11 +339,15 @@ std::string Problem::consistency_error() const {
     if (a_.num_cols() != n) return "the matrix has " + count(a_.num_cols()) + " columns for " + count(n) + " variables";
     if (int64_t(c_.size()) != n) return "the objective has " + count(c_.size()) + " coefficients for " + count(n) + " variables";
     if (int64_t(var_type_.size()) != n) return "there are " + count(var_type_.size()) + " variable types for " + count(n) + " variables";
+    if (names_.con.size() != m) return "there are " + count(names_.con.size()) + " constraint names for " + count(m) + " rows";
+    if (names_.var.size() != n) return "there are " + count(names_.var.size()) + " variable names for " + count(n) + " columns";
     if (qobj_.subi.size() != qobj_.val.size() || qobj_.subj.size() != qobj_.val.size())
         return "the quadratic objective's arrays differ in length";
     for (size_t k = 0; k < qobj_.val.size(); ++k)
         if (qobj_.subi[k] < 0 || qobj_.subi[k] >= n || qobj_.subj[k] < 0 || qobj_.subj[k] > qobj_.subi[k])
             return "quadratic objective entry " + count(k) + " is outside the lower triangle";
+    if (std::string e = afes_.consistency_error(n); !e.empty()) return e;
+    if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
     return {};
 }
 

@@ -29,8 +29,10 @@
 
 #include "model/arg_check.hpp"
 #include "model/bounds.hpp"
+#include "model/names.hpp"
 #include "model/problem_data.hpp"
 #include "model/sparse_matrix.hpp"
+#include "model/conic.hpp"
 
 namespace vlt::model {
 
@@ -136,6 +138,13 @@ public:
     const QuadraticObjective& quadratic_objective() const { return qobj_; }
     int32_t problem_type() const;
 
+    // -------------------------------- affine expressions, domains, ACCs
+    // Kept in step with removals of variables (F columns are renumbered).
+    AffineStore& affine() { return afes_; }
+    const AffineStore& affine() const { return afes_; }
+    ConicStore& conic() { return cones_; }
+    const ConicStore& conic() const { return cones_; }
+
     // ----------------------------------------------------- whole problem
     // Loads a whole linear problem: the task gets exactly numcon rows and
     // numvar columns; objective, matrix and all bounds are replaced (null c:
@@ -148,6 +157,12 @@ public:
                     const int32_t* bkx, const double* blx, const double* bux);
     ProblemData to_data() const;
     void load(const ProblemData& data);
+
+    // ------------------------------------------------------------- names
+    // Kept in step with appends, removals and loads; set through the name
+    // entry points, which check the names.
+    ProblemNames& names() { return names_; }
+    const ProblemNames& names() const { return names_; }
 
     size_t memory_bytes() const;
 
@@ -166,7 +181,10 @@ private:
     double cfix_ = 0.0;
     int32_t sense_ = VLT_OBJECTIVE_SENSE_MINIMIZE;
     SparseMatrix a_;
+    AffineStore afes_;
+    ConicStore cones_;
     QuadraticObjective qobj_;
+    ProblemNames names_;
     int32_t max_num_con_ = 0, max_num_var_ = 0, max_num_cone_ = 0;
     int64_t max_num_qnz_ = 0;
 };

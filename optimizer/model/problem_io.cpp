@@ -76,6 +76,12 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
         q.subj.push_back(qobj_.subj[k]);
         q.val.push_back(qobj_.val[k]);
     }
+    // F entries of columns that go are dropped; the AFEs themselves stay.
+    std::vector<int32_t> f_columns;
+    if (numvar < num_var()) {
+        f_columns.assign(static_cast<size_t>(num_var()), -1);
+        for (int32_t j = 0; j < numvar; ++j) f_columns[j] = j;
+    }
 
     a_ = std::move(a);
     con_bounds_ = std::move(con_bounds);
@@ -83,6 +89,9 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
     c_ = std::move(new_c);
     var_type_ = std::move(types);
     qobj_ = std::move(q);
+    if (!f_columns.empty()) afes_.renumber_vars(f_columns);
+    names_.con.resize(numcon);  // kept items keep their names
+    names_.var.resize(numvar);
     cfix_ = cfix;
     max_num_con_ = maxnumcon;
     max_num_var_ = maxnumvar;
@@ -112,6 +121,8 @@ ProblemData Problem::to_data() const {
     d.qosubi = qobj_.subi;
     d.qosubj = qobj_.subj;
     d.qoval = qobj_.val;
+    cones_.export_to(afes_, d);
+    names_.to_data(d);
     return d;
 }
 
@@ -156,6 +167,10 @@ void Problem::load(const ProblemData& d) {
 
     // Everything that can fail happens before the first change; input_data
     // itself changes nothing unless it succeeds.
+    ProblemNames names = ProblemNames::from_data(d);
+    // The conic rows replace all AFEs, domains and ACCs: data without them
+    // leaves the task with none.
+    ConicImport conic = import_conic(d);
     std::vector<int64_t> ends;
     if (has_matrix) ends.assign(d.aptr.begin() + 1, d.aptr.end());
     std::vector<int32_t> types = d.vartype.empty() ? std::vector<int32_t>(d.numvar, VLT_VAR_TYPE_CONT) : d.vartype;
@@ -166,6 +181,9 @@ void Problem::load(const ProblemData& d) {
                data_or_null(d.bkx), data_or_null(d.blx), data_or_null(d.bux));
     var_type_ = std::move(types);
     qobj_ = std::move(q);
+    names_ = std::move(names);
+    afes_ = std::move(conic.afes);
+    cones_ = std::move(conic.cones);
     sense_ = d.sense;
 }
 

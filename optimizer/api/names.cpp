@@ -1,0 +1,344 @@
+// Entry points: names of constraints, variables, the objective and the task
+// (put, length, get, lookup, generation) and the names report.
+//
+// Names are UTF-8 text of at most 1 MiB without NUL (model/names.hpp); the
+// empty text makes an item unnamed.  Getters need a buffer of the name's
+// length plus one byte for the NUL and never write past sizename bytes.
+// Lookups answer asgn = 1 and the lowest index of the items carrying the
+// name, or asgn = 0 and index = -1 when no item carries it.
+//
+// Names of cones, semidefinite variables, domains, affine conic and
+// disjunctive constraints wait for the stores of those items.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "api/impl.hpp"
+#include "model/names.hpp"
+#include "model/problem.hpp"
+
+namespace vlt {
+
+using model::Item;
+using model::NameList;
+
+namespace {
+
+template <class T>
+void put_out(T* out, T value) {
+    if (out) *out = value;
+}
+
+NameList& list_of(Task& task, Item item) {
+    return item == Item::Con ? task.problem.names().con : task.problem.names().var;
+}
+
+const char* index_name(Item item) { return item == Item::Con ? "i" : "j"; }
+
+int32_t checked_length(const std::string& name) {
+    // Names are at most kMaxNameBytes long, far below the int32 range.
+    return static_cast<int32_t>(name.size());
+}
+
+void put_item_name(Task& task, Item item, int32_t index, const char* name) {
+    model::check_index(item, {index_name(item)}, index, task.problem.num_items(item));
+    list_of(task, item).put(index, model::checked_name(name, "name"));
+}
+
+const std::string& item_name(Task& task, Item item, int32_t index) {
+    model::check_index(item, {index_name(item)}, index, task.problem.num_items(item));
+    return list_of(task, item).get(index);
+}
+
+void copy_name(const std::string& name, int32_t size, char* buffer, const char* size_arg, const char* buffer_arg,
+               const std::string& what) {
+    if (!buffer) fail(VLT_RES_ERR_NULL_POINTER, std::string("Argument ") + buffer_arg + " is a null pointer");
+    const int64_t needed = int64_t(name.size()) + 1;
+    if (size < needed)
+        fail(VLT_RES_ERR_BUFFER_TOO_SMALL, std::string("Argument ") + size_arg + " = " + std::to_string(size) +
+                                               " is too small for " + what + " of length " +
+                                               std::to_string(name.size()) + " (" + std::to_string(needed) +
+                                               " bytes needed with the terminating NUL)");
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = '\0';
+}
+
+void find_name(Task& task, Item item, const char* somename, int32_t* asgn, int32_t* index) {
+    if (!somename) fail(VLT_RES_ERR_NULL_POINTER, "Argument somename is a null pointer");
+    const std::string_view name(somename, strnlen(somename, model::kMaxNameBytes + 1));
+    const int64_t found = list_of(task, item).find(name);
+    put_out(asgn, int32_t(found >= 0));
+    put_out(index, int32_t(found));
+}
+
+void generate_item_names(Task& task, Item item, int32_t num, const int32_t* sub, const char* sub_arg,
+                         const char* fmt, int32_t ndims, const int32_t* dims, const int64_t* sp,
+                         int32_t numnamedaxis, const int32_t* namedaxisidxs, int64_t numnames,
+                         const char* const* names) {
+    model::check_count({"num"}, num);
+    model::check_present(sub, sub_arg, "num", num);
+    model::check_index_list(item, sub_arg, num, sub, task.problem.num_items(item));
+    std::vector<std::string> made =
+        model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+    NameList& list = list_of(task, item);
+    for (int32_t k = 0; k < num; ++k) list.put(sub[k], made[size_t(k)]);  // a repeated index: the last entry wins
+}
+
+}  // namespace
+
+void impl::putconname(Task& task, int32_t i, const char* name) { put_item_name(task, Item::Con, i, name); }
+void impl::putvarname(Task& task, int32_t j, const char* name) { put_item_name(task, Item::Var, j, name); }
+void impl::putobjname(Task& task, const char* objname) {
+    task.problem.names().objective = model::checked_name(objname, "objname");
+}
+void impl::puttaskname(Task& task, const char* taskname) {
+    task.problem.names().task = model::checked_name(taskname, "taskname");
+}
+
+void impl::getconnamelen(Task& task, int32_t i, int32_t* len) {
+    put_out(len, checked_length(item_name(task, Item::Con, i)));
+}
+void impl::getvarnamelen(Task& task, int32_t j, int32_t* len) {
+    put_out(len, checked_length(item_name(task, Item::Var, j)));
+}
+void impl::getobjnamelen(Task& task, int32_t* len) { put_out(len, checked_length(task.problem.names().objective)); }
+void impl::gettasknamelen(Task& task, int32_t* len) { put_out(len, checked_length(task.problem.names().task)); }
+
+void impl::getconname(Task& task, int32_t i, int32_t sizename, char* name) {
+    copy_name(item_name(task, Item::Con, i), sizename, name, "sizename", "name",
+              "the name of constraint " + std::to_string(i));
+}
+void impl::getvarname(Task& task, int32_t j, int32_t sizename, char* name) {
+    copy_name(item_name(task, Item::Var, j), sizename, name, "sizename", "name",
+              "the name of variable " + std::to_string(j));
+}
+void impl::getobjname(Task& task, int32_t sizeobjname, char* objname) {
+    copy_name(task.problem.names().objective, sizeobjname, objname, "sizeobjname", "objname", "the objective name");
+}
+void impl::gettaskname(Task& task, int32_t sizetaskname, char* taskname) {
+    copy_name(task.problem.names().task, sizetaskname, taskname, "sizetaskname", "taskname", "the task name");
+}
+
+void impl::getconnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
+    find_name(task, Item::Con, somename, asgn, index);
+}
+void impl::getvarnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
+    find_name(task, Item::Var, somename, asgn, index);
+}
+
+void impl::generateconnames(Task& task, int32_t num, const int32_t* subi, const char* fmt, int32_t ndims,
+                            const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                            const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    generate_item_names(task, Item::Con, num, subi, "subi", fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs,
+                        numnames, names);
+}
+void impl::generatevarnames(Task& task, int32_t num, const int32_t* subj, const char* fmt, int32_t ndims,
+                            const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                            const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    generate_item_names(task, Item::Var, num, subj, "subj", fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs,
+                        numnames, names);
+}
+
+// ------------------------------------------------------------ the report
+
+namespace {
+
+constexpr size_t kExamples = 5;    // listed per finding
+constexpr size_t kQuoteBytes = 40;  // longer names are shortened in the report
+
+// A name as the report shows it: quoted, control characters escaped, long
+// names cut at a character boundary.
+std::string quoted(std::string_view name) {
+    std::string out = "'";
+    size_t end = name.size();
+    if (end > kQuoteBytes) {
+        end = kQuoteBytes;
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    }
+    for (size_t k = 0; k < end; ++k) {
+        const unsigned char c = static_cast<unsigned char>(name[k]);
+        if (c < 0x20 || c == 0x7F) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    out += "'";
+    if (end < name.size()) out += "... (" + std::to_string(name.size()) + " bytes)";
+    return out;
+}
+
+const char* type_text(int32_t nametype) {
+    switch (nametype) {
+        case VLT_NAME_TYPE_MPS: return "MPS files";
+        case VLT_NAME_TYPE_LP: return "LP files";
+        default: return "general use";
+    }
+}
+
+std::string plural(int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Findings of one list of items; examples are already formatted lines.
+struct Findings {
+    int64_t problems = 0, notes = 0;
+    std::string text;
+};
+
+void add_finding(Findings& f, const std::string& head, const std::vector<std::string>& examples, int64_t total) {
+    f.text += "    " + head + "\n";
+    for (const std::string& e : examples) f.text += "      " + e + "\n";
+    if (total > int64_t(examples.size()))
+        f.text += "      ... and " + std::to_string(total - int64_t(examples.size())) + " more\n";
+}
+
+Findings analyze_list(const NameList& list, Item item, int32_t nametype) {
+    const char* one = item == Item::Con ? "constraint" : "variable";
+    const char* many = item == Item::Con ? "constraints" : "variables";
+    Findings f;
+    const int64_t n = list.size();
+    const int64_t named = list.num_named();
+    f.text = std::string("  ") + (item == Item::Con ? "Constraints    " : "Variables      ") + ": " +
+             std::to_string(named) + " named, " + std::to_string(n - named) + " unnamed\n";
+
+    // Unnamed items: MPS identifies every row and column by name; an LP file
+    // needs names for variables only.
+    const bool name_required =
+        nametype == VLT_NAME_TYPE_MPS || (nametype == VLT_NAME_TYPE_LP && item == Item::Var);
+    if (name_required && named < n) {
+        std::vector<std::string> examples;
+        for (int64_t i = 0; i < n && examples.size() < kExamples; ++i)
+            if (list.get(i).empty()) examples.push_back(std::string(one) + " " + std::to_string(i));
+        add_finding(f, plural(n - named, one, many) + " without a name, not valid in " + type_text(nametype) + ":",
+                    examples, n - named);
+        f.problems += n - named;
+    }
+    if (named == 0) return f;
+
+    // Duplicates: names carried by more than one item, in the order of
+    // their first item.
+    std::unordered_map<std::string_view, int64_t> count;
+    count.reserve(size_t(named));
+    for (int64_t i = 0; i < n; ++i)
+        if (!list.get(i).empty()) ++count[list.get(i)];
+    int64_t shared_names = 0, sharing_items = 0;
+    for (const auto& [name, c] : count)
+        if (c > 1) {
+            ++shared_names;
+            sharing_items += c;
+        }
+    if (shared_names > 0) {
+        std::vector<std::string> examples;
+        std::unordered_map<std::string_view, size_t> listed;  // name -> line in examples
+        for (int64_t i = 0; i < n; ++i) {
+            const std::string& name = list.get(i);
+            if (name.empty() || count[name] < 2) continue;
+            auto it = listed.find(name);
+            if (it == listed.end()) {
+                if (examples.size() == kExamples) continue;
+                it = listed.emplace(name, examples.size()).first;
+                examples.push_back(quoted(name) + ": " + many + " " + std::to_string(i));
+            } else {
+                examples[it->second] += ", " + std::to_string(i);
+            }
+        }
+        add_finding(f, plural(shared_names, "name is", "names are") + " shared by " + std::to_string(sharing_items) +
+                           " " + many + ":",
+                    examples, shared_names);
+        f.problems += shared_names;
+    }
+
+    auto example = [&](int64_t i, const std::string& name, const char* why) {
+        return std::string(one) + " " + std::to_string(i) + " " + quoted(name) + ": " + why;
+    };
+    std::vector<std::string> invalid, noted;
+    int64_t num_invalid = 0, num_noted = 0;
+    for (int64_t i = 0; i < n; ++i) {
+        const std::string& name = list.get(i);
+        if (name.empty()) continue;
+        if (const char* why = model::item_name_violation(name, nametype)) {
+            if (invalid.size() < kExamples) invalid.push_back(example(i, name, why));
+            ++num_invalid;
+        } else if (const char* why = model::item_name_note(name, nametype)) {
+            if (noted.size() < kExamples) noted.push_back(example(i, name, why));
+            ++num_noted;
+        }
+    }
+    if (num_invalid > 0) {
+        add_finding(f, plural(num_invalid, "name is", "names are") + " not valid in " + type_text(nametype) + ":",
+                    invalid, num_invalid);
+        f.problems += num_invalid;
+    }
+    if (num_noted > 0) {
+        add_finding(f, "Note: " + plural(num_noted, "name", "names") + " valid with limits:", noted, num_noted);
+        f.notes += num_noted;
+    }
+    return f;
+}
+
+}  // namespace
+
+// The report lists, for the task name, the objective name, the constraints
+// and the variables: what is named, which names several items share, and
+// which names break the rules of the chosen file type (see the rules in
+// model/names.cpp).  The last line counts the problems and notes.
+void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
+    if (!MessageStreams::valid(whichstream))
+        fail(VLT_RES_ERR_INVALID_STREAM, "Argument whichstream = " + std::to_string(whichstream) + " is not 0 to 3");
+    if (nametype != VLT_NAME_TYPE_GEN && nametype != VLT_NAME_TYPE_MPS && nametype != VLT_NAME_TYPE_LP)
+        fail(VLT_RES_ERR_INVALID_ENUM, "Argument nametype = " + std::to_string(nametype) +
+                                           " is not a name type (0 general, 1 MPS, 2 LP)");
+    const model::ProblemNames& names = task.problem.names();
+    int64_t problems = 0, notes = 0;
+    std::string r = std::string("Analyzing names for ") + type_text(nametype) + "\n";
+
+    r += "  Task name      : " + (names.task.empty() ? std::string("none") : quoted(names.task)) + "\n";
+    if (const char* why = model::task_name_violation(names.task, nametype)) {
+        r += std::string("    the task name ") + why + ", not valid in " + type_text(nametype) + "\n";
+        ++problems;
+    }
+
+    r += "  Objective name : " + (names.objective.empty() ? std::string("none") : quoted(names.objective)) + "\n";
+    if (names.objective.empty()) {
+        if (nametype == VLT_NAME_TYPE_MPS) {
+            r += "    an unnamed objective is not valid in MPS files (its row needs a name)\n";
+            ++problems;
+        }
+    } else if (const char* why = model::item_name_violation(names.objective, nametype)) {
+        r += std::string("    the objective name ") + why + ", not valid in " + type_text(nametype) + "\n";
+        ++problems;
+    } else if (const char* note = model::item_name_note(names.objective, nametype)) {
+        r += std::string("    Note: the objective name ") + note + "\n";
+        ++notes;
+    }
+    // In both file formats the objective is a row like the constraints, so
+    // it must not share a name with one of them.
+    if (nametype != VLT_NAME_TYPE_GEN && !names.objective.empty()) {
+        const int64_t clash = names.con.find(names.objective);
+        if (clash >= 0) {
+            r += "    the objective name is also the name of constraint " + std::to_string(clash) + "\n";
+            ++problems;
+        }
+    }
+
+    for (Item item : {Item::Con, Item::Var}) {
+        Findings f = analyze_list(item == Item::Con ? names.con : names.var, item, nametype);
+        r += f.text;
+        problems += f.problems;
+        notes += f.notes;
+    }
+    if (problems == 0 && notes == 0)
+        r += std::string("  No problems found: the names are fit for ") + type_text(nametype) + ".\n";
+    else
+        r += "  Found " + plural(problems, "problem", "problems") + " and " + plural(notes, "note", "notes") + ".\n";
+    task.streams.emit(whichstream, r);
+}
+
+}  // namespace vlt
