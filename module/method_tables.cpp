@@ -7,8 +7,9 @@ std::vector<MethodList> env_method_lists() {
 }
 
 std::vector<MethodList> task_method_lists() {
-    return {task_sizes_bounds_methods(), task_linear_methods(), task_optimize_methods(), task_solution_methods(),
-            task_parameter_methods(), task_file_methods(), task_plain_methods()};
+    return {task_sizes_bounds_methods(), task_linear_methods(), task_quadratic_methods(),
+            task_optimize_methods(), task_solution_methods(), task_parameter_methods(),
+            task_file_methods(), task_plain_methods()};
 }
 
 }  // namespace vlt::py

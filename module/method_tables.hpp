@@ -19,6 +19,7 @@ MethodList env_dispose_methods();     // dispose
 // Task families.
 MethodList task_sizes_bounds_methods();
 MethodList task_linear_methods();
+MethodList task_quadratic_methods();
 MethodList task_solution_methods();
 MethodList task_parameter_methods();
 MethodList task_optimize_methods();

@@ -127,11 +127,11 @@ void impl::getaccgvector(Task& task, double* g) { cones(task).stacked_g(task.pro
 
 // ---------------------------------------------------------- conic form
 
-// A task without a quadratic objective is already in conic form and is left
+// A task without quadratic terms is already in conic form and is left
 // alone.  After a conversion the stored solutions belong to another problem
 // and are dropped.
 void impl::toconic(Task& task) {
-    if (!model::quadratic_objective_to_conic(task.problem)) return;
+    if (!model::quadratic_to_conic(task.problem)) return;
     for (int32_t k = 0; k < model::kNumSolutions; ++k) task.solutions.remove(k);
 }
 

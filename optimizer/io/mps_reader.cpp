@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -32,7 +33,9 @@ constexpr int kMaxTokens = 16;
 constexpr int32_t kObjectiveRow = -1;
 constexpr int32_t kDroppedRow = -2;
 
-enum class Section { none, name, objsense, objname, rows, columns, rhs, ranges, bounds, quadobj, qmatrix, qsection };
+enum class Section {
+    none, name, objsense, objname, rows, columns, rhs, ranges, bounds, quadobj, qmatrix, qsection, qcmatrix
+};
 
 bool is_space(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\v' || ch == '\f'; }
 
@@ -266,6 +269,11 @@ private:
     bool quad_given_ = false;
     int64_t quad_section_line_ = 0;
     std::string quad_section_name_;
+
+    // Quadratic parts of constraints (QCMATRIX): constraint -> lower-triangle
+    // element -> value of the file's matrix.
+    std::map<int32_t, std::unordered_map<uint64_t, double>> qc_terms_;
+    int32_t qc_con_ = -1;  // the constraint of the current QCMATRIX section
 };
 
 bool Reader::number(string_view text, double& value, std::string& why) const {
@@ -765,7 +773,10 @@ bool Reader::try_quadratic(const Fields& t, bool fixed, std::string& why) {
     if (i < j) std::swap(i, j);
     // QMATRIX gives both Q_ij and Q_ji; the stored lower element is their mean.
     if (quad_full_matrix_ && i != j) value *= 0.5;
-    quad_current_[pair_key(i, j)] += value;
+    if (section_ == Section::qcmatrix)
+        qc_terms_[qc_con_][pair_key(i, j)] += value;
+    else
+        quad_current_[pair_key(i, j)] += value;
     return true;
 }
 
@@ -849,6 +860,7 @@ void Reader::data_line(string_view line) {
         case Section::quadobj:
         case Section::qmatrix:
         case Section::qsection:
+        case Section::qcmatrix:
             dispatch(line, &Reader::try_quadratic);
             break;
         case Section::objsense: {
@@ -895,7 +907,7 @@ bool Reader::header_line(string_view line) {
         {"NAME", Section::name},       {"OBJSENSE", Section::objsense}, {"OBJNAME", Section::objname},
         {"ROWS", Section::rows},       {"COLUMNS", Section::columns},   {"RHS", Section::rhs},
         {"RANGES", Section::ranges},   {"BOUNDS", Section::bounds},     {"QUADOBJ", Section::quadobj},
-        {"QMATRIX", Section::qmatrix}, {"QSECTION", Section::qsection},
+        {"QMATRIX", Section::qmatrix}, {"QSECTION", Section::qsection}, {"QCMATRIX", Section::qcmatrix},
     };
     // Some writers put the sense of an OBJSENSE section in the first column.
     if (section_ == Section::objsense && !sense_given_ && rest.empty()) {
@@ -914,14 +926,14 @@ bool Reader::header_line(string_view line) {
     for (const Known& k : kSections)
         if (keyword == k.keyword) next = k.section;
     if (next == Section::none) {
-        if (keyword == "QCMATRIX" || keyword == "SOS" || keyword == "INDICATORS" || keyword == "CSECTION" ||
+        if (keyword == "SOS" || keyword == "INDICATORS" || keyword == "CSECTION" ||
             keyword == "LAZYCONS" || keyword == "USERCUTS")
             fail("section " + std::string(keyword) + " is not supported");
         fail("unknown section " + quote(keyword));
     }
     const unsigned bit = 1u << unsigned(next);
     if ((seen_sections_ & bit) && next != Section::quadobj && next != Section::qmatrix &&
-        next != Section::qsection)
+        next != Section::qsection && next != Section::qcmatrix)
         fail("section " + std::string(keyword) + " appears twice");
     seen_sections_ |= bit;
     section_ = next;
@@ -960,6 +972,19 @@ bool Reader::header_line(string_view line) {
                 fail("unknown row name " + quote(rest) + " in QSECTION");
             }
             break;
+        case Section::qcmatrix: {
+            quad_full_matrix_ = true;
+            quad_section_name_ = "QCMATRIX";
+            int32_t row = -1;
+            std::string why;
+            if (rest.empty()) fail("QCMATRIX needs a row name");
+            if (!lookup_row(rest, "QCMATRIX", row, why)) fail(why);
+            if (row_con_[size_t(row)] < 0) fail("QCMATRIX row " + quote(rest) + " is not a constraint");
+            qc_con_ = row_con_[size_t(row)];
+            if (qc_terms_.count(qc_con_)) fail("a second QCMATRIX section for row " + quote(rest));
+            qc_terms_[qc_con_];
+            break;
+        }
         default:
             break;
     }
@@ -1088,6 +1113,17 @@ model::ProblemData Reader::build() {
         d.qosubi.push_back(int32_t(key >> 32));
         d.qosubj.push_back(int32_t(key & 0xffffffffu));
         d.qoval.push_back(value);
+    }
+    // The file's QCMATRIX gives x'Qx; the stored Q_k is that of 0.5 x'Q_k x.
+    for (const auto& [con, terms] : qc_terms_) {
+        std::vector<std::pair<uint64_t, double>> sorted(terms.begin(), terms.end());
+        std::sort(sorted.begin(), sorted.end());
+        for (const auto& [key, value] : sorted) {
+            d.qcsubk.push_back(con);
+            d.qcsubi.push_back(int32_t(key >> 32));
+            d.qcsubj.push_back(int32_t(key & 0xffffffffu));
+            d.qcval.push_back(2.0 * value);
+        }
     }
     return d;
 }

@@ -1,5 +1,6 @@
 // Reader for MPS files (fixed and free layout, with the quadratic-objective
-// extensions QUADOBJ, QMATRIX and QSECTION) into a vlt::model::ProblemData.
+// extensions QUADOBJ, QMATRIX and QSECTION, and QCMATRIX for quadratic
+// constraints) into a vlt::model::ProblemData.
 //
 // What the reader produces
 //  - The first N row is the objective; further N rows are dropped (their
@@ -32,6 +33,11 @@
 //    lists the whole matrix: Q_ij and Q_ji are averaged into one stored
 //    element.  A second quadratic-objective section must describe the same
 //    matrix as the first.  Explicit zeros are kept, in Q as in A.
+//  - Quadratic constraints: a section "QCMATRIX rowname" (one per constraint
+//    row) lists the whole symmetric matrix of the row's term x'Qx, like
+//    QMATRIX but without the factor 0.5: the row reads
+//    a'x + x'Qx (rhs), stored as 0.5 x'Q_k x with Q_k = 2Q (lower triangle
+//    in ProblemData::qcsubk/qcsubi/qcsubj/qcval).
 //  - Only the first RHS / RANGES / BOUNDS set is used; entries of other sets
 //    are counted in MpsReadInfo::ignored_set_entries.
 //  - Reading stops at ENDATA; whatever follows it is ignored.

@@ -76,6 +76,7 @@ void Problem::remove_cons(int32_t num, const int32_t* subset) {
     std::vector<char> keep = keep_mask(Item::Con, num, subset);
     a_.remove_rows(keep);  // the only step that allocates: first
     con_bounds_.compact(keep);
+    qcon_.remove_cons(keep);
     names_.con.compact(keep);
 }
 
@@ -97,18 +98,8 @@ void Problem::remove_vars(int32_t num, const int32_t* subset) {
     }
     var_type_.resize(w);
     c_.resize(w);
-    w = 0;
-    for (size_t k = 0; k < qobj_.val.size(); ++k) {
-        int32_t i = new_index[qobj_.subi[k]], j = new_index[qobj_.subj[k]];
-        if (i < 0 || j < 0) continue;
-        qobj_.subi[w] = i;
-        qobj_.subj[w] = j;
-        qobj_.val[w] = qobj_.val[k];
-        ++w;
-    }
-    qobj_.subi.resize(w);
-    qobj_.subj.resize(w);
-    qobj_.val.resize(w);
+    qobj_.renumber(new_index);
+    qcon_.renumber_vars(new_index);
 }
 
 void Problem::put_max_num_con(int32_t n) {
@@ -319,14 +310,16 @@ void Problem::put_sense(int32_t sense) {
 }
 
 int32_t Problem::problem_type() const {
-    if (cones_.num_acc() > 0) return qobj_.empty() ? VLT_PROBTYPE_CONIC : VLT_PROBTYPE_MIXED;
+    const bool quadratic = !qobj_.empty() || !qcon_.empty();
+    if (cones_.num_acc() > 0) return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
+    if (!qcon_.empty()) return VLT_PROBTYPE_QCQO;
     return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO;
 }
 
 size_t Problem::memory_bytes() const {
     return sizeof(Problem) + con_bounds_.memory_bytes() + var_bounds_.memory_bytes() +
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
-           qobj_.subi.capacity() * sizeof(int32_t) * 2 + qobj_.val.capacity() * sizeof(double) +
+           qobj_.memory_bytes() + qcon_.memory_bytes() +
            afes_.memory_bytes() + cones_.memory_bytes() +
            names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
            names_.objective.capacity();
@@ -341,11 +334,8 @@ std::string Problem::consistency_error() const {
     if (int64_t(var_type_.size()) != n) return "there are " + count(var_type_.size()) + " variable types for " + count(n) + " variables";
     if (names_.con.size() != m) return "there are " + count(names_.con.size()) + " constraint names for " + count(m) + " rows";
     if (names_.var.size() != n) return "there are " + count(names_.var.size()) + " variable names for " + count(n) + " columns";
-    if (qobj_.subi.size() != qobj_.val.size() || qobj_.subj.size() != qobj_.val.size())
-        return "the quadratic objective's arrays differ in length";
-    for (size_t k = 0; k < qobj_.val.size(); ++k)
-        if (qobj_.subi[k] < 0 || qobj_.subi[k] >= n || qobj_.subj[k] < 0 || qobj_.subj[k] > qobj_.subi[k])
-            return "quadratic objective entry " + count(k) + " is outside the lower triangle";
+    if (std::string e = lower_triangle_error(qobj_, n); !e.empty()) return "the quadratic objective: " + e;
+    if (std::string e = qcon_.consistency_error(m, n); !e.empty()) return e;
     if (std::string e = afes_.consistency_error(n); !e.empty()) return e;
     if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
     return {};

@@ -1,6 +1,7 @@
 // The task's problem data: rows and columns with their bounds, variable
-// types, the linear objective, the constraint matrix, and (filled by later
-// families) the quadratic objective.
+// types, the linear objective, the constraint matrix, the quadratic terms of
+// the objective and of the constraints (see model/quadratic.hpp for their
+// rules), affine conic constraints and names.
 //
 // Every mutator checks all of its arguments before it changes anything and
 // throws vlt::Error naming the offending argument and position; a call that
@@ -22,6 +23,7 @@
 //    is accepted and just means "no spare room".
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +33,7 @@
 #include "model/bounds.hpp"
 #include "model/names.hpp"
 #include "model/problem_data.hpp"
+#include "model/quadratic.hpp"
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
 
@@ -40,15 +43,6 @@ namespace vlt::model {
 // a column nobody has given bounds to cannot make a problem unbounded.
 inline constexpr int32_t kNewConKey = VLT_BK_FR;
 inline constexpr int32_t kNewVarKey = VLT_BK_FX;
-
-// The quadratic objective 0.5 x'Qx by its lower triangle, kept in step with
-// removals of variables.  Filled by the file readers (load()); the entry
-// points that put quadratic terms are still to come.
-struct QuadraticObjective {
-    std::vector<int32_t> subi, subj;
-    std::vector<double> val;
-    bool empty() const { return val.empty(); }
-};
 
 class Problem {
 public:
@@ -63,7 +57,7 @@ public:
     void append_cons(int32_t num);
     void append_vars(int32_t num);
     // Items named in subset go (an index may repeat); the rest shift down,
-    // and the matrix and objective are renumbered.
+    // and the matrix, objective and quadratic terms are renumbered.
     void remove_cons(int32_t num, const int32_t* subset);
     void remove_vars(int32_t num, const int32_t* subset);
 
@@ -134,9 +128,34 @@ public:
     int32_t sense() const { return sense_; }
     const std::vector<double>& c() const { return c_; }
 
+    // problem_type(): LO, QO (quadratic objective only), QCQO (some
+    // constraint has a quadratic part; no ACCs), CONIC (ACCs only) or MIXED
+    // (ACCs together with quadratic terms).
+    int32_t problem_type() const;
+
+    // --------------------------------------------------- quadratic terms
+    // Kept in step with removals of variables and constraints.  The
+    // capacity maxnumqnz counts the terms of the objective and of all
+    // constraints together; like the other capacities it is a hint.
     QuadraticObjective& quadratic_objective() { return qobj_; }
     const QuadraticObjective& quadratic_objective() const { return qobj_; }
-    int32_t problem_type() const;
+    QuadraticConstraints& quadratic_constraints() { return qcon_; }
+    const QuadraticConstraints& quadratic_constraints() const { return qcon_; }
+    void put_qobj(int32_t numqonz, const int32_t* qosubi, const int32_t* qosubj, const double* qoval);
+    void put_qobj_ij(int32_t i, int32_t j, double qoij);
+    double get_qobj_ij(int32_t i, int32_t j) const;
+    int64_t num_qobj_nz() const { return qobj_.nnz(); }
+    // Throws VLT_RES_ERR_BUFFER_TOO_SMALL when maxnumqonz is below the count.
+    void get_qobj(int64_t maxnumqonz, int64_t* numqonz, int32_t* qosubi, int32_t* qosubj, double* qoval) const;
+    void put_qcon_k(int32_t k, int32_t numqcnz, const int32_t* qcsubi, const int32_t* qcsubj, const double* qcval);
+    // Replaces the quadratic parts of all constraints: rows not named lose theirs.
+    void put_qcon(int32_t numqcnz, const int32_t* qcsubk, const int32_t* qcsubi, const int32_t* qcsubj,
+                  const double* qcval);
+    int64_t num_qcon_k_nz(int32_t k) const;
+    void get_qcon_k(int32_t k, int64_t maxnumqcnz, int64_t* numqcnz, int32_t* qcsubi, int32_t* qcsubj,
+                    double* qcval) const;
+    void put_max_num_qnz(int64_t n);
+    int64_t max_num_qnz() const { return std::max(max_num_qnz_, qobj_.nnz() + qcon_.total_nnz()); }
 
     // -------------------------------- affine expressions, domains, ACCs
     // Kept in step with removals of variables (F columns are renumbered).
@@ -184,6 +203,7 @@ private:
     AffineStore afes_;
     ConicStore cones_;
     QuadraticObjective qobj_;
+    QuadraticConstraints qcon_;
     ProblemNames names_;
     int32_t max_num_con_ = 0, max_num_var_ = 0, max_num_cone_ = 0;
     int64_t max_num_qnz_ = 0;

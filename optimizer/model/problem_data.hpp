@@ -48,6 +48,13 @@ struct ProblemData {
     std::vector<int32_t> qosubi, qosubj;
     std::vector<double> qoval;
 
+    // Quadratic parts of constraints: row qcsubk[t] reads
+    // blc <= a'x + 0.5 x' Q_k x <= buc with Q_k symmetric, given by its lower
+    // triangle (qcsubi >= qcsubj); each off-diagonal pair of a row appears
+    // once.  All four of one length; empty when no row has such a part.
+    std::vector<int32_t> qcsubk, qcsubi, qcsubj;
+    std::vector<double> qcval;
+
     // Affine conic constraints, stacked into one block of rows: row r is the
     // affine function  sum_k fval[k] x[fsub[k]] + g[r]  over the entries
     // k in [fptr[r], fptr[r+1]), and consecutive runs of rows form one cone

@@ -89,6 +89,7 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
     c_ = std::move(new_c);
     var_type_ = std::move(types);
     qobj_ = std::move(q);
+    qcon_.keep_below(numcon, numvar);  // only erases: cannot fail
     if (!f_columns.empty()) afes_.renumber_vars(f_columns);
     names_.con.resize(numcon);  // kept items keep their names
     names_.var.resize(numvar);
@@ -121,6 +122,17 @@ ProblemData Problem::to_data() const {
     d.qosubi = qobj_.subi;
     d.qosubj = qobj_.subj;
     d.qoval = qobj_.val;
+    const int64_t qcnz = qcon_.total_nnz();
+    d.qcsubk.reserve(qcnz);
+    d.qcsubi.reserve(qcnz);
+    d.qcsubj.reserve(qcnz);
+    d.qcval.reserve(qcnz);
+    for (const auto& [k, q] : qcon_.terms()) {
+        d.qcsubk.insert(d.qcsubk.end(), q.val.size(), k);
+        d.qcsubi.insert(d.qcsubi.end(), q.subi.begin(), q.subi.end());
+        d.qcsubj.insert(d.qcsubj.end(), q.subj.begin(), q.subj.end());
+        d.qcval.insert(d.qcval.end(), q.val.begin(), q.val.end());
+    }
     cones_.export_to(afes_, d);
     names_.to_data(d);
     return d;
@@ -157,6 +169,13 @@ void Problem::load(const ProblemData& d) {
         check_index(Item::Var, at("qosubj", k), d.qosubj[k], d.numvar);
         check_finite(at("qoval", k), d.qoval[k]);
     }
+    const int64_t qcnz = static_cast<int64_t>(d.qcsubk.size());
+    check_size("qcsubi", d.qcsubi.size(), qcnz, "the length of qcsubk");
+    check_size("qcsubj", d.qcsubj.size(), qcnz, "the length of qcsubk");
+    check_size("qcval", d.qcval.size(), qcnz, "the length of qcsubk");
+    QuadraticConstraints::Map qcon = QuadraticConstraints::grouped(
+        checked_terms({"the length of qcsubk", "qcsubk", "qcsubi", "qcsubj", "qcval"}, qcnz, d.qcsubk.data(),
+                      d.qcsubi.data(), d.qcsubj.data(), d.qcval.data(), d.numcon, d.numvar));
     for (size_t k = 0; k < d.vartype.size(); ++k)
         if (d.vartype[k] != VLT_VAR_TYPE_CONT && d.vartype[k] != VLT_VAR_TYPE_INT)
             fail(VLT_RES_ERR_INVALID_VARTYPE, "Problem data: vartype[" + std::to_string(k) + "] = " +
@@ -181,6 +200,7 @@ void Problem::load(const ProblemData& d) {
                data_or_null(d.bkx), data_or_null(d.blx), data_or_null(d.bux));
     var_type_ = std::move(types);
     qobj_ = std::move(q);
+    qcon_.replace_all(std::move(qcon));
     names_ = std::move(names);
     afes_ = std::move(conic.afes);
     cones_ = std::move(conic.cones);

@@ -31,16 +31,30 @@ struct Node {
     bool deferred = false;  // a zero pivot so far
 };
 
-[[noreturn]] void fail_nonconvex(double s, const std::string& detail) {
-    fail(VLT_RES_ERR_NONCONVEX,
-         std::string("The quadratic objective is not ") + (s > 0 ? "convex" : "concave") +
-             " for the objective sense (" + (s > 0 ? "minimize" : "maximize") + "): Q is not " +
-             (s > 0 ? "positive" : "negative") + " semidefinite (" + detail + "); the task was left unchanged");
+std::string objective_subject(double s);
+
+[[noreturn]] void fail_nonconvex(const std::string& subject, double s, const std::string& detail) {
+    fail(VLT_RES_ERR_NONCONVEX, (subject.empty() ? objective_subject(s) : subject) + ": Q is not " +
+                                    (s > 0 ? "positive" : "negative") + " semidefinite (" + detail +
+                                    "); the task was left unchanged");
 }
+
+std::string objective_subject(double s) {
+    return std::string("The quadratic objective is not ") + (s > 0 ? "convex" : "concave") +
+           " for the objective sense (" + (s > 0 ? "minimize" : "maximize") + ")";
+}
+
+// What one quadratic part turns into: the rows of its factor, and the sign
+// of t in its row (constraints) or of t in its cone (objective).
+struct Part {
+    int32_t row = -1;  // -1: the objective
+    double s = 1.0;
+    std::vector<FactorRow> factor;
+};
 
 }  // namespace
 
-std::vector<FactorRow> psd_factor_rows(const QuadraticObjective& q, double s) {
+std::vector<FactorRow> psd_factor_rows(const QuadraticTerms& q, double s, const std::string& subject) {
     // Local numbering of the variables that occur in Q.
     std::vector<int32_t> vars;
     vars.reserve(q.val.size() * 2);
@@ -67,7 +81,7 @@ std::vector<FactorRow> psd_factor_rows(const QuadraticObjective& q, double s) {
     }
     auto var_name = [](const Node& n) { return "variable " + std::to_string(n.var); };
     for (Node& n : nodes) {
-        if (n.diag < 0) fail_nonconvex(s, var_name(n) + " has diagonal " + number(s * n.diag));
+        if (n.diag < 0) fail_nonconvex(subject, s, var_name(n) + " has diagonal " + number(s * n.diag));
         n.tol = kPivotTolerance * n.diag;
     }
 
@@ -114,7 +128,7 @@ std::vector<FactorRow> psd_factor_rows(const QuadraticObjective& q, double s) {
         for (const auto& [i, a] : pivot.adj) {
             Node& ni = nodes[i];
             if (ni.diag < -ni.tol)
-                fail_nonconvex(s, var_name(ni) + " has pivot " + number(s * ni.diag) + " after eliminating " +
+                fail_nonconvex(subject, s, var_name(ni) + " has pivot " + number(s * ni.diag) + " after eliminating " +
                                       var_name(pivot));
             if (ni.deferred) continue;
             if (ni.diag > ni.tol)
@@ -132,45 +146,80 @@ std::vector<FactorRow> psd_factor_rows(const QuadraticObjective& q, double s) {
         for (const auto& [j, a] : ni.adj) {
             const Node& nj = nodes[j];
             if (a * a > bound_i * (std::max(nj.diag, 0.0) + nj.tol))
-                fail_nonconvex(s, var_name(ni) + " has a zero pivot but couples with " + var_name(nj) + " by " +
-                                      number(s * a));
+                fail_nonconvex(subject, s,
+                               var_name(ni) + " has a zero pivot but couples with " + var_name(nj) + " by " +
+                                   number(s * a));
         }
     }
     return rows;
 }
 
-bool quadratic_objective_to_conic(Problem& p) {
-    QuadraticObjective& q = p.quadratic_objective();
-    if (q.empty()) return false;
-    const double s = p.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-    std::vector<FactorRow> rows = psd_factor_rows(q, s);
+bool quadratic_to_conic(Problem& p) {
+    QuadraticTerms& qobj = p.quadratic_objective();
+    QuadraticConstraints& qcon = p.quadratic_constraints();
+    if (qobj.empty() && qcon.empty()) return false;
+
+    // Every factor first: a refusal changes nothing.
+    std::vector<Part> parts;
+    if (!qobj.empty()) {
+        const double s = p.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        parts.push_back({-1, s, psd_factor_rows(qobj, s, objective_subject(s))});
+    }
+    const BoundSet& rows = p.bounds(Item::Con);
+    for (const auto& [k, q] : qcon.terms()) {
+        const int32_t key = rows.key(k);
+        const std::string row = "constraint " + std::to_string(k);
+        if (key == VLT_BK_FR) continue;
+        if (key == VLT_BK_RA || key == VLT_BK_FX)
+            fail(VLT_RES_ERR_NONCONVEX, "The quadratic part of " + row + " is not convex: the row has both bounds (" +
+                                            (key == VLT_BK_FX ? "fixed" : "ranged") +
+                                            "), which only a zero Q allows; the task was left unchanged");
+        const double s = key == VLT_BK_UP ? 1.0 : -1.0;
+        const std::string subject = "The quadratic part of " + row + " is not convex for its " +
+                                    (key == VLT_BK_UP ? "upper" : "lower") + " bound";
+        parts.push_back({k, s, psd_factor_rows(q, s, subject)});
+    }
 
     AffineStore& afes = p.affine();
     ConicStore& cones = p.conic();
     const int32_t numvar = p.num_var();
     const int64_t numafe = afes.num_afe(), numdomain = cones.num_domain(), numacc = cones.num_acc();
-    const int64_t dim = 2 + static_cast<int64_t>(rows.size());
     try {
-        p.append_vars(1);
-        const int32_t t = numvar;
-        p.put_bound(Item::Var, t, VLT_BK_FR, -kInf, kInf);
-        p.put_cj(t, 1.0);
-        afes.append_row(1, &t, &s, 0.0);
-        afes.append_row(0, nullptr, nullptr, 1.0);
-        for (const FactorRow& row : rows)
-            afes.append_row(static_cast<int32_t>(row.cols.size()), row.cols.data(), row.vals.data(), 0.0);
-        const int64_t dom = cones.append_domain(VLT_DOMAIN_RQUADRATIC_CONE, dim);
-        cones.append_acc_seq(dom, dim, numafe, nullptr, afes.num_afe());
+        p.append_vars(static_cast<int32_t>(parts.size()));
+        for (size_t n = 0; n < parts.size(); ++n) {
+            const Part& part = parts[n];
+            const int32_t t = numvar + static_cast<int32_t>(n);
+            p.put_bound(Item::Var, t, VLT_BK_FR, -kInf, kInf);
+            const int64_t first = afes.num_afe();
+            if (part.row < 0) {
+                // The objective: (s t, 1, L'x) with s Q = L L'.
+                p.put_cj(t, 1.0);
+                afes.append_row(1, &t, &part.s, 0.0);
+            } else {
+                // A row: a'x + s t, and (t, 1, L'x) with s Q_k = L L'.
+                p.put_aij(part.row, t, part.s);
+                const double one = 1.0;
+                afes.append_row(1, &t, &one, 0.0);
+            }
+            afes.append_row(0, nullptr, nullptr, 1.0);
+            for (const FactorRow& row : part.factor)
+                afes.append_row(static_cast<int32_t>(row.cols.size()), row.cols.data(), row.vals.data(), 0.0);
+            const int64_t dim = 2 + static_cast<int64_t>(part.factor.size());
+            const int64_t dom = cones.append_domain(VLT_DOMAIN_RQUADRATIC_CONE, dim);
+            cones.append_acc_seq(dom, dim, first, nullptr, afes.num_afe());
+        }
     } catch (...) {
         cones.truncate(numdomain, numacc);
         afes.truncate(numafe);
         if (p.num_var() > numvar) {
-            const int32_t t = numvar;
-            p.remove_vars(1, &t);
+            std::vector<int32_t> added(static_cast<size_t>(p.num_var() - numvar));
+            for (size_t n = 0; n < added.size(); ++n) added[n] = numvar + static_cast<int32_t>(n);
+            p.remove_vars(static_cast<int32_t>(added.size()), added.data());
         }
         throw;
     }
-    q = QuadraticObjective{};
+    qobj = QuadraticTerms{};
+    qcon.replace_all({});
     return true;
 }
 
