@@ -8,10 +8,6 @@
 namespace vlt {
 
 namespace {
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
 model::AffineStore& afes(Task& task) { return task.problem.affine(); }
 int32_t numvar(const Task& task) { return task.problem.num_var(); }
 }  // namespace

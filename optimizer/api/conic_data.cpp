@@ -9,10 +9,6 @@
 namespace vlt {
 
 namespace {
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
 model::ConicStore& cones(Task& task) { return task.problem.conic(); }
 int64_t numafe(const Task& task) { return task.problem.affine().num_afe(); }
 

@@ -7,3 +7,14 @@
 #include "core/error.hpp"
 #include "core/library.hpp"
 #include "core/task.hpp"
+
+namespace vlt {
+
+// Writes an output argument of an entry point; a null pointer means the
+// caller does not want that value.
+template <class T>
+void put_out(T* out, T value) {
+    if (out) *out = value;
+}
+
+}  // namespace vlt

@@ -10,12 +10,6 @@ namespace vlt {
 
 using model::Axis;
 
-namespace {
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
-}  // namespace
 
 void impl::putaij(Task& task, int32_t i, int32_t j, double aij) { task.problem.put_aij(i, j, aij); }
 void impl::getaij(Task& task, int32_t i, int32_t j, double* aij) { put_out(aij, task.problem.get_aij(i, j)); }

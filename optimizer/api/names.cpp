@@ -27,11 +27,6 @@ using model::NameList;
 
 namespace {
 
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
-
 NameList& list_of(Task& task, Item item) {
     return item == Item::Con ? task.problem.names().con : task.problem.names().var;
 }

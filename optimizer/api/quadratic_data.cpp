@@ -7,12 +7,6 @@
 
 namespace vlt {
 
-namespace {
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
-}  // namespace
 
 void impl::putqobj(Task& task, int32_t numqonz, const int32_t* qosubi, const int32_t* qosubj, const double* qoval) {
     task.problem.put_qobj(numqonz, qosubi, qosubj, qoval);

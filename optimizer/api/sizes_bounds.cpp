@@ -7,12 +7,6 @@ namespace vlt {
 
 using model::Item;
 
-namespace {
-template <class T>
-void put_out(T* out, T value) {
-    if (out) *out = value;
-}
-}  // namespace
 
 void impl::appendcons(Task& task, int32_t num) { task.problem.append_cons(num); }
 void impl::appendvars(Task& task, int32_t num) { task.problem.append_vars(num); }

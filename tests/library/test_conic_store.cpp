@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check.hpp"
+#include "task_helpers.hpp"
 #include "model/problem.hpp"
 #include "velto.h"
 
@@ -22,13 +23,7 @@ using Rng = std::mt19937_64;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-std::string last_message(VLTtask_t task) {
-    int32_t code = 0, length = 0;
-    VLT_getlasterror(task, &code, 0, &length, nullptr);
-    std::vector<char> text(size_t(length) + 1);
-    VLT_getlasterror(task, &code, length + 1, nullptr, text.data());
-    return text.data();
-}
+using vlt_test::last_message;
 
 VLTtask_t new_task(int32_t numvar) {
     VLTtask_t task = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "check.hpp"
+#include "task_helpers.hpp"
 #include "model/problem.hpp"
 #include "velto.h"
 
@@ -19,13 +20,7 @@ using Rng = std::mt19937_64;
 using Dense = std::vector<std::vector<double>>;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-std::string last_message(VLTtask_t task) {
-    int32_t code = 0, length = 0;
-    VLT_getlasterror(task, &code, 0, &length, nullptr);
-    std::vector<char> text(size_t(length) + 1);
-    VLT_getlasterror(task, &code, length + 1, nullptr, text.data());
-    return text.data();
-}
+using vlt_test::last_message;
 
 // Q = s B B' for B n x r.
 Dense gram(Rng& rng, int n, int r, double s) {
