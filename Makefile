@@ -3,7 +3,7 @@ PYTHON ?= python3
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev
 PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake
 
 export PYTHONDONTWRITEBYTECODE = 1

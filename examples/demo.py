@@ -1,5 +1,6 @@
-"""A first look at velto: the library's banner, a linear problem and a small
-mixed-integer problem built through the Python layer and solved."""
+"""A first look at velto: the library's banner, a linear problem, a small
+portfolio problem with a quadratic risk term and a small mixed-integer
+problem, built through the Python layer and solved."""
 import velto
 
 
@@ -25,6 +26,19 @@ def linear(env):
     print("  x =", [round(v, 6) for v in r.x], " y =", [round(v, 6) for v in r.y])
 
 
+def portfolio(env):
+    # minimize risk x'Sx - 0.1 * expected return, fully invested, no short sales
+    mean = [0.12, 0.10, 0.07]
+    cov = [[0.040, 0.006, 0.002], [0.006, 0.025, 0.001], [0.002, 0.001, 0.010]]
+    m = velto.Model(env)
+    w = m.add_variables(3, lb=0.0, obj=[-0.1 * r for r in mean])
+    m.add_constraint({j: 1.0 for j in w}, lb=1.0, ub=1.0)
+    m.set_quadratic_objective({(i, j): 2 * cov[i][j] for i in w for j in w if j <= i})  # 0.5 x'(2S)x
+    r = m.solve()
+    print("Portfolio (quadratic):", r.solution_status.name, "objective", round(r.objective, 6))
+    print("  weights =", [round(v, 4) for v in r.x])
+
+
 def knapsack(env):
     # maximize value of items in a knapsack of capacity 15 (binary choices)
     values, weights = [10, 13, 7, 8, 4, 9], [5, 7, 4, 4, 2, 5]
@@ -47,6 +61,7 @@ def main():
     print("response:", res, name.split(b"\0")[0].decode(), "-", desc.split(b"\0")[0].decode(), "\n")
     task.dispose()
     linear(env)
+    portfolio(env)
     knapsack(env)
     env.dispose()
 

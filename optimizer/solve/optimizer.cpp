@@ -11,6 +11,8 @@
 #include "core/error.hpp"
 #include "core/task.hpp"
 #include "solve/highs_engine.hpp"
+#include "model/to_conic.hpp"
+#include "solve/ipm/ipm.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -56,6 +58,33 @@ PhaseCodes phase_codes(int32_t optimizer) {
 
 double limit_or_infinity(double seconds) { return seconds < 0 ? INFINITY : seconds; }
 
+const char* domain_name(int32_t domain) {
+    switch (domain) {
+        case VLT_DOMAIN_PRIMAL_EXP_CONE: return "primal exponential cone";
+        case VLT_DOMAIN_DUAL_EXP_CONE: return "dual exponential cone";
+        case VLT_DOMAIN_PRIMAL_POWER_CONE: return "primal power cone";
+        case VLT_DOMAIN_DUAL_POWER_CONE: return "dual power cone";
+        case VLT_DOMAIN_SVEC_PSD_CONE: return "vectorized semidefinite cone";
+        case VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE: return "primal geometric mean cone";
+        case VLT_DOMAIN_DUAL_GEO_MEAN_CONE: return "dual geometric mean cone";
+        default: return "domain";
+    }
+}
+
+// The domains of affine conic constraints that the interior-point optimizer
+// takes: linear ones and the (rotated) quadratic cones.
+bool interior_point_domain(int32_t domain) {
+    switch (domain) {
+        case VLT_DOMAIN_R:
+        case VLT_DOMAIN_RZERO:
+        case VLT_DOMAIN_RPLUS:
+        case VLT_DOMAIN_RMINUS:
+        case VLT_DOMAIN_QUADRATIC_CONE:
+        case VLT_DOMAIN_RQUADRATIC_CONE: return true;
+        default: return false;
+    }
+}
+
 // One run of the optimizer on a task.
 class Run {
 public:
@@ -66,13 +95,31 @@ public:
         task_.info.reset();
         int32_t problem_type = task_.problem.problem_type();
         bool integer = task_.problem.num_int_var() > 0;
-        if (problem_type != VLT_PROBTYPE_LO && problem_type != VLT_PROBTYPE_QO)
-            fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for problems of type ") +
-                                               problem_type_name(problem_type));
         int32_t requested = par.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested, problem_type, integer);
 
         model::ProblemData data = task_.problem.to_data();
+        if (integer && problem_type != VLT_PROBTYPE_LO)
+            fail(VLT_RES_ERR_NO_OPTIMIZER,
+                 std::string("No optimizer is available for problems with integer variables of type ") +
+                     problem_type_name(problem_type));
+        // Quadratic constraints are solved in their conic form, made on a
+        // copy of the problem: rows keep their indexes and the new variables
+        // come after the task's own, so the answer maps back by truncation.
+        model::ProblemData solved_data;
+        const bool through_conic_form = !data.qcval.empty();
+        if (through_conic_form) {
+            model::Problem copy = task_.problem;
+            model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
+            solved_data = copy.to_data();
+        }
+        const model::ProblemData& solve_data = through_conic_form ? solved_data : data;
+        const bool conic = !solve_data.cones.empty();
+        for (const auto& cone : solve_data.cones)
+            if (!interior_point_domain(cone.domain))
+                fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for affine conic constraints "
+                                                           "in the ") +
+                                                   domain_name(cone.domain));
         record_sizes(data, problem_type);
         banner(data, problem_type);
 
@@ -81,10 +128,30 @@ public:
         PhaseCodes codes = phase_codes(optimizer_);
         if (progress(codes.begin)) return finish_stopped_early();
 
-        EngineResult result = solve_with_highs(
-            data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-            [&](const std::string& line) { log_line(line); });
-        if (result.status == EngineStatus::primal_or_dual_infeasible && options.presolve) {
+        const bool own_interior_point = uses_own_interior_point(problem_type);
+        if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
+        EngineResult result =
+            own_interior_point
+                ? solve_with_ipm(solve_data, ipm_options(problem_type),
+                                 [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                                 [&](const std::string& line) { log_line(line); })
+                : solve_with_highs(
+                      data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                      [&](const std::string& line) { log_line(line); });
+        if (own_interior_point && !conic && !stopped_by_callback_ &&
+            result.status == EngineStatus::numerical_trouble) {
+            // The engine's active-set solver is slower on large problems but
+            // does not depend on the conditioning of the central path.
+            log(std::string("The interior-point optimizer ended with status '") + to_string(result.status) +
+                "'; solving again with the active-set quadratic solver.\n");
+            EngineResult second = solve_with_highs(
+                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                [&](const std::string& line) { log_line(line); });
+            second.interior_iterations = result.interior_iterations;
+            if (second.status != EngineStatus::error) result = std::move(second);
+            own_result_ = false;
+        }
+        if (result.status == EngineStatus::primal_or_dual_infeasible && options.presolve && !own_interior_point) {
             // Presolve found the problem infeasible or unbounded without telling
             // which; solving without it decides and gives a certificate.
             log("Presolve could not tell infeasible from unbounded; solving again without presolve.\n");
@@ -114,7 +181,11 @@ public:
                 result = std::move(second);
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (!data.qoval.empty()) certify_quadratic(data, options, result);
+        if (through_conic_form) back_from_conic_form(data, result);
+        // The active-set solver's duals are approximate; the linearization at
+        // its point gives exact ones.  The interior-point optimizer's point
+        // and duals close the gap on their own (checked just below).
+        if (!data.qoval.empty() && !(own_interior_point && own_result_)) certify_quadratic(data, options, result);
         check_optimality(result);
         if (needs_certificate(result) && !stopped_by_callback_) {
             // The interior-point engine proves infeasibility without a
@@ -160,13 +231,14 @@ private:
 
     int32_t choose(int32_t requested, int32_t problem_type, bool integer) const {
         if (integer) return VLT_OPTIMIZER_MIXED_INT;
+        const bool linear = problem_type == VLT_PROBTYPE_LO;
         switch (requested) {
             case VLT_OPTIMIZER_PRIMAL_SIMPLEX:
             case VLT_OPTIMIZER_DUAL_SIMPLEX:
-                if (problem_type == VLT_PROBTYPE_QO) return VLT_OPTIMIZER_INTPNT;
+                if (!linear) return VLT_OPTIMIZER_INTPNT;
                 return requested;
             case VLT_OPTIMIZER_FREE_SIMPLEX:
-                return problem_type == VLT_PROBTYPE_QO ? VLT_OPTIMIZER_INTPNT : VLT_OPTIMIZER_DUAL_SIMPLEX;
+                return linear ? VLT_OPTIMIZER_DUAL_SIMPLEX : VLT_OPTIMIZER_INTPNT;
             default:
                 // Continuous problems go to the interior-point optimizer, linear
                 // ones followed by basis identification (a basic solution too).
@@ -285,6 +357,76 @@ private:
     }
 
     static constexpr double kAcceptedRelativeGap = 1e-6;
+
+    // Maps an answer of the conic form of a problem with quadratic
+    // constraints back to the problem: the variables added by the conversion
+    // go, and the row activities get their quadratic terms back (in the
+    // conic form a row holds a'x + t_k with t_k >= 0.5 x'Q_k x).
+    static void back_from_conic_form(const model::ProblemData& data, EngineResult& r) {
+        const size_t n = size_t(data.numvar);
+        for (auto* v : {&r.x, &r.slx, &r.sux, &r.primal_ray})
+            if (v->size() > n) v->resize(n);
+        r.doty.clear();
+        r.dual_ray_conic.clear();
+        if (!r.has_primal || r.x.size() != n) return;
+        std::vector<double> xc(size_t(data.numcon), 0.0);
+        for (size_t j = 0; j < n; ++j)
+            for (int64_t k = data.aptr[j]; k < data.aptr[j + 1]; ++k)
+                xc[size_t(data.asub[size_t(k)])] += data.aval[size_t(k)] * r.x[j];
+        for (size_t k = 0; k < data.qcval.size(); ++k) {
+            size_t i = size_t(data.qcsubi[k]), j = size_t(data.qcsubj[k]);
+            double term = data.qcval[k] * r.x[i] * r.x[j];
+            xc[size_t(data.qcsubk[k])] += i == j ? 0.5 * term : term;
+        }
+        r.xc = std::move(xc);
+    }
+
+    // Quadratic and conic continuous problems go to the library's own
+    // interior-point optimizer; linear ones to the engine, whose interior
+    // point comes with basis identification.
+    bool uses_own_interior_point(int32_t problem_type) const {
+        return optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type != VLT_PROBTYPE_LO;
+    }
+
+    // The interior-point optimizer assumes a convex objective: Q positive
+    // semidefinite when minimizing, negative semidefinite when maximizing.
+    // A factorization decides it (and throws VLT_RES_ERR_NONCONVEX); a
+    // diagonal Q needs only the signs of its entries.
+    void require_convex_objective(const model::ProblemData& data) const {
+        const double s = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        bool diagonal = true;
+        for (size_t k = 0; k < data.qoval.size() && diagonal; ++k) diagonal = data.qosubi[k] == data.qosubj[k];
+        if (diagonal) {
+            for (size_t k = 0; k < data.qoval.size(); ++k)
+                if (s * data.qoval[k] < 0.0)
+                    fail(VLT_RES_ERR_NONCONVEX,
+                         std::string("The quadratic objective is not ") + (s > 0 ? "convex" : "concave") +
+                             ": its diagonal entry of variable " + std::to_string(data.qosubi[k]) + " is " +
+                             std::to_string(data.qoval[k]));
+            return;
+        }
+        model::QuadraticObjective q{data.qosubi, data.qosubj, data.qoval};
+        (void)model::psd_factor_rows(q, s);
+    }
+
+    IpmOptions ipm_options(int32_t problem_type) const {
+        const auto& par = task_.params;
+        const bool quadratic = problem_type == VLT_PROBTYPE_QO;
+        IpmOptions o;
+        o.max_iterations = par.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
+        o.time_limit = limit_or_infinity(par.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME));
+        o.primal_feasibility_tolerance =
+            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_PFEAS : VLT_DPAR_INTPNT_CO_TOL_PFEAS);
+        o.dual_feasibility_tolerance =
+            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_DFEAS : VLT_DPAR_INTPNT_CO_TOL_DFEAS);
+        o.relative_gap_tolerance =
+            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_REL_GAP : VLT_DPAR_INTPNT_CO_TOL_REL_GAP);
+        o.infeasibility_tolerance =
+            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
+        o.log_level = engine_log_level();
+        o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
+        return o;
+    }
 
     bool needs_certificate(const EngineResult& r) const {
         if (optimizer_ == VLT_OPTIMIZER_MIXED_INT || task_.problem.problem_type() != VLT_PROBTYPE_LO) return false;
@@ -571,6 +713,7 @@ private:
     int32_t optimizer_ = VLT_OPTIMIZER_FREE;
     int64_t last_interior_iteration_ = -1;
     bool stopped_by_callback_ = false;
+    bool own_result_ = true;  // the answer came from the interior-point optimizer asked first
 };
 
 }  // namespace

@@ -152,6 +152,36 @@ void analyze_problem(Task& task, int32_t whichstream) {
     r += "    constraint bounds    : " + bc.text() + "\n";
     r += "    variable bounds      : " + bx.text() + "\n";
     if (!d.qoval.empty()) r += "    quadratic objective  : " + q.text() + "\n";
+    if (!d.qcval.empty()) {
+        Range qc;
+        for (double v : d.qcval) qc.add(v);
+        std::vector<char> quadratic_row(size_t(d.numcon), 0);
+        for (int32_t k : d.qcsubk) quadratic_row[size_t(k)] = 1;
+        int64_t rows = 0;
+        for (char f : quadratic_row) rows += f;
+        r += "    quadratic constraints: " + qc.text() +
+             format(" (%lld rows, %zu terms)\n", static_cast<long long>(rows), d.qcval.size());
+    }
+    if (!d.cones.empty()) {
+        // Affine conic constraints by kind of domain, with their total dimension.
+        int64_t count[13] = {}, rows[13] = {};
+        for (const auto& cone : d.cones) {
+            size_t kind = size_t(cone.domain) < 13 ? size_t(cone.domain) : 0;
+            ++count[kind];
+            rows[kind] += cone.dim;
+        }
+        static const char* const kNames[13] = {"free", "zero", "non-negative", "non-positive", "quadratic cone",
+                                                "rotated quadratic cone", "primal exponential cone",
+                                                "dual exponential cone", "primal power cone", "dual power cone",
+                                                "semidefinite cone", "primal geometric mean cone",
+                                                "dual geometric mean cone"};
+        r += format("  Affine conic constraints: %zu (%lld rows, %zu non-zeros)\n", d.cones.size(),
+                    static_cast<long long>(d.num_conic_rows()), d.fval.size());
+        for (size_t k = 0; k < 13; ++k)
+            if (count[k])
+                r += format("    %-22s: %lld (total dimension %lld)\n", kNames[k], static_cast<long long>(count[k]),
+                            static_cast<long long>(rows[k]));
+    }
     if (a.count && a.hi / a.lo > 1e10) r += "  Warning: the matrix coefficients span more than ten orders of magnitude.\n";
     task.streams.emit(whichstream, r);
 

@@ -1,5 +1,6 @@
 """A thin Pythonic layer over `_vlt.Task`: build, solve and read a linear,
-quadratic or mixed-integer problem with plain Python sequences.
+quadratic (objective and constraints) or mixed-integer problem with plain
+Python sequences.
 
     m = velto.Model()
     x = m.add_variables(2, lb=0, obj=[1, 2])
@@ -143,6 +144,31 @@ class Model:
         sense_code = ObjectiveSense.MAXIMIZE if str(sense).lower().startswith("max") else ObjectiveSense.MINIMIZE
         self._check(self.task.putobjsense_i_2(sense_code))
         self._check(self.task.putcfix_d_2(float(constant)))
+
+    @staticmethod
+    def _lower_triangle(terms):
+        """{(i, j): q} over either triangle -> (subi, subj, val) of the lower one."""
+        merged = {}
+        for (i, j), v in terms.items():
+            key = (max(i, j), min(i, j))
+            if key in merged:
+                raise ValueError(f"the entry ({i}, {j}) is given twice (once per triangle?)")
+            merged[key] = float(v)
+        keys = list(merged)
+        return _ints([k[0] for k in keys]), _ints([k[1] for k in keys]), _doubles(list(merged.values()))
+
+    def set_quadratic_objective(self, terms):
+        """Sets the quadratic part 0.5 x'Qx of the objective: terms maps
+        (i, j) to Q[i, j], one entry per symmetric pair (Q[i, i] for the
+        diagonal: {(0, 0): 2} adds x0^2)."""
+        self._check(self.task.putqobj_OOO_4(*self._lower_triangle(terms)))
+
+    def add_quadratic_constraint(self, coefficients, terms, lb=-INF, ub=INF):
+        """Appends lb <= a'x + 0.5 x'Qx <= ub (convex: Q positive semidefinite
+        with an upper bound, negative semidefinite with a lower bound)."""
+        i = self.add_constraint(coefficients, lb, ub)
+        self._check(self.task.putqconk_iOOO_5(i, *self._lower_triangle(terms)))
+        return i
 
     def read(self, path):
         """Reads a problem file (MPS, plain or gzip-compressed) into the model."""

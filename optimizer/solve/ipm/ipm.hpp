@@ -1,0 +1,37 @@
+// The library's own primal-dual interior-point optimizer for linear, convex
+// quadratic and second-order-cone problems.
+//
+// Method: homogeneous self-dual embedding (tau, kappa) of the conic form
+// built by formulation.hpp, Mehrotra predictor-corrector steps with
+// Nesterov-Todd scaling of the quadratic cones, simple bounds eliminated
+// into the diagonal of the augmented system, and a sparse LDL' of that
+// quasi-definite system with static and dynamic regularization plus
+// iterative refinement.  The answer follows the conventions documented in
+// solve/highs_engine.hpp (signs of the duals, dual objective, certificates).
+#pragma once
+
+#include <cstdint>
+#include <limits>
+
+#include "model/problem_data.hpp"
+#include "solve/highs_engine.hpp"
+
+namespace vlt::solve {
+
+struct IpmOptions {
+    int64_t max_iterations = 400;
+    double time_limit = std::numeric_limits<double>::infinity();  // seconds
+    double primal_feasibility_tolerance = 1e-8;  // relative, infinity norm
+    double dual_feasibility_tolerance = 1e-8;    // relative, infinity norm
+    double relative_gap_tolerance = 1e-8;        // |pobj - dobj| / max(1, |pobj|)
+    // A certificate is accepted when its residual is below this fraction
+    // of the amount by which it proves infeasibility.
+    double infeasibility_tolerance = 1e-10;
+    int32_t log_level = 0;  // 0: silent; >= 1: one line per iteration
+    int32_t threads = 0;    // ignored: the factorization runs on one thread
+};
+
+EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions& options, const ProgressHook& hook = {},
+                            const LogSink& log = {});
+
+}  // namespace vlt::solve

@@ -1,0 +1,264 @@
+#include "solve/ipm/ldl.hpp"
+
+#include <cmath>
+
+#include <Eigen/OrderingMethods>
+#include <Eigen/Dense>
+#include <Eigen/SparseCore>
+
+namespace vlt::solve::ipm {
+
+namespace {
+constexpr int64_t kMinDense = 300;     // smaller trailing blocks stay sparse
+constexpr int64_t kMaxDense = 12000;   // memory bound of the dense block
+constexpr int64_t kBlock = 64;         // panel width of the dense factorization
+}  // namespace
+
+bool LdlFactor::analyze(const UpperCsc& a) {
+    n_ = a.n;
+    const int64_t n = n_;
+    for (int64_t j = 0; j < n; ++j) {
+        bool diag = false;
+        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
+            if (a.rowind[p] > j || a.rowind[p] < 0) return false;
+            if (a.rowind[p] == j) diag = true;
+        }
+        if (!diag) return false;
+    }
+
+    // Approximate minimum degree ordering on the pattern of A + A'.
+    using SpMat = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
+    std::vector<Eigen::Triplet<double, int>> trip;
+    trip.reserve(size_t(a.colptr[n]));
+    for (int64_t j = 0; j < n; ++j)
+        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) trip.emplace_back(int(a.rowind[p]), int(j), 1.0);
+    SpMat m(static_cast<int>(n), static_cast<int>(n));
+    m.setFromTriplets(trip.begin(), trip.end());
+    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> pm;
+    Eigen::AMDOrdering<int> amd;
+    amd(m.selfadjointView<Eigen::Upper>(), pm);
+    // The ordering comes back as the inverse permutation: entry k is the
+    // original index of the k-th pivot.
+    iperm_.assign(size_t(n), 0);
+    perm_.assign(size_t(n), 0);
+    for (int64_t k = 0; k < n; ++k) {
+        perm_[size_t(k)] = pm.indices()[int(k)];
+        iperm_[size_t(perm_[size_t(k)])] = k;
+    }
+
+    // Permuted upper triangle C = P A P' with a map back to A's entries.
+    std::vector<int64_t> count(size_t(n) + 1, 0);
+    for (int64_t j = 0; j < n; ++j)
+        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
+            int64_t pi = iperm_[size_t(a.rowind[p])], pj = iperm_[size_t(j)];
+            ++count[size_t(std::max(pi, pj)) + 1];
+        }
+    cp_.assign(size_t(n) + 1, 0);
+    for (int64_t j = 0; j < n; ++j) cp_[size_t(j) + 1] = cp_[size_t(j)] + count[size_t(j) + 1];
+    std::vector<int64_t> next(cp_.begin(), cp_.end() - 1);
+    ci_.assign(size_t(cp_[size_t(n)]), 0);
+    csrc_.assign(size_t(cp_[size_t(n)]), 0);
+    cx_.assign(size_t(cp_[size_t(n)]), 0.0);
+    for (int64_t j = 0; j < n; ++j)
+        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
+            int64_t pi = iperm_[size_t(a.rowind[p])], pj = iperm_[size_t(j)];
+            int64_t col = std::max(pi, pj), row = std::min(pi, pj);
+            int64_t q = next[size_t(col)]++;
+            ci_[size_t(q)] = row;
+            csrc_[size_t(q)] = p;
+        }
+
+    // Elimination tree and column counts of L.
+    etree_.assign(size_t(n), -1);
+    lnz_.assign(size_t(n), 0);
+    std::vector<int64_t> work(static_cast<size_t>(n), -1);
+    for (int64_t j = 0; j < n; ++j) {
+        work[size_t(j)] = j;
+        for (int64_t p = cp_[size_t(j)]; p < cp_[size_t(j) + 1]; ++p) {
+            int64_t i = ci_[size_t(p)];
+            while (i != j && work[size_t(i)] != j) {
+                if (etree_[size_t(i)] == -1) etree_[size_t(i)] = j;
+                ++lnz_[size_t(i)];
+                work[size_t(i)] = j;
+                i = etree_[size_t(i)];
+            }
+        }
+    }
+    // Split off a dense trailing block when the factor's last columns are
+    // mostly full: the largest trailing block with at least half of its
+    // lower triangle filled.
+    k0_ = n;
+    nd_ = 0;
+    {
+        double filled = 0.0;
+        for (int64_t nd = 1; nd <= n && nd <= kMaxDense; ++nd) {
+            filled += double(lnz_[size_t(n - nd)]);
+            double full = 0.5 * double(nd) * double(nd - 1);
+            if (nd >= kMinDense && filled >= 0.5 * full) nd_ = nd;
+        }
+        k0_ = n - nd_;
+        for (int64_t c = k0_; c < n; ++c) lnz_[size_t(c)] = 0;
+        dense_.assign(size_t(nd_ * nd_), 0.0);
+        dwork_.assign(size_t(nd_), 0.0);
+    }
+    lp_.assign(size_t(n) + 1, 0);
+    for (int64_t i = 0; i < n; ++i) lp_[size_t(i) + 1] = lp_[size_t(i)] + lnz_[size_t(i)];
+    li_.assign(size_t(lp_[size_t(n)]), 0);
+    lx_.assign(size_t(lp_[size_t(n)]), 0.0);
+    d_.assign(size_t(n), 0.0);
+    dinv_.assign(size_t(n), 0.0);
+    yvals_.assign(size_t(n), 0.0);
+    yidx_.assign(size_t(n), 0);
+    elim_.assign(size_t(n), 0);
+    next_.assign(size_t(n), 0);
+    marker_.assign(size_t(n), 0);
+    work_.assign(size_t(n), 0.0);
+    return true;
+}
+
+int64_t LdlFactor::factor(const UpperCsc& a, const std::vector<int8_t>& signs, double pivot_tolerance,
+                          double pivot_replacement) {
+    const int64_t n = n_, k0 = k0_, nd = nd_;
+    for (size_t p = 0; p < cx_.size(); ++p) cx_[p] = a.values[size_t(csrc_[p])];
+    for (int64_t i = 0; i < n; ++i) next_[size_t(i)] = lp_[size_t(i)];
+    std::fill(dense_.begin(), dense_.end(), 0.0);
+    int64_t regularized = 0;
+    auto pivot = [&](int64_t k, double dk) {
+        double sign = signs[size_t(perm_[size_t(k)])] >= 0 ? 1.0 : -1.0;
+        if (sign * dk < pivot_tolerance) {
+            dk = sign * pivot_replacement;
+            ++regularized;
+        }
+        return dk;
+    };
+    // Up-looking rows; rows of the dense block only take their part in the
+    // sparse columns (the rest is the Schur complement, formed below).
+    for (int64_t k = 0; k < n; ++k) {
+        const bool in_dense = k >= k0;
+        const int64_t limit = std::min(k, k0);
+        int64_t nnzy = 0;
+        double dk = 0.0;
+        for (int64_t p = cp_[size_t(k)]; p < cp_[size_t(k) + 1]; ++p) {
+            int64_t b = ci_[size_t(p)];
+            if (b == k) {
+                dk += cx_[size_t(p)];
+                continue;
+            }
+            if (b >= k0) {  // both in the dense block
+                dense_[size_t((b - k0) * nd + (k - k0))] += cx_[size_t(p)];
+                continue;
+            }
+            yvals_[size_t(b)] = cx_[size_t(p)];
+            if (marker_[size_t(b)]) continue;
+            // Walk up the elimination tree to collect the pattern of row k.
+            int64_t ne = 0;
+            int64_t i = b;
+            while (i != -1 && i < limit && !marker_[size_t(i)]) {
+                marker_[size_t(i)] = 1;
+                elim_[size_t(ne++)] = i;
+                i = etree_[size_t(i)];
+            }
+            while (ne > 0) yidx_[size_t(nnzy++)] = elim_[size_t(--ne)];
+        }
+        for (int64_t t = nnzy - 1; t >= 0; --t) {
+            int64_t c = yidx_[size_t(t)];
+            double yc = yvals_[size_t(c)];
+            int64_t end = next_[size_t(c)];
+            for (int64_t q = lp_[size_t(c)]; q < end; ++q) {
+                int64_t r = li_[size_t(q)];
+                if (r >= k0) break;  // rows of the dense block: Schur complement
+                yvals_[size_t(r)] -= lx_[size_t(q)] * yc;
+            }
+            double l = yc * dinv_[size_t(c)];
+            li_[size_t(end)] = k;
+            lx_[size_t(end)] = l;
+            if (!in_dense) dk -= yc * l;
+            next_[size_t(c)] = end + 1;
+            yvals_[size_t(c)] = 0.0;
+            marker_[size_t(c)] = 0;
+        }
+        if (in_dense) {
+            dense_[size_t((k - k0) * nd + (k - k0))] += dk;
+            continue;
+        }
+        if (!std::isfinite(dk)) return -1;
+        dk = pivot(k, dk);
+        d_[size_t(k)] = dk;
+        dinv_[size_t(k)] = 1.0 / dk;
+    }
+    if (nd == 0) return regularized;
+
+    // Schur complement: S -= sum_c d_c l_c l_c' over the dense rows of each
+    // sparse column (lower triangle, column-major).
+    double* S = dense_.data();
+    for (int64_t c = 0; c < k0; ++c) {
+        int64_t first = lp_[size_t(c) + 1];
+        while (first > lp_[size_t(c)] && li_[size_t(first - 1)] >= k0) --first;
+        const int64_t last = lp_[size_t(c) + 1];
+        if (first == last) continue;
+        const double dc = d_[size_t(c)];
+        for (int64_t qj = first; qj < last; ++qj) {
+            const int64_t j = li_[size_t(qj)] - k0;
+            const double w = dc * lx_[size_t(qj)];
+            double* col = S + j * nd;
+            for (int64_t qi = qj; qi < last; ++qi) col[li_[size_t(qi)] - k0] -= lx_[size_t(qi)] * w;
+        }
+    }
+    // Blocked right-looking LDL' of S.
+    using Mat = Eigen::Map<Eigen::MatrixXd>;
+    Mat sm(S, Eigen::Index(nd), Eigen::Index(nd));
+    std::vector<double> wbuf;
+    for (int64_t j0 = 0; j0 < nd; j0 += kBlock) {
+        const int64_t jb = std::min(kBlock, nd - j0);
+        for (int64_t j = j0; j < j0 + jb; ++j) {
+            double dj = S[j * nd + j];
+            if (!std::isfinite(dj)) return -1;
+            dj = pivot(k0 + j, dj);
+            d_[size_t(k0 + j)] = dj;
+            dinv_[size_t(k0 + j)] = 1.0 / dj;
+            double* colj = S + j * nd;
+            // update the remaining columns of the panel with the unscaled column
+            for (int64_t k = j + 1; k < j0 + jb; ++k) {
+                const double f = colj[k] / dj;
+                double* colk = S + k * nd;
+                for (int64_t i = k; i < nd; ++i) colk[i] -= colj[i] * f;
+            }
+            const double inv = 1.0 / dj;
+            for (int64_t i = j + 1; i < nd; ++i) colj[i] *= inv;
+        }
+        const int64_t m2 = nd - (j0 + jb);
+        if (m2 <= 0) continue;
+        auto lp = sm.block(Eigen::Index(j0 + jb), Eigen::Index(j0), Eigen::Index(m2), Eigen::Index(jb));
+        Eigen::MatrixXd w = lp;
+        for (int64_t t = 0; t < jb; ++t) w.col(Eigen::Index(t)) *= d_[size_t(k0 + j0 + t)];
+        sm.block(Eigen::Index(j0 + jb), Eigen::Index(j0 + jb), Eigen::Index(m2), Eigen::Index(m2))
+            .triangularView<Eigen::Lower>() -= w * lp.transpose();
+    }
+    return regularized;
+}
+
+void LdlFactor::solve(std::vector<double>& b) const {
+    const int64_t n = n_;
+    for (int64_t i = 0; i < n; ++i) work_[size_t(iperm_[size_t(i)])] = b[size_t(i)];
+    for (int64_t i = 0; i < k0_; ++i) {
+        double xi = work_[size_t(i)];
+        if (xi != 0.0)
+            for (int64_t q = lp_[size_t(i)]; q < lp_[size_t(i) + 1]; ++q) work_[size_t(li_[size_t(q)])] -= lx_[size_t(q)] * xi;
+    }
+    if (nd_ > 0) {
+        Eigen::Map<const Eigen::MatrixXd> sm(dense_.data(), Eigen::Index(nd_), Eigen::Index(nd_));
+        Eigen::Map<Eigen::VectorXd> x2(work_.data() + k0_, Eigen::Index(nd_));
+        sm.triangularView<Eigen::UnitLower>().solveInPlace(x2);
+        for (int64_t i = k0_; i < n; ++i) work_[size_t(i)] *= dinv_[size_t(i)];
+        sm.transpose().triangularView<Eigen::UnitUpper>().solveInPlace(x2);
+    }
+    for (int64_t i = 0; i < k0_; ++i) work_[size_t(i)] *= dinv_[size_t(i)];
+    for (int64_t i = k0_ - 1; i >= 0; --i) {
+        double s = work_[size_t(i)];
+        for (int64_t q = lp_[size_t(i)]; q < lp_[size_t(i) + 1]; ++q) s -= lx_[size_t(q)] * work_[size_t(li_[size_t(q)])];
+        work_[size_t(i)] = s;
+    }
+    for (int64_t i = 0; i < n; ++i) b[size_t(i)] = work_[size_t(iperm_[size_t(i)])];
+}
+
+}  // namespace vlt::solve::ipm
