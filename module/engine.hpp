@@ -26,6 +26,18 @@ struct is_handle<TaskHandle> : std::true_type {};
 template <>
 struct is_handle<EnvHandle> : std::true_type {};
 
+// How many Python arguments a kind takes: none, one, or its arity (the name
+// pair takes two).
+template <class D>
+constexpr size_t arity_of() {
+    if constexpr (!D::python)
+        return 0;
+    else if constexpr (requires { D::arity; })
+        return D::arity;
+    else
+        return 1;
+}
+
 template <class D, Text Name>
 constexpr bool named() {
     if constexpr (D::python)
@@ -156,7 +168,10 @@ struct Frame {
     }
 
     // Length group: the first present member (in the group's order) gives
-    // the count; every other present member must agree.
+    // the count; every other present member must agree.  A checked group
+    // reports no mismatch as such: each present member is compared with the
+    // count in argument order, and the first that differs is named in the
+    // count message of views.
     template <class W, Text Names, bool Checked>
     bool check_group(W& out) {
         constexpr int members = count_members(Names.s);
@@ -170,7 +185,7 @@ struct Frame {
             if (!have) {
                 have = true;
                 count = c;
-            } else if (c != count) {
+            } else if (!Checked && c != count) {
                 raise_mismatch(Names.s);
                 return fail();
             }
@@ -260,7 +275,7 @@ struct Frame {
         // Plain ints, floats, strings and objects are taken directly; anything
         // else (a wrong count, an object with __index__, an out-of-range int)
         // goes to PyArg_ParseTuple, which converts it or raises its own error.
-        constexpr Py_ssize_t count = Py_ssize_t((size_t(D::python) + ... + 0));
+        constexpr Py_ssize_t count = Py_ssize_t((arity_of<D>() + ... + 0));
         if (PyTuple_GET_SIZE(args) == count) {
             Py_ssize_t k = 0;
             if ((fast_item<I>(args, k) && ...)) return true;
@@ -271,18 +286,27 @@ struct Frame {
     template <size_t I>
     bool fast_item(PyObject* args, Py_ssize_t& k) {
         using Desc = std::tuple_element_t<I, std::tuple<D...>>;
-        if constexpr (Desc::python)
-            return convert_directly<Desc::letter>(PyTuple_GET_ITEM(args, k++), std::get<I>(states).parse_target());
-        else
+        if constexpr (arity_of<Desc>() == 0) {
             return true;
+        } else {
+            return std::apply(
+                [&](auto... target) {
+                    return (convert_directly<Desc::letter>(PyTuple_GET_ITEM(args, k++), target) && ...);
+                },
+                parse_target<I>());
+        }
     }
+    // The parse targets of one kind: none, its one target, or (for a kind
+    // of several arguments) the tuple of its targets.
     template <size_t I>
     auto parse_target() {
         using Desc = std::tuple_element_t<I, std::tuple<D...>>;
-        if constexpr (Desc::python)
+        if constexpr (arity_of<Desc>() == 0)
+            return std::tuple<>();
+        else if constexpr (arity_of<Desc>() == 1)
             return std::make_tuple(std::get<I>(states).parse_target());
         else
-            return std::tuple<>();
+            return std::get<I>(states).parse_targets();
     }
 
     template <auto Fn, size_t... I>
@@ -351,13 +375,17 @@ constexpr char letter_of() {
 
 template <class... D>
 struct FormatOf {
-    static constexpr size_t length = (size_t(D::python) + ... + 0);
+    static constexpr size_t length = (arity_of<D>() + ... + 0);
     static constexpr std::array<char, length + 1> make() {
         std::array<char, length + 1> text{};
         size_t i = 0;
-        ((D::python ? (text[i++] = letter_of<D>()) : 0), ...);
+        ((add_letters<D>(text, i)), ...);
         text[length] = '\0';
         return text;
+    }
+    template <class X>
+    static constexpr void add_letters(std::array<char, length + 1>& text, size_t& i) {
+        for (size_t k = 0; k < arity_of<X>(); ++k) text[i++] = letter_of<X>();
     }
     static constexpr std::array<char, length + 1> value = make();
 };

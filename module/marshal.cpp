@@ -15,6 +15,8 @@ void raise_mismatch(const char* names) {
     PyErr_Format(PyExc_TypeError, "Mismatching lengths of arguments %s", names);
 }
 
+void raise_no_memory() { PyErr_SetString(PyExc_MemoryError, "Failed to allocate memory"); }
+
 PyObject* result_res_none(int32_t res) {
     // (0, None) is by far the most common result: one shared, immutable pair.
     static PyObject* success = Py_BuildValue("iO", 0, Py_None);
@@ -65,6 +67,45 @@ bool positions_within(const PinnedView& begins, const PinnedView& ends, int64_t 
         if (element(begins, k) < 0) return false;
     for (Py_ssize_t k = 0; k < ends.count(); ++k)
         if (element(ends, k) > length) return false;
+    return true;
+}
+
+bool NameTable::make(PyObject* offsets_object, PyObject* bytes_object, const char* name) {
+    if (offsets_object == Py_None || bytes_object == Py_None) return true;
+    // Both types before either width.
+    if (Py_TYPE(offsets_object) != &PyMemoryView_Type || Py_TYPE(bytes_object) != &PyMemoryView_Type) {
+        raise_not_memoryview(name);
+        return false;
+    }
+    if (!offsets.check(offsets_object, sizeof(int64_t), name) || !bytes.check(bytes_object, 1, name)) return false;
+
+    const Py_ssize_t n = offsets.count();
+    if (size_t(n) > SIZE_MAX / sizeof(const char*) - 1) {
+        raise_no_memory();
+        return false;
+    }
+    // One spare entry: an empty table is a valid (non-null) allocation.
+    entries = static_cast<const char**>(std::malloc((size_t(n) + 1) * sizeof(const char*)));
+    if (!entries) {
+        raise_no_memory();
+        return false;
+    }
+    // A name starting at offset o ends inside the view exactly when the
+    // view's last NUL is at o or after it.
+    const char* text = static_cast<const char*>(bytes.data());
+    int64_t last_nul = bytes.count() - 1;
+    while (last_nul >= 0 && text[last_nul] != '\0') --last_nul;
+    const char* at = static_cast<const char*>(offsets.data());
+    for (Py_ssize_t k = 0; k < n; ++k) {
+        int64_t offset;
+        std::memcpy(&offset, at + k * offsets.buffer.strides[0], sizeof offset);
+        if (offset < 0 || offset > last_nul) {
+            raise_view_count(name);
+            return false;
+        }
+        entries[k] = text + offset;
+    }
+    count = n;
     return true;
 }
 

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <tuple>
 #include <type_traits>
@@ -97,6 +98,7 @@ constexpr int list_position(const char (&list)[L], const char (&name)[N]) {
 [[gnu::cold]] void raise_view_count(const char* name);
 [[gnu::cold]] void raise_key_count(const char* name);
 [[gnu::cold]] void raise_mismatch(const char* names);
+[[gnu::cold]] void raise_no_memory();
 [[gnu::cold]] PyObject* result_res_none(int32_t res);
 
 // A caller's memoryview, pinned (a buffer export is held) for as long as the
@@ -202,6 +204,16 @@ struct SameAs {
     }
 };
 
+// The count of another view as the library receives it with width W: an
+// int32 count is cut, and arrays tied to it are checked against the cut value.
+template <class W, Text Name>
+struct PassedCount {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = int64_t(W(f.template count_of<Name>()));
+        return true;
+    }
+};
+
 // The value of an int64 (or int32) argument.
 template <Text Name>
 struct ArgValue {
@@ -241,6 +253,28 @@ struct QArg {
     template <class F> static auto value(F& f) { return f.template scalar_c<Name>(); }
 };
 
+// Runs one size query with the interpreter lock released.  False when it
+// failed: its response code is kept in the frame, or a Python error raised by
+// a callback during the call is pending.
+template <class F, class Call>
+bool run_query(F& f, Call&& call) {
+    int32_t res;
+    {
+        PyThreadState* save = PyEval_SaveThread();
+        res = call();
+        PyEval_RestoreThread(save);
+    }
+    if (PyErr_Occurred()) {
+        f.failed = true;
+        return false;
+    }
+    if (res != 0) {
+        f.res = res;
+        return false;
+    }
+    return true;
+}
+
 // A size query made anew each time a count is needed (right before the check
 // of the array that needs it).  Fn is called with the arguments and the
 // address of the count.
@@ -248,21 +282,24 @@ template <auto Fn, class Out, class... Args>
 struct Query {
     template <class F> static bool get(F& f, int64_t& n) {
         Out out{};
-        int32_t res;
-        {
-            PyThreadState* save = PyEval_SaveThread();
-            res = Fn(Args::value(f)..., &out);
-            PyEval_RestoreThread(save);
-        }
-        if (PyErr_Occurred()) {
-            f.failed = true;
-            return false;
-        }
-        if (res != 0) {
-            f.res = res;
-            return false;
-        }
+        if (!run_query(f, [&] { return Fn(Args::value(f)..., &out); })) return false;
         n = int64_t(out);
+        f.last_query = n;
+        return true;
+    }
+};
+
+// A size query that reports two counts at once (Fn is called with the
+// arguments and the addresses of both), made anew each time like Query; the
+// count is its output K (0 or 1).  The two outputs may differ in width.
+template <int K, auto Fn, class Out0, class Out1, class... Args>
+struct QueryPart {
+    static_assert(K == 0 || K == 1, "a two-count query has outputs 0 and 1");
+    template <class F> static bool get(F& f, int64_t& n) {
+        Out0 out0{};
+        Out1 out1{};
+        if (!run_query(f, [&] { return Fn(Args::value(f)..., &out0, &out1); })) return false;
+        n = K == 0 ? int64_t(out0) : int64_t(out1);
         f.last_query = n;
         return true;
     }
@@ -463,6 +500,47 @@ struct TextBytes {
 // A text bytearray of exactly N bytes; only the buffer is passed.
 template <Text Name, int64_t N>
 using FixedText = TextBytes<Name, Fixed<N>, false, 0>;
+
+// Name pair: two arguments, a view of 8-byte offsets and a view of bytes,
+// passed as (int64 count, table of text pointers): entry k is the byte
+// view's address plus offset k.  When either view is None nothing is
+// checked and (0, null) is passed.  Otherwise both must be memoryviews
+// (type message), of widths 8 and 1 (element-width message).  The table is
+// allocated at parse time ("Failed to allocate memory") and freed, and both
+// views unpinned, when the method returns, on every path.
+//
+// The library reads each name up to its NUL, and nothing tells it where the
+// byte view ends: every offset must start a name that ends with a NUL
+// inside the view, else the count message of views names the pair ("Array
+// is too short in argument names"); a negative offset is refused the same way.
+struct NameTable {
+    PinnedView offsets, bytes;
+    const char** entries = nullptr;
+    int64_t count = 0;
+    NameTable() = default;
+    NameTable(const NameTable&) = delete;
+    NameTable& operator=(const NameTable&) = delete;
+    ~NameTable() { std::free(entries); }
+    bool make(PyObject* offsets_object, PyObject* bytes_object, const char* name);
+};
+
+template <Text Name>
+struct NamePair {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr size_t arity = 2;
+    static constexpr auto name = Name;
+    struct State {
+        PyObject* offsets = nullptr;
+        PyObject* bytes = nullptr;
+        NameTable table;
+        auto parse_targets() { return std::make_tuple(static_cast<void*>(&offsets), static_cast<void*>(&bytes)); }
+    };
+    template <class F> static bool check_parse(State& s, F&) { return s.table.make(s.offsets, s.bytes, Name.c_str()); }
+    template <class F> static auto c_args(State& s, F&) {
+        return std::make_tuple(s.table.count, static_cast<const char* const*>(s.table.entries));
+    }
+};
 
 // ------------------------------------------------------------ scalar outputs
 

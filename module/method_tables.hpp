@@ -20,6 +20,9 @@ MethodList env_dispose_methods();     // dispose
 MethodList task_sizes_bounds_methods();
 MethodList task_linear_methods();
 MethodList task_quadratic_methods();
+MethodList task_affine_methods();
+MethodList task_conic_methods();
+MethodList task_names_methods();
 MethodList task_solution_methods();
 MethodList task_parameter_methods();
 MethodList task_optimize_methods();

@@ -1,5 +1,7 @@
 // Entry points: names of constraints, variables, the objective and the task
-// (put, length, get, lookup, generation) and the names report.
+// (put, length, get, lookup, generation), of domains and affine conic
+// constraints (put, length, get; generation for the latter) and the names
+// report.
 //
 // Names are UTF-8 text of at most 1 MiB without NUL (model/names.hpp); the
 // empty text makes an item unnamed.  Getters need a buffer of the name's
@@ -7,8 +9,8 @@
 // Lookups answer asgn = 1 and the lowest index of the items carrying the
 // name, or asgn = 0 and index = -1 when no item carries it.
 //
-// Names of cones, semidefinite variables, domains, affine conic and
-// disjunctive constraints wait for the stores of those items.
+// Names of cones, semidefinite variables and disjunctive constraints wait for
+// the stores of those items.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -117,6 +119,28 @@ void impl::gettaskname(Task& task, int32_t sizetaskname, char* taskname) {
     copy_name(task.problem.names().task, sizetaskname, taskname, "sizetaskname", "taskname", "the task name");
 }
 
+void impl::putdomainname(Task& task, int64_t domidx, const char* name) {
+    task.problem.conic().put_domain_name(domidx, model::checked_name(name, "name"));
+}
+void impl::getdomainnamelen(Task& task, int64_t domidx, int32_t* len) {
+    put_out(len, checked_length(task.problem.conic().get_domain_name(domidx)));
+}
+void impl::getdomainname(Task& task, int64_t domidx, int32_t sizename, char* name) {
+    copy_name(task.problem.conic().get_domain_name(domidx), sizename, name, "sizename", "name",
+              "the name of domain " + std::to_string(domidx));
+}
+
+void impl::putaccname(Task& task, int64_t accidx, const char* name) {
+    task.problem.conic().put_acc_name(accidx, model::checked_name(name, "name"));
+}
+void impl::getaccnamelen(Task& task, int64_t accidx, int32_t* len) {
+    put_out(len, checked_length(task.problem.conic().get_acc_name(accidx)));
+}
+void impl::getaccname(Task& task, int64_t accidx, int32_t sizename, char* name) {
+    copy_name(task.problem.conic().get_acc_name(accidx), sizename, name, "sizename", "name",
+              "the name of affine conic constraint " + std::to_string(accidx));
+}
+
 void impl::getconnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
     find_name(task, Item::Con, somename, asgn, index);
 }
@@ -135,6 +159,16 @@ void impl::generatevarnames(Task& task, int32_t num, const int32_t* subj, const 
                             const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
     generate_item_names(task, Item::Var, num, subj, "subj", fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs,
                         numnames, names);
+}
+
+void impl::generateaccnames(Task& task, int64_t num, const int64_t* sub, const char* fmt, int32_t ndims,
+                            const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                            const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    model::ConicStore& cones = task.problem.conic();
+    cones.check_acc_list("sub", num, sub);
+    const std::vector<std::string> made =
+        model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+    cones.put_acc_names(num, sub, made);
 }
 
 // ------------------------------------------------------------ the report
@@ -194,19 +228,33 @@ void add_finding(Findings& f, const std::string& head, const std::vector<std::st
         f.text += "      ... and " + std::to_string(total - int64_t(examples.size())) + " more\n";
 }
 
-Findings analyze_list(const NameList& list, Item item, int32_t nametype) {
-    const char* one = item == Item::Con ? "constraint" : "variable";
-    const char* many = item == Item::Con ? "constraints" : "variables";
+// One list of items in the report: its heading, the words for one and many
+// of its items, and whether the file type needs every item named.
+struct ListKind {
+    const char* heading;
+    const char* one;
+    const char* many;
+    bool name_required;
+};
+
+ListKind kind_of(Item item, int32_t nametype) {
+    // MPS identifies every row and column by name; an LP file needs names
+    // for variables only.
+    const bool required = nametype == VLT_NAME_TYPE_MPS || (nametype == VLT_NAME_TYPE_LP && item == Item::Var);
+    return item == Item::Con ? ListKind{"Constraints    ", "constraint", "constraints", required}
+                             : ListKind{"Variables      ", "variable", "variables", required};
+}
+
+Findings analyze_list(const NameList& list, const ListKind& kind, int32_t nametype) {
+    const char* one = kind.one;
+    const char* many = kind.many;
     Findings f;
     const int64_t n = list.size();
     const int64_t named = list.num_named();
-    f.text = std::string("  ") + (item == Item::Con ? "Constraints    " : "Variables      ") + ": " +
-             std::to_string(named) + " named, " + std::to_string(n - named) + " unnamed\n";
+    f.text = std::string("  ") + kind.heading + ": " + std::to_string(named) + " named, " +
+             std::to_string(n - named) + " unnamed\n";
 
-    // Unnamed items: MPS identifies every row and column by name; an LP file
-    // needs names for variables only.
-    const bool name_required =
-        nametype == VLT_NAME_TYPE_MPS || (nametype == VLT_NAME_TYPE_LP && item == Item::Var);
+    const bool name_required = kind.name_required;
     if (name_required && named < n) {
         std::vector<std::string> examples;
         for (int64_t i = 0; i < n && examples.size() < kExamples; ++i)
@@ -280,8 +328,9 @@ Findings analyze_list(const NameList& list, Item item, int32_t nametype) {
 
 }  // namespace
 
-// The report lists, for the task name, the objective name, the constraints
-// and the variables: what is named, which names several items share, and
+// The report lists, for the task name, the objective name, the constraints,
+// the variables and (when there are any) the domains and affine conic
+// constraints: what is named, which names several items share, and
 // which names break the rules of the chosen file type (see the rules in
 // model/names.cpp).  The last line counts the problems and notes.
 void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
@@ -323,12 +372,20 @@ void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
         }
     }
 
-    for (Item item : {Item::Con, Item::Var}) {
-        Findings f = analyze_list(item == Item::Con ? names.con : names.var, item, nametype);
+    auto add = [&](const NameList& list, const ListKind& kind) {
+        Findings f = analyze_list(list, kind, nametype);
         r += f.text;
         problems += f.problems;
         notes += f.notes;
-    }
+    };
+    add(names.con, kind_of(Item::Con, nametype));
+    add(names.var, kind_of(Item::Var, nametype));
+    // Domains and ACCs are listed when the task has them; no file type needs
+    // them named, but the names they have follow the same rules.
+    const model::ConicStore& cones = task.problem.conic();
+    if (cones.num_domain() > 0) add(cones.domain_names(), {"Domains        ", "domain", "domains", false});
+    if (cones.num_acc() > 0)
+        add(cones.acc_names(), {"ACCs           ", "affine conic constraint", "affine conic constraints", false});
     if (problems == 0 && notes == 0)
         r += std::string("  No problems found: the names are fit for ") + type_text(nametype) + ".\n";
     else

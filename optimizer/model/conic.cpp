@@ -113,6 +113,7 @@ int64_t ConicStore::append_domain(int32_t type, int64_t n, int64_t nleft, const 
     domain_n_.reserve(domain_n_.size() + 1);
     alpha_start_.reserve(alpha_start_.size() + 1);
     alpha_.reserve(alpha_.size() + static_cast<size_t>(nleft));
+    domain_names_.append(1);
     // Nothing below allocates.
     domain_type_.push_back(type);
     domain_n_.push_back(n);
@@ -143,6 +144,16 @@ void ConicStore::power_domain_info(int64_t domidx, int64_t* n, int64_t* nleft) c
 void ConicStore::power_domain_alpha(int64_t domidx, double* alpha) const {
     power_domain_info(domidx, nullptr, nullptr);
     if (alpha) std::copy(alpha_.begin() + alpha_start_[domidx], alpha_.begin() + alpha_start_[domidx + 1], alpha);
+}
+
+void ConicStore::put_domain_name(int64_t domidx, std::string_view name) {
+    check_domain_index({"domidx"}, domidx);
+    domain_names_.put(domidx, name);
+}
+
+const std::string& ConicStore::get_domain_name(int64_t domidx) const {
+    check_domain_index({"domidx"}, domidx);
+    return domain_names_.get(domidx);
 }
 
 // ------------------------------------------------------------------- ACCs
@@ -226,6 +237,8 @@ void ConicStore::append_accs(int64_t numaccs, const int64_t* domidxs, int64_t nu
     acc_start_.reserve(acc_start_.size() + numaccs);
     acc_afe_.reserve(acc_afe_.size() + numafeidx);
     acc_b_.reserve(acc_b_.size() + numafeidx);
+    acc_names_.append(numaccs);
+    // Nothing below allocates.
     for (int64_t k = 0, at = 0; k < numaccs; at += domain_n_[domidxs[k]], ++k)
         push_acc(domidxs[k], domain_n_[domidxs[k]], afeidxlist + at, 0, b ? b + at : nullptr);
 }
@@ -248,6 +261,8 @@ void ConicStore::append_accs_seq(int64_t numaccs, const int64_t* domidxs, int64_
     acc_start_.reserve(acc_start_.size() + numaccs);
     acc_afe_.reserve(acc_afe_.size() + numafeidx);
     acc_b_.reserve(acc_b_.size() + numafeidx);
+    acc_names_.append(numaccs);
+    // Nothing below allocates.
     for (int64_t k = 0, at = 0; k < numaccs; at += domain_n_[domidxs[k]], ++k)
         push_acc(domidxs[k], domain_n_[domidxs[k]], nullptr, afeidxfirst + at, b ? b + at : nullptr);
 }
@@ -353,6 +368,26 @@ void ConicStore::get_accs(int64_t* domidxlist, int64_t* afeidxlist, double* b) c
     if (b) std::copy(acc_b_.begin(), acc_b_.end(), b);
 }
 
+void ConicStore::put_acc_name(int64_t accidx, std::string_view name) {
+    check_acc_index({"accidx"}, accidx);
+    acc_names_.put(accidx, name);
+}
+
+const std::string& ConicStore::get_acc_name(int64_t accidx) const {
+    check_acc_index({"accidx"}, accidx);
+    return acc_names_.get(accidx);
+}
+
+void ConicStore::check_acc_list(const char* name, int64_t num, const int64_t* sub) const {
+    check_count({"num"}, num);
+    check_present(sub, name, "num", num);
+    for (int64_t k = 0; k < num; ++k) check_acc_index(at(name, k), sub[k]);
+}
+
+void ConicStore::put_acc_names(int64_t num, const int64_t* sub, const std::vector<std::string>& names) {
+    for (int64_t k = 0; k < num; ++k) acc_names_.put(sub[k], names[static_cast<size_t>(k)]);
+}
+
 // ------------------------------------------------------------ stacked rows
 
 int64_t ConicStore::stacked_f_nnz(const AffineStore& afes) const {
@@ -398,12 +433,14 @@ void ConicStore::truncate(int64_t keep_domains, int64_t keep_accs) {
         acc_start_.resize(static_cast<size_t>(keep_accs) + 1);
         acc_afe_.resize(static_cast<size_t>(acc_start_.back()));
         acc_b_.resize(static_cast<size_t>(acc_start_.back()));
+        acc_names_.resize(keep_accs);
     }
     if (keep_domains < num_domain()) {
         domain_type_.resize(static_cast<size_t>(keep_domains));
         domain_n_.resize(static_cast<size_t>(keep_domains));
         alpha_start_.resize(static_cast<size_t>(keep_domains) + 1);
         alpha_.resize(static_cast<size_t>(alpha_start_.back()));
+        domain_names_.resize(keep_domains);
     }
 }
 
@@ -411,7 +448,8 @@ size_t ConicStore::memory_bytes() const {
     return domain_type_.capacity() * sizeof(int32_t) +
            (domain_n_.capacity() + alpha_start_.capacity() + acc_domain_.capacity() + acc_start_.capacity() +
             acc_afe_.capacity()) * sizeof(int64_t) +
-           (alpha_.capacity() + acc_b_.capacity()) * sizeof(double);
+           (alpha_.capacity() + acc_b_.capacity()) * sizeof(double) + domain_names_.memory_bytes() +
+           acc_names_.memory_bytes();
 }
 
 std::string ConicStore::consistency_error(int64_t numafe) const {
@@ -420,6 +458,11 @@ std::string ConicStore::consistency_error(int64_t numafe) const {
     if (acc_start_.size() != acc_domain_.size() + 1 || acc_start_.back() != num_acc_rows() ||
         acc_b_.size() != acc_afe_.size())
         return "the affine conic constraint arrays differ in length";
+    if (domain_names_.size() != num_domain())
+        return "there are " + num(domain_names_.size()) + " domain names for " + num(num_domain()) + " domains";
+    if (acc_names_.size() != num_acc())
+        return "there are " + num(acc_names_.size()) + " affine conic constraint names for " + num(num_acc()) +
+               " affine conic constraints";
     for (int64_t a = 0; a < num_acc(); ++a) {
         if (acc_domain_[a] < 0 || acc_domain_[a] >= num_domain())
             return "affine conic constraint " + num(a) + " refers to domain " + num(acc_domain_[a]);

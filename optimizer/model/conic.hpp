@@ -25,15 +25,19 @@
 //  - The capacity calls (putmaxnumdomain, putmaxnumacc) are hints.
 //  - Domains, ACCs and AFEs are never removed, so the indexes an ACC holds
 //    stay valid.
+//  - Domains and ACCs are born unnamed; their names (model/names.hpp) follow
+//    appends and truncation.  Lookups by name are not offered for them.
 //
 // Every call checks all of its arguments before it changes anything.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/affine.hpp"
+#include "model/names.hpp"
 #include "model/problem_data.hpp"
 
 namespace vlt::model {
@@ -51,6 +55,10 @@ public:
     // Throws VLT_RES_ERR_INVALID_DOMAIN for a domain that is not a power cone.
     void power_domain_info(int64_t domidx, int64_t* n, int64_t* nleft) const;
     void power_domain_alpha(int64_t domidx, double* alpha) const;
+    // The caller checks the name's text (checked_name).
+    void put_domain_name(int64_t domidx, std::string_view name);
+    const std::string& get_domain_name(int64_t domidx) const;
+    const NameList& domain_names() const { return domain_names_; }
 
     // --------------------------------------------------------------- ACCs
     int64_t num_acc() const { return static_cast<int64_t>(acc_domain_.size()); }
@@ -75,6 +83,14 @@ public:
     void get_acc_afes(int64_t accidx, int64_t* afeidxlist) const;
     void get_acc_b(int64_t accidx, double* b) const;
     void get_accs(int64_t* domidxlist, int64_t* afeidxlist, double* b) const;
+
+    void put_acc_name(int64_t accidx, std::string_view name);
+    const std::string& get_acc_name(int64_t accidx) const;
+    const NameList& acc_names() const { return acc_names_; }
+    // Names sub[k] after names[k] (a repeated index: the last entry wins).
+    // Every index is checked first; names holds num checked names.
+    void check_acc_list(const char* name, int64_t num, const int64_t* sub) const;
+    void put_acc_names(int64_t num, const int64_t* sub, const std::vector<std::string>& names);
 
     // The ACCs as one stack of rows: row r is the r-th AFE of all ACCs
     // together, with its F entries (in the AFE's order) and the constant
@@ -105,11 +121,13 @@ private:
     std::vector<int64_t> domain_n_;
     std::vector<int64_t> alpha_start_{0};  // num_domain() + 1 positions into alpha_
     std::vector<double> alpha_;
+    NameList domain_names_;
 
     std::vector<int64_t> acc_domain_;
     std::vector<int64_t> acc_start_{0};  // num_acc() + 1 positions into acc_afe_ and acc_b_
     std::vector<int64_t> acc_afe_;
     std::vector<double> acc_b_;
+    NameList acc_names_;
 };
 
 // The conic part of exchange data, checked and converted: one AFE per

@@ -115,8 +115,9 @@ void NameList::put(int64_t i, std::string_view name) {
 }
 
 void NameList::append(int64_t num) {
+    // Grown before the size changes: a failed allocation leaves the list as it was.
+    if (!names_.empty()) names_.resize(size_t(size_ + num));  // unnamed: the index stays valid
     size_ += num;
-    if (!names_.empty()) names_.resize(size_t(size_));  // unnamed: the index stays valid
 }
 
 void NameList::resize(int64_t size) {

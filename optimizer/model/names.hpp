@@ -1,7 +1,7 @@
 // Names of the items of a task, and the rules every stored name obeys.
 //
-// NameList holds the names of one list of items (constraints, variables, and
-// later cones, domains, affine conic constraints, ...).  Items are unnamed
+// NameList holds the names of one list of items (constraints, variables,
+// domains, affine conic constraints, and later cones, ...).  Items are unnamed
 // until given a name; an unnamed item reads as the empty text, and putting
 // the empty text makes an item unnamed again.  The list follows the items it
 // names: append() adds unnamed items at the end, compact() drops items and

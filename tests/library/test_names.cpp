@@ -368,6 +368,76 @@ void files_and_whole_problems() {
     VLT_deletetask(&task);
 }
 
+std::string acc_name(VLTtask_t task, int64_t a) {
+    int32_t len = -1;
+    if (int32_t r = VLT_getaccnamelen(task, a, &len); r != VLT_RES_OK) return "<error " + std::to_string(r) + ">";
+    std::vector<char> buf(size_t(len) + 1, 'Z');
+    if (int32_t r = VLT_getaccname(task, a, len + 1, buf.data()); r != VLT_RES_OK)
+        return "<error " + std::to_string(r) + ">";
+    return std::string(buf.data());
+}
+
+std::string domain_name(VLTtask_t task, int64_t d) {
+    int32_t len = -1;
+    if (int32_t r = VLT_getdomainnamelen(task, d, &len); r != VLT_RES_OK) return "<error " + std::to_string(r) + ">";
+    std::vector<char> buf(size_t(len) + 1, 'Z');
+    if (int32_t r = VLT_getdomainname(task, d, len + 1, buf.data()); r != VLT_RES_OK)
+        return "<error " + std::to_string(r) + ">";
+    return std::string(buf.data());
+}
+
+// Names of domains and ACCs follow appends (one at a time and in lists),
+// clones and the ACC that toconic adds, and the stores stay consistent.
+void conic_names() {
+    VLTtask_t task = new_task(0, 2);
+    int64_t dom = -1;
+    CHECK(VLT_appendafes(task, 4) == VLT_RES_OK);
+    CHECK(VLT_appendrplusdomain(task, 2, &dom) == VLT_RES_OK && dom == 0);
+    CHECK(VLT_putdomainname(task, 0, "pair") == VLT_RES_OK);
+    CHECK(VLT_putdomainname(task, 1, "none") == VLT_RES_ERR_INDEX_DOMAIN);
+    CHECK(VLT_appendaccseq(task, 0, 2, 0, nullptr) == VLT_RES_OK);
+    CHECK(VLT_putaccname(task, 0, "first") == VLT_RES_OK);
+    CHECK(VLT_putaccname(task, -1, "bad") == VLT_RES_ERR_INDEX_ACC);
+    const int64_t doms[] = {0, 0};
+    CHECK(VLT_appendaccsseq(task, 2, doms, 4, 0, nullptr) == VLT_RES_OK);
+    CHECK(VLT_appendrplusdomain(task, 1, &dom) == VLT_RES_OK && dom == 1);
+    CHECK(acc_name(task, 0) == "first" && acc_name(task, 1).empty() && acc_name(task, 2).empty());
+    CHECK(acc_name(task, 3) == "<error 1207>");
+    CHECK(domain_name(task, 0) == "pair" && domain_name(task, 1).empty());
+
+    char small[5];
+    CHECK(VLT_getaccname(task, 0, sizeof small, small) == VLT_RES_ERR_BUFFER_TOO_SMALL, "5 bytes for \"first\"");
+    CHECK(VLT_putaccname(task, 1, "bad\xff") == VLT_RES_ERR_INVALID_NAME);
+
+    // A repeated index: the last name wins; a bad index changes nothing.
+    const int64_t sub[] = {2, 1, 2};
+    const int32_t dims[] = {3};
+    CHECK(VLT_generateaccnames(task, 3, sub, "c{}", 1, dims, nullptr, 0, nullptr, 0, nullptr) == VLT_RES_OK);
+    CHECK(acc_name(task, 1) == "c1" && acc_name(task, 2) == "c2");
+    const int64_t bad_sub[] = {0, 3};
+    CHECK(VLT_generateaccnames(task, 2, bad_sub, "d{}", 1, dims, nullptr, 0, nullptr, 0, nullptr) ==
+          VLT_RES_ERR_INDEX_ACC);
+    CHECK(acc_name(task, 0) == "first");
+
+    VLTtask_t copy = nullptr;
+    CHECK(VLT_clonetask(task, &copy) == VLT_RES_OK);
+    CHECK(VLT_putaccname(task, 0, "changed") == VLT_RES_OK);
+    CHECK(acc_name(copy, 0) == "first" && domain_name(copy, 0) == "pair");
+    VLT_deletetask(&copy);
+
+    // toconic adds a domain and an ACC for the quadratic objective: unnamed.
+    CHECK(VLT_putqobjij(task, 0, 0, 1.0) == VLT_RES_OK);
+    CHECK(VLT_toconic(task) == VLT_RES_OK);
+    int64_t numacc = 0, numdomain = 0;
+    VLT_getnumacc(task, &numacc);
+    VLT_getnumdomain(task, &numdomain);
+    CHECK(numacc > 3 && numdomain > 2);
+    CHECK(acc_name(task, numacc - 1).empty() && domain_name(task, numdomain - 1).empty());
+    CHECK(acc_name(task, 0) == "changed");
+    CHECK(VLT_checkmemtask(task, __FILE__, __LINE__) == VLT_RES_OK);
+    VLT_deletetask(&task);
+}
+
 }  // namespace
 
 int main() {
@@ -378,5 +448,6 @@ int main() {
     generators();
     report();
     files_and_whole_problems();
+    conic_names();
     return vlt_test::report();
 }

@@ -197,6 +197,16 @@ int32_t f_two_shared(H, int32_t first, int64_t n0, int32_t n1, int64_t* a, int32
     for (int32_t k = 0; k < n1; ++k) keys[k] = -k;
     return Call("f_two_shared").i(first).i(n0).i(n1).p(a).p(keys).done();
 }
+int32_t q_pair(H, int32_t i, int32_t* first, int64_t* second) {
+    *first = int32_t(size_of("q_pair_first"));
+    *second = size_of("q_pair_second");
+    return Call("q_pair").i(i).done();
+}
+int32_t f_pair(H, int32_t i, int32_t* keys, double* values) {
+    for (int64_t k = 0; keys && k < size_of("q_pair_first"); ++k) keys[k] = int32_t(i + k);
+    for (int64_t k = 0; values && k < size_of("q_pair_second"); ++k) values[k] = double(k) / 2;
+    return Call("f_pair").i(i).p(keys).p(values).done();
+}
 int32_t f_text(H, int32_t i, int32_t size, char* text) {
     for (int32_t k = 0; k + 1 < size; ++k) text[k] = char('a' + k % 26);
     if (size > 0) text[size - 1] = '\0';
@@ -206,6 +216,32 @@ int32_t f_fixed(H, char* sym, char* desc) {
     std::snprintf(sym, 16, "SYM");
     std::snprintf(desc, 8, "desc");
     return Call("f_fixed").p(sym).p(desc).done();
+}
+
+// ------------------------------------------------------------ name generators
+
+// Records the counts, which pointers are null, fmt, and the names of the
+// name table joined by '|'.
+template <class W>
+int32_t record_generator(const char* fake, W num, const W* sub, const char* fmt, int32_t ndims, const int32_t* dims,
+                         const int64_t* sp, int32_t numnamedaxis, const int32_t* axes, int64_t numnames,
+                         const char* const* names) {
+    std::string joined;
+    for (int64_t k = 0; names && k < numnames; ++k) joined += (k ? "|" : "") + std::string(names[k]);
+    return Call(fake)
+        .i(num).p(sub).s(fmt).i(ndims).p(dims).p(sp).i(numnamedaxis).p(axes).i(numnames).p(names)
+        .s(joined.c_str()).d(sum(sp, num))
+        .done();
+}
+int32_t f_gen32(H, int32_t num, const int32_t* sub, const char* fmt, int32_t ndims, const int32_t* dims,
+                const int64_t* sp, int32_t numnamedaxis, const int32_t* axes, int64_t numnames,
+                const char* const* names) {
+    return record_generator("f_gen32", num, sub, fmt, ndims, dims, sp, numnamedaxis, axes, numnames, names);
+}
+int32_t f_gen64(H, int64_t num, const int64_t* sub, const char* fmt, int32_t ndims, const int32_t* dims,
+                const int64_t* sp, int32_t numnamedaxis, const int32_t* axes, int64_t numnames,
+                const char* const* names) {
+    return record_generator("f_gen64", num, sub, fmt, ndims, dims, sp, numnamedaxis, axes, numnames, names);
 }
 
 }  // namespace kinds
@@ -267,6 +303,8 @@ using namespace kinds;
 using T = TaskHandle;
 using SliceFL = Slice<"first", "last">;
 using QNum = Query<q_num, int32_t, QHandle>;
+template <int K>
+using QPair = QueryPart<K, q_pair, int32_t, int64_t, QHandle, QArg<"i">>;
 
 PyMethodDef probe_methods[] = {
     Method<"scalars_iLds_5", f_scalars, T, I32<"a">, I64<"b">, F64<"c">, Str<"s">>::def(),
@@ -303,8 +341,17 @@ PyMethodDef probe_methods[] = {
     Method<"two_shared_iOO_3", f_two_shared, T, SizeQuery<q_num64, int64_t, QHandle, QArg<"first">>,
            SizeQuery<q_num, int32_t, QHandle>, I32<"first">, Count<int64_t, Queried<0>>, Count<int32_t, Queried<1>>,
            Out<int64_t, "a", Queried<0>>, KeyOut<"keys", Queried<1>>>::def(),
+    Method<"pair_iOO_4", f_pair, T, I32<"i">, Out<int32_t, "keys", QPair<0>>, Out<double, "values", QPair<1>>>::def(),
+    Method<"pair_iOO_2", f_pair, T, I32<"i">, OutBytes<int32_t, "keys", QPair<0>>,
+           OutBytes<double, "values", QPair<1>>>::def(),
     Method<"text_iO_2", f_text, T, I32<"i">, TextBytes<"text", Query<q_len, int32_t, QHandle, QArg<"i">>>>::def(),
     Method<"fixed_OO_1", f_fixed, T, FixedText<"sym", 16>, FixedText<"desc", 8>>::def(),
+    Method<"gen32_OsOOOOO_7", f_gen32, T, CountOf<int32_t, "sub">, In<int32_t, "sub">, Str<"fmt">,
+           CountOf<int32_t, "dims">, In<int32_t, "dims">, CountedIn<int64_t, "sp", PassedCount<int32_t, "sub">>,
+           CountOf<int32_t, "axes">, In<int32_t, "axes">, NamePair<"names">>::def(),
+    Method<"gen64_OsOOOOO_7", f_gen64, T, CountOf<int64_t, "sub">, In<int64_t, "sub">, Str<"fmt">,
+           CountOf<int32_t, "dims">, In<int32_t, "dims">, CountedIn<int64_t, "sp", PassedCount<int64_t, "sub">>,
+           CountOf<int32_t, "axes">, In<int32_t, "axes">, NamePair<"names">>::def(),
     {nullptr, nullptr, 0, nullptr},
 };
 

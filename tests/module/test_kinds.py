@@ -180,8 +180,11 @@ def test_group_count_int64_with_members_listed_out_of_argument_order(p, a, keys,
     ("group32_OO_3", (i32(), f64(1.0)), "Mismatching lengths of arguments a,b"),
     ("group64_OOO_4", (i64(1), i32(1, 2), None), "Mismatching lengths of arguments c,a,keys"),
     ("group64_OOO_4", (None, i32(1, 2), f64(1.0, 2.0, 3.0)), "Mismatching lengths of arguments c,a,keys"),
-    ("checked64_OO_3", (i64(1, 2), f64(1.0)), "Mismatching lengths of arguments a,b"),
-    # a checked group compares each present member again with the full count
+    # a checked group names the first differing member, in argument order,
+    # instead of reporting a mismatch
+    ("checked64_OO_3", (i64(1, 2), f64(1.0)), "Array is too short in argument b"),
+    ("checked32_OO_3", (i32(1, 2), f64(1.0, 2.0, 3.0)), "Array is too short in argument b"),
+    # ... and compares each present member with the full count
     ("checked32_OO_3", (huge(np.int32, 2**32 + 3), f64(1.0, 2.0, 3.0)), "Array is too short in argument a"),
     ("checked32_OO_3", (i32(1, 2, 3), huge(np.float64, 2**32 + 3)), "Array is too short in argument b"),
 ])
@@ -452,6 +455,49 @@ def test_per_array_query_is_made_before_each_array(p, a):
     assert list(array("d", bytes(b))) == [0.0, 10.0]
 
 
+@pytest.mark.parametrize("keys, values", [(i32(0, 0), f64(0, 0, 0)), (None, f64(0, 0, 0)), (None, None)])
+def test_two_count_query_is_made_before_each_array_and_sizes_each_by_its_own_output(p, keys, values):
+    k.set_size("q_pair_first", 2)
+    k.set_size("q_pair_second", 3)
+    assert p.pair_iOO_4(4, keys, values) == (0, None)
+    ptr = lambda v: "null" if v is None else "ptr"
+    assert k.calls() == [("q_pair", 4), ("q_pair", 4), ("f_pair", 4, ptr(keys), ptr(values))]
+    if keys is not None:
+        assert keys.tolist() == [4, 5]
+    if values is not None:
+        assert values.tolist() == [0.0, 0.5, 1.0]
+
+
+def test_two_count_query_sizes_bytearrays(p):
+    k.set_size("q_pair_first", 3)
+    k.set_size("q_pair_second", 1)
+    keys, values = bytearray(b"x" * 40), bytearray()
+    assert p.pair_iOO_2(1, keys, values) == (0, None)
+    assert list(array("i", bytes(keys))) == [1, 2, 3]
+    assert list(array("d", bytes(values))) == [0.0]
+    assert names() == ["q_pair", "q_pair", "f_pair"]
+
+
+@pytest.mark.parametrize("keys, values, message, queries", [
+    (i32(0), f64(0, 0, 0), "Array is too short in argument keys", 1),
+    # the second array is checked against the second output, not the first
+    (i32(0, 0), f64(0, 0), "Array is too short in argument values", 2),
+])
+def test_two_count_query_counts_are_checked(p, keys, values, message, queries):
+    k.set_size("q_pair_first", 2)
+    k.set_size("q_pair_second", 3)
+    with pytest.raises(TypeError) as info:
+        p.pair_iOO_4(0, keys, values)
+    assert str(info.value) == message
+    assert names() == ["q_pair"] * queries
+
+
+def test_two_count_query_failing_returns_its_code(p):
+    k.set_result("q_pair", 1300)
+    assert p.pair_iOO_2(0, None, None) == (1300, None)
+    assert names() == ["q_pair"]
+
+
 def test_two_shared_queries_in_order(p):
     k.set_size("q_num64", 2)
     k.set_size("q_num", 3)
@@ -624,3 +670,171 @@ def test_bytearray_cannot_be_resized_during_the_call(p):
     k.set_hook("f_bytes", try_resize)
     assert p.bytes_iiOO_3(0, 1, values, keys) == (0, None)
     assert seen == ["held"] and len(values) == 8
+
+
+# ---------------------------------------------------------------- name pair
+
+def name_pair(*texts):
+    """(offsets view, byte view) of NUL-terminated names laid end to end."""
+    data, offsets = bytearray(), []
+    for t in texts:
+        offsets.append(len(data))
+        data += t.encode() + b"\0"
+    return i64(*offsets), memoryview(data)
+
+
+def gen32(p, sub=None, fmt="x{}", dims=None, sp=None, axes=None, names=(None, None)):
+    return p.gen32_OsOOOOO_7(sub, fmt, dims, sp, axes, *names)
+
+
+@pytest.mark.parametrize("method, sub, num", [
+    ("gen32_OsOOOOO_7", i32(4, 5, 6), 3),
+    ("gen64_OsOOOOO_7", i64(4, 5), 2),
+    ("gen64_OsOOOOO_7", None, 0),
+])
+def test_generator_passes_counts_and_the_name_table(p, method, sub, num):
+    offsets, data = name_pair("ab", "", "c d")
+    sp = i64(*range(10, 10 + num)) if num else None
+    assert getattr(p, method)(sub, "v[{}]", i32(3, 2), sp, i32(1), offsets, data) == (0, None)
+    fake = "f_gen32" if method.startswith("gen32") else "f_gen64"
+    assert k.calls() == [(fake, num, "ptr" if num else "null", "v[{}]", 2, "ptr", "ptr" if num else "null",
+                          1, "ptr", 3, "ptr", "ab||c d", float(sum(range(10, 10 + num))))]
+
+
+def test_name_table_entries_follow_the_offsets_in_order(p):
+    data = memoryview(bytearray(b"alpha\0beta\0"))
+    # repeated offsets, and one into the middle of a name (its tail)
+    assert gen32(p, names=(i64(6, 0, 6, 2), data)) == (0, None)
+    assert k.calls()[0][11] == "beta|alpha|beta|pha"
+
+
+@pytest.mark.parametrize("names", [
+    (None, None),
+    (i64(0), None),                                  # an offsets view alone is ignored
+    (None, memoryview(b"a\0")),
+    ("not even a view", None),                       # nothing is checked when either is None
+    (None, i32(1)),
+])
+def test_name_pair_with_a_none_passes_no_table(p, names):
+    assert gen32(p, names=names) == (0, None)
+    call = k.calls()[0]
+    assert call[9:12] == (0, "null", "")
+
+
+def test_empty_offsets_give_an_empty_table(p):
+    assert gen32(p, names=(i64(), memoryview(b""))) == (0, None)
+    assert k.calls()[0][9:12] == (0, "ptr", "")
+
+
+@pytest.mark.parametrize("names, message", [
+    ((array("q", [0]), memoryview(b"a\0")), "Expected a memoryview object for argument names"),
+    ((i64(0), b"a\0"), "Expected a memoryview object for argument names"),
+    ((i64(0), bytearray(b"a\0")), "Expected a memoryview object for argument names"),
+    # both types are checked before either width
+    ((i32(0), b"a\0"), "Expected a memoryview object for argument names"),
+    ((i32(0), memoryview(b"a\0")), "Expected a continuous memoryview object for argument names"),
+    ((i64(0), memoryview(array("h", [97, 0]))), "Expected a continuous memoryview object for argument names"),
+    ((i64(0), memoryview(b"a\0b\0")[::2]), "Expected a continuous memoryview object for argument names"),
+    ((i64(0, 0)[::2], memoryview(b"a\0")), "Expected a continuous memoryview object for argument names"),
+])
+def test_name_pair_type_and_width_checks(p, names, message):
+    with pytest.raises(TypeError) as info:
+        gen32(p, names=names)
+    assert str(info.value) == message
+    assert k.calls() == []
+
+
+@pytest.mark.parametrize("offsets, data", [
+    (i64(3), b"ab\0"),          # just past the view
+    (i64(0, 100), b"ab\0"),     # far beyond
+    (i64(-1), b"ab\0"),
+    (i64(-(2**63)), b"ab\0"),
+    (i64(0), b"ab"),            # no NUL at all
+    (i64(0, 3), b"ab\0cd"),     # the last name runs to the end of the view
+    (i64(0), b""),
+])
+def test_offsets_must_start_names_that_end_inside_the_byte_view(p, offsets, data):
+    with pytest.raises(TypeError) as info:
+        gen32(p, names=(offsets, memoryview(data)))
+    assert str(info.value) == "Array is too short in argument names"
+    assert k.calls() == []
+
+
+def test_an_offset_at_the_last_nul_is_an_empty_name(p):
+    assert gen32(p, names=(i64(2, 0), memoryview(b"ab\0"))) == (0, None)
+    assert k.calls()[0][11] == "|ab"
+
+
+@pytest.mark.parametrize("sub, sp, message", [
+    (i32(1, 2), i64(0), "Array is too short in argument sp"),
+    (i32(1, 2), i64(0, 0, 0), "Array is too short in argument sp"),
+    (None, i64(0), "Array is too short in argument sp"),
+    # earlier arguments are checked first: the index array, then the names
+    (i32(1, 2).cast("B").cast("h"), i64(0), "Expected a continuous memoryview object for argument sub"),
+    (i32(1, 2), [0, 0], "Expected a memoryview object for argument sp"),
+    (i32(1, 2), i64(0), "Expected a memoryview object for argument names"),
+])
+def test_generator_checks_sp_after_the_name_pair(p, sub, sp, message):
+    data = b"a\0" if "names" in message else memoryview(b"a\0")
+    with pytest.raises(TypeError) as info:
+        gen32(p, sub=sub, sp=sp, names=(i64(0), data))
+    assert str(info.value) == message
+    assert k.calls() == []
+
+
+def test_sp_is_compared_with_num_as_passed(p):
+    # 2**32 + 2 indexes: an int32 num is 2, an int64 num the full count
+    assert p.gen32_OsOOOOO_7(huge(np.int32, 2**32 + 2), "", None, i64(1, 2), None, None, None) == (0, None)
+    assert k.calls()[0][1] == 2
+    with pytest.raises(TypeError, match="^Array is too short in argument sp$"):
+        p.gen64_OsOOOOO_7(huge(np.int64, 2**32 + 2), "", None, i64(1, 2), None, None, None)
+
+
+def name_pair_paths():
+    """Ways for gen32 to end after its name table was made."""
+    def success(p, names):
+        assert gen32(p, names=names) == (0, None)
+
+    def failing_code(p, names):
+        k.set_result("f_gen32", 1207)
+        assert gen32(p, names=names) == (1207, None)
+
+    def pending_error(p, names):
+        k.set_hook("f_gen32", raiser(RuntimeError))
+        with pytest.raises(RuntimeError):
+            gen32(p, names=names)
+
+    def sp_count(p, names):
+        with pytest.raises(TypeError):
+            gen32(p, sub=i32(0), sp=i64(), names=names)
+
+    def bad_offset(p, names):
+        with pytest.raises(TypeError):
+            gen32(p, names=(i64(0, 99), names[1]))
+
+    return [success, failing_code, pending_error, sp_count, bad_offset]
+
+
+@pytest.mark.parametrize("path", name_pair_paths(), ids=lambda f: f.__name__)
+def test_name_pair_views_are_unpinned_on_every_path(p, path):
+    offsets, data = name_pair("a", "b")
+    before = sys.getrefcount(offsets), sys.getrefcount(data)
+    path(p, (offsets, data))
+    assert (sys.getrefcount(offsets), sys.getrefcount(data)) == before
+    offsets.release()     # BufferError if the method still held an export
+    data.release()
+
+
+def test_byte_view_is_pinned_during_the_call(p):
+    offsets, data = name_pair("a")
+    seen = []
+
+    def try_release():
+        try:
+            data.release()
+            seen.append("released")
+        except BufferError:
+            seen.append("pinned")
+    k.set_hook("f_gen32", try_release)
+    assert gen32(p, names=(offsets, data)) == (0, None)
+    assert seen == ["pinned"]
