@@ -2,22 +2,12 @@
 import numpy as np
 import pytest
 
+from arrays import f64, i32, i64
+
 NUMVAR, NUMAFE = 4, 5
 ERR_NOT_IMPLEMENTED, ERR_NULL_POINTER, ERR_NEGATIVE_COUNT = 1001, 1005, 1012
 ERR_INDEX_VAR, ERR_INDEX_AFE, ERR_SLICE, ERR_DUPLICATE_INDEX, ERR_INVALID_PTR = 1202, 1205, 1210, 1211, 1212
 ERR_NAN, ERR_INF = 1302, 1303
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def i64(a):
-    return memoryview(np.asarray(a, dtype=np.int64))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def sized(task):

@@ -2,23 +2,13 @@
 import numpy as np
 import pytest
 
+from arrays import f64, i32, i64
+
 NUMVAR, NUMAFE = 3, 6
 ERR_NOT_IMPLEMENTED, ERR_NULL_POINTER, ERR_NEGATIVE_COUNT, ERR_INDEX = 1001, 1005, 1012, 1200
 ERR_INDEX_AFE, ERR_INDEX_DOMAIN, ERR_INDEX_ACC = 1205, 1206, 1207
 ERR_NAN, ERR_INVALID_DOMAIN, ERR_DIMENSION = 1302, 1312, 1313
 (R, RZERO, RPLUS, RMINUS, QUAD, RQUAD, PEXP, DEXP, PPOW, DPOW, SVEC, PGEO, DGEO) = range(13)
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def i64(a):
-    return memoryview(np.asarray(a, dtype=np.int64))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def both(getter_views, getter_bytes, *args, widths):

@@ -5,20 +5,10 @@ from numpy.lib.stride_tricks import as_strided
 
 import _vlt
 
+from arrays import f64, i32, i64
+
 M, N = 6, 8
 AXES = ("row", "col")
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def i64(a):
-    return memoryview(np.asarray(a, dtype=np.int64))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def random_entries(rng, lines, m=M, n=N):

@@ -4,20 +4,14 @@ import pytest
 
 import _vlt
 
+from arrays import f64, i32
+
 M, N = 4, 5
 OK, ERR_NULL_POINTER, ERR_BUFFER_TOO_SMALL, ERR_NEGATIVE_COUNT = 0, 1005, 1010, 1012
 ERR_INDEX_CON, ERR_INDEX_VAR, ERR_DUPLICATE_INDEX, ERR_NAN, ERR_INF = 1201, 1202, 1211, 1302, 1303
 PROBTYPE_LO, PROBTYPE_QO, PROBTYPE_QCQO = 0, 1, 2
 BK_LO, BK_FR = 0, 3
 SOL_ITR, SOLSTA_OPTIMAL = 0, 1
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def sized(task, m=M, n=N):

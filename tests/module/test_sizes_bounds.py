@@ -2,18 +2,12 @@
 import numpy as np
 import pytest
 
+from arrays import f64, i32
+
 LO, UP, FX, FR, RA = range(5)
 INT = 1
 ITEMS = ("con", "var")
 NUM = {"con": 7, "var": 9}
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def random_bounds(rng, n):

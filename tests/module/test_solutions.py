@@ -6,6 +6,8 @@ import pytest
 
 import _vlt
 
+from arrays import f64, i32
+
 ITR, BAS, ITG = 0, 1, 2
 M, N = 3, 4
 KIND = {"skc": "con", "skx": "var", "xc": "con", "xx": "var", "y": "con", "slc": "con", "suc": "con",
@@ -16,14 +18,6 @@ DUALS = VALUES[2:]
 SIZE = {"con": M, "var": N}
 QUERY = {"con": "VLT_getnumcon", "var": "VLT_getnumvar"}
 LO, UP, RA = 0, 1, 4  # bound keys
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 def random_vector(name, n, seed):

@@ -7,20 +7,10 @@ import pytest
 
 import _vlt
 
+from arrays import f64, i32, i64
+
 BK_LO, BK_UP, BK_FX, BK_FR = 0, 1, 2, 3
 SOL_ITR, SOLSTA_OPTIMAL = 0, 1
-
-
-def i32(a):
-    return memoryview(np.asarray(a, dtype=np.int32))
-
-
-def i64(a):
-    return memoryview(np.asarray(a, dtype=np.int64))
-
-
-def f64(a):
-    return memoryview(np.asarray(a, dtype=np.float64))
 
 
 @pytest.fixture
