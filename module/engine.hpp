@@ -140,6 +140,12 @@ struct Frame {
                                         const_cast<Frame&>(*this)));
     }
     template <Text Name>
+    const auto& state_of() const {
+        constexpr size_t k = index_of<Name>();
+        static_assert(k != npos, "no argument of that name");
+        return std::get<k>(states);
+    }
+    template <Text Name>
     int64_t count_of() const {
         constexpr size_t k = index_of<Name>();
         static_assert(k != npos, "no argument of that name");
@@ -309,6 +315,22 @@ struct Frame {
             return std::get<I>(states).parse_targets();
     }
 
+    // After a successful call: the kinds with a finishing step (arrays that
+    // the library handed over), in argument order.  False with a Python
+    // error set.
+    template <size_t... I>
+    bool finish(std::index_sequence<I...>) {
+        return (finish_one<I>() && ...);
+    }
+    template <size_t I>
+    bool finish_one() {
+        using Desc = std::tuple_element_t<I, std::tuple<D...>>;
+        if constexpr (requires { Desc::finishes; })
+            return Desc::finish(std::get<I>(states), *this);
+        else
+            return true;
+    }
+
     template <auto Fn, size_t... I>
     int32_t call(std::index_sequence<I...>) {
         auto arguments = std::tuple_cat(D::c_args(std::get<I>(states), *this)...);
@@ -404,7 +426,8 @@ struct Method {
         constexpr auto indexes = std::index_sequence_for<D...>{};
         if (!frame.prepare(args, format.data(), indexes)) return frame.failed ? nullptr : result_res_none(frame.res);
         frame.res = frame.template call<Fn>(indexes);
-        if (PyErr_Occurred()) return nullptr;
+        if (raise_deferred_error()) return nullptr;
+        if (frame.res == 0 && !frame.finish(indexes)) return nullptr;
         return frame.result(indexes);
     }
 

@@ -16,6 +16,38 @@ void raise_mismatch(const char* names) {
 }
 
 void raise_no_memory() { PyErr_SetString(PyExc_MemoryError, "Failed to allocate memory"); }
+void raise_value_error(const char* text, const char* name) { PyErr_Format(PyExc_ValueError, "%s%s", text, name); }
+
+namespace {
+PyObject* deferred_type = nullptr;
+PyObject* deferred_value = nullptr;
+PyObject* deferred_traceback = nullptr;
+}  // namespace
+
+void defer_foreign_error() {
+    if (!PyErr_Occurred()) return;
+    if (deferred_type) {
+        PyErr_Clear();
+        return;
+    }
+    PyErr_Fetch(&deferred_type, &deferred_value, &deferred_traceback);
+}
+
+bool foreign_error_pending() { return deferred_type != nullptr; }
+
+bool raise_deferred_error() {
+    if (deferred_type) {
+        if (PyErr_Occurred()) {
+            Py_CLEAR(deferred_type);
+            Py_CLEAR(deferred_value);
+            Py_CLEAR(deferred_traceback);
+        } else {
+            PyErr_Restore(deferred_type, deferred_value, deferred_traceback);
+            deferred_type = deferred_value = deferred_traceback = nullptr;
+        }
+    }
+    return PyErr_Occurred() != nullptr;
+}
 
 PyObject* result_res_none(int32_t res) {
     // (0, None) is by far the most common result: one shared, immutable pair.

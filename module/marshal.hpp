@@ -99,6 +99,7 @@ constexpr int list_position(const char (&list)[L], const char (&name)[N]) {
 [[gnu::cold]] void raise_key_count(const char* name);
 [[gnu::cold]] void raise_mismatch(const char* names);
 [[gnu::cold]] void raise_no_memory();
+[[gnu::cold]] void raise_value_error(const char* text, const char* name);
 [[gnu::cold]] PyObject* result_res_none(int32_t res);
 
 // A caller's memoryview, pinned (a buffer export is held) for as long as the
@@ -264,7 +265,7 @@ bool run_query(F& f, Call&& call) {
         res = call();
         PyEval_RestoreThread(save);
     }
-    if (PyErr_Occurred()) {
+    if (raise_deferred_error()) {
         f.failed = true;
         return false;
     }
@@ -539,6 +540,141 @@ struct NamePair {
     template <class F> static bool check_parse(State& s, F&) { return s.table.make(s.offsets, s.bytes, Name.c_str()); }
     template <class F> static auto c_args(State& s, F&) {
         return std::make_tuple(s.table.count, static_cast<const char* const*>(s.table.entries));
+    }
+};
+
+// Task list: None (count 0, null array) or a list (or subtype) of objects
+// whose type is exactly the task type Type, passed as (int64 count, array of
+// their task handles in list order).  Checked and built at parse time: not a
+// list -> ValueError "Expected a list object for argument X"; an item of
+// another type -> ValueError "Expected a list of Tasks for argument X"; the
+// array ("Failed to allocate memory") is freed when the method returns.
+template <Text Name, PyTypeObject* Type = &TaskType>
+struct TaskList {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr auto name = Name;
+    struct State {
+        PyObject* object = nullptr;
+        VLTtask_t* handles = nullptr;
+        int64_t count = 0;
+        State() = default;
+        State(const State&) = delete;
+        State& operator=(const State&) = delete;
+        ~State() { std::free(handles); }
+        void* parse_target() { return &object; }
+    };
+    template <class F> static bool check_parse(State& s, F& f) {
+        if (s.object == Py_None) return true;
+        if (!PyList_Check(s.object)) return raise_value_error("Expected a list object for argument ", Name.c_str()), f.fail();
+        Py_ssize_t n = PyList_GET_SIZE(s.object);
+        if (n > 0) {
+            s.handles = static_cast<VLTtask_t*>(std::malloc(size_t(n) * sizeof(VLTtask_t)));
+            if (!s.handles) return raise_no_memory(), f.fail();
+        }
+        for (Py_ssize_t k = 0; k < n; ++k) {
+            PyObject* item = PyList_GET_ITEM(s.object, k);
+            if (Py_TYPE(item) != Type) return raise_value_error("Expected a list of Tasks for argument ", Name.c_str()), f.fail();
+            s.handles[k] = reinterpret_cast<TaskObject*>(item)->task;
+        }
+        s.count = int64_t(n);
+        return true;
+    }
+    template <class F> static auto c_args(State& s, F&) {
+        return std::make_tuple(s.count, static_cast<const VLTtask_t*>(s.handles));
+    }
+};
+
+// Count sources of the linear-algebra methods.
+
+// The product of two int32 arguments, formed in 64 bits.
+template <Text A, Text B>
+struct ProductOf {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = int64_t(f.template scalar<A>()) * int64_t(f.template scalar<B>());
+        return true;
+    }
+};
+
+// Source IfZero when the int32 argument Code is 0, else Source Otherwise.
+template <Text Code, class IfZero, class Otherwise>
+struct ByCode {
+    template <class F> static bool get(F& f, int64_t& n) {
+        return f.template scalar<Code>() == 0 ? IfZero::get(f, n) : Otherwise::get(f, n);
+    }
+};
+
+// The count of a task list.
+template <Text Name>
+struct ListCount {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = f.template state_of<Name>().count;
+        return true;
+    }
+};
+
+// The value held by the kind at library argument position I (a group count
+// or a scalar output), read after the call by library-allocated arrays.
+template <size_t I>
+struct ValueAt {
+    template <class F> static bool get(F& f, int64_t& n) {
+        n = int64_t(std::get<I>(f.states).value);
+        return true;
+    }
+};
+
+// An array that the library allocates and hands over (the library gets the
+// address of a pointer), copied after a successful call into the caller's
+// bytearray X.  The bytearray type is checked at parse time ("Bytearray
+// object for argument X").  After the call, if the library set the pointer:
+// resize X to count x width bytes (Source, evaluated then), view it, copy,
+// release the view and free the library's array with VLT_freeenv (the
+// environment handle, the pointer); a pointer left null leaves X as it was.
+// An array not copied (a failed resize or view, or a Python error raised
+// during the call) is freed when the method returns.
+//
+// Handle gives the environment handle passed to VLT_freeenv (QEnvHandle: the
+// method's own).
+template <class T, Text Name, class Source, class Handle = QEnvHandle>
+struct LibArray {
+    static constexpr bool python = true;
+    static constexpr char letter = 'O';
+    static constexpr auto name = Name;
+    static constexpr bool finishes = true;
+    struct State {
+        PyObject* object = nullptr;
+        T* data = nullptr;
+        VLTenv_t env = nullptr;
+        State() = default;
+        State(const State&) = delete;
+        State& operator=(const State&) = delete;
+        ~State() {
+            if (data) VLT_freeenv(env, data);
+        }
+        void* parse_target() { return &object; }
+    };
+    template <class F> static bool check_parse(State& s, F& f) {
+        if (!is_bytearray(s.object)) return raise_not_bytearray(Name.c_str()), f.fail();
+        return true;
+    }
+    template <class F> static auto c_args(State& s, F& f) {
+        s.env = reinterpret_cast<VLTenv_t>(Handle::value(f));
+        return std::make_tuple(&s.data);
+    }
+    template <class F> static bool finish(State& s, F& f) {
+        if (!s.data) return true;
+        int64_t n;
+        if (!Source::get(f, n)) return false;
+        Py_ssize_t bytes = n > 0 ? Py_ssize_t(n) * Py_ssize_t(sizeof(T)) : 0;
+        {
+            BytesView view;
+            if (!view.make(s.object, bytes, Name.c_str(), false, false)) return f.fail();
+            if (bytes > 0) std::memcpy(view.data(), s.data, size_t(bytes));
+        }
+        T* data = s.data;
+        s.data = nullptr;
+        VLT_freeenv(s.env, data);
+        return true;
     }
 };
 

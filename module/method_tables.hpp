@@ -13,13 +13,16 @@ std::vector<MethodList> task_method_lists();
 
 // Env families.
 MethodList env_stream_methods();      // set_Stream, remove_Stream, enablegarcolenv
+MethodList env_batch_methods();       // optimizebatch
 MethodList env_service_methods();     // echointro, getcodedesc, getversion, linkfiletoenvstream
+MethodList env_linalg_methods();      // axpy, dot, gemv, gemm, syrk, sparse Cholesky, potrf, syeig, syevd
 MethodList env_dispose_methods();     // dispose
 
 // Task families.
 MethodList task_sizes_bounds_methods();
 MethodList task_linear_methods();
 MethodList task_quadratic_methods();
+MethodList task_cone_methods();       // cones on variables
 MethodList task_affine_methods();
 MethodList task_conic_methods();
 MethodList task_names_methods();

@@ -25,14 +25,16 @@ template <int Stream>
 void VLTAPI forward_task_stream(void* handle, const char* message) {
     TaskObject* self = static_cast<TaskObject*>(handle);
     if (!self->streams[Stream]) return;
+    bool foreign = PyGILState_GetThisThreadState() == nullptr;  // a thread of the library's
     PyGILState_STATE state = PyGILState_Ensure();
     PyObject* func = self->streams[Stream];
-    if (func && !PyErr_Occurred()) {
+    if (func && !PyErr_Occurred() && !(foreign && foreign_error_pending())) {
         Py_INCREF(func);
         PyObject* result = PyObject_CallFunction(func, "(s)", message);
         Py_XDECREF(result);
         Py_DECREF(func);
     }
+    if (foreign) defer_foreign_error();
     PyGILState_Release(state);
 }
 
@@ -68,9 +70,10 @@ int32_t VLTAPI dispatch_progress(VLTtask_t, void* handle, int32_t caller, const 
                                  const int64_t* lintinf) {
     TaskObject* self = static_cast<TaskObject*>(handle);
     if (!self->progress && !self->info) return 0;
+    bool foreign = PyGILState_GetThisThreadState() == nullptr;  // a thread of the library's
     PyGILState_STATE state = PyGILState_Ensure();
     int32_t stop = 0;
-    if (PyErr_Occurred()) {
+    if (PyErr_Occurred() || (foreign && foreign_error_pending())) {
         // An exception from an earlier event is pending: keep asking to stop.
         PyGILState_Release(state);
         return 1;
@@ -108,6 +111,7 @@ int32_t VLTAPI dispatch_progress(VLTtask_t, void* handle, int32_t caller, const 
         Py_XDECREF(i);
         Py_XDECREF(l);
     }
+    if (foreign) defer_foreign_error();
     PyGILState_Release(state);
     return stop;
 }

@@ -33,10 +33,14 @@ void MessageStreams::link_file(int32_t stream, const std::string& path, bool app
 void MessageStreams::emit(int32_t stream, const char* message) const {
     if (!valid(stream)) return;
     const Stream& s = streams_[stream];
-    if (s.file) {
+    {
+        // Read the file under the lock: another thread may relink it while
+        // tasks of a batch send messages.
         std::lock_guard<std::mutex> lock(file_mutex_);
-        std::fputs(message, s.file);
-        std::fflush(s.file);
+        if (s.file) {
+            std::fputs(message, s.file);
+            std::fflush(s.file);
+        }
     }
     if (s.func) s.func(s.handle, message);
 }

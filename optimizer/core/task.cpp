@@ -24,6 +24,7 @@ void Task::put_callback(VLTcallbackfunc func, void* handle) {
 }
 
 bool Task::progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf) {
+    if (stop_request && stop_request->load(std::memory_order_relaxed)) return true;
     if (!callback_) return false;
     return callback_(reinterpret_cast<VLTtask_t>(handle), callback_handle_, caller, douinf, intinf, lintinf) != 0;
 }

@@ -2,6 +2,7 @@
 // message streams and progress hook.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -39,6 +40,12 @@ public:
     // caller asks to stop.
     void put_callback(VLTcallbackfunc func, void* handle);
     bool progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf);
+
+    // A stop request from whoever runs the optimizer on this task besides its
+    // own hook (a batch that lost its race or ran out of time): while it
+    // points to a true flag, progress() asks to stop without calling the
+    // hook.  Set and cleared by the thread that runs the optimizer.
+    const std::atomic<bool>* stop_request = nullptr;
 
     // Messages of the task.
     void log(const std::string& text) const { streams.emit(VLT_STREAM_LOG, text); }

@@ -414,17 +414,19 @@ void ConicStore::stacked_g(const AffineStore& afes, double* g) const {
 }
 
 void ConicStore::export_to(const AffineStore& afes, ProblemData& d) const {
+    // d may already hold rows (the cones on variables): the ACCs' rows follow them.
     const int64_t rows = num_acc_rows(), nz = stacked_f_nnz(afes);
-    d.cones.resize(static_cast<size_t>(num_acc()));
+    const size_t row0 = size_t(d.num_conic_rows()), nz0 = d.fsub.size();
+    d.cones.reserve(d.cones.size() + static_cast<size_t>(num_acc()));
     for (int64_t a = 0; a < num_acc(); ++a)
-        d.cones[a] = {domain_type_[acc_domain_[a]], acc_start_[a + 1] - acc_start_[a]};
-    d.fptr.assign(static_cast<size_t>(rows) + 1, 0);
-    for (int64_t r = 0; r < rows; ++r) d.fptr[r + 1] = d.fptr[r] + afes.length(acc_afe_[r]);
-    d.fsub.resize(static_cast<size_t>(nz));
-    d.fval.resize(static_cast<size_t>(nz));
-    d.g.resize(static_cast<size_t>(rows));
-    stacked_f_triplets(afes, nullptr, d.fsub.data(), d.fval.data());
-    stacked_g(afes, d.g.data());
+        d.cones.push_back({domain_type_[acc_domain_[a]], acc_start_[a + 1] - acc_start_[a]});
+    d.fptr.resize(row0 + static_cast<size_t>(rows) + 1);
+    for (int64_t r = 0; r < rows; ++r) d.fptr[row0 + r + 1] = d.fptr[row0 + r] + afes.length(acc_afe_[r]);
+    d.fsub.resize(nz0 + static_cast<size_t>(nz));
+    d.fval.resize(nz0 + static_cast<size_t>(nz));
+    d.g.resize(row0 + static_cast<size_t>(rows));
+    stacked_f_triplets(afes, nullptr, d.fsub.data() + nz0, d.fval.data() + nz0);
+    stacked_g(afes, d.g.data() + row0);
 }
 
 void ConicStore::truncate(int64_t keep_domains, int64_t keep_accs) {

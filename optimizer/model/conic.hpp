@@ -100,7 +100,8 @@ public:
     void stacked_g(const AffineStore& afes, double* g) const;
 
     // ------------------------------------------------ exchange form
-    // Appends the stacked rows and one cone per ACC to d (which has none).
+    // Appends the stacked rows and one cone per ACC to d, after any rows d
+    // already holds.
     void export_to(const AffineStore& afes, ProblemData& d) const;
     // Undoes appends: keeps the first domains and ACCs.
     void truncate(int64_t keep_domains, int64_t keep_accs);

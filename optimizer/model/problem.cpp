@@ -82,6 +82,7 @@ void Problem::remove_cons(int32_t num, const int32_t* subset) {
 
 void Problem::remove_vars(int32_t num, const int32_t* subset) {
     std::vector<char> keep = keep_mask(Item::Var, num, subset);
+    if (std::string e = var_cones_.member_error(keep); !e.empty()) fail(VLT_RES_ERR_INVALID_CONE, e);
     std::vector<int32_t> new_index(num_var());
     int32_t kept = 0;
     for (int32_t j = 0; j < num_var(); ++j) new_index[j] = keep[j] ? kept++ : -1;
@@ -100,6 +101,7 @@ void Problem::remove_vars(int32_t num, const int32_t* subset) {
     c_.resize(w);
     qobj_.renumber(new_index);
     qcon_.renumber_vars(new_index);
+    var_cones_.renumber_vars(new_index);
 }
 
 void Problem::put_max_num_con(int32_t n) {
@@ -132,7 +134,7 @@ void Problem::resize(int32_t maxnumcon, int32_t maxnumvar, int32_t maxnumcone, i
     put_max_num_con(maxnumcon);
     put_max_num_var(maxnumvar);
     put_max_num_anz(maxnumanz);
-    max_num_cone_ = maxnumcone;
+    var_cones_.put_max_num_cone(maxnumcone);
     max_num_qnz_ = maxnumqnz;
 }
 
@@ -311,7 +313,7 @@ void Problem::put_sense(int32_t sense) {
 
 int32_t Problem::problem_type() const {
     const bool quadratic = !qobj_.empty() || !qcon_.empty();
-    if (cones_.num_acc() > 0) return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
+    if (cones_.num_acc() > 0 || var_cones_.num_cone() > 0) return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
     if (!qcon_.empty()) return VLT_PROBTYPE_QCQO;
     return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO;
 }
@@ -320,7 +322,7 @@ size_t Problem::memory_bytes() const {
     return sizeof(Problem) + con_bounds_.memory_bytes() + var_bounds_.memory_bytes() +
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
            qobj_.memory_bytes() + qcon_.memory_bytes() +
-           afes_.memory_bytes() + cones_.memory_bytes() +
+           afes_.memory_bytes() + cones_.memory_bytes() + var_cones_.memory_bytes() +
            names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
            names_.objective.capacity();
 }
@@ -338,6 +340,7 @@ std::string Problem::consistency_error() const {
     if (std::string e = qcon_.consistency_error(m, n); !e.empty()) return e;
     if (std::string e = afes_.consistency_error(n); !e.empty()) return e;
     if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
+    if (std::string e = var_cones_.consistency_error(n); !e.empty()) return e;
     return {};
 }
 

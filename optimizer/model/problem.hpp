@@ -1,7 +1,8 @@
 // The task's problem data: rows and columns with their bounds, variable
 // types, the linear objective, the constraint matrix, the quadratic terms of
 // the objective and of the constraints (see model/quadratic.hpp for their
-// rules), affine conic constraints and names.
+// rules), affine conic constraints, cones on variables (model/var_cones.hpp)
+// and names.
 //
 // Every mutator checks all of its arguments before it changes anything and
 // throws vlt::Error naming the offending argument and position; a call that
@@ -36,6 +37,7 @@
 #include "model/quadratic.hpp"
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
+#include "model/var_cones.hpp"
 
 namespace vlt::model {
 
@@ -57,7 +59,9 @@ public:
     void append_cons(int32_t num);
     void append_vars(int32_t num);
     // Items named in subset go (an index may repeat); the rest shift down,
-    // and the matrix, objective and quadratic terms are renumbered.
+    // and the matrix, objective, quadratic terms and cone members are
+    // renumbered.  A variable that is a cone member cannot go
+    // (VLT_RES_ERR_INVALID_CONE): its cone must be removed or replaced first.
     void remove_cons(int32_t num, const int32_t* subset);
     void remove_vars(int32_t num, const int32_t* subset);
 
@@ -68,7 +72,7 @@ public:
     int32_t max_num_con() const { return std::max(max_num_con_, num_con()); }
     int32_t max_num_var() const { return std::max(max_num_var_, num_var()); }
     int64_t max_num_anz() const { return std::max(a_.max_nnz_hint(), a_.nnz()); }
-    int32_t max_num_cone_hint() const { return max_num_cone_; }
+    int32_t max_num_cone_hint() const { return var_cones_.max_num_cone(); }
     int64_t max_num_qnz_hint() const { return max_num_qnz_; }
 
     // ------------------------------------------------------------ bounds
@@ -129,8 +133,9 @@ public:
     const std::vector<double>& c() const { return c_; }
 
     // problem_type(): LO, QO (quadratic objective only), QCQO (some
-    // constraint has a quadratic part; no ACCs), CONIC (ACCs only) or MIXED
-    // (ACCs together with quadratic terms).
+    // constraint has a quadratic part; no ACCs or cones), CONIC (ACCs or
+    // cones on variables only) or MIXED (ACCs or cones together with
+    // quadratic terms).
     int32_t problem_type() const;
 
     // --------------------------------------------------- quadratic terms
@@ -164,6 +169,24 @@ public:
     ConicStore& conic() { return cones_; }
     const ConicStore& conic() const { return cones_; }
 
+    // ------------------------------------------------ cones on variables
+    // The members are checked against the current variables.
+    const VarConeStore& var_cones() const { return var_cones_; }
+    void append_cone(int32_t ct, double conepar, int32_t nummem, const int32_t* submem) {
+        var_cones_.append_cone(ct, conepar, nummem, submem, num_var());
+    }
+    void append_cone_seq(int32_t ct, double conepar, int32_t nummem, int32_t j) {
+        var_cones_.append_cone_seq(ct, conepar, nummem, j, num_var());
+    }
+    void append_cones_seq(int32_t num, const int32_t* ct, const double* conepar, const int32_t* nummem, int32_t j) {
+        var_cones_.append_cones_seq(num, ct, conepar, nummem, j, num_var());
+    }
+    void put_cone(int32_t k, int32_t ct, double conepar, int32_t nummem, const int32_t* submem) {
+        var_cones_.put_cone(k, ct, conepar, nummem, submem, num_var());
+    }
+    void remove_cones(int32_t num, const int32_t* subset) { var_cones_.remove_cones(num, subset); }
+    void put_max_num_cone(int32_t n) { var_cones_.put_max_num_cone(n); }
+
     // ----------------------------------------------------- whole problem
     // Loads a whole linear problem: the task gets exactly numcon rows and
     // numvar columns; objective, matrix and all bounds are replaced (null c:
@@ -174,7 +197,11 @@ public:
                     double cfix, const int64_t* aptrb, const int64_t* aptre, const int32_t* asub,
                     const double* aval, const int32_t* bkc, const double* blc, const double* buc,
                     const int32_t* bkx, const double* blx, const double* bux);
+    // The exchange form; its conic rows hold the cones on variables first,
+    // then the ACCs (ProblemData::var_cone_rows).
     ProblemData to_data() const;
+    // Replaces the whole problem; the cones on variables go (conic rows of
+    // the data become ACCs).
     void load(const ProblemData& data);
 
     // ------------------------------------------------------------- names
@@ -202,10 +229,11 @@ private:
     SparseMatrix a_;
     AffineStore afes_;
     ConicStore cones_;
+    VarConeStore var_cones_;
     QuadraticObjective qobj_;
     QuadraticConstraints qcon_;
     ProblemNames names_;
-    int32_t max_num_con_ = 0, max_num_var_ = 0, max_num_cone_ = 0;
+    int32_t max_num_con_ = 0, max_num_var_ = 0;
     int64_t max_num_qnz_ = 0;
 };
 

@@ -72,6 +72,10 @@ struct ProblemData {
     std::vector<int32_t> fsub;
     std::vector<double> fval;
     std::vector<double> g;          // total conic rows
+    // The first var_cone_rows rows are the cones on variables, one run per
+    // cone in cone order, row r being the single entry 1.0 x[fsub[fptr[r]]]
+    // (g = 0); the rows of the affine conic constraints follow them.
+    int64_t var_cone_rows = 0;
 
     int64_t num_conic_rows() const { return int64_t(fptr.size()) - 1; }
 

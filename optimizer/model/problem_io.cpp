@@ -51,6 +51,11 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
     }
     check_bound_arrays(Item::Con, numcon, bkc, blc, buc);
     check_bound_arrays(Item::Var, numvar, bkx, blx, bux);
+    if (numvar < num_var()) {
+        std::vector<char> keep(static_cast<size_t>(num_var()), 0);
+        std::fill(keep.begin(), keep.begin() + numvar, char{1});
+        if (std::string e = var_cones_.member_error(keep); !e.empty()) fail(VLT_RES_ERR_INVALID_CONE, e);
+    }
 
     // Build the new state aside (the matrix checks its entries as it is
     // filled), then swap it in: a failure leaves the problem untouched.
@@ -133,6 +138,7 @@ ProblemData Problem::to_data() const {
         d.qcsubj.insert(d.qcsubj.end(), q.subj.begin(), q.subj.end());
         d.qcval.insert(d.qcval.end(), q.val.begin(), q.val.end());
     }
+    var_cones_.export_to(d);  // first: the optimizer maps their duals back by position
     cones_.export_to(afes_, d);
     names_.to_data(d);
     return d;
@@ -194,10 +200,19 @@ void Problem::load(const ProblemData& d) {
     if (has_matrix) ends.assign(d.aptr.begin() + 1, d.aptr.end());
     std::vector<int32_t> types = d.vartype.empty() ? std::vector<int32_t>(d.numvar, VLT_VAR_TYPE_CONT) : d.vartype;
     QuadraticObjective q{d.qosubi, d.qosubj, d.qoval};
-    input_data(max_num_con_, max_num_var_, d.numcon, d.numvar, data_or_null(d.c), d.cfix,
-               has_matrix ? d.aptr.data() : nullptr, has_matrix ? ends.data() : nullptr, data_or_null(d.asub),
-               data_or_null(d.aval), data_or_null(d.bkc), data_or_null(d.blc), data_or_null(d.buc),
-               data_or_null(d.bkx), data_or_null(d.blx), data_or_null(d.bux));
+    // The cones on variables go with the old problem; set aside, they do not
+    // hold back the removal of their members, and come back if the load fails.
+    VarConeStore old_cones = std::move(var_cones_);
+    var_cones_.clear();
+    try {
+        input_data(max_num_con_, max_num_var_, d.numcon, d.numvar, data_or_null(d.c), d.cfix,
+                   has_matrix ? d.aptr.data() : nullptr, has_matrix ? ends.data() : nullptr, data_or_null(d.asub),
+                   data_or_null(d.aval), data_or_null(d.bkc), data_or_null(d.blc), data_or_null(d.buc),
+                   data_or_null(d.bkx), data_or_null(d.blx), data_or_null(d.bux));
+    } catch (...) {
+        var_cones_ = std::move(old_cones);
+        throw;
+    }
     var_type_ = std::move(types);
     qobj_ = std::move(q);
     qcon_.replace_all(std::move(qcon));

@@ -82,7 +82,9 @@ double bound_terms(const BoundSet& bounds, const std::vector<double>& sl, const 
 
 }  // namespace
 
-SolutionSizes solution_sizes(const Problem& problem) { return {problem.num_con(), problem.num_var(), 0}; }
+SolutionSizes solution_sizes(const Problem& problem) {
+    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone()};
+}
 
 const char* item_name(int32_t item) {
     static const char* const names[kNumSolutionItems] = {"xc", "xx", "y", "slc", "suc", "slx", "sux", "snx"};

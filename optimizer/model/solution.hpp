@@ -52,7 +52,7 @@ struct SolutionSizes {
     int32_t numvar = 0;
     int32_t numcone = 0;
 };
-// Cones are not part of the problem yet: numcone is 0.
+// numcone counts the cones on variables (skn holds one key per cone).
 SolutionSizes solution_sizes(const Problem& problem);
 
 // Is the item one of y, slc, suc, slx, sux, snx?

@@ -114,6 +114,14 @@ public:
             solved_data = copy.to_data();
         }
         const model::ProblemData& solve_data = through_conic_form ? solved_data : data;
+        const model::VarConeStore& var_cones = task_.problem.var_cones();
+        for (int32_t k = 0; k < var_cones.num_cone(); ++k) {
+            int32_t ct = VLT_CT_QUAD;
+            var_cones.get_cone_info(k, &ct, nullptr, nullptr);
+            if (ct != VLT_CT_QUAD && ct != VLT_CT_RQUAD && ct != VLT_CT_ZERO)
+                fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for cone " + std::to_string(k) + " in the " +
+                                                   domain_name(model::cone_type_domain(ct)));
+        }
         const bool conic = !solve_data.cones.empty();
         for (const auto& cone : solve_data.cones)
             if (!interior_point_domain(cone.domain))
@@ -366,7 +374,10 @@ private:
         const size_t n = size_t(data.numvar);
         for (auto* v : {&r.x, &r.slx, &r.sux, &r.primal_ray})
             if (v->size() > n) v->resize(n);
-        r.doty.clear();
+        // The conic rows of the problem come before those the conversion
+        // added: their duals (those of the cones on variables among them) stay.
+        const size_t rows = size_t(data.num_conic_rows());
+        if (r.doty.size() > rows) r.doty.resize(rows);
         r.dual_ray_conic.clear();
         if (!r.has_primal || r.x.size() != n) return;
         std::vector<double> xc(size_t(data.numcon), 0.0);
@@ -616,7 +627,7 @@ private:
                 s.prosta = VLT_PRO_STA_PRIM_INFEAS;
                 if (r.has_dual_ray) {
                     s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
-                    s.take_dual_ray(data, r.dual_ray);
+                    s.take_dual_ray(data, r.dual_ray, r.dual_ray_conic);
                 } else {
                     s.solsta = VLT_SOL_STA_UNKNOWN;
                 }

@@ -163,7 +163,8 @@ void analyze_problem(Task& task, int32_t whichstream) {
              format(" (%lld rows, %zu terms)\n", static_cast<long long>(rows), d.qcval.size());
     }
     if (!d.cones.empty()) {
-        // Affine conic constraints by kind of domain, with their total dimension.
+        // Cones on variables and affine conic constraints by kind of domain,
+        // with their total dimension.
         int64_t count[13] = {}, rows[13] = {};
         for (const auto& cone : d.cones) {
             size_t kind = size_t(cone.domain) < 13 ? size_t(cone.domain) : 0;
@@ -175,8 +176,13 @@ void analyze_problem(Task& task, int32_t whichstream) {
                                                 "dual exponential cone", "primal power cone", "dual power cone",
                                                 "semidefinite cone", "primal geometric mean cone",
                                                 "dual geometric mean cone"};
-        r += format("  Affine conic constraints: %zu (%lld rows, %zu non-zeros)\n", d.cones.size(),
-                    static_cast<long long>(d.num_conic_rows()), d.fval.size());
+        // The cones on variables lead the conic rows, one entry per member.
+        const size_t var_cones = size_t(task.problem.var_cones().num_cone());
+        const int64_t member_rows = d.var_cone_rows;
+        if (var_cones)
+            r += format("  Cones on variables     : %zu (%lld members)\n", var_cones, static_cast<long long>(member_rows));
+        r += format("  Affine conic constraints: %zu (%lld rows, %zu non-zeros)\n", d.cones.size() - var_cones,
+                    static_cast<long long>(d.num_conic_rows() - member_rows), d.fval.size() - size_t(member_rows));
         for (size_t k = 0; k < 13; ++k)
             if (count[k])
                 r += format("    %-22s: %lld (total dimension %lld)\n", kNames[k], static_cast<long long>(count[k]),

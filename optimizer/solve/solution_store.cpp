@@ -30,6 +30,17 @@ int32_t key_from_value(int32_t bk, double lo, double up, double x) {
     return VLT_SK_BAS;
 }
 
+// The duals of the cones on variables: those of their conic rows, which come
+// first (one row per member, F = identity), so that with them
+// c + Qx - A'y - snx = slx - sux.
+std::vector<double> cone_duals(const model::ProblemData& data, const std::vector<double>& doty, int32_t numvar) {
+    std::vector<double> snx(size_t(numvar), 0.0);
+    if (int64_t(doty.size()) >= data.var_cone_rows)
+        for (int64_t r = 0; r < data.var_cone_rows; ++r)
+            snx[size_t(data.fsub[size_t(data.fptr[size_t(r)])])] = doty[size_t(r)];
+    return snx;
+}
+
 }  // namespace
 
 void SolutionValues::take_point(const EngineResult& r) {
@@ -40,6 +51,7 @@ void SolutionValues::take_point(const EngineResult& r) {
     suc = r.suc;
     slx = r.slx;
     sux = r.sux;
+    doty = r.doty;
     has_objectives = true;
     primal_obj = r.primal_objective;
     dual_obj = r.dual_objective;
@@ -55,7 +67,10 @@ void SolutionValues::take_primal(const EngineResult& r) {
     }
 }
 
-void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray) {
+void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray,
+                                   const std::vector<double>& conic_ray) {
+    doty = conic_ray;
+    const std::vector<double> snx = cone_duals(data, doty, numvar);
     y = ray;
     slc.assign(size_t(numcon), 0.0);
     suc.assign(size_t(numcon), 0.0);
@@ -63,11 +78,11 @@ void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::ve
         if (ray[size_t(i)] > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = ray[size_t(i)];
         if (ray[size_t(i)] < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -ray[size_t(i)];
     }
-    // s = -A'y split into slx - sux on the sides that have bounds.
+    // s = -A'y - snx split into slx - sux on the sides that have bounds.
     slx.assign(size_t(numvar), 0.0);
     sux.assign(size_t(numvar), 0.0);
     for (int32_t j = 0; j < numvar; ++j) {
-        double s = 0.0;
+        double s = -snx[size_t(j)];
         for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
             s -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
         if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = s;
@@ -102,7 +117,6 @@ void SolutionValues::take_basis(const model::ProblemData& data, const EngineResu
 }
 
 void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, SolutionValues& v) {
-    (void)data;
     model::Solution s;
     s.defined = true;
     s.prosta = v.prosta;
@@ -126,7 +140,7 @@ void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, 
     s.values[VLT_SOL_ITEM_SUC] = std::move(v.suc);
     s.values[VLT_SOL_ITEM_SLX] = std::move(v.slx);
     s.values[VLT_SOL_ITEM_SUX] = std::move(v.sux);
-    s.values[VLT_SOL_ITEM_SNX].assign(size_t(v.numvar), 0.0);
+    s.values[VLT_SOL_ITEM_SNX] = cone_duals(data, v.doty, v.numvar);
     if (v.has_objectives && v.solsta != VLT_SOL_STA_PRIM_INFEAS_CER && v.solsta != VLT_SOL_STA_DUAL_INFEAS_CER) {
         s.reported_primal_obj = v.primal_obj;
         s.reported_dual_obj = v.dual_obj;
@@ -173,6 +187,7 @@ Figures figures(const model::ProblemData& data, const model::Solution& s, bool i
     const auto& slx = s.values[VLT_SOL_ITEM_SLX];
     const auto& sux = s.values[VLT_SOL_ITEM_SUX];
     const auto& y = s.values[VLT_SOL_ITEM_Y];
+    const auto& snx = s.values[VLT_SOL_ITEM_SNX];
     if (!integer && y.size() == size_t(data.numcon) && slx.size() == size_t(data.numvar)) {
         for (int32_t i = 0; i < data.numcon; ++i)
             f.dviolcon = std::max({f.dviolcon, -sign * slc[size_t(i)], -sign * suc[size_t(i)],
@@ -187,6 +202,7 @@ Figures figures(const model::ProblemData& data, const model::Solution& s, bool i
             }
         for (int32_t j = 0; j < data.numvar; ++j) {
             double r = gradient[size_t(j)] - slx[size_t(j)] + sux[size_t(j)];
+            if (snx.size() == size_t(data.numvar)) r -= snx[size_t(j)];
             for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
                 r -= data.aval[size_t(k)] * y[size_t(data.asub[size_t(k)])];
             f.dviolvar = std::max({f.dviolvar, -sign * slx[size_t(j)], -sign * sux[size_t(j)], std::fabs(r)});

@@ -21,6 +21,7 @@ struct SolutionValues {
     int32_t solsta = VLT_SOL_STA_UNKNOWN;
     std::vector<int32_t> skc, skx;
     std::vector<double> xc, xx, y, slc, suc, slx, sux;
+    std::vector<double> doty;  // duals of the conic rows; put_solution maps those of cones to snx
     bool has_objectives = false;
     double primal_obj = 0.0, dual_obj = 0.0;
 
@@ -28,8 +29,10 @@ struct SolutionValues {
     void take_point(const EngineResult& r);
     // The primal point only (integer solutions have no duals).
     void take_primal(const EngineResult& r);
-    // A certificate of primal infeasibility: the dual values of a Farkas ray.
-    void take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray);
+    // A certificate of primal infeasibility: the dual values of a Farkas ray
+    // (ray over the rows, conic_ray over the conic rows, empty when none).
+    void take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray,
+                       const std::vector<double>& conic_ray);
     // A certificate of dual infeasibility: a primal direction of improvement.
     void take_primal_ray(const model::ProblemData& data, const std::vector<double>& ray);
     // Status keys from the basis (or, with from_values, from the point).

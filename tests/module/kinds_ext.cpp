@@ -244,6 +244,34 @@ int32_t f_gen64(H, int64_t num, const int64_t* sub, const char* fmt, int32_t ndi
     return record_generator("f_gen64", num, sub, fmt, ndims, dims, sp, numnamedaxis, axes, numnames, names);
 }
 
+// ------------------------------------------------------------ task lists and handed-over arrays
+
+// Records the task count and the sum of the handles; fills trm[k] = k and
+// rc[k] = -k.
+int32_t f_tasklist(H, int32_t flag, int64_t n, const H* tasks, int32_t* trm, int32_t* rc) {
+    int64_t total = 0;
+    for (int64_t k = 0; k < n; ++k) {
+        total += handle_value(tasks[k]);
+        trm[k] = int32_t(k);
+        rc[k] = -int32_t(k);
+    }
+    return Call("f_tasklist").i(flag).i(n).p(tasks).i(total).p(trm).p(rc).done();
+}
+
+// Hands over n int32 (100 + k) and nz doubles (k / 4), nz being the size set
+// for "f_handover"; a negative size leaves the second array null (nz 0).
+int32_t f_handover(H, int32_t n, int32_t** keys, int64_t* nz, double** values) {
+    int64_t count = size_of("f_handover");
+    *keys = static_cast<int32_t*>(std::malloc(size_t(n > 0 ? n : 1) * sizeof(int32_t)));
+    for (int32_t k = 0; k < n; ++k) (*keys)[k] = 100 + k;
+    *nz = count < 0 ? 0 : count;
+    if (count >= 0) {
+        *values = static_cast<double*>(std::malloc(size_t(count > 0 ? count : 1) * sizeof(double)));
+        for (int64_t k = 0; k < count; ++k) (*values)[k] = double(k) / 4;
+    }
+    return Call("f_handover").i(n).i(*nz).done();
+}
+
 }  // namespace kinds
 
 // The library's task deletion and the wrapping of a new task handle, faked:
@@ -279,6 +307,14 @@ PyTypeObject FakeTaskType = [] {
 
 }  // namespace
 
+// The library's release of an array it handed over: recorded with the
+// handle it got.
+extern "C" VLTrescodee VLTAPI VLT_freeenv(VLTenv_t env, void* buffer) {
+    kinds::record({"VLT_freeenv", {int64_t(reinterpret_cast<uintptr_t>(env))}});
+    std::free(buffer);
+    return VLT_RES_OK;
+}
+
 extern "C" VLTrescodee VLTAPI VLT_deletetask(VLTtask_t* task) {
     kinds::record({"VLT_deletetask", {int64_t(reinterpret_cast<uintptr_t>(*task))}});
     *task = nullptr;
@@ -305,6 +341,9 @@ using SliceFL = Slice<"first", "last">;
 using QNum = Query<q_num, int32_t, QHandle>;
 template <int K>
 using QPair = QueryPart<K, q_pair, int32_t, int64_t, QHandle, QArg<"i">>;
+using ProbeTasks = ListCount<"task">;
+
+extern PyTypeObject ProbeType;  // the task list's item type
 
 PyMethodDef probe_methods[] = {
     Method<"scalars_iLds_5", f_scalars, T, I32<"a">, I64<"b">, F64<"c">, Str<"s">>::def(),
@@ -352,6 +391,12 @@ PyMethodDef probe_methods[] = {
     Method<"gen64_OsOOOOO_7", f_gen64, T, CountOf<int64_t, "sub">, In<int64_t, "sub">, Str<"fmt">,
            CountOf<int32_t, "dims">, In<int32_t, "dims">, CountedIn<int64_t, "sp", PassedCount<int64_t, "sub">>,
            CountOf<int32_t, "axes">, In<int32_t, "axes">, NamePair<"names">>::def(),
+    Method<"tasklist_iOOO_6", f_tasklist, T, I32<"flag">, TaskList<"task", &ProbeType>, KeyOut<"trm", ProbeTasks>,
+           KeyOut<"rc", ProbeTasks>>::def(),
+    Method<"tasklist_iOOO_4", f_tasklist, T, I32<"flag">, TaskList<"task", &ProbeType>,
+           KeyOutBytes<"trm", ProbeTasks>, KeyOutBytes<"rc", ProbeTasks>>::def(),
+    Method<"handover_iOO_3", f_handover, T, I32<"n">, LibArray<int32_t, "keys", ArgValue<"n">, QHandle>, Ret<int64_t>,
+           LibArray<double, "values", ValueAt<3>, QHandle>>::def(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -368,7 +413,7 @@ PyTypeObject ProbeType = [] {
     type.ob_base.ob_base.ob_refcnt = 1;
     type.tp_name = "_vlt_kinds.Probe";
     type.tp_basicsize = sizeof(TaskObject);
-    type.tp_flags = Py_TPFLAGS_DEFAULT;
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE;  // a subtype is refused by task lists
     type.tp_doc = "Methods made from the marshalling template around fake library functions";
     type.tp_new = probe_new;
     type.tp_methods = probe_methods;

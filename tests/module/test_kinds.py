@@ -838,3 +838,104 @@ def test_byte_view_is_pinned_during_the_call(p):
     k.set_hook("f_gen32", try_release)
     assert gen32(p, names=(offsets, data)) == (0, None)
     assert seen == ["pinned"]
+
+
+# ---------------------------------------------------------------- task lists
+
+class SubProbe(k.Probe):
+    pass
+
+
+@pytest.mark.parametrize("variant", ["view", "bytes"])
+def test_task_list_passes_handles_in_list_order(p, variant):
+    tasks = [k.Probe(5), k.Probe(0), k.Probe(7), k.Probe(5)]
+    if variant == "view":
+        trm, rc = i32(9, 9, 9, 9), i32(9, 9, 9, 9)
+        assert p.tasklist_iOOO_6(1, tasks, trm, rc) == (0, None)
+    else:
+        trm, rc = bytearray(b"x" * 40), bytearray()
+        assert p.tasklist_iOOO_4(1, tasks, trm, rc) == (0, None)
+        assert len(trm) == len(rc) == 16
+    assert k.calls() == [("f_tasklist", 1, 4, "ptr", 17, "ptr", "ptr")]
+    assert list(memoryview(trm).cast("B").cast("i")) == [0, 1, 2, 3]
+    assert list(memoryview(rc).cast("B").cast("i")) == [0, -1, -2, -3]
+
+
+@pytest.mark.parametrize("tasks", [None, []])
+def test_task_list_none_or_empty(p, tasks):
+    assert p.tasklist_iOOO_6(0, tasks, i32(), i32()) == (0, None)
+    trm = bytearray(b"abc")
+    assert p.tasklist_iOOO_4(0, tasks, trm, bytearray()) == (0, None)
+    assert trm == b""
+    assert [c[2:4] for c in k.calls()] == [(0, "null")] * 2
+
+
+@pytest.mark.parametrize("tasks, message", [
+    ((), "Expected a list object for argument task"),
+    ({1: 2}, "Expected a list object for argument task"),
+    ([None], "Expected a list of Tasks for argument task"),
+    ("sub", "Expected a list of Tasks for argument task"),
+])
+def test_task_list_refusals_come_before_the_arrays(p, tasks, message):
+    if tasks == "sub":
+        tasks = [k.Probe(1), SubProbe(2)]
+    # The arrays are wrong too: the task list is checked first.
+    with pytest.raises(ValueError) as info:
+        p.tasklist_iOOO_6(0, tasks, "not a view", None)
+    assert str(info.value) == message
+    assert k.calls() == []
+
+
+def test_task_list_subclass_of_list_and_count_checks(p):
+    class Tasks(list):
+        pass
+    with pytest.raises(TypeError) as info:
+        p.tasklist_iOOO_6(0, Tasks([k.Probe(1)]), i32(0, 0), i32(0))
+    assert str(info.value) == "Argument trm is too short"
+    with pytest.raises(TypeError) as info:
+        p.tasklist_iOOO_6(0, [k.Probe(1)], i32(0), None)
+    assert str(info.value) == "Expected a memoryview object for argument rc"
+    assert k.calls() == []
+
+
+# ---------------------------------------------------------------- arrays handed over by the library
+
+@pytest.mark.parametrize("nz", [3, 0])
+def test_handed_over_arrays_are_copied_then_freed(p, nz):
+    k.set_size("f_handover", nz)
+    keys, values = bytearray(b"old"), bytearray(b"old")
+    assert p.handover_iOO_3(2, keys, values) == (0, nz)
+    assert list(memoryview(keys).cast("i")) == [100, 101]
+    assert list(memoryview(values).cast("d")) == [k_ / 4 for k_ in range(nz)]
+    assert k.calls() == [("f_handover", 2, nz), ("VLT_freeenv", HANDLE), ("VLT_freeenv", HANDLE)]
+    keys.extend(b"x")     # the views were released
+
+
+def test_handed_over_null_array_leaves_the_bytearray(p):
+    k.set_size("f_handover", -1)
+    keys, values = bytearray(), bytearray(b"keep")
+    assert p.handover_iOO_3(1, keys, values) == (0, 0)
+    assert values == b"keep" and len(keys) == 4
+    assert names() == ["f_handover", "VLT_freeenv"]
+
+
+@pytest.mark.parametrize("fail", ["code", "raise"])
+def test_handed_over_arrays_not_copied_are_still_freed(p, fail):
+    k.set_size("f_handover", 2)
+    keys, values = bytearray(b"old"), bytearray(b"old")
+    if fail == "code":
+        k.set_result("f_handover", 1701)
+        assert p.handover_iOO_3(2, keys, values) == (1701, None)
+    else:
+        k.set_hook("f_handover", raiser(KeyError("cb")))
+        with pytest.raises(KeyError):
+            p.handover_iOO_3(2, keys, values)
+    assert keys == b"old" and values == b"old"
+    assert names() == ["f_handover", "VLT_freeenv", "VLT_freeenv"]
+
+
+def test_handed_over_array_kinds_are_checked_at_parse_time(p):
+    with pytest.raises(TypeError) as info:
+        p.handover_iOO_3(2, bytearray(), memoryview(bytearray(8)))
+    assert str(info.value) == "Bytearray object for argument values"
+    assert k.calls() == []

@@ -2,8 +2,6 @@
 import numpy as np
 import pytest
 
-import _vlt
-
 from arrays import f64, i32
 
 M, N = 4, 5
