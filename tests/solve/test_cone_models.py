@@ -7,8 +7,6 @@ import math
 import numpy as np
 import pytest
 
-import _vlt
-
 from arrays import f64, i32, i64
 
 BK_LO, BK_UP, BK_FX, BK_FR = 0, 1, 2, 3
@@ -17,21 +15,6 @@ SOL_ITR, SOLSTA_OPTIMAL, SOLSTA_PRIM_INFEAS_CER = 0, 1, 5
 SENSE_MIN, SENSE_MAX = 0, 1
 PROBTYPE_CONIC, PROBTYPE_MIXED = 3, 4
 ERR_NO_OPTIMIZER = 1601
-
-
-@pytest.fixture
-def task():
-    env = _vlt.Env()
-    t = _vlt.Task(env)
-    yield t
-    t.dispose()
-    env.dispose()
-
-
-def free_variables(task, n):
-    assert task.appendvars_i_2(n) == (0, None)
-    for j in range(n):
-        assert task.putvarbound_iidd_5(j, BK_FR, 0.0, 0.0) == (0, None)
 
 
 def row(task, i, cols, vals, bk, lo, up):
@@ -77,7 +60,7 @@ def in_rotated_cone(v, tol=1e-6):
     return v[0] >= -tol and v[1] >= -tol and 2 * v[0] * v[1] >= np.dot(v[2:], v[2:]) - tol
 
 
-def projection_problem(task, with_acc):
+def projection_problem(task, with_acc, free_variables):
     """min t  s.t.  t >= ||(x0 - 2, x1 - 1, x2)||,  x0 + x1 + x2 <= 1,  x2 >= 0.5.
     The projection of (2, 1, 0) is (0.75, -0.25, 0.5), at distance sqrt(3.375).
     With cones on variables, u0 = x0 - 2 and u1 = x1 - 1 are variables 4 and 5."""
@@ -100,8 +83,8 @@ def projection_problem(task, with_acc):
 
 
 @pytest.mark.parametrize("with_acc", [False, True], ids=["cone", "acc"])
-def test_projection_onto_a_polyhedron(task, with_acc):
-    members = projection_problem(task, with_acc)
+def test_projection_onto_a_polyhedron(task, with_acc, free_variables):
+    members = projection_problem(task, with_acc, free_variables)
     assert task.getprobtype__1() == (0, PROBTYPE_CONIC)
     objective, x = solve(task)
     assert objective == pytest.approx(math.sqrt(3.375), abs=1e-6)
@@ -118,7 +101,7 @@ def test_projection_onto_a_polyhedron(task, with_acc):
 
 
 @pytest.mark.parametrize("sense", [SENSE_MIN, SENSE_MAX])
-def test_sum_of_squares_in_a_rotated_cone(task, sense):
+def test_sum_of_squares_in_a_rotated_cone(task, sense, free_variables):
     # min t (or max -t)  s.t.  2 t s >= x0^2 + x1^2,  s = 1,  x0 + x1 = 2:  x = (1, 1), t = 1.
     free_variables(task, 4)  # t, s, x0, x1
     task.putvarbound_iidd_5(1, BK_FX, 1.0, 1.0)
@@ -137,7 +120,7 @@ def test_sum_of_squares_in_a_rotated_cone(task, sense):
     assert abs(snx[0]) == pytest.approx(1.0, abs=1e-6)
 
 
-def test_quadratic_objective_with_a_cone(task):
+def test_quadratic_objective_with_a_cone(task, free_variables):
     # min 0.5 (x0^2 + x1^2) - x0 + t  s.t.  t >= ||(x0, x1)||,  t = 2:
     # x = (1, 0), objective -0.5 + 2; the cone does not bind.
     free_variables(task, 3)  # x0, x1, t
@@ -156,13 +139,13 @@ def test_quadratic_objective_with_a_cone(task):
 
 
 @pytest.mark.parametrize("ct,conepar", [(CT_PEXP, 0.0), (CT_PPOW, 0.5)])
-def test_cones_the_optimizer_cannot_solve_are_refused(task, ct, conepar):
+def test_cones_the_optimizer_cannot_solve_are_refused(task, ct, conepar, free_variables):
     free_variables(task, 3)
     assert task.appendconeseq_idii_5(ct, conepar, 3, 0) == (0, None)
     assert task.optimizetrm__1() == (ERR_NO_OPTIMIZER, None)
 
 
-def test_certificate_of_infeasibility_carries_cone_duals(task):
+def test_certificate_of_infeasibility_carries_cone_duals(task, free_variables):
     # x0 >= ||(x1, x2)||,  x1 = 2,  x0 <= 1: infeasible.  The Farkas ray
     # satisfies -A'y - snx = slx - sux with snx in the cone and a positive
     # certificate value  y'b-side terms + lx'slx - ux'sux.

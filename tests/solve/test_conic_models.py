@@ -5,27 +5,10 @@ import math
 import numpy as np
 import pytest
 
-import _vlt
-
 from arrays import f64, i32, i64
 
 BK_LO, BK_UP, BK_FX, BK_FR = 0, 1, 2, 3
 SOL_ITR, SOLSTA_OPTIMAL = 0, 1
-
-
-@pytest.fixture
-def task():
-    env = _vlt.Env()
-    t = _vlt.Task(env)
-    yield t
-    t.dispose()
-    env.dispose()
-
-
-def free_variables(task, n):
-    assert task.appendvars_i_2(n) == (0, None)
-    for j in range(n):
-        assert task.putvarbound_iidd_5(j, BK_FR, 0.0, 0.0) == (0, None)
 
 
 def solve(task):
@@ -38,7 +21,7 @@ def solve(task):
     return objective, np.frombuffer(bytes(xx)).tolist()
 
 
-def test_distance_to_a_polyhedron_in_a_quadratic_cone(task):
+def test_distance_to_a_polyhedron_in_a_quadratic_cone(task, free_variables):
     # min t  s.t.  ||x - a|| <= t,  x0 + x1 + x2 <= 1,  x2 >= 0.5,  a = (2, 1, 0).
     # Both constraints are active at the projection x = (0.75, -0.25, 0.5)
     # (multipliers 1.25 and 1.75), at distance sqrt(1.25^2 + 1.25^2 + 0.5^2).
@@ -60,7 +43,7 @@ def test_distance_to_a_polyhedron_in_a_quadratic_cone(task):
     assert x == pytest.approx([0.75, -0.25, 0.5, math.sqrt(3.375)], abs=1e-5)
 
 
-def test_sum_of_squares_in_a_rotated_cone(task):
+def test_sum_of_squares_in_a_rotated_cone(task, free_variables):
     # min t  s.t.  2 t * 1 >= x0^2 + x1^2,  x0 + x1 = 2:  x = (1, 1), t = 1.
     # The constant 1 of the cone is given through b (0 - b = 1).
     free_variables(task, 3)  # t, x0, x1
@@ -81,7 +64,7 @@ def test_sum_of_squares_in_a_rotated_cone(task):
     assert x == pytest.approx([1.0, 1.0, 1.0], abs=1e-5)
 
 
-def test_linear_domains_together_with_a_quadratic_cone(task):
+def test_linear_domains_together_with_a_quadratic_cone(task, free_variables):
     # min -x0 - 2 x1  s.t.  x2 = 1 (RZERO),  ||(x0, x1)|| <= x2 (cone),
     # x0 >= 0.6 and x1 >= -1 (RPLUS).  Without x0 >= 0.6 the optimum would be
     # (1, 2)/sqrt(5), with x0 = 0.447; so x0 = 0.6 and x1 = 0.8 on the circle.
