@@ -8,7 +8,6 @@ Instances that took more than about 5 s here are listed in SLOW and run
 only with VELTO_FULL_ACCURACY=1.
 """
 import csv
-import math
 import os
 import pathlib
 
