@@ -128,6 +128,8 @@ public:
                 fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for affine conic constraints "
                                                            "in the ") +
                                                    domain_name(cone.domain));
+        const bool own_interior_point = uses_own_interior_point(problem_type);
+        if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
         record_sizes(data, problem_type);
         banner(data, problem_type);
 
@@ -136,8 +138,7 @@ public:
         PhaseCodes codes = phase_codes(optimizer_);
         if (progress(codes.begin)) return finish_stopped_early();
 
-        const bool own_interior_point = uses_own_interior_point(problem_type);
-        if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
+        bool answered_by_interior_point = own_interior_point;
         EngineResult result =
             own_interior_point
                 ? solve_with_ipm(solve_data, ipm_options(problem_type),
@@ -156,8 +157,10 @@ public:
                 data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                 [&](const std::string& line) { log_line(line); });
             second.interior_iterations = result.interior_iterations;
-            if (second.status != EngineStatus::error) result = std::move(second);
-            own_result_ = false;
+            if (second.status != EngineStatus::error) {
+                result = std::move(second);
+                answered_by_interior_point = false;
+            }
         }
         if (result.status == EngineStatus::primal_or_dual_infeasible && options.presolve && !own_interior_point) {
             // Presolve found the problem infeasible or unbounded without telling
@@ -193,7 +196,7 @@ public:
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
         // and duals close the gap on their own (checked just below).
-        if (!data.qoval.empty() && !(own_interior_point && own_result_)) certify_quadratic(data, options, result);
+        if (!data.qoval.empty() && !answered_by_interior_point) certify_quadratic(data, options, result);
         check_optimality(result);
         if (needs_certificate(result) && !stopped_by_callback_) {
             // The interior-point engine proves infeasibility without a
@@ -401,23 +404,11 @@ private:
 
     // The interior-point optimizer assumes a convex objective: Q positive
     // semidefinite when minimizing, negative semidefinite when maximizing.
-    // A factorization decides it (and throws VLT_RES_ERR_NONCONVEX); a
-    // diagonal Q needs only the signs of its entries.
-    void require_convex_objective(const model::ProblemData& data) const {
+    // The factorization that the conic form uses decides it (and throws
+    // VLT_RES_ERR_NONCONVEX); a diagonal Q costs it no elimination.
+    static void require_convex_objective(const model::ProblemData& data) {
         const double s = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-        bool diagonal = true;
-        for (size_t k = 0; k < data.qoval.size() && diagonal; ++k) diagonal = data.qosubi[k] == data.qosubj[k];
-        if (diagonal) {
-            for (size_t k = 0; k < data.qoval.size(); ++k)
-                if (s * data.qoval[k] < 0.0)
-                    fail(VLT_RES_ERR_NONCONVEX,
-                         std::string("The quadratic objective is not ") + (s > 0 ? "convex" : "concave") +
-                             ": its diagonal entry of variable " + std::to_string(data.qosubi[k]) + " is " +
-                             std::to_string(data.qoval[k]));
-            return;
-        }
-        model::QuadraticObjective q{data.qosubi, data.qosubj, data.qoval};
-        (void)model::psd_factor_rows(q, s);
+        (void)model::psd_factor_rows(model::QuadraticTerms{data.qosubi, data.qosubj, data.qoval}, s);
     }
 
     IpmOptions ipm_options(int32_t problem_type) const {
@@ -724,7 +715,6 @@ private:
     int32_t optimizer_ = VLT_OPTIMIZER_FREE;
     int64_t last_interior_iteration_ = -1;
     bool stopped_by_callback_ = false;
-    bool own_result_ = true;  // the answer came from the interior-point optimizer asked first
 };
 
 }  // namespace

@@ -168,8 +168,11 @@ def test_non_convex_objective_is_refused(tmp_path):
     text = ("NAME N\nROWS\n N obj\n L c\nCOLUMNS\n x obj 1 c 1\n y c 1\nRHS\n r c 1\n"
             "BOUNDS\n UP b x 1\n UP b y 1\nQUADOBJ\n x x 1\n x y 3\n y y 1\nENDATA\n")
     m = read_qp(tmp_path, text)
+    codes = []
+    m.task.set_Progress(lambda code: codes.append(code) and False)
     res = m.task.optimizetrm__1()[0]
     assert res == velto.ResponseCode.ERR_NONCONVEX
+    assert codes == []  # refused before the optimizer starts
     assert m.task.toconic__1() == (velto.ResponseCode.ERR_NONCONVEX, None)
     assert m.task.getprobtype__1() == (0, velto.ProblemType.QO)
 
