@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "core/library.hpp"
 
 namespace vlt::api {

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "core/library.hpp"
 
 namespace vlt::api {

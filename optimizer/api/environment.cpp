@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/codes.hpp"
+#include "base/codes.hpp"
 #include "api/impl.hpp"
-#include "core/version.hpp"
+#include "base/version.hpp"
 
 namespace vlt {
 namespace {

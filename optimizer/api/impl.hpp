@@ -4,7 +4,7 @@
 
 #include "api_impl.hpp"
 #include "core/env.hpp"
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "core/library.hpp"
 #include "core/task.hpp"
 

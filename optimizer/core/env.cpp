@@ -1,6 +1,6 @@
 #include "core/env.hpp"
 
-#include "api/codes.hpp"
+#include "base/codes.hpp"
 
 namespace vlt {
 

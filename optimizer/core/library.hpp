@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/env.hpp"
-#include "core/handle_table.hpp"
+#include "base/handle_table.hpp"
 #include "core/task.hpp"
 
 namespace vlt {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt {
 

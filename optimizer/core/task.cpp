@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "api/codes.hpp"
-#include "core/error.hpp"
+#include "base/codes.hpp"
+#include "base/error.hpp"
 
 namespace vlt {
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt::io {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt::linalg {
 namespace {

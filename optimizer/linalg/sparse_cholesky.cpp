@@ -12,7 +12,7 @@
 #include <numeric>
 #include <string>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt::linalg {
 namespace {

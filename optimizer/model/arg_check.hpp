@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "model/bounds.hpp"
 
 namespace vlt::model {

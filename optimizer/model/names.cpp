@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "model/problem_data.hpp"
 
 namespace vlt::model {

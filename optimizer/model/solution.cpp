@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt::model {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "params/text.hpp"
 
 namespace vlt::params {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "params/text.hpp"
 
 namespace vlt::params {

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "interfaces/highs_c_api.h"
-#include "core/error.hpp"
+#include "base/error.hpp"
 
 namespace vlt::solve {
 

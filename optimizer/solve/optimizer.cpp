@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "core/task.hpp"
 #include "solve/highs_engine.hpp"
 #include "model/to_conic.hpp"

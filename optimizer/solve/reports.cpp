@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "core/task.hpp"
 
 namespace vlt::solve {

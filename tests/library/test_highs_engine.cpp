@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "check.hpp"
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "solve/highs_engine.hpp"
 
 using namespace vlt;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "io/mps_reader.hpp"
 
 using vlt::io::FormatError;

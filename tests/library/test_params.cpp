@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "check.hpp"
-#include "core/error.hpp"
+#include "base/error.hpp"
 #include "params/info_table.hpp"
 #include "params/param_file.hpp"
 #include "params/param_table.hpp"

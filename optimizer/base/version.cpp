@@ -1,4 +1,4 @@
-#include "core/version.hpp"
+#include "base/version.hpp"
 
 #include "velto.h"
 

@@ -1,4 +1,4 @@
-#include "api/codes.hpp"
+#include "base/codes.hpp"
 
 #include <algorithm>
 #include <iterator>
