@@ -82,7 +82,7 @@ void check_problem(const model::ProblemData& p) {
     if (p.aptr[p.numvar] != static_cast<int64_t>(p.asub.size()))
         fail(VLT_RES_ERR_INVALID_PTR, "last column pointer does not match the number of matrix entries");
     if (p.asub.size() > static_cast<size_t>(std::numeric_limits<HighsInt>::max()))
-        fail(VLT_RES_ERR_SIZE_LIMIT, "too many matrix entries for the HiGHS back end");
+        fail(VLT_RES_ERR_SIZE_LIMIT, "The problem has too many matrix entries for the simplex and mixed-integer optimizers");
     // All pointers are checked before any entry is read: with aptr[0] = 0,
     // aptr[numvar] = nnz and no decrease, every column lies inside the arrays.
     for (int32_t j = 0; j < p.numvar; ++j)
@@ -219,23 +219,28 @@ struct HighsDeleter {
 };
 using HighsHandle = std::unique_ptr<void, HighsDeleter>;
 
+[[noreturn]] void refuse_value(const std::string& value) {
+    fail(VLT_RES_ERR_PARAM_VALUE,
+         "A parameter value (" + value + ") is not one that the simplex and mixed-integer optimizers accept");
+}
+
 void set_option(void* highs, const char* name, bool value) {
     if (Highs_setBoolOptionValue(highs, name, value ? 1 : 0) == kHighsStatusError)
-        fail(VLT_RES_ERR_INTERNAL, std::string("HiGHS rejected option ") + name);
+        fail(VLT_RES_ERR_INTERNAL, std::string("The simplex and mixed-integer optimizers have no setting ") + name);
 }
 void set_option(void* highs, const char* name, int64_t value) {
     const auto clamped = static_cast<HighsInt>(
         std::clamp<int64_t>(value, std::numeric_limits<HighsInt>::min(), std::numeric_limits<HighsInt>::max()));
     if (Highs_setIntOptionValue(highs, name, clamped) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, double value) {
     if (Highs_setDoubleOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, const char* value) {
     if (Highs_setStringOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + value + " of option " + name);
+        refuse_value(value);
 }
 
 void apply_options(void* highs, const EngineOptions& o, bool logging) {
@@ -476,13 +481,13 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (result.is_mip && !hessian.empty()) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_PROBLEM_TYPE;
-        result.message = "the HiGHS back end cannot solve problems with integer variables and a quadratic objective";
+        result.message = "No optimizer is available for problems with integer variables and a quadratic objective";
         return result;
     }
     if (n == 0) return solve_without_variables(p, row_lo, row_up, options.primal_feasibility_tolerance, sense);
 
     HighsHandle session(Highs_create());
-    if (!session) fail(VLT_RES_ERR_SPACE, "could not create a HiGHS instance");
+    if (!session) fail(VLT_RES_ERR_SPACE, "The simplex optimizer could not be started: out of memory");
     void* highs = session.get();
     // Silence HiGHS before anything else can print to the console.
     set_option(highs, "output_flag", false);
@@ -511,7 +516,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (pass == kHighsStatusError) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS rejected the problem data";
+        result.message =
+            "The problem data holds a value that the simplex and mixed-integer optimizers cannot take (an infinite "
+            "or huge bound or coefficient)";
         return result;
     }
 
@@ -537,9 +544,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (run == kHighsStatusError && result.status == EngineStatus::optimal) result.status = EngineStatus::error;
     if (result.status == EngineStatus::error) {
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS stopped with model status " + std::to_string(model_status);
+        result.message = "The optimizer stopped without an answer (status " + std::to_string(model_status) + ")";
     } else if (result.status == EngineStatus::numerical_trouble) {
-        result.message = "HiGHS could not reach a conclusion (model status " + std::to_string(model_status) + ")";
+        result.message = "The optimizer could not reach a conclusion (status " + std::to_string(model_status) + ")";
     }
 
     result.simplex_iterations = info_int(highs, "simplex_iteration_count");

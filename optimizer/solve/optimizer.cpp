@@ -135,6 +135,7 @@ public:
 
         EngineOptions options = engine_options(problem_type);
         if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
+        if (const CrossedBound crossed = crossed_bound(data); crossed.index >= 0) return finish_crossed(data, crossed);
         PhaseCodes codes = phase_codes(optimizer_);
         if (progress(codes.begin)) return finish_stopped_early();
 
@@ -567,6 +568,58 @@ private:
         char text[256];
         std::snprintf(text, sizeof text, "Optimizer terminated. Time: %.2f s, termination code %d.\n", elapsed(), trm);
         log(text);
+    }
+
+    // A ranged bound whose lower value lies above its upper one.
+    struct CrossedBound {
+        bool constraint = false;
+        int32_t index = -1;
+    };
+
+    static CrossedBound crossed_bound(const model::ProblemData& d) {
+        for (int32_t i = 0; i < d.numcon; ++i)
+            if (d.bkc[size_t(i)] == VLT_BK_RA && d.blc[size_t(i)] > d.buc[size_t(i)]) return {true, i};
+        for (int32_t j = 0; j < d.numvar; ++j)
+            if (d.bkx[size_t(j)] == VLT_BK_RA && d.blx[size_t(j)] > d.bux[size_t(j)]) return {false, j};
+        return {};
+    }
+
+    // Such a bound makes the problem primal infeasible whatever else it holds,
+    // and its two multipliers alone certify it: with y = 0 and both set to 1,
+    // A'y + slx - sux = 0 and lc'slc - uc'suc + lx'slx - ux'sux = lower - upper > 0.
+    int32_t finish_crossed(const model::ProblemData& data, CrossedBound crossed) {
+        const int32_t i = crossed.index;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The bounds of %s %d cross (lower %.10g above upper %.10g): the problem is primal "
+                      "infeasible.\n",
+                      crossed.constraint ? "constraint" : "variable", i,
+                      crossed.constraint ? data.blc[size_t(i)] : data.blx[size_t(i)],
+                      crossed.constraint ? data.buc[size_t(i)] : data.bux[size_t(i)]);
+        log(text);
+        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
+        SolutionValues s;
+        s.numcon = data.numcon;
+        s.numvar = data.numvar;
+        s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+        s.solsta = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_STA_UNKNOWN : VLT_SOL_STA_PRIM_INFEAS_CER;
+        if (s.solsta == VLT_SOL_STA_PRIM_INFEAS_CER) {
+            auto& lower = crossed.constraint ? s.slc : s.slx;
+            auto& upper = crossed.constraint ? s.suc : s.sux;
+            const size_t n = size_t(crossed.constraint ? data.numcon : data.numvar);
+            lower.assign(n, 0.0);
+            upper.assign(n, 0.0);
+            lower[size_t(i)] = upper[size_t(i)] = 1.0;
+        }
+        const bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
+        const int32_t which = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_ITG
+                              : basic_only                          ? VLT_SOL_BAS
+                                                                    : VLT_SOL_ITR;
+        put_solution(task_, which, data, s);
+        update_solution_info(task_);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(VLT_RES_OK);
+        return VLT_RES_OK;
     }
 
     int32_t finish_stopped_early() {
