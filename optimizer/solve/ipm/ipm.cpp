@@ -121,6 +121,7 @@ private:
     void predictor();
     void corrector(double mu);
     double max_step(const Point& dir) const;
+    double centred_step(const Point& dir, double alpha) const;
     // Solves the reduced Newton system for right-hand sides of the rows of
     // x, z and the bound rows, at the factored scalings.
     void newton_solve(const std::vector<double>& rx, const std::vector<double>& rz, const std::vector<double>& rb,
@@ -491,6 +492,25 @@ double Solver::max_step(const Point& dir) const {
     return a;
 }
 
+// Without a symmetric cone's scaling the step to the boundary may leave the
+// central path far behind: the step is shortened until the barrier of the
+// new point exceeds its value on the central path (for the same mu) by at
+// most the degree, a wide neighbourhood of the path.
+double Solver::centred_step(const Point& dir, double alpha) const {
+    const Point& p = pt_;
+    const double nu = cones_.degree() + bound_cone_.degree() + 1.0;
+    Point trial;
+    for (int k = 0; k < 50 && alpha > 1e-10; ++k, alpha *= 0.8) {
+        trial = p;
+        trial.add(alpha, dir);
+        const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
+        const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
+                              std::log(trial.tau * trial.kappa) + nu * std::log(mu) + nu;
+        if (std::isfinite(excess) && excess <= nu) return alpha;
+    }
+    return 0.0;
+}
+
 void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
     r.status = status;
     r.message = message;
@@ -588,7 +608,8 @@ EngineResult Solver::run() {
         solve_tau_direction();
         predictor();
         corrector(m.mu);
-        const double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
+        double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
+        if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
         if (!std::isfinite(alpha) || alpha <= 0.0) {
             finish(r, EngineStatus::numerical_trouble, "no step could be taken");
             return r;
