@@ -98,6 +98,8 @@ public:
         int32_t requested = par.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested, problem_type, integer);
 
+        if (task_.problem.disjunctive().num_djc() > 0)
+            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for disjunctive constraints yet");
         model::ProblemData data = task_.problem.to_data();
         if (integer && problem_type != VLT_PROBTYPE_LO)
             fail(VLT_RES_ERR_NO_OPTIMIZER,
