@@ -189,7 +189,3 @@ def test_names_are_put_generated_and_reported(base):
     assert "DJCs           : 3 named, 0 unnamed" in text
     assert "'d[0]': disjunctive constraints 1, 2" in text
 
-
-def test_a_task_with_djcs_is_not_optimized_without_them(base):
-    # ignoring the DJCs would give a wrong answer; the optimizer refuses instead
-    assert base.optimizetrm__1()[0] != 0
