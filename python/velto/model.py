@@ -405,12 +405,14 @@ class Model:
                 self._check((self.task.writedatastream(fmt, CompressionType.NONE, stream), None))
 
     # -------------------------------------------------------------- options
-    def set_options(self, **options):
+    def set_options(self, parameters=None, /, **options):
         """Sets options, which stay set for later solves: time_limit,
         threads, mip_gap, mip_gap_abs, node_limit, iteration_limit,
         feasibility_tol, optimality_tol, verbosity, optimizer, presolve (see
-        velto.options.OPTIONS)."""
-        self._set_parameters(opt.assignments(options))
+        velto.options.OPTIONS), and any of the library's parameters given as
+        a mapping {velto.IParam.X: value, ...}.  Every value is checked
+        before any is set."""
+        self._set_parameters(opt.assignments({**(parameters or {}), **options}))
 
     def set_parameter(self, parameter, value):
         """Sets one of the library's parameters (a velto.IParam, DParam or
@@ -421,8 +423,15 @@ class Model:
         coerced = [(p, opt.coerce(p, v)) for p, v in pairs]
         setters = {"int": self.task.putintparam_ii_3, "double": self.task.putdouparam_id_3,
                    "str": self.task.putstrparam_is_3}
-        for parameter, value in coerced:
-            self._check(setters[opt.parameter_kind(parameter)](parameter, value))
+        previous = [(p, self.get_parameter(p)) for p, _ in coerced]
+        try:
+            for parameter, value in coerced:
+                self._check(setters[opt.parameter_kind(parameter)](parameter, value))
+        except Error:
+            # The library refused a value: those set before it are put back.
+            for parameter, value in previous:
+                setters[opt.parameter_kind(parameter)](parameter, value)
+            raise
 
     def get_parameter(self, parameter):
         """The value of one of the library's parameters."""
