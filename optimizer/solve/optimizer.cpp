@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/mixed_integer_form.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/solution_store.hpp"
 
@@ -117,6 +119,7 @@ public:
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
+        if (mixed_) mip::restrict_to_task(*mixed_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -163,14 +166,19 @@ private:
     // the problem cannot be optimized at all.
     void prepare() {
         problem_type_ = task_.problem.problem_type();
-        const bool integer = task_.problem.num_int_var() > 0;
+        const bool integer = task_.problem.num_int_var() > 0 || task_.problem.disjunctive().num_djc() > 0;
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
-        if (integer && problem_type_ != VLT_PROBTYPE_LO)
-            fail(VLT_RES_ERR_NO_OPTIMIZER,
-                 std::string("No optimizer is available for problems with integer variables of type ") +
-                     problem_type_name(problem_type_));
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is linear.
+        if (integer) {
+            mixed_ = mip::mixed_integer_form(task_.problem, data_, par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+            if (!mixed_->linear)
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     std::string("No optimizer is available for problems with integer variables of type ") +
+                         problem_type_name(problem_type_));
+        }
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -199,14 +207,16 @@ private:
         if (own_interior_point_ && !solve_data().qoval.empty()) require_convex_objective(solve_data());
     }
 
+    // What the library's interior-point optimizer solves, and what the engine solves.
     const model::ProblemData& solve_data() const { return through_conic_form_ ? conic_data_ : data_; }
+    const model::ProblemData& engine_data() const { return mixed_ ? mixed_->data : data_; }
 
     // Quadratic and conic continuous problems go to the library's own
     // interior-point optimizer; the rest to the engine.
     EngineResult first_answer() {
         answered_by_interior_point_ = own_interior_point_;
         if (own_interior_point_) return call(interior_point(), solve_data(), true);
-        return call(highs(engine_options()), data_, true);
+        return call(highs(engine_options()), engine_data(), true);
     }
 
     void apply(const Fallback& rule, EngineResult& result) {
@@ -214,7 +224,7 @@ private:
         char text[300];
         std::snprintf(text, sizeof text, rule.reason, to_string(result.status));
         log(text);
-        EngineResult second = call(highs((this->*rule.options)(result)), data_, rule.reports_progress);
+        EngineResult second = call(highs((this->*rule.options)(result)), engine_data(), rule.reports_progress);
         switch (rule.keep) {
             case Keep::second_unless_error:
                 if (second.status == EngineStatus::error) return;
@@ -602,6 +612,7 @@ private:
     int32_t optimizer_ = VLT_OPTIMIZER_FREE;
     int32_t problem_type_ = VLT_PROBTYPE_LO;
     model::ProblemData data_, conic_data_;
+    std::optional<mip::MixedIntegerForm> mixed_;
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;
