@@ -24,10 +24,10 @@ void write_task_binary_of(const Task& task, Sink& out) {
 // Rows by code.  The CBF row is the conic benchmark format's: its reader and
 // writer are set here when they exist.
 const DataFormat kFormats[] = {
-    {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, nullptr},
+    {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, write_mps_task},
     {VLT_DATA_FORMAT_LP, "LP", nullptr, nullptr},
     {VLT_DATA_FORMAT_OPF, "OPF", nullptr, nullptr},
-    {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, nullptr},
+    {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
     {VLT_DATA_FORMAT_CBF, "CBF", nullptr, nullptr},
     {VLT_DATA_FORMAT_PTF, "PTF", nullptr, nullptr},
     {VLT_DATA_FORMAT_JSON_TASK, "JSON task", nullptr, nullptr},

@@ -172,9 +172,9 @@ void build_linear(const TaskImage& im, model::Problem& p) {
     in_part("the matrix", [&] {
         check_pointers("aptr", im.aptr, im.numvar, im.asub.size());
         check_length("aval", im.aval.size(), static_cast<int64_t>(im.asub.size()), "the number of entries");
-        // Every stored entry comes back, also one below the tolerance that
-        // was raised after it was entered.
-        p.put_truncate_tol(0.0);
+        // Unless asked to truncate, every stored entry comes back, also one
+        // below a tolerance that was raised after it was entered.
+        p.put_truncate_tol(im.truncate ? im.truncate_tol : 0.0);
         p.input_data(im.numcon, im.numvar, im.numcon, im.numvar, im.c.data(), im.cfix, im.aptr.data(),
                      im.aptr.data() + 1, im.asub.data(), im.aval.data(), im.bkc.data(), im.blc.data(),
                      im.buc.data(), im.bkx.data(), im.blx.data(), im.bux.data());

@@ -57,6 +57,9 @@ struct TaskImage {
     std::vector<int32_t> asub;
     std::vector<double> aval;
     double truncate_tol = 1e-9;  // the task's truncation tolerance for A
+    // Whether build() drops the entries of A at or below truncate_tol, as a
+    // put does (text formats), or keeps every entry (the lossless formats).
+    bool truncate = false;
 
     // Quadratic terms by their lower triangles (i >= j), in stored order.
     std::vector<int32_t> qosubi, qosubj;

@@ -2,10 +2,28 @@
 library stores, and a snapshot of everything a task reports through its
 getters, so that two tasks can be compared bit for bit (bytes) or within a
 tolerance (arrays)."""
+import os
+import pathlib
+
 import numpy as np
+import pytest
 
 import velto
 from arrays import f64, i32, i64
+
+DATA = pathlib.Path(os.environ.get("VELTO_DATA_DIR") or
+                    pathlib.Path(__file__).resolve().parents[3] / "shared" / "data")
+
+
+def shared_files(*patterns):
+    """The shared instances matching patterns (relative to the data folder),
+    as pytest parameters; without the folder a skip, or an error in CI."""
+    if not DATA.is_dir():
+        if os.environ.get("CI") == "true":
+            raise RuntimeError(f"shared data not found in {DATA}")
+        return [pytest.param(None, marks=pytest.mark.skip(reason=f"shared data not found in {DATA}"))]
+    paths = sorted(p for pattern in patterns for p in DATA.glob(pattern))
+    return [pytest.param(p, id=f"{p.parent.name}/{p.name}") for p in paths]
 
 PARAM_TYPES = ((velto.IParam, "getintparam_i_2"), (velto.DParam, "getdouparam_i_2"))
 
@@ -78,6 +96,21 @@ def name(getter, *args):
     return bytes(out)
 
 
+def name_everything(t):
+    """Names every constraint, domain and ACC that has no name yet (formats
+    that identify items by name give the others generic names)."""
+    for count, get, put, prefix in ((t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
+                                    (t.getnumvar__1, t.getvarname_iO_2, t.putvarname_is_3, "col"),
+                                    (t.getnumdomain__1, t.getdomainname_LO_2, t.putdomainname_Ls_3, "dom"),
+                                    (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc")):
+        for k in range(ok(count())):
+            if name(get, k) == b"\0":
+                ok(put(k, "%s%d" % (prefix, k)))
+    if name(t.getobjname_O_1) == b"\0":
+        ok(t.putobjname_s_2("objective"))
+    return t
+
+
 def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True):
     """A task with every kind of data: bounds of every key, integers, matrix,
     quadratic objective and constraint terms, AFEs, domains of every kind,
@@ -128,7 +161,7 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
         for i in range(0, m, 2):
             ok(t.putconname_is_3(i, "c%d" % i))
         for j in range(n):
-            ok(t.putvarname_is_3(j, "x_%d é" % j))
+            ok(t.putvarname_is_3(j, "x_%d_é" % j))
     if params:
         ok(t.putintparam_ii_3(velto.IParam.LOG, 3))
         ok(t.putdouparam_id_3(velto.DParam.OPTIMIZER_MAX_TIME, 12.5))
