@@ -119,6 +119,7 @@ MpsWriteOptions options_of(const Task& task, bool fixed) {
     o.digits = task.params[VLT_IPAR_WRITE_PRECISION];
     o.generic_names = task.params[VLT_IPAR_WRITE_GENERIC_NAMES] == VLT_ONOFF_ON;
     o.integer_markers = task.params[VLT_IPAR_WRITE_MPS_INT] == VLT_ONOFF_ON;
+    o.ignore_incompatible = task.params[VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS] == VLT_ONOFF_ON;
     return o;
 }
 

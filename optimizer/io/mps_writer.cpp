@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error.hpp"
 #include "io/text_output.hpp"
 #include "model/names.hpp"
 
@@ -81,6 +82,9 @@ public:
     // Rows (with the objective), columns, domains and constraints are four
     // name spaces: a row and a column may share a name.
     void run() {
+        if (im_.num_djc() > 0 && !o_.ignore_incompatible)
+            fail(VLT_RES_ERR_WRITE_UNSUPPORTED,
+                 "MPS files cannot hold disjunctive constraints (VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS leaves them out)");
         NameTable rows(mps_name_problem, o_.generic_names), cols(mps_name_problem, o_.generic_names);
         objective_ = rows.assign_one(im_.objname, "obj", "objective");
         rows_ = rows.assign(im_.conname, im_.numcon, "c", "constraint");

@@ -10,6 +10,9 @@
 // cannot take (unnamed, with blanks, repeated) get generic ones ("c3",
 // "x7") unless generic names are off, which makes such a task an error.
 //
+// Disjunctive constraints have no MPS form: a task with them is refused
+// (VLT_RES_ERR_WRITE_UNSUPPORTED) unless ignore_incompatible leaves them out.
+//
 // What MPS cannot say: a free constraint is written as an L row with the
 // right-hand side 1e+30 (read back as free); a ranged row or column whose
 // two bounds are equal comes back fixed; a bound key whose side is infinite
@@ -28,6 +31,7 @@ struct MpsWriteOptions {
     int digits = 15;              // significant digits of numbers
     bool generic_names = true;    // replace names MPS cannot take
     bool integer_markers = true;  // mark integer columns
+    bool ignore_incompatible = false;  // leave out what MPS cannot hold instead of failing
 };
 
 void write_mps(const TaskImage& image, const MpsWriteOptions& options, Sink& out);

@@ -68,12 +68,14 @@ def snapshot(task, with_params=True, with_solutions=True):
     s["alpha"] = [_bytes(t.getpowerdomainalpha_LO_2, d) for d in range(numdom)
                   if s["domains"][d][0] in (velto.DomainType.PRIMAL_POWER_CONE, velto.DomainType.DUAL_POWER_CONE)]
     s["accs"] = _bytes(t.getaccs_OOO_1)
+    s["djcs"] = _bytes(t.getdjcs_OOOOO_1)
     s["cones"] = [(ok(t.getconeinfo_i_2(k)), _bytes(t.getcone_iO_2, k)) for k in range(ok(t.getnumcone__1()))]
     s["names"] = [name(t.gettaskname_O_1), name(t.getobjname_O_1),
                   [name(t.getconname_iO_2, i) for i in range(m)],
                   [name(t.getvarname_iO_2, j) for j in range(n)],
                   [name(t.getdomainname_LO_2, d) for d in range(numdom)],
-                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))]]
+                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))],
+                  [name(t.getdjcname_LO_2, k) for k in range(ok(t.getnumdjc__1()))]]
     if with_params:
         s["params"] = [ok(getattr(t, getter)(p)) for enum, getter in PARAM_TYPES for p in enum]
         s["dparams"] = [np.float64(ok(t.getdouparam_i_2(p))).tobytes() for p in velto.DParam]
@@ -84,7 +86,7 @@ def snapshot(task, with_params=True, with_solutions=True):
             if ok(t.solutiondef_i_2(sol)):
                 out = [bytearray() for _ in range(11)]
                 statuses = ok(t.getsolution_iOOOOOOOOOOO_2(sol, *out))
-                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out],
+                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out], _bytes(t.getaccdotys_iO_2, sol),
                                             np.float64(ok(t.getprimalobj_i_2(sol))).tobytes(),
                                             np.float64(ok(t.getdualobj_i_2(sol))).tobytes())
     return s
@@ -99,7 +101,8 @@ def name(getter, *args):
 def name_everything(t):
     """Names every constraint, domain and ACC that has no name yet (formats
     that identify items by name give the others generic names)."""
-    for count, get, put, prefix in ((t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
+    for count, get, put, prefix in ((t.getnumdjc__1, t.getdjcname_LO_2, t.putdjcname_Ls_3, "djc"),
+                                    (t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
                                     (t.getnumvar__1, t.getvarname_iO_2, t.putvarname_is_3, "col"),
                                     (t.getnumdomain__1, t.getdomainname_LO_2, t.putdomainname_Ls_3, "dom"),
                                     (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc")):
@@ -150,11 +153,16 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
         ok(t.appendacc_LOO_4(doms[1], i64([3, 4, 5]), None))
         ok(t.appendacc_LOO_4(doms[4], i64([6, 7, 8]), f64([1.0, 2.0, 3.0])))
         ok(t.appendacc_LOO_4(doms[3], i64([0, 0]), None))      # an AFE twice
+        ok(t.appenddjcs_L_2(2))
+        # x in R+ (AFEs 3, 4) or both AFEs zero;  AFE 5 <= 0
+        ok(t.putdjc_LOOOO_6(0, i64([doms[3], doms[5], doms[5]]), i64([3, 4, 3, 4]), f64([0.5, 0, 0, 1]), i64([1, 2])))
+        ok(t.putdjc_LOOOO_6(1, i64([doms[5]]), i64([5]), None, i64([1])))
         ok(t.appendcone_idO_4(velto.ConeType.QUAD, 0.0, i32([n - 1, 0, 2])))
         ok(t.appendcone_idO_4(velto.ConeType.PPOW, 0.3, i32([3, 4, 5])))
         if names:
             ok(t.putdomainname_Ls_3(doms[2], "exp domain"))
             ok(t.putaccname_Ls_3(1, "acc [1]"))
+            ok(t.putdjcname_Ls_3(1, "either"))
     if names:
         ok(t.puttaskname_s_2("random task %d" % seed))
         ok(t.putobjname_s_2("cost"))
@@ -172,6 +180,8 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
             keys = [i32(rng.integers(7, size=size)) for size in (m, n, k)]
             values = [f64(rng.normal(size=size)) for size in (m, n, m, m, m, n, n, n)]
             ok(t.putsolution_iOOOOOOOOOOO_13(sol, *keys, *values))
+            if conic:
+                ok(t.putaccdoty_iLO_4(sol, 2, f64(rng.normal(size=3))))
     return t
 
 
