@@ -2,6 +2,7 @@
 sparse matrices) to the contiguous int32, int64 and double arrays that `_vlt`
 reads through memoryviews, and back from the library's buffers to numpy."""
 import math
+from typing import Any
 
 import numpy as np
 
@@ -75,9 +76,15 @@ def bound_keys(lb, ub):
     return keys
 
 
-def view(a):
-    """The memoryview that `_vlt` reads (None passes)."""
-    return None if a is None else memoryview(a)
+def bounds(lb, ub, n):
+    """(bound keys, lower bounds, upper bounds) of n items."""
+    lbs, ubs = doubles(lb, "lb", n), doubles(ub, "ub", n)
+    return bound_keys(lbs, ubs), lbs, ubs
+
+
+def view(a: Any) -> memoryview:
+    """The memoryview through which `_vlt` reads or fills an array."""
+    return memoryview(a)
 
 
 def from_bytes(buffer, dtype=np.float64):

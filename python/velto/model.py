@@ -141,25 +141,24 @@ class Model:
         n = int(n)
         if n < 0:
             raise ValueError(f"cannot add {n} variables")
-        lbs, ubs = arr.doubles(lb, "lb", n), arr.doubles(ub, "ub", n)
+        keys, lbs, ubs = arr.bounds(lb, ub, n)
         cs, kinds = arr.doubles(obj, "obj", n), arr.flags(integer, "integer", n)
-        keys = arr.bound_keys(lbs, ubs)
         self._check_names(names, n)
         first = self.num_variables
         last = first + n
         self._check(self.task.appendvars_i_2(n))
         try:
-            self._check(self.task.putvarboundslice_iiOOO_6(first, last, memoryview(keys), memoryview(lbs),
-                                                            memoryview(ubs)))
-            self._check(self.task.putcslice_iiO_4(first, last, memoryview(cs)))
+            self._check(self.task.putvarboundslice_iiOOO_6(first, last, arr.view(keys), arr.view(lbs),
+                                                            arr.view(ubs)))
+            self._check(self.task.putcslice_iiO_4(first, last, arr.view(cs)))
             if kinds.any():
                 subset = np.arange(first, last, dtype=np.int32)[kinds]
                 types = np.full(subset.size, int(VariableType.INT), dtype=np.int32)
-                self._check(self.task.putvartypelist_OO_3(memoryview(subset), memoryview(types)))
+                self._check(self.task.putvartypelist_OO_3(arr.view(subset), arr.view(types)))
             if names is not None:
                 self._put_names(self.task.putvarname_is_3, first, names)
         except BaseException:
-            self.task.removevars_O_2(memoryview(np.arange(first, last, dtype=np.int32)))
+            self.task.removevars_O_2(arr.view(np.arange(first, last, dtype=np.int32)))
             raise
         return range(first, last)
 
@@ -170,18 +169,19 @@ class Model:
 
     def set_variable_bounds(self, variables, lb: Values = -INF, ub: Values = INF):
         """Sets the bounds of the given variables (an index or indexes)."""
-        sub = arr.indexes(variables, "variables")
-        lbs, ubs = arr.doubles(lb, "lb", sub.size), arr.doubles(ub, "ub", sub.size)
-        keys = arr.bound_keys(lbs, ubs)
-        self._check(self.task.putvarboundlist_OOOO_5(memoryview(sub), memoryview(keys), memoryview(lbs),
-                                                      memoryview(ubs)))
+        self._put_bound_list(self.task.putvarboundlist_OOOO_5, variables, lb, ub, "variables")
+
+    def _put_bound_list(self, put, items, lb, ub, what):
+        sub = arr.indexes(items, what)
+        keys, lbs, ubs = arr.bounds(lb, ub, sub.size)
+        self._check(put(arr.view(sub), arr.view(keys), arr.view(lbs), arr.view(ubs)))
 
     def set_integer(self, variables, integer: bool = True):
         """Makes the given variables integer (or continuous again)."""
         sub = arr.indexes(variables, "variables")
         kind = VariableType.INT if integer else VariableType.CONT
         types = np.full(sub.size, int(kind), dtype=np.int32)
-        self._check(self.task.putvartypelist_OO_3(memoryview(sub), memoryview(types)))
+        self._check(self.task.putvartypelist_OO_3(arr.view(sub), arr.view(types)))
 
     # -------------------------------------------------------- constraints
     def add_constraint(self, coefficients: Coefficients, lb: Number = -INF, ub: Number = INF,
@@ -203,14 +203,13 @@ class Model:
         count = None
         for bound in (lb, ub):
             if np.ndim(bound) == 1:
-                count = len(bound)
+                count = np.shape(bound)[0]
         block = arr.row_block(A, "A", count)
         return self._add_rows(block, lb, ub, names)
 
     def _add_rows(self, block, lb, ub, names):
         n = block.num_rows
-        lbs, ubs = arr.doubles(lb, "lb", n), arr.doubles(ub, "ub", n)
-        keys = arr.bound_keys(lbs, ubs)
+        keys, lbs, ubs = arr.bounds(lb, ub, n)
         self._check_names(names, n)
         if block.max_column >= self.num_variables:
             raise ValueError(f"a constraint refers to variable {block.max_column}, but the model has "
@@ -221,24 +220,20 @@ class Model:
         try:
             if block.sub.size:
                 self._check(self.task.putarowslice64_iiOOOO_7(
-                    first, last, memoryview(block.ptr[:-1]), memoryview(block.ptr[1:]), memoryview(block.sub),
-                    memoryview(block.val)))
-            self._check(self.task.putconboundslice_iiOOO_6(first, last, memoryview(keys), memoryview(lbs),
-                                                            memoryview(ubs)))
+                    first, last, arr.view(block.ptr[:-1]), arr.view(block.ptr[1:]), arr.view(block.sub),
+                    arr.view(block.val)))
+            self._check(self.task.putconboundslice_iiOOO_6(first, last, arr.view(keys), arr.view(lbs),
+                                                            arr.view(ubs)))
             if names is not None:
                 self._put_names(self.task.putconname_is_3, first, names)
         except BaseException:
-            self.task.removecons_O_2(memoryview(np.arange(first, last, dtype=np.int32)))
+            self.task.removecons_O_2(arr.view(np.arange(first, last, dtype=np.int32)))
             raise
         return range(first, last)
 
     def set_constraint_bounds(self, constraints, lb: Values = -INF, ub: Values = INF):
         """Sets the bounds of the given constraints (an index or indexes)."""
-        sub = arr.indexes(constraints, "constraints")
-        lbs, ubs = arr.doubles(lb, "lb", sub.size), arr.doubles(ub, "ub", sub.size)
-        keys = arr.bound_keys(lbs, ubs)
-        self._check(self.task.putconboundlist_OOOO_5(memoryview(sub), memoryview(keys), memoryview(lbs),
-                                                      memoryview(ubs)))
+        self._put_bound_list(self.task.putconboundlist_OOOO_5, constraints, lb, ub, "constraints")
 
     # ----------------------------------------------------------- objective
     def set_objective(self, coefficients: Optional[Coefficients] = None, sense=None,
@@ -251,10 +246,10 @@ class Model:
         if coefficients is not None:
             if hasattr(coefficients, "items") or isinstance(coefficients, tuple):
                 sub, val = arr.linear_terms(coefficients)
-                self._check(self.task.putclist_OO_3(memoryview(sub), memoryview(val)))
+                self._check(self.task.putclist_OO_3(arr.view(sub), arr.view(val)))
             else:
                 n = self.num_variables
-                self._check(self.task.putcslice_iiO_4(0, n, memoryview(arr.doubles(coefficients, "coefficients",
+                self._check(self.task.putcslice_iiO_4(0, n, arr.view(arr.doubles(coefficients, "coefficients",
                                                                                      n))))
         if code is not None:
             self._check(self.task.putobjsense_i_2(code))
@@ -275,7 +270,7 @@ class Model:
         {(i, j): Q[i, j]} with one entry per symmetric pair (Q[i, i] for the
         diagonal: {(0, 0): 2} adds x0^2), a scipy.sparse matrix or a dense
         array (of which the lower triangle is read)."""
-        self._check(self.task.putqobj_OOO_4(*map(memoryview, arr.lower_triangle(Q, "Q"))))
+        self._check(self.task.putqobj_OOO_4(*map(arr.view, arr.lower_triangle(Q, "Q"))))
 
     def add_quadratic_constraint(self, coefficients: Coefficients, Q, lb: Number = -INF, ub: Number = INF,
                                  name: Optional[str] = None) -> int:
@@ -285,9 +280,9 @@ class Model:
         triangle = arr.lower_triangle(Q, "Q")
         i = self.add_constraint(coefficients, lb, ub, name)
         try:
-            self._check(self.task.putqconk_iOOO_5(i, *map(memoryview, triangle)))
+            self._check(self.task.putqconk_iOOO_5(i, *map(arr.view, triangle)))
         except BaseException:
-            self.task.removecons_O_2(memoryview(np.array([i], dtype=np.int32)))
+            self.task.removecons_O_2(arr.view(np.array([i], dtype=np.int32)))
             raise
         return i
 
@@ -304,7 +299,7 @@ class Model:
             kind = kinds[kind]
         sub = arr.indexes(list(members), "members")
         k = self._check(self.task.getnumcone__1())
-        self._check(self.task.appendcone_idO_4(kind, 0.0, memoryview(sub)))
+        self._check(self.task.appendcone_idO_4(kind, 0.0, arr.view(sub)))
         return k
 
     def add_conic_constraint(self, domain: str, F, g: Optional[Values] = None, *,
@@ -317,7 +312,7 @@ class Model:
         'dual_power' (with the weights alpha), 'geometric_mean',
         'dual_geometric_mean', 'psd' (the scaled lower triangle of a
         symmetric matrix, column by column).  Returns its index."""
-        block = arr.row_block(F, "F", None if g is None or np.ndim(g) == 0 else len(g))
+        block = arr.row_block(F, "F", None if g is None or np.ndim(g) == 0 else np.shape(g)[0])
         n = block.num_rows
         gs = arr.doubles(0.0 if g is None else g, "g", n)
         if block.max_column >= self.num_variables:
@@ -330,12 +325,12 @@ class Model:
         self._check(self.task.appendafes_L_2(n))
         rows = np.repeat(np.arange(first, first + n, dtype=np.int64), np.diff(block.ptr))
         if block.sub.size:
-            self._check(self.task.putafefentrylist_OOO_4(memoryview(rows), memoryview(block.sub),
-                                                          memoryview(block.val)))
-        self._check(self.task.putafegslice_LLO_4(first, first + n, memoryview(gs)))
+            self._check(self.task.putafefentrylist_OOO_4(arr.view(rows), arr.view(block.sub),
+                                                          arr.view(block.val)))
+        self._check(self.task.putafegslice_LLO_4(first, first + n, arr.view(gs)))
         index = self._check(self.task.getnumacc__1())
         afes = np.arange(first, first + n, dtype=np.int64)
-        self._check(self.task.appendacc_LOO_4(d, memoryview(afes), None))
+        self._check(self.task.appendacc_LOO_4(d, arr.view(afes), None))
         if name is not None:
             self._check(self.task.putaccname_Ls_3(index, str(name)))
         return index

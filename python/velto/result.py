@@ -129,8 +129,30 @@ class Result:
         nodes: branch-and-bound nodes.
     """
 
+    status: Status
+    termination: Termination
+    response: ResponseCode
+    solution: Optional[SolutionType]
+    problem_status: ProblemStatus
+    solution_status: SolutionStatus
+    objective: Optional[float]
+    dual_objective: Optional[float]
+    primal_bound: Optional[float]
+    dual_bound: Optional[float]
+    mip_gap: Optional[float]
     x: Optional[np.ndarray]
+    row_activity: Optional[np.ndarray]
     y: Optional[np.ndarray]
+    reduced_costs: Optional[np.ndarray]
+    slc: Optional[np.ndarray]
+    suc: Optional[np.ndarray]
+    slx: Optional[np.ndarray]
+    sux: Optional[np.ndarray]
+    cone_duals: Optional[np.ndarray]
+    certificate: Optional[Certificate]
+    solve_time: float
+    iterations: int
+    nodes: int
 
     def __init__(self, **fields):
         self.__dict__.update(fields)
