@@ -240,11 +240,12 @@ class Model:
                       constant: Optional[Number] = None):
         """Sets the linear objective, its sense and its constant; what is not
         given is left as it was.  coefficients is a sequence of one value
-        per variable, a mapping {j: c_j} or a pair (indexes, values); sense is
+        per variable, a mapping {j: c_j}, a pair (indexes, values) or a
+        scipy.sparse row; sense is
         velto.ObjectiveSense or 'minimize' / 'maximize' ('min' / 'max')."""
         code = None if sense is None else objective_sense(sense)
         if coefficients is not None:
-            if hasattr(coefficients, "items") or isinstance(coefficients, tuple):
+            if hasattr(coefficients, "items") or isinstance(coefficients, tuple) or arr.is_sparse(coefficients):
                 sub, val = arr.linear_terms(coefficients)
                 self._check(self.task.putclist_OO_3(arr.view(sub), arr.view(val)))
             else:
