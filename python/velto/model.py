@@ -70,6 +70,15 @@ def _data_format(fmt):
     return DataFormat[aliases[key]]
 
 
+def _is_task_file(path, fmt):
+    """Whether a file holds the library's lossless binary task format (its
+    own reader and writer keep every part of a task)."""
+    if fmt is not None:
+        return fmt == DataFormat.TASK
+    name = path.lower()
+    return any(name.endswith(".task" + z) for z in ("", ".gz", ".zst"))
+
+
 class Model:
     """An optimization problem held by a `_vlt.Task`.
 
@@ -322,19 +331,60 @@ class Model:
         append_domain = domain_appender(domain, n, alpha)
         # The domain first: it is where the library judges the dimension.
         d = self._check(append_domain(self.task))
-        first = self._check(self.task.getnumafe__1())
-        self._check(self.task.appendafes_L_2(n))
-        rows = np.repeat(np.arange(first, first + n, dtype=np.int64), np.diff(block.ptr))
-        if block.sub.size:
-            self._check(self.task.putafefentrylist_OOO_4(arr.view(rows), arr.view(block.sub),
-                                                          arr.view(block.val)))
-        self._check(self.task.putafegslice_LLO_4(first, first + n, arr.view(gs)))
+        first = self._append_afes(block, gs)
         index = self._check(self.task.getnumacc__1())
         afes = np.arange(first, first + n, dtype=np.int64)
         self._check(self.task.appendacc_LOO_4(d, arr.view(afes), None))
         if name is not None:
             self._check(self.task.putaccname_Ls_3(index, str(name)))
         return index
+
+    def add_disjunction(self, terms: Sequence[Sequence[tuple]], name: Optional[str] = None) -> int:
+        """Appends a disjunctive constraint: at least one of the terms holds.
+        Each term is a list of linear constraints (coefficients, relation,
+        rhs): coefficients as in add_constraint, relation '==', '>=' or
+        '<='.  The optimizer turns the disjunction into binary variables and
+        rows built from the variables' bounds, so give the variables in it
+        finite bounds (or rows that imply them).  Returns its index."""
+        relations = {"==": "zero", ">=": "nonnegative", "<=": "nonpositive"}
+        rows, kinds, rhs, sizes = [], [], [], []
+        for term in terms:
+            sizes.append(len(term))
+            for coefficients, relation, value in term:
+                if relation not in relations:
+                    raise ValueError(f"unknown relation {relation!r}; use '==', '>=' or '<='")
+                rows.append(arr.linear_terms(coefficients))
+                kinds.append(relations[relation])
+                rhs.append(float(value))
+        if not sizes or min(sizes) == 0:
+            raise ValueError("a disjunction needs at least one term, and every term a constraint")
+        block = arr.row_block([dict(zip(sub.tolist(), val.tolist())) for sub, val in rows], "terms")
+        if block.max_column >= self.num_variables:
+            raise ValueError(f"a term refers to variable {block.max_column}, but the model has "
+                             f"{self.num_variables} variables")
+        domains = {kind: self._check(domain_appender(kind, 1)(self.task)) for kind in set(kinds)}
+        first = self._append_afes(block, np.zeros(block.num_rows))
+        index = self._check(self.task.getnumdjc__1())
+        self._check(self.task.appenddjcs_L_2(1))
+        self._check(self.task.putdjc_LOOOO_6(index, arr.view(np.array([domains[k] for k in kinds], dtype=np.int64)),
+                                              arr.view(np.arange(first, first + block.num_rows, dtype=np.int64)),
+                                              arr.view(np.array(rhs)), arr.view(np.array(sizes, dtype=np.int64))))
+        if name is not None:
+            self._check(self.task.putdjcname_Ls_3(index, str(name)))
+        return index
+
+    def _append_afes(self, block, g):
+        """Appends one affine expression per row of block (plus g); returns
+        the index of the first."""
+        n = block.num_rows
+        first = self._check(self.task.getnumafe__1())
+        self._check(self.task.appendafes_L_2(n))
+        rows = np.repeat(np.arange(first, first + n, dtype=np.int64), np.diff(block.ptr))
+        if block.sub.size:
+            self._check(self.task.putafefentrylist_OOO_4(arr.view(rows), arr.view(block.sub),
+                                                          arr.view(block.val)))
+        self._check(self.task.putafegslice_LLO_4(first, first + n, arr.view(g)))
+        return first
 
     # ---------------------------------------------------------------- names
     @staticmethod
@@ -374,11 +424,13 @@ class Model:
         told from the name (.mps, .lp, .opf, .cbf, .ptf, .jtask, .task, each
         optionally .gz or .zst) unless given ('mps', 'lp', ... or
         velto.DataFormat)."""
-        fmt = _data_format(format)
-        if fmt is None:
-            self._check(self.task.readdataautoformat_s_2(os.fspath(path)))
+        fmt, path = _data_format(format), os.fspath(path)
+        if _is_task_file(path, fmt):
+            self._check(self.task.readtask_s_2(path))
+        elif fmt is None:
+            self._check(self.task.readdataautoformat_s_2(path))
         else:
-            self._check(self.task.readdataformat_sii_4(os.fspath(path), fmt, CompressionType.FREE))
+            self._check(self.task.readdataformat_sii_4(path, fmt, CompressionType.FREE))
 
     def write(self, target, format=None):
         """Writes the problem to a file (format told from the name, as in
@@ -394,7 +446,9 @@ class Model:
             self._check((res, None))
             return
         path = os.fspath(target)
-        if fmt is None:
+        if _is_task_file(path, fmt):
+            self._check(self.task.writetask_s_2(path))
+        elif fmt is None:
             self._check(self.task.writedata_s_2(path))
         else:
             with open(path, "wb") as stream:
@@ -490,8 +544,19 @@ class Model:
             bound_defined = self._check(self.task.getintinf_i_2(IInfItem.MIO_OBJ_BOUND_DEFINED))
             bound = self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_BOUND)) if bound_defined else None
             mip = (bound, self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_REL_GAP)) if bound_defined else None)
+        values["doty"] = self._acc_duals(sol)
         return solution_result(termination, sol, ProblemStatus(problem_status), SolutionStatus(solution_status),
                                values, objectives, mip, info, var_cones=self._check(self.task.getnumcone__1()) > 0)
+
+    def _acc_duals(self, sol):
+        """The dual values of each affine conic constraint (None without any)."""
+        num_acc = self._check(self.task.getnumacc__1())
+        if num_acc == 0 or sol == SolutionType.ITG:
+            return None
+        stacked = bytearray()
+        self._check(self.task.getaccdotys_iO_2(sol, stacked))
+        sizes = [self._check(self.task.getaccn_L_2(k)) for k in range(num_acc)]
+        return np.split(arr.from_bytes(stacked), np.cumsum(sizes)[:-1])
 
     def _run_info(self):
         interior = self._check(self.task.getintinf_i_2(IInfItem.INTPNT_ITER))
