@@ -14,6 +14,7 @@
 #include "solve/highs_engine.hpp"
 #include "model/to_conic.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
 #include "solve/solution_store.hpp"
 
@@ -101,17 +102,6 @@ public:
         optimizer_ = choose(requested, problem_type, integer);
 
         model::ProblemData data = task_.problem.to_data();
-        // Integer variables and disjunctive constraints: the mixed-integer
-        // form (DJCs reformulated) goes to the MILP engine when it is linear.
-        std::optional<mip::MixedIntegerForm> mixed;
-        if (integer) {
-            mixed = mip::mixed_integer_form(task_.problem, data, par.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
-            if (!mixed->linear)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     std::string("No optimizer is available for problems with integer variables of type ") +
-                         problem_type_name(problem_type));
-        }
-        const model::ProblemData& engine_data = mixed ? mixed->data : data;
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -137,6 +127,13 @@ public:
                 fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for affine conic constraints "
                                                            "in the ") +
                                                    domain_name(cone.domain));
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is
+        // linear, else to branch and bound over the interior-point optimizer.
+        std::optional<mip::MixedIntegerForm> mixed;
+        if (integer) mixed = mip::mixed_integer_form(task_.problem, solve_data, par.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+        const bool own_branch_and_bound = mixed && !mixed->linear;
+        const model::ProblemData& engine_data = mixed ? mixed->data : data;
         const bool own_interior_point = uses_own_interior_point(problem_type);
         if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
         record_sizes(data, problem_type);
@@ -149,7 +146,11 @@ public:
 
         bool answered_by_interior_point = own_interior_point;
         EngineResult result =
-            own_interior_point
+            own_branch_and_bound
+                ? mip::branch_and_bound(*mixed, branch_and_bound_options(problem_type),
+                                        [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                                        [&](const std::string& line) { log_line(line); })
+            : own_interior_point
                 ? solve_with_ipm(solve_data, ipm_options(problem_type),
                                  [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                                  [&](const std::string& line) { log_line(line); })
@@ -201,7 +202,7 @@ public:
                 result = std::move(second);
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed) mip::restrict_to_task(*mixed, result);
+        if (mixed) mip::restrict_to_task(data, result);
         if (through_conic_form) back_from_conic_form(data, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -437,6 +438,26 @@ private:
             par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
         o.log_level = engine_log_level();
         o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
+        return o;
+    }
+
+    mip::BranchAndBoundOptions branch_and_bound_options(int32_t problem_type) const {
+        const auto& par = task_.params;
+        mip::BranchAndBoundOptions o;
+        o.relative_gap = par.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.absolute_gap = par.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.gap_constant = par.get_dou(VLT_DPAR_MIO_REL_GAP_CONST);
+        o.integrality_tolerance = par.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        o.feasibility_tolerance = par.get_dou(VLT_DPAR_MIO_TOL_FEAS);
+        o.node_limit = par.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.time_limit = std::min(limit_or_infinity(par.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME)),
+                                limit_or_infinity(par.get_dou(VLT_DPAR_MIO_MAX_TIME)));
+        o.node_selection = par.get_int(VLT_IPAR_MIO_NODE_SELECTION);
+        o.branch_direction = par.get_int(VLT_IPAR_MIO_BRANCH_DIR);
+        o.heuristics = par.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.log_frequency = par.get_int(VLT_IPAR_LOG_MIO_FREQ);
+        o.log_level = engine_log_level();
+        o.relaxation = ipm_options(problem_type);
         return o;
     }
 
