@@ -12,6 +12,7 @@ std::vector<MethodList> task_method_lists() {
             task_affine_methods(),
             task_conic_methods(), task_disjunctive_methods(), task_names_methods(),
             task_optimize_methods(), task_solution_methods(), task_parameter_methods(),
+            task_solution_quality_methods(), task_basis_sensitivity_methods(),
             task_file_methods(), task_plain_methods()};
 }
 

@@ -99,6 +99,12 @@ public:
     int64_t stacked_f_nnz(const AffineStore& afes) const;
     void stacked_f_triplets(const AffineStore& afes, int64_t* frow, int32_t* fcol, double* fval) const;
     void stacked_g(const AffineStore& afes, double* g) const;
+    // The first stacked row of an ACC.
+    int64_t acc_first_row(int64_t accidx) const;
+    // F x + g - b of every stacked row (x: one value per variable).
+    void stacked_activity(const AffineStore& afes, const double* x, double* activity) const;
+    // Adds F'w to out (w: one value per stacked row, out: one per variable).
+    void add_stacked_transpose_product(const AffineStore& afes, const double* w, double* out) const;
 
     // ------------------------------------------------ exchange form
     // Appends the stacked rows and one cone per ACC to d, after any rows d

@@ -83,7 +83,7 @@ double bound_terms(const BoundSet& bounds, const std::vector<double>& sl, const 
 }  // namespace
 
 SolutionSizes solution_sizes(const Problem& problem) {
-    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone()};
+    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone(), problem.conic().num_acc_rows()};
 }
 
 const char* item_name(int32_t item) {
@@ -97,12 +97,13 @@ void Solution::fit(const SolutionSizes& sizes) {
     fit_vector(skn, sizes.numcone, int32_t(VLT_SK_UNK));
     for (int32_t item = 0; item < kNumSolutionItems; ++item)
         fit_vector(values[size_t(item)], count_of(item_kind(item), sizes), 0.0);
+    doty.resize(size_t(std::max<int64_t>(sizes.numaccrows, 0)), 0.0);
 }
 
 size_t Solution::memory_bytes() const {
     size_t bytes = (skc.capacity() + skx.capacity() + skn.capacity()) * sizeof(int32_t);
     for (const auto& v : values) bytes += v.capacity() * sizeof(double);
-    return bytes;
+    return bytes + doty.capacity() * sizeof(double);
 }
 
 ObjectiveValues objective_values(const Problem& problem, const Solution& solution, int32_t whichsol) {
@@ -120,6 +121,12 @@ ObjectiveValues objective_values(const Problem& problem, const Solution& solutio
         const auto& v = solution.values;
         result.dual = problem.cfix() + bound_terms(problem.bounds(Item::Con), v[VLT_SOL_ITEM_SLC], v[VLT_SOL_ITEM_SUC]) +
                       bound_terms(problem.bounds(Item::Var), v[VLT_SOL_ITEM_SLX], v[VLT_SOL_ITEM_SUX]) - quadratic;
+        const ConicStore& accs = problem.conic();
+        if (accs.num_acc_rows() > 0 && int64_t(solution.doty.size()) == accs.num_acc_rows()) {
+            std::vector<double> g_minus_b(solution.doty.size());
+            accs.stacked_g(problem.affine(), g_minus_b.data());
+            for (size_t r = 0; r < g_minus_b.size(); ++r) result.dual -= solution.doty[r] * g_minus_b[r];
+        }
     }
     return result;
 }
@@ -207,6 +214,21 @@ void Solutions::put_values(int32_t whichsol, int32_t item, int32_t first, int32_
     Solution& s = write(whichsol, sizes);
     if (whichsol == VLT_SOL_ITG && is_dual_item(item)) return;
     std::copy(values, values + (last - first), s.values[size_t(item)].begin() + first);
+}
+
+void Solutions::get_acc_doty(int32_t whichsol, int64_t first, int64_t count, double* doty,
+                             const SolutionSizes& sizes) {
+    const Solution& s = read(whichsol, sizes);
+    if (doty) std::copy(s.doty.begin() + first, s.doty.begin() + first + count, doty);
+}
+
+void Solutions::put_acc_doty(int32_t whichsol, int64_t first, int64_t count, const double* doty,
+                             const SolutionSizes& sizes) {
+    check_selector(whichsol);
+    check_present(doty, "doty", "the dimension", count);
+    check_values("doty", doty, count);
+    Solution& s = write(whichsol, sizes);
+    if (whichsol != VLT_SOL_ITG) std::copy(doty, doty + count, s.doty.begin() + first);
 }
 
 void Solutions::put_con(int32_t whichsol, int32_t i, int32_t sk, double x, double sl, double su,
@@ -310,6 +332,7 @@ void Solutions::store(int32_t whichsol, Solution solution) {
     if (whichsol == VLT_SOL_ITG)
         for (int32_t item = VLT_SOL_ITEM_Y; item < kNumSolutionItems; ++item)
             std::fill(solution.values[size_t(item)].begin(), solution.values[size_t(item)].end(), 0.0);
+    if (whichsol == VLT_SOL_ITG) std::fill(solution.doty.begin(), solution.doty.end(), 0.0);
     solutions_[size_t(whichsol)] = std::move(solution);
 }
 

@@ -4,7 +4,9 @@
 // A solution holds a defined flag, the problem and solution status, status
 // keys (skc per constraint, skx per variable, skn per cone) and the value
 // vectors xc, y, slc, suc (per constraint) and xx, slx, sux, snx (per
-// variable), kept in one array indexed by the solution items VLT_SOL_ITEM_*.
+// variable), kept in one array indexed by the solution items VLT_SOL_ITEM_*,
+// and doty, the duals of the affine conic constraints (one per row of all
+// of them stacked in order).
 //
 // Choices (each is what a caller sees through the entry points):
 //  - Sizes follow the problem.  A solution stored before the problem grew or
@@ -19,8 +21,8 @@
 //  - Writing any part of an undefined solution defines it: the parts not
 //    written are zero, the keys VLT_SK_UNK and both statuses unknown.
 //    Writing into a defined solution keeps its statuses.
-//  - The integer solution has no dual values: its y, slc, suc, slx, sux and
-//    snx are kept at zero and read as zeros; dual values written to it are
+//  - The integer solution has no dual values: its y, slc, suc, slx, sux,
+//    snx and doty are kept at zero and read as zeros; dual values written to it are
 //    checked like any others and then dropped (also those of store()).
 //  - Status keys must be VLT_SK_UNK..VLT_SK_INF; values must be finite.
 //  - Null output pointers mean "not wanted".  Null inputs are refused when
@@ -51,6 +53,7 @@ struct SolutionSizes {
     int32_t numcon = 0;
     int32_t numvar = 0;
     int32_t numcone = 0;
+    int64_t numaccrows = 0;  // rows of all affine conic constraints together
 };
 // numcone counts the cones on variables (skn holds one key per cone).
 SolutionSizes solution_sizes(const Problem& problem);
@@ -70,6 +73,7 @@ struct Solution {
     int32_t solsta = VLT_SOL_STA_UNKNOWN;
     std::vector<int32_t> skc, skx, skn;
     std::array<std::vector<double>, kNumSolutionItems> values;  // by VLT_SOL_ITEM_*
+    std::vector<double> doty;  // numaccrows duals of the affine conic constraints
 
     // Objective values reported by the optimizer that made the solution;
     // cleared whenever the solution is written through the interface.
@@ -98,6 +102,8 @@ struct ObjectiveValues {
 //                 + sum over variables j of    slx[j] blx[j] (finite lower bound)
 //                                            - sux[j] bux[j] (finite upper bound)
 //                 - 0.5 xx'Q xx
+//                 - sum over the rows r of the affine conic constraints of
+//                   doty[r] (g[r] - b[r])
 //
 // (bound sides by the bound key: LO lower, UP upper, FX and RA both, FR none;
 // Q is the quadratic objective given by its lower triangle).  The dual is
@@ -138,6 +144,12 @@ public:
                     const SolutionSizes& sizes);
     void put_values(int32_t whichsol, int32_t item, int32_t first, int32_t last, const double* values,
                     const SolutionSizes& sizes, const char* name);
+
+    // The duals of the rows [first, first + count) of the affine conic
+    // constraints (the caller checks the range against the problem).
+    void get_acc_doty(int32_t whichsol, int64_t first, int64_t count, double* doty, const SolutionSizes& sizes);
+    void put_acc_doty(int32_t whichsol, int64_t first, int64_t count, const double* doty,
+                      const SolutionSizes& sizes);
 
     // One constraint's, one variable's values; one constraint's y.
     void put_con(int32_t whichsol, int32_t i, int32_t sk, double x, double sl, double su,
