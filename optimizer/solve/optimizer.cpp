@@ -16,6 +16,7 @@
 #include "solve/ipm/ipm.hpp"
 #include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
+#include "solve/mip/outer_approximation.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -147,9 +148,13 @@ public:
         bool answered_by_interior_point = own_interior_point;
         EngineResult result =
             own_branch_and_bound
-                ? mip::branch_and_bound(*mixed, branch_and_bound_options(problem_type),
-                                        [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                                        [&](const std::string& line) { log_line(line); })
+                ? (outer_approximation_asked() && mip::outer_approximation_applies(*mixed)
+                       ? mip::outer_approximation(*mixed, branch_and_bound_options(problem_type), options,
+                                                  [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                                                  [&](const std::string& line) { log_line(line); })
+                       : mip::branch_and_bound(*mixed, branch_and_bound_options(problem_type),
+                                               [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                                               [&](const std::string& line) { log_line(line); }))
             : own_interior_point
                 ? solve_with_ipm(solve_data, ipm_options(problem_type),
                                  [&](const ProgressEvent& e) { return on_event(e, codes.step); },
@@ -439,6 +444,13 @@ private:
         o.log_level = engine_log_level();
         o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
         return o;
+    }
+
+    // Linear relaxations of a conic problem: outer approximation.
+    bool outer_approximation_asked() const {
+        const int32_t node = task_.params.get_int(VLT_IPAR_MIO_NODE_OPTIMIZER);
+        return node == VLT_OPTIMIZER_PRIMAL_SIMPLEX || node == VLT_OPTIMIZER_DUAL_SIMPLEX ||
+               node == VLT_OPTIMIZER_FREE_SIMPLEX;
     }
 
     mip::BranchAndBoundOptions branch_and_bound_options(int32_t problem_type) const {

@@ -47,9 +47,17 @@ def points_in_ball(center, radius):
     return [np.array(z, float) for z in itertools.product(*ranges) if np.linalg.norm(np.array(z) - center) <= radius]
 
 
-@pytest.mark.parametrize("selection", ["FREE", "FIRST", "BEST"])
+def use_method(task, method):
+    """B&B with a node selection rule, or outer approximation ("OA")."""
+    if method == "OA":
+        task.putintparam_ii_3(velto.IParam.MIO_NODE_OPTIMIZER, velto.OptimizerType.DUAL_SIMPLEX)
+    else:
+        task.putintparam_ii_3(velto.IParam.MIO_NODE_SELECTION, getattr(velto.MioNodeSelectionType, method))
+
+
+@pytest.mark.parametrize("method", ["FREE", "FIRST", "BEST", "OA"])
 @pytest.mark.parametrize("seed", range(4))
-def test_integer_points_of_a_ball(task, seed, selection):
+def test_integer_points_of_a_ball(task, seed, method):
     rng = np.random.default_rng(seed)
     center, c, radius = rng.uniform(-2, 2, 4), rng.normal(size=4), rng.uniform(1.0, 2.5)
     sense = SENSE_MAX if seed % 2 else SENSE_MIN
@@ -57,13 +65,32 @@ def test_integer_points_of_a_ball(task, seed, selection):
     task.putcslice_iiO_4(0, 4, f64(c))
     task.putobjsense_i_2(sense)
     ball(task, center, radius)
-    task.putintparam_ii_3(velto.IParam.MIO_NODE_SELECTION, getattr(velto.MioNodeSelectionType, selection))
+    use_method(task, method)
     objective, x = solve(task)
     values = [np.dot(c, z) for z in points_in_ball(center, radius)]
     best = max(values) if sense == SENSE_MAX else min(values)
     assert objective == pytest.approx(best, abs=1e-6)
     assert np.dot(c, x) == pytest.approx(best, abs=1e-6)
     assert np.all(x == np.round(x)) and np.linalg.norm(x - center) <= radius + 1e-7
+
+
+@pytest.mark.parametrize("method", ["FREE", "OA"])
+def test_rotated_cone_with_an_integer_member(task, method):
+    # minimize a + b with 2ab >= y^2, y >= 2.5 integer, a integer in [0, 10], b >= 0
+    integer_variables(task, 3, 0.0, 10.0)
+    task.putvartype_ii_3(1, 0)
+    task.putvarbound_iidd_5(1, BK_LO, 0.0, 0.0)
+    task.putvarbound_iidd_5(2, BK_RA, 2.5, 10.0)
+    task.putcslice_iiO_4(0, 2, f64([1.0, 1.0]))
+    task.appendafes_L_2(3)
+    task.putafefentrylist_OOO_4(i64([0, 1, 2]), i32([0, 1, 2]), f64([1.0, 1.0, 1.0]))
+    cone = task.appendrquadraticconedomain_L_2(3)[1]
+    task.appendaccseq_LLO_4(cone, 0, None)
+    use_method(task, method)
+    objective, x = solve(task)
+    best = min(a + y * y / (2 * a) for a in range(1, 11) for y in range(3, 11))
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert 2 * x[0] * x[1] >= x[2] ** 2 - 1e-6
 
 
 @pytest.mark.parametrize("seed", range(4))
