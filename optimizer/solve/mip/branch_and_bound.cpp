@@ -258,15 +258,17 @@ std::optional<Node> Search::next_node() {
 std::vector<Node> Search::children(const Node& node, const std::vector<double>& x, double bound) const {
     std::vector<double> lower, upper;
     effective_bounds(node, lower, upper);
-    // The most fractional integer variable.
+    // The most fractional integer variable (values outside the node's
+    // bounds, from a relaxation not solved to the end, taken at the bound).
     int32_t column = -1;
-    double best = options_.integrality_tolerance;
+    double best = options_.integrality_tolerance, value = 0.0;
     for (int32_t j : integers_) {
         const auto k = static_cast<size_t>(j);
         if (lower[k] >= upper[k]) continue;
-        const double frac = x[k] - std::floor(x[k]);
+        const double v = std::clamp(x[k], lower[k], upper[k]);
+        const double frac = v - std::floor(v);
         const double score = std::min(frac, 1.0 - frac);
-        if (score > best) best = score, column = j;
+        if (score > best) best = score, column = j, value = v;
     }
     std::vector<Node> out;
     auto child = [&] {
@@ -277,7 +279,7 @@ std::vector<Node> Search::children(const Node& node, const std::vector<double>& 
     };
     if (column >= 0) {
         const auto k = static_cast<size_t>(column);
-        const double down = std::floor(x[k]);
+        const double down = std::floor(value);
         Node below = child(), above = child();
         below.bounds.push_back({column, lower[k], down});
         above.bounds.push_back({column, down + 1.0, upper[k]});
@@ -285,8 +287,8 @@ std::vector<Node> Search::children(const Node& node, const std::vector<double>& 
         switch (options_.branch_direction) {
             case VLT_BRANCH_DIR_UP: up_first = true; break;
             case VLT_BRANCH_DIR_DOWN: up_first = false; break;
-            case VLT_BRANCH_DIR_FAR: up_first = x[k] - down < 0.5; break;
-            default: up_first = x[k] - down >= 0.5;  // nearest first
+            case VLT_BRANCH_DIR_FAR: up_first = value - down < 0.5; break;
+            default: up_first = value - down >= 0.5;  // nearest first
         }
         if (up_first) std::swap(below, above);
         out.push_back(std::move(below));
