@@ -23,6 +23,9 @@ using model::kInf;
 bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
 bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
 
+// Sets a column's bounds in exchange data (infinite sides free).
+void set_bounds(model::ProblemData& d, int32_t column, double lower, double upper);
+
 struct BoundChange {
     int32_t column;
     double lower, upper;
@@ -68,6 +71,10 @@ public:
                 root_upper_[j] = std::floor(root_upper_[j] + options_.integrality_tolerance);
             }
         }
+        // The relaxations see the integer variables' bounds rounded inward.
+        root_ = d_;
+        for (int32_t j : integers_) set_bounds(root_, j, root_lower_[static_cast<size_t>(j)],
+                                               root_upper_[static_cast<size_t>(j)]);
     }
 
     EngineResult run();
@@ -108,6 +115,7 @@ private:
     double sign_;  // -1 when maximizing: the search minimizes sign * objective
     std::vector<double> root_lower_, root_upper_;
     std::vector<int32_t> integers_;
+    model::ProblemData root_;  // d_ with the integers' bounds rounded inward
 
     std::vector<Node> dive_;  // LIFO
     std::priority_queue<Node, std::vector<Node>, ByBound> open_;
@@ -121,14 +129,16 @@ private:
     EngineResult error_;
 };
 
+void set_bounds(model::ProblemData& d, int32_t column, double lower, double upper) {
+    const auto j = static_cast<size_t>(column);
+    d.blx[j] = lower;
+    d.bux[j] = upper;
+    d.bkx[j] = model::key_from_finite_sides(lower, upper);
+}
+
 model::ProblemData Search::node_problem(const Node& node) const {
-    model::ProblemData d = d_;
-    for (const BoundChange& change : node.bounds) {
-        const auto j = static_cast<size_t>(change.column);
-        d.blx[j] = change.lower;
-        d.bux[j] = change.upper;
-        d.bkx[j] = model::key_from_finite_sides(change.lower, change.upper);
-    }
+    model::ProblemData d = root_;
+    for (const BoundChange& change : node.bounds) set_bounds(d, change.column, change.lower, change.upper);
     if (!node.terms.empty()) {
         Extension e(d);
         for (const auto& [k, t] : node.terms) impose(form_.branching[static_cast<size_t>(k)].terms[static_cast<size_t>(t)], e);
@@ -324,11 +334,15 @@ std::vector<Node> Search::children(const Node& node, const std::vector<double>& 
 }
 
 bool Search::try_solution(const Node& node, const std::vector<double>& x) {
-    // Integers fixed at their rounded values; every DJC held by a term: the
-    // one the node imposes, else the one nearest to x.
+    // Integers fixed at their rounded values (within the node's bounds);
+    // every DJC held by a term: the one the node imposes, else the one
+    // nearest to x.
+    std::vector<double> lower, upper;
+    effective_bounds(node, lower, upper);
     Node fixed = node;
     for (int32_t j : integers_) {
-        const double v = std::round(x[static_cast<size_t>(j)]) + 0.0;
+        const auto k = static_cast<size_t>(j);
+        const double v = std::clamp(std::round(x[k]), lower[k], upper[k]) + 0.0;
         fixed.bounds.push_back({j, v, v});
     }
     std::vector<char> imposed(form_.branching.size(), 0);
@@ -349,7 +363,8 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
     // The relaxation's own point, rounded, when the fixed problem fails but
     // the point is feasible as it is.
     std::vector<double> point = r.kind == Relaxation::Kind::solved ? r.x : x;
-    for (int32_t j : integers_) point[static_cast<size_t>(j)] = std::round(point[static_cast<size_t>(j)]) + 0.0;
+    for (const BoundChange& change : fixed.bounds)
+        if (change.lower == change.upper) point[static_cast<size_t>(change.column)] = change.lower;
     if (r.kind != Relaxation::Kind::solved) {
         if (max_violation(d_, point) > options_.feasibility_tolerance) return false;
         for (const Disjunction& djc : form_.branching)
