@@ -190,3 +190,12 @@ def test_limits_stops_and_the_reported_gap(task):
     task.putintparam_ii_3(velto.IParam.MIO_MAX_NUM_RELAXS, 2)
     assert task.optimizetrm__1() == (0, velto.ResponseCode.TRM_MIO_NUM_RELAXS)
     assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] == 2
+
+
+@pytest.mark.parametrize("lower, upper", [(0.2, 0.8), (2.5, 2.9)])
+def test_bounds_that_hold_no_integer(task, lower, upper):
+    integer_variables(task, 2, lower, upper)
+    task.putcslice_iiO_4(0, 2, f64([1.0, 1.0]))
+    ball(task, [0.5, 0.5], 10.0)
+    assert task.optimizetrm__1() == (0, 0)
+    assert task.getprosta_i_2(SOL_ITG) == (0, velto.ProblemStatus.PRIM_INFEAS)

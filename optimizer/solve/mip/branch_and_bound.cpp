@@ -69,6 +69,7 @@ public:
                 integers_.push_back(static_cast<int32_t>(j));
                 root_lower_[j] = std::ceil(root_lower_[j] - options_.integrality_tolerance);
                 root_upper_[j] = std::floor(root_upper_[j] + options_.integrality_tolerance);
+                if (root_lower_[j] > root_upper_[j]) no_integer_in_bounds_ = true;
             }
         }
         // The relaxations see the integer variables' bounds rounded inward.
@@ -116,6 +117,7 @@ private:
     std::vector<double> root_lower_, root_upper_;
     std::vector<int32_t> integers_;
     model::ProblemData root_;  // d_ with the integers' bounds rounded inward
+    bool no_integer_in_bounds_ = false;  // some integer variable's bounds hold no integer
 
     std::vector<Node> dive_;  // LIFO
     std::priority_queue<Node, std::vector<Node>, ByBound> open_;
@@ -478,6 +480,10 @@ EngineResult Search::run() {
     if (options_.log_level > 0 && log_)
         log_("     Nodes       Open       Best solution       Best bound        Gap     Time");
 
+    if (no_integer_in_bounds_) {
+        result.status = EngineStatus::primal_infeasible;
+        return result;
+    }
     Node root;
     Relaxation first = solve_node(root);
     nodes_ = 1;
