@@ -18,10 +18,9 @@ namespace vlt::solve::mip {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using model::has_lower;
+using model::has_upper;
 using model::kInf;
-
-bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
-bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
 
 // Sets a column's bounds in exchange data (infinite sides free).
 void set_bounds(model::ProblemData& d, int32_t column, double lower, double upper);

@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "solve/highs_engine.hpp"
+#include "solve/engine.hpp"
 #include "solve/ipm/ipm.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/problem.hpp"
-#include "solve/highs_engine.hpp"
+#include "solve/engine.hpp"
 #include "solve/mip/disjunctions.hpp"
 
 namespace vlt::solve::mip {

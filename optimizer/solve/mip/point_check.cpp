@@ -9,8 +9,8 @@ namespace vlt::solve::mip {
 
 namespace {
 
-bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
-bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
+using model::has_lower;
+using model::has_upper;
 
 double bound_violation(int32_t key, double lower, double upper, double v) {
     double worst = 0.0;
