@@ -10,22 +10,23 @@ same version) and import it on their own.
     with LocalCluster(n_workers=4, threads_per_worker=1) as cluster, Client(cluster) as client:
         results = velto.solve_distributed(models, client, progress=True)
 """
-import io
 import os
 import tempfile
 from typing import Any, Callable, List, Optional, Sequence, Union
 
-from ._constants import DataFormat
-from .errors import Error
+from .errors import Error, check
 from .progress import logger
 
 _TASK_FILE = "model.task"
 
 
 def _task_bytes(model) -> bytes:
-    stream = io.BytesIO()
-    model.write(stream, format=DataFormat.TASK)
-    return stream.getvalue()
+    """The model's task (with its solutions) in the binary task format."""
+    with tempfile.TemporaryDirectory(prefix="velto-") as folder:
+        path = os.path.join(folder, _TASK_FILE)
+        check(model.task, model.task.writetask_s_2(path))
+        with open(path, "rb") as f:
+            return f.read()
 
 
 def _load_task_bytes(model, data: bytes):
@@ -33,7 +34,7 @@ def _load_task_bytes(model, data: bytes):
         path = os.path.join(folder, _TASK_FILE)
         with open(path, "wb") as f:
             f.write(data)
-        model.read(path, format=DataFormat.TASK)
+        check(model.task, model.task.readtask_s_2(path))
 
 
 def _solve_on_worker(data: bytes):
