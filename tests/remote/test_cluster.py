@@ -26,11 +26,16 @@ def scenario(k):
     return m
 
 
-def test_results_and_solutions_equal_local_solves(client):
+@pytest.mark.parametrize("chunk_size, steps", [(None, list(range(1, 9))), (3, None)])
+def test_results_and_solutions_equal_local_solves(client, chunk_size, steps):
     models = [scenario(k) for k in range(8)]
     seen = []
-    results = velto.solve_distributed(models, client, progress=lambda done, total: seen.append((done, total)))
-    assert seen == [(k, 8) for k in range(1, 9)]
+    results = velto.solve_distributed(models, client, chunk_size=chunk_size,
+                                      progress=lambda done, total: seen.append((done, total)))
+    done = [d for d, total in seen]
+    assert done == (steps or sorted(done)) and done[-1] == 8 and {t for _, t in seen} == {8}
+    if chunk_size == 3:
+        assert sorted(b - a for a, b in zip([0] + done, done)) == [2, 3, 3]
     for k, (model, result) in enumerate(zip(models, results)):
         local = scenario(k).solve()
         assert result.status == local.status == velto.Status.OPTIMAL
