@@ -101,9 +101,12 @@ void install_api(httplib::Server& server, JobStore& store, const ApiOptions& opt
         return httplib::Server::HandlerResponse::Handled;
     });
     server.set_logger(log_request);
-    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
-        if (res.status == 413) reply(res, 413, "the task is larger than this server takes");
+        // Form bodies are parsed, and bounded, by the HTTP library itself.
+        if (res.status == 413 && req.get_header_value("Content-Type") == "application/x-www-form-urlencoded")
+            reply(res, 413, std::string("send the task as ") + protocol::kTaskType + ", not as a form");
+        else if (res.status == 413) reply(res, 413, "the task is larger than this server takes");
         else if (res.status == 404) reply(res, 404, "no such resource");
         else reply(res, res.status, "the request was refused");
     });
