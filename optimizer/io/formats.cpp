@@ -4,6 +4,7 @@
 
 #include "base/error.hpp"
 #include "io/compression.hpp"
+#include "io/lp_format.hpp"
 #include "io/mps_format.hpp"
 #include "io/task_binary.hpp"
 #include "io/task_files.hpp"
@@ -25,7 +26,7 @@ void write_task_binary_of(const Task& task, Sink& out) {
 // writer are set here when they exist.
 const DataFormat kFormats[] = {
     {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, write_mps_task},
-    {VLT_DATA_FORMAT_LP, "LP", nullptr, nullptr},
+    {VLT_DATA_FORMAT_LP, "LP", read_lp_task, write_lp_task},
     {VLT_DATA_FORMAT_OPF, "OPF", nullptr, nullptr},
     {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
     {VLT_DATA_FORMAT_CBF, "CBF", nullptr, nullptr},
