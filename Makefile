@@ -3,7 +3,7 @@ PYTHON ?= python3
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev
 PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy
 
 export PYTHONDONTWRITEBYTECODE = 1

@@ -4,6 +4,7 @@
 
 #include "base/error.hpp"
 #include "io/compression.hpp"
+#include "io/json_format.hpp"
 #include "io/lp_format.hpp"
 #include "io/mps_format.hpp"
 #include "io/task_binary.hpp"
@@ -31,7 +32,7 @@ const DataFormat kFormats[] = {
     {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
     {VLT_DATA_FORMAT_CBF, "CBF", nullptr, nullptr},
     {VLT_DATA_FORMAT_PTF, "PTF", nullptr, nullptr},
-    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", nullptr, nullptr},
+    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", read_json_task_into, write_json_task_of},
     {VLT_DATA_FORMAT_TASK, "binary task", read_task_binary_into, write_task_binary_of},
 };
 
