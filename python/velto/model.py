@@ -117,6 +117,12 @@ class Model:
         """Frees the library's task; the model cannot be used afterwards."""
         self.task.dispose()
 
+    def __repr__(self):
+        (res_var, numvar), (res_con, numcon) = self.task.getnumvar__1(), self.task.getnumcon__1()
+        if res_var or res_con:
+            return "Model(disposed)"
+        return f"Model({numvar} variables, {numcon} constraints)"
+
     def _check(self, result):
         return check(self.task, result)
 

@@ -178,8 +178,10 @@ def test_context_manager_disposes_and_names_survive():
         assert m.constraint_index("plant2") == 1
         m.name = "plan"
         assert m.name == "plan"
+        assert repr(m) == "Model(2 variables, 3 constraints)"
     with pytest.raises(velto.Error):
         m.num_variables
+    assert repr(m) == "Model(disposed)"
 
 
 def test_a_remote_solve_without_a_server_raises_and_the_model_stays_usable():
