@@ -132,23 +132,28 @@ struct HighsDeleter {
 };
 using HighsHandle = std::unique_ptr<void, HighsDeleter>;
 
+[[noreturn]] void refuse_value(const std::string& value) {
+    fail(VLT_RES_ERR_PARAM_VALUE,
+         "A parameter value (" + value + ") is not one that the simplex and mixed-integer optimizers accept");
+}
+
 void set_option(void* highs, const char* name, bool value) {
     if (Highs_setBoolOptionValue(highs, name, value ? 1 : 0) == kHighsStatusError)
-        fail(VLT_RES_ERR_INTERNAL, std::string("the optimizer does not know option ") + name);
+        fail(VLT_RES_ERR_INTERNAL, std::string("The simplex and mixed-integer optimizers have no setting ") + name);
 }
 void set_option(void* highs, const char* name, int64_t value) {
     const auto clamped = static_cast<HighsInt>(
         std::clamp<int64_t>(value, std::numeric_limits<HighsInt>::min(), std::numeric_limits<HighsInt>::max()));
     if (Highs_setIntOptionValue(highs, name, clamped) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, "the value " + std::to_string(value) + " of option " + name + " is out of range");
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, double value) {
     if (Highs_setDoubleOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, "the value " + std::to_string(value) + " of option " + name + " is out of range");
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, const char* value) {
     if (Highs_setStringOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("the value ") + value + " of option " + name + " is out of range");
+        refuse_value(value);
 }
 
 void apply_options(void* highs, const EngineOptions& o, bool logging) {
@@ -411,7 +416,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (pass == kHighsStatusError) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "the optimizer could not take the problem data";
+        result.message =
+            "The problem data holds a value that the simplex and mixed-integer optimizers cannot take (an infinite "
+            "or huge bound or coefficient)";
         return result;
     }
 

@@ -15,7 +15,9 @@
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
+#include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/solution_store.hpp"
 
@@ -113,13 +115,14 @@ public:
         record_sizes();
         banner();
         if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
+        if (const CrossedBound crossed = crossed_bound(data_); crossed.index >= 0) return finish_crossed(data_, crossed);
         codes_ = phase_codes(optimizer_);
         if (progress(codes_.begin)) return finish_stopped_early();
 
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed_) mip::restrict_to_task(*mixed_, result);
+        if (mixed_) mip::restrict_to_task(data_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -170,15 +173,6 @@ private:
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
-        // Integer variables and disjunctive constraints: the mixed-integer
-        // form (DJCs reformulated) goes to the MILP engine when it is linear.
-        if (integer) {
-            mixed_ = mip::mixed_integer_form(task_.problem, data_, par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
-            if (!mixed_->linear)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     std::string("No optimizer is available for problems with integer variables of type ") +
-                         problem_type_name(problem_type_));
-        }
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -203,6 +197,12 @@ private:
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
         conic_ = !solve_data().cones.empty();
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is
+        // linear, else to branch and bound over the interior-point optimizer.
+        if (integer)
+            mixed_ = mip::mixed_integer_form(task_.problem, solve_data(), par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+        own_branch_and_bound_ = mixed_ && !mixed_->linear;
         own_interior_point_ = optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type_ != VLT_PROBTYPE_LO;
         if (own_interior_point_ && !solve_data().qoval.empty()) require_convex_objective(solve_data());
     }
@@ -215,6 +215,7 @@ private:
     // interior-point optimizer; the rest to the engine.
     EngineResult first_answer() {
         answered_by_interior_point_ = own_interior_point_;
+        if (own_branch_and_bound_) return call(mixed_integer_conic(), mixed_->data, true);
         if (own_interior_point_) return call(interior_point(), solve_data(), true);
         return call(highs(engine_options()), engine_data(), true);
     }
@@ -262,7 +263,8 @@ private:
     // Presolve found the problem infeasible or unbounded without telling
     // which; solving without it decides and gives a certificate.
     bool undecided_by_presolve(const EngineResult& r) const {
-        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && engine_options().presolve;
+        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && !own_branch_and_bound_ &&
+               engine_options().presolve;
     }
     EngineOptions without_presolve(const EngineResult&) const {
         EngineOptions o = engine_options();
@@ -305,6 +307,25 @@ private:
     Engine highs(EngineOptions o) const {
         return [o](const model::ProblemData& d, const ProgressHook& hook, const LogSink& log) {
             return solve_with_highs(d, o, hook, log);
+        };
+    }
+    // Branch and bound over the interior-point optimizer, or outer
+    // approximation when the relaxations are to be linear (the node
+    // optimizer a simplex optimizer); both solve the mixed-integer form.
+    Engine mixed_integer_conic() const {
+        const mip::MixedIntegerForm& form = *mixed_;
+        const mip::BranchAndBoundOptions o = branch_and_bound_options();
+        const int32_t node = par_.get_int(VLT_IPAR_MIO_NODE_OPTIMIZER);
+        if ((node == VLT_OPTIMIZER_PRIMAL_SIMPLEX || node == VLT_OPTIMIZER_DUAL_SIMPLEX ||
+             node == VLT_OPTIMIZER_FREE_SIMPLEX) &&
+            mip::outer_approximation_applies(form)) {
+            const EngineOptions master = engine_options();
+            return [&form, o, master](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+                return mip::outer_approximation(form, o, master, hook, log);
+            };
+        }
+        return [&form, o](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+            return mip::branch_and_bound(form, o, hook, log);
         };
     }
     Engine interior_point() const {
@@ -440,6 +461,24 @@ private:
         return o;
     }
 
+    mip::BranchAndBoundOptions branch_and_bound_options() const {
+        mip::BranchAndBoundOptions o;
+        o.relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.gap_constant = par_.get_dou(VLT_DPAR_MIO_REL_GAP_CONST);
+        o.integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        o.feasibility_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_FEAS);
+        o.node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.time_limit = time_left();
+        o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
+        o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
+        o.heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
+        o.log_level = engine_log_level();
+        o.relaxation = ipm_options();
+        return o;
+    }
+
     EngineOptions engine_options() const {
         EngineOptions o;
         switch (optimizer_) {
@@ -565,6 +604,58 @@ private:
         log(text);
     }
 
+    // A ranged bound whose lower value lies above its upper one.
+    struct CrossedBound {
+        bool constraint = false;
+        int32_t index = -1;
+    };
+
+    static CrossedBound crossed_bound(const model::ProblemData& d) {
+        for (int32_t i = 0; i < d.numcon; ++i)
+            if (d.bkc[size_t(i)] == VLT_BK_RA && d.blc[size_t(i)] > d.buc[size_t(i)]) return {true, i};
+        for (int32_t j = 0; j < d.numvar; ++j)
+            if (d.bkx[size_t(j)] == VLT_BK_RA && d.blx[size_t(j)] > d.bux[size_t(j)]) return {false, j};
+        return {};
+    }
+
+    // Such a bound makes the problem primal infeasible whatever else it holds,
+    // and its two multipliers alone certify it: with y = 0 and both set to 1,
+    // A'y + slx - sux = 0 and lc'slc - uc'suc + lx'slx - ux'sux = lower - upper > 0.
+    int32_t finish_crossed(const model::ProblemData& data, CrossedBound crossed) {
+        const int32_t i = crossed.index;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The bounds of %s %d cross (lower %.10g above upper %.10g): the problem is primal "
+                      "infeasible.\n",
+                      crossed.constraint ? "constraint" : "variable", i,
+                      crossed.constraint ? data.blc[size_t(i)] : data.blx[size_t(i)],
+                      crossed.constraint ? data.buc[size_t(i)] : data.bux[size_t(i)]);
+        log(text);
+        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
+        SolutionValues s;
+        s.numcon = data.numcon;
+        s.numvar = data.numvar;
+        s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+        s.solsta = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_STA_UNKNOWN : VLT_SOL_STA_PRIM_INFEAS_CER;
+        if (s.solsta == VLT_SOL_STA_PRIM_INFEAS_CER) {
+            auto& lower = crossed.constraint ? s.slc : s.slx;
+            auto& upper = crossed.constraint ? s.suc : s.sux;
+            const size_t n = size_t(crossed.constraint ? data.numcon : data.numvar);
+            lower.assign(n, 0.0);
+            upper.assign(n, 0.0);
+            lower[size_t(i)] = upper[size_t(i)] = 1.0;
+        }
+        const bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
+        const int32_t which = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_ITG
+                              : basic_only                          ? VLT_SOL_BAS
+                                                                    : VLT_SOL_ITR;
+        put_solution(task_, which, data, s);
+        update_solution_info(task_);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(VLT_RES_OK);
+        return VLT_RES_OK;
+    }
+
     int32_t finish_stopped_early() {
         for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
         progress(VLT_CALLBACK_END_OPTIMIZER);
@@ -618,6 +709,7 @@ private:
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;
+    bool own_branch_and_bound_ = false;  // the mixed-integer form is not linear
     bool answered_by_interior_point_ = false;
     PhaseCodes codes_{};
     int64_t last_interior_iteration_ = -1;
