@@ -496,7 +496,8 @@ class Model:
 
     # -------------------------------------------------------------- solving
     def solve(self, *, progress: Optional[Callable[[CallbackCode], Any]] = None,
-              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False, **options) -> Result:
+              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False,
+              remote: Optional[str] = None, access_token: str = "", **options) -> Result:
         """Optimizes and returns the Result.
 
         progress(code) is called at each event of the run (a true result
@@ -506,6 +507,10 @@ class Model:
         a line a second on the `velto` logger).  Options as in set_options
         are set first and stay set.  Ctrl-C stops the optimizer and raises
         KeyboardInterrupt; the model stays usable.
+
+        With remote="host:port" the problem is solved by a velto-server
+        there (access_token when the server asks for one) and the solutions
+        come back into the model.
         """
         if options:
             self.set_options(**options)
@@ -518,7 +523,10 @@ class Model:
             if monitor.wants_info:
                 self.task.set_InfoCallback(monitor.info)
         try:
-            termination = self._check(self.task.optimizetrm__1())
+            if remote is None:
+                termination = self._check(self.task.optimizetrm__1())
+            else:
+                termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
         finally:
             if monitor.wants_info:
                 self.task.remove_InfoCallback()

@@ -180,3 +180,11 @@ def test_context_manager_disposes_and_names_survive():
         assert m.name == "plan"
     with pytest.raises(velto.Error):
         m.num_variables
+
+
+def test_a_remote_solve_without_a_server_raises_and_the_model_stays_usable():
+    m = production_lp()
+    with pytest.raises(velto.Error) as info:
+        m.solve(remote="127.0.0.1:1")  # nothing listens on port 1
+    assert info.value.code == velto.ResponseCode.ERR_SERVER_CONNECT
+    assert m.solve().objective == pytest.approx(36)
