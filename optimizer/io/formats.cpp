@@ -4,6 +4,8 @@
 
 #include "base/error.hpp"
 #include "io/compression.hpp"
+#include "io/json_format.hpp"
+#include "io/lp_format.hpp"
 #include "io/mps_format.hpp"
 #include "io/task_binary.hpp"
 #include "io/task_files.hpp"
@@ -25,12 +27,12 @@ void write_task_binary_of(const Task& task, Sink& out) {
 // writer are set here when they exist.
 const DataFormat kFormats[] = {
     {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, write_mps_task},
-    {VLT_DATA_FORMAT_LP, "LP", nullptr, nullptr},
+    {VLT_DATA_FORMAT_LP, "LP", read_lp_task, write_lp_task},
     {VLT_DATA_FORMAT_OPF, "OPF", nullptr, nullptr},
     {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
     {VLT_DATA_FORMAT_CBF, "CBF", nullptr, nullptr},
     {VLT_DATA_FORMAT_PTF, "PTF", nullptr, nullptr},
-    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", nullptr, nullptr},
+    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", read_json_task_into, write_json_task_of},
     {VLT_DATA_FORMAT_TASK, "binary task", read_task_binary_into, write_task_binary_of},
 };
 

@@ -15,7 +15,9 @@
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
+#include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/solution_store.hpp"
 
@@ -120,7 +122,7 @@ public:
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed_) mip::restrict_to_task(*mixed_, result);
+        if (mixed_) mip::restrict_to_task(data_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -171,15 +173,6 @@ private:
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
-        // Integer variables and disjunctive constraints: the mixed-integer
-        // form (DJCs reformulated) goes to the MILP engine when it is linear.
-        if (integer) {
-            mixed_ = mip::mixed_integer_form(task_.problem, data_, par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
-            if (!mixed_->linear)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     std::string("No optimizer is available for problems with integer variables of type ") +
-                         problem_type_name(problem_type_));
-        }
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -204,6 +197,12 @@ private:
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
         conic_ = !solve_data().cones.empty();
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is
+        // linear, else to branch and bound over the interior-point optimizer.
+        if (integer)
+            mixed_ = mip::mixed_integer_form(task_.problem, solve_data(), par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+        own_branch_and_bound_ = mixed_ && !mixed_->linear;
         own_interior_point_ = optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type_ != VLT_PROBTYPE_LO;
         if (own_interior_point_ && !solve_data().qoval.empty()) require_convex_objective(solve_data());
     }
@@ -216,6 +215,7 @@ private:
     // interior-point optimizer; the rest to the engine.
     EngineResult first_answer() {
         answered_by_interior_point_ = own_interior_point_;
+        if (own_branch_and_bound_) return call(mixed_integer_conic(), mixed_->data, true);
         if (own_interior_point_) return call(interior_point(), solve_data(), true);
         return call(highs(engine_options()), engine_data(), true);
     }
@@ -263,7 +263,8 @@ private:
     // Presolve found the problem infeasible or unbounded without telling
     // which; solving without it decides and gives a certificate.
     bool undecided_by_presolve(const EngineResult& r) const {
-        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && engine_options().presolve;
+        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && !own_branch_and_bound_ &&
+               engine_options().presolve;
     }
     EngineOptions without_presolve(const EngineResult&) const {
         EngineOptions o = engine_options();
@@ -306,6 +307,25 @@ private:
     Engine highs(EngineOptions o) const {
         return [o](const model::ProblemData& d, const ProgressHook& hook, const LogSink& log) {
             return solve_with_highs(d, o, hook, log);
+        };
+    }
+    // Branch and bound over the interior-point optimizer, or outer
+    // approximation when the relaxations are to be linear (the node
+    // optimizer a simplex optimizer); both solve the mixed-integer form.
+    Engine mixed_integer_conic() const {
+        const mip::MixedIntegerForm& form = *mixed_;
+        const mip::BranchAndBoundOptions o = branch_and_bound_options();
+        const int32_t node = par_.get_int(VLT_IPAR_MIO_NODE_OPTIMIZER);
+        if ((node == VLT_OPTIMIZER_PRIMAL_SIMPLEX || node == VLT_OPTIMIZER_DUAL_SIMPLEX ||
+             node == VLT_OPTIMIZER_FREE_SIMPLEX) &&
+            mip::outer_approximation_applies(form)) {
+            const EngineOptions master = engine_options();
+            return [&form, o, master](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+                return mip::outer_approximation(form, o, master, hook, log);
+            };
+        }
+        return [&form, o](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+            return mip::branch_and_bound(form, o, hook, log);
         };
     }
     Engine interior_point() const {
@@ -434,8 +454,28 @@ private:
             par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_REL_GAP : VLT_DPAR_INTPNT_CO_TOL_REL_GAP);
         o.infeasibility_tolerance =
             par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
+        o.near_optimal_factor =
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_NEAR_REL : VLT_DPAR_INTPNT_CO_TOL_NEAR_REL);
         o.log_level = engine_log_level();
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
+        return o;
+    }
+
+    mip::BranchAndBoundOptions branch_and_bound_options() const {
+        mip::BranchAndBoundOptions o;
+        o.relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.gap_constant = par_.get_dou(VLT_DPAR_MIO_REL_GAP_CONST);
+        o.integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        o.feasibility_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_FEAS);
+        o.node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.time_limit = time_left();
+        o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
+        o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
+        o.heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
+        o.log_level = engine_log_level();
+        o.relaxation = ipm_options();
         return o;
     }
 
@@ -669,6 +709,7 @@ private:
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;
+    bool own_branch_and_bound_ = false;  // the mixed-integer form is not linear
     bool answered_by_interior_point_ = false;
     PhaseCodes codes_{};
     int64_t last_interior_iteration_ = -1;

@@ -173,7 +173,9 @@ int32_t termination_code(const EngineResult& r, bool integer) {
     }
 }
 
-void store_continuous(Task& task, const model::ProblemData& data, const EngineResult& r, int32_t which) {
+}  // namespace
+
+SolutionValues continuous_solution(const model::ProblemData& data, const EngineResult& r, int32_t which) {
     SolutionValues s;
     s.numcon = data.numcon;
     s.numvar = data.numvar;
@@ -211,6 +213,13 @@ void store_continuous(Task& task, const model::ProblemData& data, const EngineRe
                 s.prosta = VLT_PRO_STA_DUAL_FEAS, s.solsta = VLT_SOL_STA_DUAL_FEAS;
     }
     if (which == VLT_SOL_BAS || r.has_basis) s.take_basis(data, r, which == VLT_SOL_ITR);
+    return s;
+}
+
+namespace {
+
+void store_continuous(Task& task, const model::ProblemData& data, const EngineResult& r, int32_t which) {
+    SolutionValues s = continuous_solution(data, r, which);
     put_solution(task, which, data, s);
 }
 

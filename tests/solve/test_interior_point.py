@@ -259,12 +259,15 @@ def test_non_convex_quadratic_constraint_is_refused():
     assert t.getnumvar__1() == (0, 1) and t.getprobtype__1() == (0, velto.ProblemType.QCQO)
 
 
-def test_integer_variables_with_quadratic_terms_are_refused():
+def test_integer_variables_with_quadratic_terms_are_solved_by_branch_and_bound():
     m = velto.Model()
-    m.add_variables(2, lb=0, ub=3, obj=[-1, -1], integer=True)
+    m.add_variables(2, lb=0, ub=3, obj=[-1.4, -0.6], integer=True)
     t = m.task
     assert t.putqobj_OOO_4(ints(0, 1), ints(0, 1), doubles(1.0, 1.0)) == (0, None)
-    assert t.optimizetrm__1()[0] == velto.ResponseCode.ERR_NO_OPTIMIZER
+    assert t.optimizetrm__1() == (0, 0)
+    # 0.5 x^2 - 1.4 x is least at the integer 1, 0.5 x^2 - 0.6 x at 1 too (-0.1 against 0 at 0)
+    assert t.getsolsta_i_2(velto.SolutionType.ITG) == (0, velto.SolutionStatus.INTEGER_OPTIMAL)
+    assert t.getprimalobj_i_2(velto.SolutionType.ITG)[1] == pytest.approx(-1.0)
 
 
 def test_model_layer_quadratic_objective_matches_the_kkt_solution():

@@ -525,6 +525,15 @@ void recover(const model::ProblemData& d, const ConicForm& f, const Recovery& re
 
 OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt) {
     OriginalQuality qual;
+    // A value that is not a number satisfies no bound: every measure is
+    // infinite (std::max would silently skip a NaN below).
+    for (const auto* v : {&pt.x, &pt.xc, &pt.y, &pt.slc, &pt.suc, &pt.slx, &pt.sux, &pt.doty})
+        for (double t : *v)
+            if (!std::isfinite(t)) {
+                qual.primal_objective = qual.dual_objective = std::numeric_limits<double>::quiet_NaN();
+                qual.primal_residual = qual.dual_residual = qual.relative_gap = kInf;
+                return qual;
+            }
     const int64_t m0 = d.numcon, n0 = d.numvar, nconic = d.num_conic_rows();
     std::vector<double> qx(static_cast<size_t>(n0), 0.0);
     for (size_t k = 0; k < d.qoval.size(); ++k) {

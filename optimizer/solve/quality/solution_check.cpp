@@ -133,7 +133,11 @@ const std::vector<double>& SolutionCheck::acc_activity() {
 
 double SolutionCheck::acc_violation(int64_t k, const double* rows, bool dual) const {
     const model::ConicStore& accs = problem_.conic();
-    const int64_t domidx = accs.acc_domain(k), n = accs.acc_n(k);
+    return domain_violation_of(accs.acc_domain(k), rows, accs.acc_n(k), dual);
+}
+
+double SolutionCheck::domain_violation_of(int64_t domidx, const double* rows, int64_t n, bool dual) const {
+    const model::ConicStore& accs = problem_.conic();
     DomainShape shape;
     shape.kind = accs.domain_type(domidx);
     std::vector<double> alpha;
@@ -154,6 +158,31 @@ double SolutionCheck::acc_violation(int64_t k, const double* rows, bool dual) co
 double SolutionCheck::acc(int64_t k) {
     const int64_t first = problem_.conic().acc_first_row(k);
     return acc_violation(k, acc_activity().data() + first, false);
+}
+
+double SolutionCheck::djc(int64_t k) const {
+    const model::DisjunctiveStore::View djc = problem_.disjunctive().view(k);
+    const model::AffineStore& afes = problem_.affine();
+    const auto& xx = value(VLT_SOL_ITEM_XX);
+    std::vector<double> rows;
+    double best = INFINITY;  // a DJC without terms never holds
+    int64_t domain = 0, afe = 0;
+    for (int64_t t = 0; t < djc.num_term; ++t) {
+        double worst = 0.0;
+        for (int64_t d = 0; d < djc.term_sizes[t]; ++d, ++domain) {
+            const int64_t n = problem_.conic().domain_n(djc.domains[domain]);
+            rows.assign(size_t(n), 0.0);
+            for (int64_t r = 0; r < n; ++r, ++afe) {
+                const int64_t a = djc.afes[afe];
+                double v = afes.g(a) - djc.b[afe];
+                for (int32_t e = 0; e < afes.length(a); ++e) v += afes.vals(a)[e] * xx[size_t(afes.cols(a)[e])];
+                rows[size_t(r)] = v;
+            }
+            worst = std::max(worst, domain_violation_of(djc.domains[domain], rows.data(), n, false));
+        }
+        best = std::min(best, worst);
+    }
+    return best;
 }
 
 // -------------------------------------------------------------------- dual

@@ -11,6 +11,9 @@
 //                  cone (solve/quality/cone_distance.hpp)
 //   ACC k          the violation of F x + g - b, its rows, with respect to
 //                  its domain
+//   DJC k          the least over its terms of the largest violation of a
+//                  term's domains over their AFEs (F x + g - b); infinite
+//                  for a DJC without terms, which never holds
 //   integrality j  |xx[j] - round(xx[j])| of an integer variable, else 0
 //
 // Dual violations, with s = +1 when minimizing and -1 when maximizing (every
@@ -46,6 +49,7 @@ public:
     double variable(int32_t j) const;
     double cone(int32_t k) const;
     double acc(int64_t k);
+    double djc(int64_t k) const;
     double integrality(int32_t j) const;
 
     double dual_constraint(int32_t i) const;
@@ -65,6 +69,8 @@ private:
     // The members' values of cone k: xx or snx.
     std::vector<double> cone_values(int32_t k, const std::vector<double>& of) const;
     double acc_violation(int64_t k, const double* rows, bool dual) const;
+    // The violation of n values with respect to domain domidx (or its dual).
+    double domain_violation_of(int64_t domidx, const double* rows, int64_t n, bool dual) const;
     void compute_row_activity();
     void compute_reduced_costs();
 
