@@ -37,6 +37,7 @@
 #include "model/quadratic.hpp"
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
+#include "model/semidefinite.hpp"
 #include "model/var_cones.hpp"
 
 namespace vlt::model {
@@ -169,9 +170,16 @@ public:
     ConicStore& conic() { return cones_; }
     const ConicStore& conic() const { return cones_; }
 
+    // ---------------------------------------------------- semidefinite data
+    // Semidefinite variables, symmetric matrices, barC, barA and barF (model/
+    // semidefinite.hpp); barA is kept in step with removals of constraints.
+    SemidefiniteStore& semidefinite() { return sdp_; }
+    const SemidefiniteStore& semidefinite() const { return sdp_; }
+
     // ------------------------------------------------ cones on variables
     // The members are checked against the current variables.
     const VarConeStore& var_cones() const { return var_cones_; }
+    NameList& cone_names() { return var_cones_.names(); }
     void append_cone(int32_t ct, double conepar, int32_t nummem, const int32_t* submem) {
         var_cones_.append_cone(ct, conepar, nummem, submem, num_var());
     }
@@ -230,6 +238,7 @@ private:
     AffineStore afes_;
     ConicStore cones_;
     VarConeStore var_cones_;
+    SemidefiniteStore sdp_;
     QuadraticObjective qobj_;
     QuadraticConstraints qcon_;
     ProblemNames names_;

@@ -128,6 +128,8 @@ public:
                 fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for affine conic constraints "
                                                            "in the ") +
                                                    domain_name(cone.domain));
+        if (!solve_data.barvar_dim.empty())
+            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
         const bool own_interior_point = uses_own_interior_point(problem_type);
         if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
         record_sizes(data, problem_type);
