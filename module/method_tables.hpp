@@ -26,9 +26,12 @@ MethodList task_cone_methods();       // cones on variables
 MethodList task_semidefinite_methods();  // semidefinite variables, symmetric matrices, barC, barA
 MethodList task_affine_methods();
 MethodList task_conic_methods();
+MethodList task_disjunctive_methods();
 MethodList task_names_methods();
 MethodList task_solution_methods();
 MethodList task_parameter_methods();
+MethodList task_solution_quality_methods();
+MethodList task_basis_sensitivity_methods();
 MethodList task_optimize_methods();
 MethodList task_file_methods();
 MethodList task_plain_methods();      // set_/remove_ methods, writedatastream, getlasterror, dispose

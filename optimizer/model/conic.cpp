@@ -413,6 +413,31 @@ void ConicStore::stacked_g(const AffineStore& afes, double* g) const {
     for (int64_t r = 0; r < num_acc_rows(); ++r) g[r] = afes.g(acc_afe_[r]) - acc_b_[r];
 }
 
+int64_t ConicStore::acc_first_row(int64_t accidx) const {
+    check_acc_index({"accidx"}, accidx);
+    return acc_start_[accidx];
+}
+
+void ConicStore::stacked_activity(const AffineStore& afes, const double* x, double* activity) const {
+    for (int64_t r = 0; r < num_acc_rows(); ++r) {
+        const int64_t afe = acc_afe_[r];
+        const int32_t* cols = afes.cols(afe);
+        const double* vals = afes.vals(afe);
+        double sum = afes.g(afe) - acc_b_[r];
+        for (int32_t k = 0; k < afes.length(afe); ++k) sum += vals[k] * x[cols[k]];
+        activity[r] = sum;
+    }
+}
+
+void ConicStore::add_stacked_transpose_product(const AffineStore& afes, const double* w, double* out) const {
+    for (int64_t r = 0; r < num_acc_rows(); ++r) {
+        const int64_t afe = acc_afe_[r];
+        const int32_t* cols = afes.cols(afe);
+        const double* vals = afes.vals(afe);
+        for (int32_t k = 0; k < afes.length(afe); ++k) out[cols[k]] += vals[k] * w[r];
+    }
+}
+
 void ConicStore::export_to(const AffineStore& afes, ProblemData& d) const {
     // d may already hold rows (the cones on variables): the ACCs' rows follow them.
     const int64_t rows = num_acc_rows(), nz = stacked_f_nnz(afes);

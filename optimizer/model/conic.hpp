@@ -52,6 +52,7 @@ public:
     int64_t append_domain(int32_t type, int64_t n, int64_t nleft = 0, const double* alpha = nullptr);
     int32_t domain_type(int64_t domidx) const;
     int64_t domain_n(int64_t domidx) const;
+    void check_domain_index(Arg arg, int64_t domidx) const;
     // Throws VLT_RES_ERR_INVALID_DOMAIN for a domain that is not a power cone.
     void power_domain_info(int64_t domidx, int64_t* n, int64_t* nleft) const;
     void power_domain_alpha(int64_t domidx, double* alpha) const;
@@ -98,6 +99,12 @@ public:
     int64_t stacked_f_nnz(const AffineStore& afes) const;
     void stacked_f_triplets(const AffineStore& afes, int64_t* frow, int32_t* fcol, double* fval) const;
     void stacked_g(const AffineStore& afes, double* g) const;
+    // The first stacked row of an ACC.
+    int64_t acc_first_row(int64_t accidx) const;
+    // F x + g - b of every stacked row (x: one value per variable).
+    void stacked_activity(const AffineStore& afes, const double* x, double* activity) const;
+    // Adds F'w to out (w: one value per stacked row, out: one per variable).
+    void add_stacked_transpose_product(const AffineStore& afes, const double* w, double* out) const;
 
     // ------------------------------------------------ exchange form
     // Appends the stacked rows and one cone per ACC to d, after any rows d
@@ -110,7 +117,6 @@ public:
     std::string consistency_error(int64_t numafe) const;
 
 private:
-    void check_domain_index(Arg arg, int64_t domidx) const;
     void check_acc_index(Arg arg, int64_t accidx) const;
     // The checks every ACC put shares: count, presence, AFE indexes, b.
     void check_acc_rows(int64_t numafeidx, const int64_t* afeidxlist, const double* b, int64_t numafe) const;

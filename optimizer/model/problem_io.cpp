@@ -226,6 +226,7 @@ void Problem::load(const ProblemData& d) {
     afes_ = std::move(conic.afes);
     cones_ = std::move(conic.cones);
     sdp_ = std::move(sdp);
+    djcs_.clear();
     sense_ = d.sense;
 }
 

@@ -80,23 +80,11 @@ double bound_terms(const BoundSet& bounds, const std::vector<double>& sl, const 
     return sum;
 }
 
-// sum_r doty[r] (g - b)[r] over the stacked rows of the affine conic
-// constraints (zero when no duals are stored for them).
-double acc_constant_term(const Problem& problem, const std::vector<double>& doty) {
-    const int64_t rows = problem.conic().num_acc_rows();
-    if (rows == 0 || int64_t(doty.size()) != rows) return 0.0;
-    std::vector<double> g(static_cast<size_t>(rows));
-    problem.conic().stacked_g(problem.affine(), g.data());
-    double sum = 0.0;
-    for (size_t r = 0; r < g.size(); ++r) sum += doty[r] * g[r];
-    return sum;
-}
-
 }  // namespace
 
 SolutionSizes solution_sizes(const Problem& problem) {
-    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone(), &problem.semidefinite().dims(),
-            problem.conic().num_acc_rows()};
+    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone(), problem.conic().num_acc_rows(),
+            &problem.semidefinite().dims()};
 }
 
 const char* item_name(int32_t item) {
@@ -115,7 +103,7 @@ void Solution::fit(const SolutionSizes& sizes) {
         bar->resize(numbarvar);
         for (size_t j = 0; j < numbarvar; ++j) (*bar)[j].resize(size_t(packed_length((*sizes.barvar_dims)[j])), 0.0);
     }
-    doty.resize(size_t(std::max<int64_t>(sizes.accntot, 0)), 0.0);
+    doty.resize(size_t(std::max<int64_t>(sizes.numaccrows, 0)), 0.0);
 }
 
 size_t Solution::memory_bytes() const {
@@ -140,8 +128,13 @@ ObjectiveValues objective_values(const Problem& problem, const Solution& solutio
     } else {
         const auto& v = solution.values;
         result.dual = problem.cfix() + bound_terms(problem.bounds(Item::Con), v[VLT_SOL_ITEM_SLC], v[VLT_SOL_ITEM_SUC]) +
-                      bound_terms(problem.bounds(Item::Var), v[VLT_SOL_ITEM_SLX], v[VLT_SOL_ITEM_SUX]) - quadratic -
-                      acc_constant_term(problem, solution.doty);
+                      bound_terms(problem.bounds(Item::Var), v[VLT_SOL_ITEM_SLX], v[VLT_SOL_ITEM_SUX]) - quadratic;
+        const ConicStore& accs = problem.conic();
+        if (accs.num_acc_rows() > 0 && int64_t(solution.doty.size()) == accs.num_acc_rows()) {
+            std::vector<double> g_minus_b(solution.doty.size());
+            accs.stacked_g(problem.affine(), g_minus_b.data());
+            for (size_t r = 0; r < g_minus_b.size(); ++r) result.dual -= solution.doty[r] * g_minus_b[r];
+        }
     }
     return result;
 }
@@ -231,6 +224,21 @@ void Solutions::put_values(int32_t whichsol, int32_t item, int32_t first, int32_
     std::copy(values, values + (last - first), s.values[size_t(item)].begin() + first);
 }
 
+void Solutions::get_acc_doty(int32_t whichsol, int64_t first, int64_t count, double* doty,
+                             const SolutionSizes& sizes) {
+    const Solution& s = read(whichsol, sizes);
+    if (doty) std::copy(s.doty.begin() + first, s.doty.begin() + first + count, doty);
+}
+
+void Solutions::put_acc_doty(int32_t whichsol, int64_t first, int64_t count, const double* doty,
+                             const SolutionSizes& sizes) {
+    check_selector(whichsol);
+    check_present(doty, "doty", "the dimension", count);
+    check_values("doty", doty, count);
+    Solution& s = write(whichsol, sizes);
+    if (whichsol != VLT_SOL_ITG) std::copy(doty, doty + count, s.doty.begin() + first);
+}
+
 void Solutions::put_con(int32_t whichsol, int32_t i, int32_t sk, double x, double sl, double su,
                         const SolutionSizes& sizes) {
     check_selector(whichsol);
@@ -300,7 +308,7 @@ void Solutions::put_whole(int32_t whichsol, const int32_t* skc, const int32_t* s
     if (skn) check_keys("skn", skn, sizes.numcone);
     for (int32_t item = 0; item < kNumSolutionItems; ++item)
         if (values[item]) check_values(item_name(item), values[item], count_of(item_kind(item), sizes));
-    if (doty) check_values("doty", doty, sizes.accntot);
+    if (doty) check_values("doty", doty, sizes.numaccrows);
 
     Solution& s = write(whichsol, sizes);
     if (skc) std::copy(skc, skc + sizes.numcon, s.skc.begin());

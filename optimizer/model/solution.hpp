@@ -4,10 +4,11 @@
 // A solution holds a defined flag, the problem and solution status, status
 // keys (skc per constraint, skx per variable, skn per cone) and the value
 // vectors xc, y, slc, suc (per constraint) and xx, slx, sux, snx (per
-// variable), kept in one array indexed by the solution items VLT_SOL_ITEM_*;
-// besides them the values barx and bars of each semidefinite variable (its
-// lower triangle column by column, model/semidefinite.hpp) and the duals
-// doty of the affine conic constraints (one per stacked row).
+// variable), kept in one array indexed by the solution items VLT_SOL_ITEM_*,
+// and doty, the duals of the affine conic constraints (one per row of all
+// of them stacked in order); besides them the values barx and bars of each
+// semidefinite variable (its lower triangle column by column,
+// model/semidefinite.hpp).
 //
 // Choices (each is what a caller sees through the entry points):
 //  - Sizes follow the problem.  A solution stored before the problem grew or
@@ -54,13 +55,12 @@ struct SolutionSizes {
     int32_t numcon = 0;
     int32_t numvar = 0;
     int32_t numcone = 0;
+    int64_t numaccrows = 0;  // rows of all affine conic constraints together
     const std::vector<int32_t>* barvar_dims = nullptr;  // null: no semidefinite variables
-    int64_t accntot = 0;
     int32_t numbarvar() const { return barvar_dims ? int32_t(barvar_dims->size()) : 0; }
 };
-// numcone counts the cones on variables (skn holds one key per cone),
-// accntot the stacked rows of the affine conic constraints.  The sizes refer
-// to the problem, which must outlive them.
+// numcone counts the cones on variables (skn holds one key per cone).  The
+// sizes refer to the problem, which must outlive them.
 SolutionSizes solution_sizes(const Problem& problem);
 
 // Is the item one of y, slc, suc, slx, sux, snx?
@@ -78,8 +78,8 @@ struct Solution {
     int32_t solsta = VLT_SOL_STA_UNKNOWN;
     std::vector<int32_t> skc, skx, skn;
     std::array<std::vector<double>, kNumSolutionItems> values;  // by VLT_SOL_ITEM_*
+    std::vector<double> doty;  // numaccrows duals of the affine conic constraints
     std::vector<std::vector<double>> barx, bars;  // per semidefinite variable
-    std::vector<double> doty;                     // per stacked ACC row
 
     // Objective values reported by the optimizer that made the solution;
     // cleared whenever the solution is written through the interface.
@@ -108,7 +108,8 @@ struct ObjectiveValues {
 //                 + sum over variables j of    slx[j] blx[j] (finite lower bound)
 //                                            - sux[j] bux[j] (finite upper bound)
 //                 - 0.5 xx'Q xx
-//                 - sum over stacked ACC rows r of doty[r] (g - b)[r]
+//                 - sum over the rows r of the affine conic constraints of
+//                   doty[r] (g[r] - b[r])
 //
 // (bound sides by the bound key: LO lower, UP upper, FX and RA both, FR none;
 // Q is the quadratic objective given by its lower triangle).  The dual is
@@ -149,6 +150,12 @@ public:
                     const SolutionSizes& sizes);
     void put_values(int32_t whichsol, int32_t item, int32_t first, int32_t last, const double* values,
                     const SolutionSizes& sizes, const char* name);
+
+    // The duals of the rows [first, first + count) of the affine conic
+    // constraints (the caller checks the range against the problem).
+    void get_acc_doty(int32_t whichsol, int64_t first, int64_t count, double* doty, const SolutionSizes& sizes);
+    void put_acc_doty(int32_t whichsol, int64_t first, int64_t count, const double* doty,
+                      const SolutionSizes& sizes);
 
     // One constraint's, one variable's values; one constraint's y.
     void put_con(int32_t whichsol, int32_t i, int32_t sk, double x, double sl, double su,

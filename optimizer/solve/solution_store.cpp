@@ -141,8 +141,9 @@ void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, 
     s.values[VLT_SOL_ITEM_SLX] = std::move(v.slx);
     s.values[VLT_SOL_ITEM_SUX] = std::move(v.sux);
     s.values[VLT_SOL_ITEM_SNX] = cone_duals(data, v.doty, v.numvar);
-    // The rows of the affine conic constraints follow those of the cones on variables.
-    if (int64_t(v.doty.size()) > data.var_cone_rows) s.doty.assign(v.doty.begin() + data.var_cone_rows, v.doty.end());
+    // The rows after those of the cones on variables belong to the affine conic constraints.
+    if (int64_t(v.doty.size()) > data.var_cone_rows)
+        s.doty.assign(v.doty.begin() + data.var_cone_rows, v.doty.end());
     if (v.has_objectives && v.solsta != VLT_SOL_STA_PRIM_INFEAS_CER && v.solsta != VLT_SOL_STA_DUAL_INFEAS_CER) {
         s.reported_primal_obj = v.primal_obj;
         s.reported_dual_obj = v.dual_obj;

@@ -149,26 +149,6 @@ def test_lookups_answer_asgn_then_the_lowest_index(filled):
     assert filled.getconnameindex_s_2("a") == (OK, (1, 2))
 
 
-NOT_YET = [
-    ("putdjcname_Ls_3", (0, "d")), ("getdjcnamelen_L_2", (0,)),
-    ("generatedjcnames_OsOOOOO_7", (i64(0), "d{}", i32(1), None, None, None, None)),
-]
-
-
-@pytest.mark.parametrize("method, args", NOT_YET, ids=[m for m, _ in NOT_YET])
-def test_kinds_without_a_store_pass_not_implemented_through(filled, method, args):
-    assert getattr(filled, method)(*args) == (NOT_IMPLEMENTED, None)
-
-
-@pytest.mark.parametrize("method", ["getdjcname_LO_2"])
-def test_getters_of_kinds_without_a_store_stop_at_the_length_query(filled, env_log_path, calls, method):
-    buffer = bytearray(b"keep")
-    before = len(calls(env_log_path))
-    assert getattr(filled, method)(0, buffer) == (NOT_IMPLEMENTED, None)
-    assert buffer == b"keep"
-    assert len(calls(env_log_path)) == before + 1 and "namelen" in calls(env_log_path)[-1]
-
-
 # ---------------------------------------------------------------- generators
 
 def names_of(task, getter, count):

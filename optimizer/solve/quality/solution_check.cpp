@@ -1,0 +1,219 @@
+#include "solve/quality/solution_check.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "solve/quality/cone_distance.hpp"
+
+namespace vlt::solve {
+namespace {
+
+bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+
+double bound_violation(const model::BoundSet& bounds, int32_t i, double x) {
+    double v = 0.0;
+    if (has_lower(bounds.key(i))) v = std::max(v, bounds.lower(i) - x);
+    if (has_upper(bounds.key(i))) v = std::max(v, x - bounds.upper(i));
+    return v;
+}
+
+// The sign and side conditions of the multipliers of one bounded item.
+double multiplier_violation(int32_t bk, double s, double sl, double su) {
+    double v = std::max({0.0, -s * sl, -s * su});
+    if (!has_lower(bk)) v = std::max(v, std::fabs(sl));
+    if (!has_upper(bk)) v = std::max(v, std::fabs(su));
+    return v;
+}
+
+// Adds Q x to out for a symmetric Q given by its lower triangle.
+void add_symmetric_product(const model::QuadraticTerms& q, const std::vector<double>& x, double scale,
+                           std::vector<double>& out) {
+    for (size_t k = 0; k < q.val.size(); ++k) {
+        const size_t i = size_t(q.subi[k]), j = size_t(q.subj[k]);
+        out[i] += scale * q.val[k] * x[j];
+        if (i != j) out[j] += scale * q.val[k] * x[i];
+    }
+}
+
+double half_quadratic_form(const model::QuadraticTerms& q, const std::vector<double>& x) {
+    double sum = 0.0;
+    for (size_t k = 0; k < q.val.size(); ++k) {
+        const size_t i = size_t(q.subi[k]), j = size_t(q.subj[k]);
+        sum += (i == j ? 0.5 : 1.0) * q.val[k] * x[i] * x[j];
+    }
+    return sum;
+}
+
+// The shape of a cone on variables as a domain (the power cones' weight
+// conepar becomes the weights (conepar, 1 - conepar) of two leading members).
+struct ConeShape {
+    int32_t kind = VLT_DOMAIN_R;
+    double weights[2] = {0.0, 0.0};
+    int64_t nleft = 0;
+    DomainShape domain(bool dual) const {
+        return {dual ? dual_domain_kind(kind) : kind, nleft ? weights : nullptr, nleft};
+    }
+};
+
+ConeShape cone_shape(const model::VarConeStore& cones, int32_t k) {
+    ConeShape shape;
+    int32_t ct = VLT_CT_QUAD;
+    double conepar = 0.0;
+    cones.get_cone_info(k, &ct, &conepar, nullptr);
+    shape.kind = model::cone_type_domain(ct);
+    if (ct == VLT_CT_PPOW || ct == VLT_CT_DPOW) {
+        shape.weights[0] = conepar;
+        shape.weights[1] = 1.0 - conepar;
+        shape.nleft = 2;
+    }
+    return shape;
+}
+
+}  // namespace
+
+SolutionCheck::SolutionCheck(const model::Problem& problem, const model::Solution& solution, int32_t whichsol)
+    : problem_(problem), solution_(solution), has_duals_(whichsol != VLT_SOL_ITG) {}
+
+// ------------------------------------------------------------------ primal
+
+void SolutionCheck::compute_row_activity() {
+    const auto& xx = value(VLT_SOL_ITEM_XX);
+    row_activity_.assign(size_t(problem_.num_con()), 0.0);
+    const model::LineStore& columns = problem_.matrix().lines(model::Axis::Col);
+    for (int32_t j = 0; j < problem_.num_var(); ++j) {
+        const int32_t* rows = columns.index(j);
+        const double* vals = columns.value(j);
+        for (int32_t k = 0; k < columns.length(j); ++k) row_activity_[size_t(rows[k])] += vals[k] * xx[size_t(j)];
+    }
+    for (const auto& [i, q] : problem_.quadratic_constraints().terms())
+        row_activity_[size_t(i)] += half_quadratic_form(q, xx);
+    have_row_activity_ = true;
+}
+
+double SolutionCheck::constraint(int32_t i) {
+    if (!have_row_activity_) compute_row_activity();
+    const double xc = value(VLT_SOL_ITEM_XC)[size_t(i)];
+    return std::max(bound_violation(problem_.bounds(model::Item::Con), i, xc), std::fabs(xc - row_activity_[size_t(i)]));
+}
+
+double SolutionCheck::variable(int32_t j) const {
+    return bound_violation(problem_.bounds(model::Item::Var), j, value(VLT_SOL_ITEM_XX)[size_t(j)]);
+}
+
+double SolutionCheck::integrality(int32_t j) const {
+    if (problem_.var_type(j) != VLT_VAR_TYPE_INT) return 0.0;
+    const double x = value(VLT_SOL_ITEM_XX)[size_t(j)];
+    return std::fabs(x - std::round(x));
+}
+
+std::vector<double> SolutionCheck::cone_values(int32_t k, const std::vector<double>& of) const {
+    const model::VarConeStore& cones = problem_.var_cones();
+    std::vector<int32_t> members(size_t(cones.num_cone_mem(k)));
+    cones.get_cone(k, nullptr, nullptr, nullptr, members.data());
+    std::vector<double> values(members.size());
+    for (size_t m = 0; m < members.size(); ++m) values[m] = of[size_t(members[m])];
+    return values;
+}
+
+double SolutionCheck::cone(int32_t k) const {
+    const std::vector<double> values = cone_values(k, value(VLT_SOL_ITEM_XX));
+    const ConeShape shape = cone_shape(problem_.var_cones(), k);
+    return domain_violation(shape.domain(false), values.data(), int64_t(values.size()));
+}
+
+const std::vector<double>& SolutionCheck::acc_activity() {
+    if (!have_acc_activity_) {
+        acc_activity_.assign(size_t(problem_.conic().num_acc_rows()), 0.0);
+        problem_.conic().stacked_activity(problem_.affine(), value(VLT_SOL_ITEM_XX).data(), acc_activity_.data());
+        have_acc_activity_ = true;
+    }
+    return acc_activity_;
+}
+
+double SolutionCheck::acc_violation(int64_t k, const double* rows, bool dual) const {
+    const model::ConicStore& accs = problem_.conic();
+    const int64_t domidx = accs.acc_domain(k), n = accs.acc_n(k);
+    DomainShape shape;
+    shape.kind = accs.domain_type(domidx);
+    std::vector<double> alpha;
+    if (shape.kind == VLT_DOMAIN_PRIMAL_POWER_CONE || shape.kind == VLT_DOMAIN_DUAL_POWER_CONE) {
+        int64_t total = 0;
+        accs.power_domain_info(domidx, &total, &shape.nleft);
+        alpha.resize(size_t(shape.nleft));
+        accs.power_domain_alpha(domidx, alpha.data());
+        shape.alpha = alpha.data();
+    }
+    if (!dual) return domain_violation(shape, rows, n);
+    shape.kind = dual_domain_kind(shape.kind);
+    std::vector<double> signed_rows(rows, rows + n);
+    for (double& v : signed_rows) v *= sign();
+    return domain_violation(shape, signed_rows.data(), n);
+}
+
+double SolutionCheck::acc(int64_t k) {
+    const int64_t first = problem_.conic().acc_first_row(k);
+    return acc_violation(k, acc_activity().data() + first, false);
+}
+
+// -------------------------------------------------------------------- dual
+
+double SolutionCheck::dual_constraint(int32_t i) const {
+    if (!has_duals_) return 0.0;
+    const size_t k = size_t(i);
+    const double slc = value(VLT_SOL_ITEM_SLC)[k], suc = value(VLT_SOL_ITEM_SUC)[k];
+    const int32_t bk = problem_.bounds(model::Item::Con).key(i);
+    return std::max(multiplier_violation(bk, sign(), slc, suc), std::fabs(value(VLT_SOL_ITEM_Y)[k] - slc + suc));
+}
+
+void SolutionCheck::compute_reduced_costs() {
+    const auto& xx = value(VLT_SOL_ITEM_XX);
+    const auto& y = value(VLT_SOL_ITEM_Y);
+    const auto& snx = value(VLT_SOL_ITEM_SNX);
+    reduced_cost_.assign(problem_.c().begin(), problem_.c().end());
+    add_symmetric_product(problem_.quadratic_objective(), xx, 1.0, reduced_cost_);
+    const model::LineStore& columns = problem_.matrix().lines(model::Axis::Col);
+    for (int32_t j = 0; j < problem_.num_var(); ++j) {
+        const int32_t* rows = columns.index(j);
+        const double* vals = columns.value(j);
+        double sum = 0.0;
+        for (int32_t k = 0; k < columns.length(j); ++k) sum += vals[k] * y[size_t(rows[k])];
+        reduced_cost_[size_t(j)] -= sum + snx[size_t(j)];
+    }
+    for (const auto& [i, q] : problem_.quadratic_constraints().terms())
+        add_symmetric_product(q, xx, -y[size_t(i)], reduced_cost_);
+    std::vector<double> transposed(reduced_cost_.size(), 0.0);
+    problem_.conic().add_stacked_transpose_product(problem_.affine(), solution_.doty.data(), transposed.data());
+    for (size_t j = 0; j < transposed.size(); ++j) reduced_cost_[j] -= transposed[j];
+    have_reduced_costs_ = true;
+}
+
+double SolutionCheck::reduced_cost(int32_t j) {
+    if (!have_reduced_costs_) compute_reduced_costs();
+    return reduced_cost_[size_t(j)];
+}
+
+double SolutionCheck::dual_variable(int32_t j) {
+    if (!has_duals_) return 0.0;
+    const size_t k = size_t(j);
+    const double slx = value(VLT_SOL_ITEM_SLX)[k], sux = value(VLT_SOL_ITEM_SUX)[k];
+    double v = multiplier_violation(problem_.bounds(model::Item::Var).key(j), sign(), slx, sux);
+    if (problem_.var_cones().cone_of(j) < 0) v = std::max(v, std::fabs(value(VLT_SOL_ITEM_SNX)[k]));
+    return std::max(v, std::fabs(reduced_cost(j) - slx + sux));
+}
+
+double SolutionCheck::dual_cone(int32_t k) const {
+    if (!has_duals_) return 0.0;
+    std::vector<double> values = cone_values(k, value(VLT_SOL_ITEM_SNX));
+    for (double& v : values) v *= sign();
+    const ConeShape shape = cone_shape(problem_.var_cones(), k);
+    return domain_violation(shape.domain(true), values.data(), int64_t(values.size()));
+}
+
+double SolutionCheck::dual_acc(int64_t k) const {
+    if (!has_duals_) return 0.0;
+    const int64_t first = problem_.conic().acc_first_row(k);
+    return acc_violation(k, solution_.doty.data() + first, true);
+}
+
+}  // namespace vlt::solve

@@ -1,0 +1,78 @@
+// One solution of a task's problem held against the problem's data: the
+// primal and dual violation of every item, the activities of the affine
+// conic constraints and the reduced costs, computed from the stored data
+// and the solution's values alone.
+//
+// Primal violations (zero when the item is satisfied):
+//   constraint i   the larger of the bound violation of xc[i] and
+//                  |xc[i] - (a_i'xx + 0.5 xx'Q_i xx)|
+//   variable j     the bound violation of xx[j]
+//   cone k         the violation of the members' values with respect to the
+//                  cone (solve/quality/cone_distance.hpp)
+//   ACC k          the violation of F x + g - b, its rows, with respect to
+//                  its domain
+//   integrality j  |xx[j] - round(xx[j])| of an integer variable, else 0
+//
+// Dual violations, with s = +1 when minimizing and -1 when maximizing (every
+// multiplier is the rate of change of the optimal objective with respect to
+// its bound, so s*slc, s*suc, s*slx, s*sux >= 0, s*snx lies in the dual cone
+// and s*doty in the dual domain):
+//   constraint i   the largest of -s*slc[i], -s*suc[i], |slc[i]| when i has
+//                  no lower bound, |suc[i]| when it has no upper bound, and
+//                  |y[i] - slc[i] + suc[i]|
+//   variable j     the same for slx[j], sux[j], and |snx[j]| when j is in
+//                  no cone, and |r_j - slx[j] + sux[j]| with the reduced cost
+//                  r = c + Qxx - A'y - sum_i y[i] Q_i xx - F'doty - snx
+//   cone k         the violation of s*snx over its members w.r.t. the dual cone
+//   ACC k          the violation of s*doty over its rows w.r.t. the dual domain
+// The integer solution has no duals: its dual violations are 0.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/problem.hpp"
+#include "model/solution.hpp"
+
+namespace vlt::solve {
+
+class SolutionCheck {
+public:
+    // The solution must be fitted to the problem (Solutions::read does it);
+    // both must outlive the check.
+    SolutionCheck(const model::Problem& problem, const model::Solution& solution, int32_t whichsol);
+
+    double constraint(int32_t i);
+    double variable(int32_t j) const;
+    double cone(int32_t k) const;
+    double acc(int64_t k);
+    double integrality(int32_t j) const;
+
+    double dual_constraint(int32_t i) const;
+    double dual_variable(int32_t j);
+    double dual_cone(int32_t k) const;
+    double dual_acc(int64_t k) const;
+
+    bool has_duals() const { return has_duals_; }
+    // F x + g - b of every row of the affine conic constraints, stacked.
+    const std::vector<double>& acc_activity();
+    // c + Qxx - A'y - sum_i y[i] Q_i xx - F'doty - snx of variable j.
+    double reduced_cost(int32_t j);
+
+private:
+    double sign() const { return problem_.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0; }
+    const std::vector<double>& value(int32_t item) const { return solution_.values[size_t(item)]; }
+    // The members' values of cone k: xx or snx.
+    std::vector<double> cone_values(int32_t k, const std::vector<double>& of) const;
+    double acc_violation(int64_t k, const double* rows, bool dual) const;
+    void compute_row_activity();
+    void compute_reduced_costs();
+
+    const model::Problem& problem_;
+    const model::Solution& solution_;
+    bool has_duals_;
+    std::vector<double> row_activity_, acc_activity_, reduced_cost_;
+    bool have_row_activity_ = false, have_acc_activity_ = false, have_reduced_costs_ = false;
+};
+
+}  // namespace vlt::solve
