@@ -3,8 +3,8 @@ PYTHON ?= python3
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev
-PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy dask distributed
 
 export PYTHONDONTWRITEBYTECODE = 1
 

@@ -106,6 +106,7 @@ struct Frame {
     PyObject* self = nullptr;
     int32_t res = 0;
     bool failed = false;  // a Python error is set
+    CallScope scope;
     int64_t shared[4] = {0, 0, 0, 0};
     int64_t last_query = 0;
     std::tuple<typename D::State...> states;
@@ -424,10 +425,11 @@ struct Method {
     static PyObject* call(PyObject* self, PyObject* args) {
         Frame<D...> frame;
         frame.self = self;
+        if constexpr ((std::is_same_v<D, TaskHandle> || ...)) frame.scope.involve(self);
         constexpr auto indexes = std::index_sequence_for<D...>{};
         if (!frame.prepare(args, format.data(), indexes)) return frame.failed ? nullptr : result_res_none(frame.res);
         frame.res = frame.template call<Fn>(indexes);
-        if (raise_deferred_error()) return nullptr;
+        if (frame.scope.raise_pending()) return nullptr;
         if (frame.res == 0 && !frame.finish(indexes)) return nullptr;
         return frame.result(indexes);
     }

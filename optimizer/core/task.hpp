@@ -9,6 +9,7 @@
 
 #include "core/env.hpp"
 #include "core/streams.hpp"
+#include "core/task_lock.hpp"
 #include "model/problem.hpp"
 #include "model/solution.hpp"
 #include "params/info_table.hpp"
@@ -29,7 +30,9 @@ public:
 
     uint64_t serial = 0;   // identifies the task in the call log
     uint64_t handle = 0;   // the caller's handle value
-    MessageStreams streams;
+    TaskLock lock;         // serializes the calls on the task
+    std::atomic<const char*> running_call{nullptr};  // the entry point that holds the lock
+    MessageStreams streams{&lock};
 
     model::Problem problem;         // rows, columns, bounds, matrix, objective
     model::Solutions solutions;     // interior-point, basic and integer solutions
@@ -37,9 +40,15 @@ public:
     params::InfoValues info;        // information items of the last optimizer run
 
     // The progress hook; called by the optimizers.  Returns true when the
-    // caller asks to stop.
+    // caller asks to stop, or when the task has been deleted meanwhile.
     void put_callback(VLTcallbackfunc func, void* handle);
     bool progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf);
+
+    // Deletion of the handle: no hook is called afterwards, and a call still
+    // running on the task is asked to stop.  The object itself goes when the
+    // last reference to it does.
+    void mark_deleted();
+    bool deleted() const { return deleted_.load(std::memory_order_acquire); }
 
     // A stop request from whoever runs the optimizer on this task besides its
     // own hook (a batch that lost its race or ran out of time): while it
@@ -70,6 +79,8 @@ public:
 
 private:
     Env* env_;
+    std::atomic<bool> deleted_{false};
+    std::mutex callback_mutex_;  // the hook may be replaced or unlinked while a call runs
     VLTcallbackfunc callback_ = nullptr;
     void* callback_handle_ = nullptr;
     mutable std::mutex error_mutex_;

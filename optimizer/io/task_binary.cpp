@@ -123,6 +123,7 @@ void encode_solution(int32_t which, const model::Solution& s, SectionWriter& w) 
     w.array(s.skx);
     w.array(s.skn);
     for (const std::vector<double>& v : s.values) w.array(v);
+    w.array(s.doty);
 }
 
 void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
@@ -145,7 +146,7 @@ void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
 }
 
 // Kinds of name lists in the NAME section.
-enum NameKind : int64_t { kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3 };
+enum NameKind : int64_t { kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3, kDjcNames = 4 };
 
 std::deque<SectionWriter> encode(const TaskImage& im) {
     std::deque<SectionWriter> out;
@@ -203,6 +204,14 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
         s.array(im.accafe);
         s.array(im.accb);
     }
+    if (im.num_djc() > 0) {
+        SectionWriter& s = out.emplace_back("DJCS");
+        s.array(im.djcnumterm);
+        s.array(im.djctermsize);
+        s.array(im.djcdom);
+        s.array(im.djcafe);
+        s.array(im.djcb);
+    }
     if (im.num_cone() > 0) {
         SectionWriter& s = out.emplace_back("CONE");
         s.array(im.conetype);
@@ -214,7 +223,8 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
     names.string(im.taskname);
     names.string(im.objname);
     const std::pair<NameKind, const std::vector<std::string>*> lists[] = {
-        {kConNames, &im.conname}, {kVarNames, &im.varname}, {kDomainNames, &im.domname}, {kAccNames, &im.accname}};
+        {kConNames, &im.conname},   {kVarNames, &im.varname}, {kDomainNames, &im.domname},
+        {kAccNames, &im.accname},   {kDjcNames, &im.djcname}};
     int64_t named = 0;
     for (const auto& [kind, list] : lists) named += !list->empty();
     names.i64(named);
@@ -357,6 +367,7 @@ void decode_solution(Cursor& c, TaskImage& im, std::set<int64_t>& seen) {
     c.array(s.skx, "skx");
     c.array(s.skn, "skn");
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) c.array(s.values[size_t(item)], model::item_name(item));
+    c.array(s.doty, "doty");
 }
 
 void decode_params(Cursor& c, TaskImage& im) {
@@ -387,6 +398,7 @@ void decode_names(Cursor& c, TaskImage& im) {
                                            : kind == kVarNames    ? &im.varname
                                            : kind == kDomainNames ? &im.domname
                                            : kind == kAccNames    ? &im.accname
+                                           : kind == kDjcNames    ? &im.djcname
                                                                   : nullptr;
         if (!target) c.fail_here("the name list kind " + std::to_string(kind) + " is not known to this version");
         if (!seen.insert(kind).second) c.fail_here("the name list kind " + std::to_string(kind) + " is given twice");
@@ -436,6 +448,12 @@ bool decode_section(std::string_view tag, Cursor& c, TaskImage& im, std::set<int
         c.array(im.accptr, "the AFE list pointers");
         c.array(im.accafe, "the AFE lists");
         c.array(im.accb, "b");
+    } else if (tag == "DJCS") {
+        c.array(im.djcnumterm, "the number of terms of each DJC");
+        c.array(im.djctermsize, "the term sizes");
+        c.array(im.djcdom, "the domains of the terms");
+        c.array(im.djcafe, "the AFEs of the terms");
+        c.array(im.djcb, "the constants of the terms");
     } else if (tag == "CONE") {
         c.array(im.conetype, "the cone types");
         c.array(im.conepar, "the cone parameters");

@@ -62,6 +62,13 @@ SparseFactor sparse_cholesky(int32_t ordermethod, double tolsingular, int32_t n,
             fail(VLT_RES_ERR_LA_DIMENSION, "Column " + std::to_string(j) + " has a negative count or position");
         total += anzc[j];
     }
+    // Nothing tells the length of asubc and avalc but the counts: the
+    // columns must lie within the sum(anzc) entries that they hold together.
+    for (int32_t j = 0; j < n; ++j)
+        if (aptrc[j] > total - anzc[j])
+            fail(VLT_RES_ERR_LA_DIMENSION, "Column " + std::to_string(j) + " (position " + std::to_string(aptrc[j]) +
+                                               ", " + std::to_string(anzc[j]) + " entries) lies outside the " +
+                                               std::to_string(total) + " entries of asubc and avalc");
     require(asubc, total, "asubc");
     require(avalc, total, "avalc");
 

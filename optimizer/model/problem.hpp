@@ -229,7 +229,10 @@ public:
 
 private:
     BoundSet& bound_set(Item item) { return item == Item::Con ? con_bounds_ : var_bounds_; }
-    void check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu) const;
+    // sub: the items of a list put, else items first, first + 1, ...; where an
+    // array is null the stored value counts (new items' defaults when loading).
+    void check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu,
+                            const int32_t* sub = nullptr, int32_t first = 0, bool loading = false) const;
     std::vector<char> keep_mask(Item item, int32_t num, const int32_t* subset) const;
 
     BoundSet con_bounds_, var_bounds_;

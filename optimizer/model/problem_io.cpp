@@ -49,8 +49,8 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
         check_present(aptrb, "aptrb", "numvar", numvar);
         check_present(aptre, "aptre", "numvar", numvar);
     }
-    check_bound_arrays(Item::Con, numcon, bkc, blc, buc);
-    check_bound_arrays(Item::Var, numvar, bkx, blx, bux);
+    check_bound_arrays(Item::Con, numcon, bkc, blc, buc, nullptr, 0, true);
+    check_bound_arrays(Item::Var, numvar, bkx, blx, bux, nullptr, 0, true);
     if (numvar < num_var()) {
         std::vector<char> keep(static_cast<size_t>(num_var()), 0);
         std::fill(keep.begin(), keep.begin() + numvar, char{1});

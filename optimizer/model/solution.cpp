@@ -68,8 +68,6 @@ double quadratic_term(const Problem& problem, const std::vector<double>& xx) {
     return sum;
 }
 
-bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
-bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
 
 double bound_terms(const BoundSet& bounds, const std::vector<double>& sl, const std::vector<double>& su) {
     double sum = 0.0;

@@ -19,96 +19,9 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::string entry(const char* what, int64_t index) { return std::string(what) + " " + std::to_string(index); }
-
-// ---------------------------------------------------------------- checking
-
-void check_size(size_t actual, int64_t expected, const char* what) {
-    if (actual != static_cast<size_t>(expected))
-        fail(VLT_RES_ERR_DIMENSION, std::string(what) + " has " + std::to_string(actual) + " entries, expected " +
-                                        std::to_string(expected));
-}
-
-void check_finite(double value, const std::string& what) {
-    if (std::isnan(value)) fail(VLT_RES_ERR_NAN_VALUE, what + " is NaN");
-    if (std::isinf(value)) fail(VLT_RES_ERR_INF_VALUE, what + " is infinite");
-}
-
-// Turns a bound key and its two values into the interval HiGHS expects.
-std::pair<double, double> interval(int32_t key, double lower, double upper, const std::string& what) {
-    double lo = -kInf, up = kInf;
-    switch (key) {
-        case VLT_BK_FR: break;
-        case VLT_BK_LO: lo = lower; break;
-        case VLT_BK_UP: up = upper; break;
-        case VLT_BK_FX: lo = up = lower; break;
-        case VLT_BK_RA: lo = lower; up = upper; break;
-        default: fail(VLT_RES_ERR_INVALID_BOUNDKEY, "invalid bound key " + std::to_string(key) + " of " + what);
-    }
-    if (std::isnan(lo) || std::isnan(up)) fail(VLT_RES_ERR_NAN_VALUE, "bound of " + what + " is NaN");
-    if (lo == kInf) fail(VLT_RES_ERR_INVALID_BOUND, "lower bound of " + what + " is +infinity");
-    if (up == -kInf) fail(VLT_RES_ERR_INVALID_BOUND, "upper bound of " + what + " is -infinity");
-    return {lo, up};
-}
-
-void check_problem(const model::ProblemData& p) {
-    if (p.numcon < 0) fail(VLT_RES_ERR_NEGATIVE_COUNT, "number of constraints is negative");
-    if (p.numvar < 0) fail(VLT_RES_ERR_NEGATIVE_COUNT, "number of variables is negative");
-    if (p.sense != VLT_OBJECTIVE_SENSE_MINIMIZE && p.sense != VLT_OBJECTIVE_SENSE_MAXIMIZE)
-        fail(VLT_RES_ERR_INVALID_OBJSENSE, "invalid objective sense " + std::to_string(p.sense));
-    check_finite(p.cfix, "objective constant");
-    check_size(p.c.size(), p.numvar, "objective coefficient array");
-    check_size(p.bkc.size(), p.numcon, "constraint bound key array");
-    check_size(p.blc.size(), p.numcon, "constraint lower bound array");
-    check_size(p.buc.size(), p.numcon, "constraint upper bound array");
-    check_size(p.bkx.size(), p.numvar, "variable bound key array");
-    check_size(p.blx.size(), p.numvar, "variable lower bound array");
-    check_size(p.bux.size(), p.numvar, "variable upper bound array");
-    if (!p.vartype.empty()) check_size(p.vartype.size(), p.numvar, "variable type array");
-    if (!p.semicont.empty()) check_size(p.semicont.size(), p.numvar, "semi-continuous flag array");
-    check_size(p.aptr.size(), int64_t{p.numvar} + 1, "column pointer array");
-    check_size(p.aval.size(), static_cast<int64_t>(p.asub.size()), "matrix value array");
-    check_size(p.qosubj.size(), static_cast<int64_t>(p.qosubi.size()), "quadratic column index array");
-    check_size(p.qoval.size(), static_cast<int64_t>(p.qosubi.size()), "quadratic value array");
-
-    for (int32_t j = 0; j < p.numvar; ++j) {
-        check_finite(p.c[j], "objective coefficient of variable " + std::to_string(j));
-        if (!p.vartype.empty() && p.vartype[j] != VLT_VAR_TYPE_CONT && p.vartype[j] != VLT_VAR_TYPE_INT)
-            fail(VLT_RES_ERR_INVALID_VARTYPE, "invalid type " + std::to_string(p.vartype[j]) + " of variable " +
-                                                  std::to_string(j));
-    }
-
-    if (p.aptr[0] != 0) fail(VLT_RES_ERR_INVALID_PTR, "column pointers must start at 0");
-    if (p.aptr[p.numvar] != static_cast<int64_t>(p.asub.size()))
-        fail(VLT_RES_ERR_INVALID_PTR, "last column pointer does not match the number of matrix entries");
-    if (p.asub.size() > static_cast<size_t>(std::numeric_limits<HighsInt>::max()))
-        fail(VLT_RES_ERR_SIZE_LIMIT, "too many matrix entries for the HiGHS back end");
-    // All pointers are checked before any entry is read: with aptr[0] = 0,
-    // aptr[numvar] = nnz and no decrease, every column lies inside the arrays.
-    for (int32_t j = 0; j < p.numvar; ++j)
-        if (p.aptr[j + 1] < p.aptr[j]) fail(VLT_RES_ERR_INVALID_PTR, "column pointers decrease at " + entry("variable", j));
-    std::vector<int32_t> seen_in_column(p.numcon, -1);
-    for (int32_t j = 0; j < p.numvar; ++j) {
-        for (int64_t k = p.aptr[j]; k < p.aptr[j + 1]; ++k) {
-            const int32_t i = p.asub[k];
-            if (i < 0 || i >= p.numcon)
-                fail(VLT_RES_ERR_INDEX_CON, "row index " + std::to_string(i) + " out of range in column " + std::to_string(j));
-            if (seen_in_column[i] == j)
-                fail(VLT_RES_ERR_DUPLICATE_INDEX, "row " + std::to_string(i) + " appears twice in column " + std::to_string(j));
-            seen_in_column[i] = j;
-            check_finite(p.aval[k], "matrix entry (" + std::to_string(i) + "," + std::to_string(j) + ")");
-        }
-    }
-
-    for (size_t k = 0; k < p.qosubi.size(); ++k) {
-        const int32_t i = p.qosubi[k], j = p.qosubj[k];
-        if (i < 0 || i >= p.numvar || j < 0 || j >= p.numvar)
-            fail(VLT_RES_ERR_INDEX_VAR, "quadratic term (" + std::to_string(i) + "," + std::to_string(j) + ") out of range");
-        if (i < j)
-            fail(VLT_RES_ERR_ARGUMENT, "quadratic term (" + std::to_string(i) + "," + std::to_string(j) +
-                                           ") is not in the lower triangle");
-        check_finite(p.qoval[k], "quadratic term (" + std::to_string(i) + "," + std::to_string(j) + ")");
-    }
+// The interval of a bound key and its two values (validated).
+std::pair<double, double> interval(int32_t key, double lower, double upper) {
+    return {has_lower(key) ? lower : -kInf, key == VLT_BK_FX ? lower : has_upper(key) ? upper : kInf};
 }
 
 // ---------------------------------------------------------------- Hessian
@@ -219,23 +132,28 @@ struct HighsDeleter {
 };
 using HighsHandle = std::unique_ptr<void, HighsDeleter>;
 
+[[noreturn]] void refuse_value(const std::string& value) {
+    fail(VLT_RES_ERR_PARAM_VALUE,
+         "A parameter value (" + value + ") is not one that the simplex and mixed-integer optimizers accept");
+}
+
 void set_option(void* highs, const char* name, bool value) {
     if (Highs_setBoolOptionValue(highs, name, value ? 1 : 0) == kHighsStatusError)
-        fail(VLT_RES_ERR_INTERNAL, std::string("HiGHS rejected option ") + name);
+        fail(VLT_RES_ERR_INTERNAL, std::string("The simplex and mixed-integer optimizers have no setting ") + name);
 }
 void set_option(void* highs, const char* name, int64_t value) {
     const auto clamped = static_cast<HighsInt>(
         std::clamp<int64_t>(value, std::numeric_limits<HighsInt>::min(), std::numeric_limits<HighsInt>::max()));
     if (Highs_setIntOptionValue(highs, name, clamped) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, double value) {
     if (Highs_setDoubleOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, const char* value) {
     if (Highs_setStringOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + value + " of option " + name);
+        refuse_value(value);
 }
 
 void apply_options(void* highs, const EngineOptions& o, bool logging) {
@@ -430,32 +348,19 @@ EngineResult solve_without_variables(const model::ProblemData& p, const std::vec
 
 }  // namespace
 
-const char* to_string(EngineStatus status) {
-    switch (status) {
-        case EngineStatus::optimal: return "optimal";
-        case EngineStatus::primal_infeasible: return "primal infeasible";
-        case EngineStatus::dual_infeasible: return "dual infeasible";
-        case EngineStatus::primal_or_dual_infeasible: return "primal or dual infeasible";
-        case EngineStatus::time_limit: return "time limit";
-        case EngineStatus::iteration_limit: return "iteration limit";
-        case EngineStatus::interrupted: return "interrupted by callback";
-        case EngineStatus::numerical_trouble: return "numerical trouble";
-        case EngineStatus::error: return "error";
-    }
-    return "unknown";
-}
-
 EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& options, const ProgressHook& hook,
                               const LogSink& log) {
-    check_problem(p);
+    validate_problem(p);
+    if (p.asub.size() > static_cast<size_t>(std::numeric_limits<HighsInt>::max()))
+        fail(VLT_RES_ERR_SIZE_LIMIT, "the problem has too many matrix entries for the simplex and mixed-integer optimizers");
     const int32_t m = p.numcon, n = p.numvar;
     const double sense = p.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
 
     std::vector<double> row_lo(m), row_up(m), col_lo(n), col_up(n);
     for (int32_t i = 0; i < m; ++i)
-        std::tie(row_lo[i], row_up[i]) = interval(p.bkc[i], p.blc[i], p.buc[i], entry("constraint", i));
+        std::tie(row_lo[i], row_up[i]) = interval(p.bkc[i], p.blc[i], p.buc[i]);
     for (int32_t j = 0; j < n; ++j)
-        std::tie(col_lo[j], col_up[j]) = interval(p.bkx[j], p.blx[j], p.bux[j], entry("variable", j));
+        std::tie(col_lo[j], col_up[j]) = interval(p.bkx[j], p.blx[j], p.bux[j]);
 
     const bool has_semicontinuous = std::any_of(p.semicont.begin(), p.semicont.end(), [](uint8_t f) { return f != 0; });
     const bool has_integers = has_semicontinuous || std::any_of(p.vartype.begin(), p.vartype.end(),
@@ -476,13 +381,13 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (result.is_mip && !hessian.empty()) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_PROBLEM_TYPE;
-        result.message = "the HiGHS back end cannot solve problems with integer variables and a quadratic objective";
+        result.message = "no optimizer is available for problems with integer variables and a quadratic objective";
         return result;
     }
     if (n == 0) return solve_without_variables(p, row_lo, row_up, options.primal_feasibility_tolerance, sense);
 
     HighsHandle session(Highs_create());
-    if (!session) fail(VLT_RES_ERR_SPACE, "could not create a HiGHS instance");
+    if (!session) fail(VLT_RES_ERR_SPACE, "there is not enough memory to start the optimizer");
     void* highs = session.get();
     // Silence HiGHS before anything else can print to the console.
     set_option(highs, "output_flag", false);
@@ -511,7 +416,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (pass == kHighsStatusError) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS rejected the problem data";
+        result.message =
+            "The problem data holds a value that the simplex and mixed-integer optimizers cannot take (an infinite "
+            "or huge bound or coefficient)";
         return result;
     }
 
@@ -537,9 +444,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (run == kHighsStatusError && result.status == EngineStatus::optimal) result.status = EngineStatus::error;
     if (result.status == EngineStatus::error) {
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS stopped with model status " + std::to_string(model_status);
+        result.message = "the optimizer stopped without an answer (status " + std::to_string(model_status) + ")";
     } else if (result.status == EngineStatus::numerical_trouble) {
-        result.message = "HiGHS could not reach a conclusion (model status " + std::to_string(model_status) + ")";
+        result.message = "the optimizer could not reach a conclusion (status " + std::to_string(model_status) + ")";
     }
 
     result.simplex_iterations = info_int(highs, "simplex_iteration_count");

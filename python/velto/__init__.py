@@ -17,6 +17,7 @@ from _vlt import Env, Task  # noqa: F401
 from ._constants import *  # noqa: F401,F403
 from ._constants import __all__ as _constant_names
 from .batch import solve_batch  # noqa: F401
+from .cluster import solve_distributed  # noqa: F401
 from .errors import Error  # noqa: F401
 from .model import INF, Model, bound_key  # noqa: F401
 from .result import Certificate, Result, Status, Termination  # noqa: F401

@@ -2,10 +2,28 @@
 library stores, and a snapshot of everything a task reports through its
 getters, so that two tasks can be compared bit for bit (bytes) or within a
 tolerance (arrays)."""
+import os
+import pathlib
+
 import numpy as np
+import pytest
 
 import velto
 from arrays import f64, i32, i64
+
+DATA = pathlib.Path(os.environ.get("VELTO_DATA_DIR") or
+                    pathlib.Path(__file__).resolve().parents[3] / "shared" / "data")
+
+
+def shared_files(*patterns):
+    """The shared instances matching patterns (relative to the data folder),
+    as pytest parameters; without the folder a skip, or an error in CI."""
+    if not DATA.is_dir():
+        if os.environ.get("CI") == "true":
+            raise RuntimeError(f"shared data not found in {DATA}")
+        return [pytest.param(None, marks=pytest.mark.skip(reason=f"shared data not found in {DATA}"))]
+    paths = sorted(p for pattern in patterns for p in DATA.glob(pattern))
+    return [pytest.param(p, id=f"{p.parent.name}/{p.name}") for p in paths]
 
 PARAM_TYPES = ((velto.IParam, "getintparam_i_2"), (velto.DParam, "getdouparam_i_2"))
 
@@ -50,12 +68,14 @@ def snapshot(task, with_params=True, with_solutions=True):
     s["alpha"] = [_bytes(t.getpowerdomainalpha_LO_2, d) for d in range(numdom)
                   if s["domains"][d][0] in (velto.DomainType.PRIMAL_POWER_CONE, velto.DomainType.DUAL_POWER_CONE)]
     s["accs"] = _bytes(t.getaccs_OOO_1)
+    s["djcs"] = _bytes(t.getdjcs_OOOOO_1)
     s["cones"] = [(ok(t.getconeinfo_i_2(k)), _bytes(t.getcone_iO_2, k)) for k in range(ok(t.getnumcone__1()))]
     s["names"] = [name(t.gettaskname_O_1), name(t.getobjname_O_1),
                   [name(t.getconname_iO_2, i) for i in range(m)],
                   [name(t.getvarname_iO_2, j) for j in range(n)],
                   [name(t.getdomainname_LO_2, d) for d in range(numdom)],
-                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))]]
+                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))],
+                  [name(t.getdjcname_LO_2, k) for k in range(ok(t.getnumdjc__1()))]]
     if with_params:
         s["params"] = [ok(getattr(t, getter)(p)) for enum, getter in PARAM_TYPES for p in enum]
         s["dparams"] = [np.float64(ok(t.getdouparam_i_2(p))).tobytes() for p in velto.DParam]
@@ -66,7 +86,7 @@ def snapshot(task, with_params=True, with_solutions=True):
             if ok(t.solutiondef_i_2(sol)):
                 out = [bytearray() for _ in range(11)]
                 statuses = ok(t.getsolution_iOOOOOOOOOOO_2(sol, *out))
-                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out],
+                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out], _bytes(t.getaccdotys_iO_2, sol),
                                             np.float64(ok(t.getprimalobj_i_2(sol))).tobytes(),
                                             np.float64(ok(t.getdualobj_i_2(sol))).tobytes())
     return s
@@ -76,6 +96,22 @@ def name(getter, *args):
     out = bytearray()
     ok(getter(*args, out))
     return bytes(out)
+
+
+def name_everything(t):
+    """Names every constraint, domain and ACC that has no name yet (formats
+    that identify items by name give the others generic names)."""
+    for count, get, put, prefix in ((t.getnumdjc__1, t.getdjcname_LO_2, t.putdjcname_Ls_3, "djc"),
+                                    (t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
+                                    (t.getnumvar__1, t.getvarname_iO_2, t.putvarname_is_3, "col"),
+                                    (t.getnumdomain__1, t.getdomainname_LO_2, t.putdomainname_Ls_3, "dom"),
+                                    (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc")):
+        for k in range(ok(count())):
+            if name(get, k) == b"\0":
+                ok(put(k, "%s%d" % (prefix, k)))
+    if name(t.getobjname_O_1) == b"\0":
+        ok(t.putobjname_s_2("objective"))
+    return t
 
 
 def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True):
@@ -117,18 +153,23 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
         ok(t.appendacc_LOO_4(doms[1], i64([3, 4, 5]), None))
         ok(t.appendacc_LOO_4(doms[4], i64([6, 7, 8]), f64([1.0, 2.0, 3.0])))
         ok(t.appendacc_LOO_4(doms[3], i64([0, 0]), None))      # an AFE twice
+        ok(t.appenddjcs_L_2(2))
+        # x in R+ (AFEs 3, 4) or both AFEs zero;  AFE 5 <= 0
+        ok(t.putdjc_LOOOO_6(0, i64([doms[3], doms[5], doms[5]]), i64([3, 4, 3, 4]), f64([0.5, 0, 0, 1]), i64([1, 2])))
+        ok(t.putdjc_LOOOO_6(1, i64([doms[5]]), i64([5]), None, i64([1])))
         ok(t.appendcone_idO_4(velto.ConeType.QUAD, 0.0, i32([n - 1, 0, 2])))
         ok(t.appendcone_idO_4(velto.ConeType.PPOW, 0.3, i32([3, 4, 5])))
         if names:
             ok(t.putdomainname_Ls_3(doms[2], "exp domain"))
             ok(t.putaccname_Ls_3(1, "acc [1]"))
+            ok(t.putdjcname_Ls_3(1, "either"))
     if names:
         ok(t.puttaskname_s_2("random task %d" % seed))
         ok(t.putobjname_s_2("cost"))
         for i in range(0, m, 2):
             ok(t.putconname_is_3(i, "c%d" % i))
         for j in range(n):
-            ok(t.putvarname_is_3(j, "x_%d é" % j))
+            ok(t.putvarname_is_3(j, "x_%d_é" % j))
     if params:
         ok(t.putintparam_ii_3(velto.IParam.LOG, 3))
         ok(t.putdouparam_id_3(velto.DParam.OPTIMIZER_MAX_TIME, 12.5))
@@ -139,6 +180,8 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
             keys = [i32(rng.integers(7, size=size)) for size in (m, n, k)]
             values = [f64(rng.normal(size=size)) for size in (m, n, m, m, m, n, n, n)]
             ok(t.putsolution_iOOOOOOOOOOO_13(sol, *keys, *values))
+            if conic:
+                ok(t.putaccdoty_iLO_4(sol, 2, f64(rng.normal(size=3))))
     return t
 
 

@@ -40,6 +40,8 @@ def test_conic_constraint_of_an_affine_expression(F, g):
     assert m.add_conic_constraint("quadratic", F, g, name="disc") == 0
     r = m.solve()
     assert r.status == Status.OPTIMAL and r.x == pytest.approx([-1 / np.sqrt(2)] * 2, abs=1e-6)
+    (doty,) = r.acc_duals  # in the (self-dual) cone; F'doty = c
+    assert doty[0] >= np.linalg.norm(doty[1:]) - 1e-6 and doty[1:] == pytest.approx([1, 1], abs=1e-6)
     name = bytearray()
     assert m.task.getaccname_LO_2(0, name) == (0, None) and name.rstrip(b"\0") == b"disc"
 
@@ -78,3 +80,34 @@ def test_domains_the_optimizer_cannot_solve_yet_are_stored(domain, rows, alpha):
         assert error.code == velto.ResponseCode.ERR_NO_OPTIMIZER
     else:
         assert r.status == Status.OPTIMAL and r.objective == pytest.approx(0, abs=1e-6)
+
+
+def boxes_model(c):
+    m = velto.Model()
+    x, y = m.add_variables(2, lb=-10, ub=10, obj=c)
+    index = m.add_disjunction([[({x: 1}, "<=", 1), ({y: 1}, "<=", 1), ({x: 1, y: 1}, ">=", 0)],
+                               [({x: 1}, ">=", 2), ({y: 1}, "==", 0.5)]], name="either")
+    return m, index
+
+
+@pytest.mark.parametrize("c, best", [([-1, -2], -11), ([1, 1], 0), ([0, -1], -1), ([1, 0], -1), ([-1, 0], -10)])
+def test_a_disjunction_picks_the_best_term(c, best):
+    m, index = boxes_model(c)
+    assert index == 0
+    r = m.solve()
+    assert r.status == Status.OPTIMAL and r.objective == pytest.approx(best, abs=1e-6)
+    x, y = r.x
+    assert (x <= 1 + 1e-6 and y <= 1 + 1e-6 and x + y >= -1e-6) or (x >= 2 - 1e-6 and abs(y - 0.5) < 1e-6)
+    name = bytearray()
+    assert m.task.getdjcname_LO_2(0, name) == (0, None) and name.rstrip(b"\0") == b"either"
+
+
+@pytest.mark.parametrize("terms, message", [
+    ([[({0: 1}, "=", 1)]], "unknown relation"), ([], "at least one term"), ([[({0: 1}, "<=", 1)], []], "every term"),
+    ([[({5: 1}, "<=", 1)]], "variable 5")])
+def test_bad_disjunctions_are_refused_before_anything_is_added(terms, message):
+    m = velto.Model()
+    m.add_variables(2, lb=-1, ub=1)
+    with pytest.raises(ValueError, match=message):
+        m.add_disjunction(terms)
+    assert [m.task.getnumafe__1()[1], m.task.getnumdomain__1()[1], m.task.getnumdjc__1()[1]] == [0, 0, 0]

@@ -6,6 +6,9 @@
 #include <numeric>
 #include <tuple>
 
+#include "base/error.hpp"
+#include "solve/engine.hpp"
+
 namespace vlt::solve::ipm {
 namespace {
 
@@ -16,94 +19,21 @@ bool is_linear_domain(int32_t domain) {
            domain == VLT_DOMAIN_RMINUS;
 }
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-
-struct Bad {
-    int32_t code;
-    std::string message;
-};
-
-void check_bounds(const char* what, const std::vector<int32_t>& bk, const std::vector<double>& bl,
-                  const std::vector<double>& bu, size_t count) {
-    if (bk.size() != count || bl.size() != count || bu.size() != count)
-        throw Bad{VLT_RES_ERR_DIMENSION, std::string("the ") + what + " bound arrays do not match the problem size"};
-    for (size_t i = 0; i < count; ++i) {
-        if (bk[i] < VLT_BK_LO || bk[i] > VLT_BK_RA)
-            throw Bad{VLT_RES_ERR_INVALID_BOUNDKEY, std::string("invalid bound key of ") + what + " " + std::to_string(i)};
-        if ((has_lower(bk[i]) && std::isnan(bl[i])) || (has_upper(bk[i]) && std::isnan(bu[i])))
-            throw Bad{VLT_RES_ERR_NAN_VALUE, std::string("NaN bound of ") + what + " " + std::to_string(i)};
-        if ((has_lower(bk[i]) && bl[i] == kInf) || (has_upper(bk[i]) && bu[i] == -kInf))
-            throw Bad{VLT_RES_ERR_INF_VALUE, std::string("infinite bound on the wrong side of ") + what + " " +
-                                                 std::to_string(i)};
-    }
-}
-
-void validate(const model::ProblemData& d) {
-    if (d.numcon < 0 || d.numvar < 0) throw Bad{VLT_RES_ERR_NEGATIVE_COUNT, "negative problem size"};
-    const size_t m = size_t(d.numcon), n = size_t(d.numvar);
-    if (d.sense != VLT_OBJECTIVE_SENSE_MINIMIZE && d.sense != VLT_OBJECTIVE_SENSE_MAXIMIZE)
-        throw Bad{VLT_RES_ERR_INVALID_OBJSENSE, "invalid objective sense"};
-    if (d.c.size() != n) throw Bad{VLT_RES_ERR_DIMENSION, "the objective has the wrong length"};
-    if (std::isnan(d.cfix) || std::isinf(d.cfix)) throw Bad{VLT_RES_ERR_NAN_VALUE, "the objective constant is not finite"};
-    for (size_t j = 0; j < n; ++j)
-        if (!std::isfinite(d.c[j])) throw Bad{VLT_RES_ERR_NAN_VALUE, "objective coefficient " + std::to_string(j) + " is not finite"};
-    check_bounds("constraint", d.bkc, d.blc, d.buc, m);
-    check_bounds("variable", d.bkx, d.blx, d.bux, n);
-    if (d.aptr.size() != n + 1 || d.aptr[0] != 0) throw Bad{VLT_RES_ERR_INVALID_PTR, "the column pointers of A are malformed"};
-    for (size_t j = 0; j < n; ++j)
-        if (d.aptr[j + 1] < d.aptr[j]) throw Bad{VLT_RES_ERR_INVALID_PTR, "the column pointers of A decrease"};
-    if (size_t(d.aptr[n]) != d.asub.size() || d.asub.size() != d.aval.size())
-        throw Bad{VLT_RES_ERR_INVALID_PTR, "the column pointers of A do not match its entries"};
-    std::vector<int64_t> seen(m, -1);
-    for (size_t j = 0; j < n; ++j)
-        for (int64_t p = d.aptr[j]; p < d.aptr[j + 1]; ++p) {
-            int32_t i = d.asub[size_t(p)];
-            if (i < 0 || size_t(i) >= m) throw Bad{VLT_RES_ERR_INDEX_CON, "row index out of range in column " + std::to_string(j)};
-            if (!std::isfinite(d.aval[size_t(p)])) throw Bad{VLT_RES_ERR_NAN_VALUE, "non-finite entry of A in column " + std::to_string(j)};
-            if (seen[size_t(i)] == int64_t(j)) throw Bad{VLT_RES_ERR_DUPLICATE_INDEX, "repeated row index in column " + std::to_string(j)};
-            seen[size_t(i)] = int64_t(j);
+// The domains of the other cones must have a cone here; their sizes are
+// the cone's to check.
+void check_cone_domains(const model::ProblemData& d, PresolveOutcome& outcome) {
+    for (size_t c = 0; c < d.cones.size(); ++c) {
+        const auto& cone = d.cones[c];
+        if (is_linear_domain(cone.domain)) continue;
+        if (!has_cone(cone.domain)) {
+            outcome.kind = PresolveOutcome::Kind::error;
+            outcome.error_code = VLT_RES_ERR_NOT_IMPLEMENTED;
+            outcome.message = "the interior-point optimizer has no cone of the domain of cone " + std::to_string(c);
+            return;
         }
-    if (d.qosubi.size() != d.qosubj.size() || d.qosubi.size() != d.qoval.size())
-        throw Bad{VLT_RES_ERR_DIMENSION, "the quadratic objective arrays differ in length"};
-    for (size_t k = 0; k < d.qoval.size(); ++k) {
-        if (d.qosubi[k] < 0 || d.qosubj[k] < 0 || size_t(d.qosubi[k]) >= n || size_t(d.qosubj[k]) >= n)
-            throw Bad{VLT_RES_ERR_INDEX_VAR, "quadratic objective index out of range"};
-        if (d.qosubi[k] < d.qosubj[k]) throw Bad{VLT_RES_ERR_ARGUMENT, "quadratic objective entry above the diagonal"};
-        if (!std::isfinite(d.qoval[k])) throw Bad{VLT_RES_ERR_NAN_VALUE, "non-finite quadratic objective entry"};
+        std::string wrong = check_cone(cone.domain, cone.dim, {});
+        if (!wrong.empty()) fail(VLT_RES_ERR_DIMENSION, "cone " + std::to_string(c) + ": " + wrong);
     }
-    const int64_t rows = d.num_conic_rows();
-    if (rows < 0 || d.fptr.empty() || d.fptr[0] != 0) throw Bad{VLT_RES_ERR_INVALID_PTR, "the conic row pointers are malformed"};
-    for (int64_t r = 0; r < rows; ++r)
-        if (d.fptr[size_t(r) + 1] < d.fptr[size_t(r)]) throw Bad{VLT_RES_ERR_INVALID_PTR, "the conic row pointers decrease"};
-    if (size_t(d.fptr[size_t(rows)]) != d.fsub.size() || d.fsub.size() != d.fval.size() || d.g.size() != size_t(rows))
-        throw Bad{VLT_RES_ERR_INVALID_PTR, "the conic row arrays do not match"};
-    std::vector<int64_t> seen_col(n, -1);
-    for (int64_t r = 0; r < rows; ++r) {
-        if (!std::isfinite(d.g[size_t(r)])) throw Bad{VLT_RES_ERR_NAN_VALUE, "non-finite constant of conic row " + std::to_string(r)};
-        for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p) {
-            int32_t j = d.fsub[size_t(p)];
-            if (j < 0 || size_t(j) >= n) throw Bad{VLT_RES_ERR_INDEX_VAR, "column index out of range in conic row " + std::to_string(r)};
-            if (!std::isfinite(d.fval[size_t(p)])) throw Bad{VLT_RES_ERR_NAN_VALUE, "non-finite entry in conic row " + std::to_string(r)};
-            if (seen_col[size_t(j)] == r) throw Bad{VLT_RES_ERR_DUPLICATE_INDEX, "repeated column index in conic row " + std::to_string(r)};
-            seen_col[size_t(j)] = r;
-        }
-    }
-    int64_t total = 0;
-    for (const auto& c : d.cones) {
-        if (c.dim < 0) throw Bad{VLT_RES_ERR_DIMENSION, "negative cone dimension"};
-        if (!is_linear_domain(c.domain)) {
-            if (!has_cone(c.domain)) {
-                if (c.domain >= VLT_DOMAIN_PRIMAL_EXP_CONE && c.domain <= VLT_DOMAIN_DUAL_GEO_MEAN_CONE)
-                    throw Bad{VLT_RES_ERR_NOT_IMPLEMENTED, "the interior-point optimizer has no cone of this domain"};
-                throw Bad{VLT_RES_ERR_INVALID_DOMAIN, "invalid cone domain"};
-            }
-            std::string wrong = check_cone(c.domain, c.dim, {});
-            if (!wrong.empty()) throw Bad{VLT_RES_ERR_DIMENSION, wrong};
-        }
-        total += c.dim;
-    }
-    if (total != rows) throw Bad{VLT_RES_ERR_DIMENSION, "the cone dimensions do not add up to the number of conic rows"};
 }
 
 // One linear row of the combined [A; conic rows of linear domains] system.
@@ -117,14 +47,9 @@ struct LinRow {
 }  // namespace
 
 void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, PresolveOutcome& outcome) {
-    try {
-        validate(d);
-    } catch (const Bad& bad) {
-        outcome.kind = PresolveOutcome::Kind::error;
-        outcome.error_code = bad.code;
-        outcome.message = bad.message;
-        return;
-    }
+    validate_problem(d);
+    check_cone_domains(d, outcome);
+    if (outcome.kind != PresolveOutcome::Kind::none) return;
     const int64_t m0 = d.numcon, n0 = d.numvar, nconic = d.num_conic_rows();
     const double sense = d.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
     rec.sense = sense;

@@ -78,8 +78,9 @@ struct PresolveOutcome {
     std::vector<double> primal_ray;      // numvar, for dual infeasibility
 };
 
-// Checks the data (sizes, indexes, keys, NaNs, cone domains) and builds the
-// conic form.  On error or when presolve decides, `outcome` says so.
+// Checks the data (validate_problem and the cones' sizes: vlt::Error when
+// malformed) and builds the conic form.  When the optimizer declines the
+// problem (a domain without a cone) or presolve decides it, `outcome` says so.
 void formulate(const model::ProblemData& d, ConicForm& form, Recovery& rec, PresolveOutcome& outcome);
 
 // Original-space solution from an internal point (x, z over the rows of G,

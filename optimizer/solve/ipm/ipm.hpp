@@ -6,15 +6,15 @@
 // Nesterov-Todd scaling of the quadratic cones, simple bounds eliminated
 // into the diagonal of the augmented system, and a sparse LDL' of that
 // quasi-definite system with static and dynamic regularization plus
-// iterative refinement.  The answer follows the conventions documented in
-// solve/highs_engine.hpp (signs of the duals, dual objective, certificates).
+// iterative refinement.  The answer follows the conventions of engine.hpp
+// (signs of the duals, dual objective, certificates).
 #pragma once
 
 #include <cstdint>
 #include <limits>
 
 #include "model/problem_data.hpp"
-#include "solve/highs_engine.hpp"
+#include "solve/engine.hpp"
 
 namespace vlt::solve {
 
