@@ -1,6 +1,7 @@
 #include "solve/highs_engine.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -197,11 +198,20 @@ struct CallbackContext {
     std::string pending_line;  // HiGHS may deliver a line in pieces
 };
 
+// The engine's log lines reach the task's log in the library's words: the
+// engine's banner is left out and its name is not shown.
+void emit_log_line(CallbackContext& ctx, std::string line) {
+    if (line.rfind("Running HiGHS", 0) == 0 || line.find("Copyright (c)") != std::string::npos) return;
+    for (size_t at; (at = line.find("HiGHS ")) != std::string::npos;) line.erase(at, 6);
+    if (!line.empty()) line[0] = char(std::toupper(static_cast<unsigned char>(line[0])));
+    (*ctx.log)(line);
+}
+
 void emit_log(CallbackContext& ctx, const char* text) {
     ctx.pending_line += text;
     size_t newline;
     while ((newline = ctx.pending_line.find('\n')) != std::string::npos) {
-        (*ctx.log)(ctx.pending_line.substr(0, newline));
+        emit_log_line(ctx, ctx.pending_line.substr(0, newline));
         ctx.pending_line.erase(0, newline + 1);
     }
 }

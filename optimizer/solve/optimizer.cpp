@@ -196,6 +196,8 @@ private:
                 fail(VLT_RES_ERR_NO_OPTIMIZER,
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
+        if (!solve_data().barvar_dim.empty())
+            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
         conic_ = !solve_data().cones.empty();
         // Integer variables and disjunctive constraints: the mixed-integer
         // form (DJCs reformulated) goes to the MILP engine when it is

@@ -20,7 +20,8 @@
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/ipm.hpp"
 #include "solve/ipm/formulation.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/quasidefinite_solver.hpp"
+#include "solve/ipm/linsys/up_looking_ldl.hpp"
 #include "solve/solution_store.hpp"
 
 using namespace vlt;
@@ -825,9 +826,9 @@ void test_ldl() {
         }
         std::vector<int8_t> signs(n, 1);
         for (int i = n1; i < n; ++i) signs[i] = -1;
-        LdlFactor f;
+        UpLookingLdl f;
         CHECK(f.analyze(a));
-        CHECK(f.factor(a, signs, 1e-14, 1e-8) == 0, "no pivot needs regularization");
+        CHECK(f.factor(a.values, signs, 1e-14, 1e-8) == 0, "no pivot needs regularization");
         std::vector<double> b(n), x;
         for (int i = 0; i < n; ++i) b[i] = std::sin(double(i) + 1.0);
         x = b;
@@ -839,14 +840,14 @@ void test_ldl() {
             err = std::max(err, std::fabs(s - b[i]));
         }
         CHECK(err <= 1e-10, "n = %d: residual %.2e", n, err);
-        CHECK((f.dense_size() > 0) == (n1 == 420), "n = %d: dense block %lld", n, static_cast<long long>(f.dense_size()));
+        CHECK((f.dense_block() > 0) == (n1 == 420), "n = %d: dense block %lld", n, static_cast<long long>(f.dense_block()));
     }
     UpperCsc lower_entry;
     lower_entry.n = 2;
     lower_entry.colptr = {0, 2, 3};
     lower_entry.rowind = {0, 1, 1};
     lower_entry.values = {1, 1, 1};
-    LdlFactor f;
+    UpLookingLdl f;
     CHECK(!f.analyze(lower_entry), "an entry below the diagonal is refused");
 }
 

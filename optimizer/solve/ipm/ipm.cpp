@@ -245,21 +245,30 @@ bool Solver::initial_point() {
     bound_diag_.assign(size_t(n), 0.0);
     for (int64_t j : bounds_.column) bound_diag_[size_t(j)] += 1.0;
     if (!kkt_.factor(bound_diag_, cones_)) return false;
-    // The least-squares-like primal and dual point of [P G'; G -I] with
-    // right-hand side (-q, h).  (Two separate solves, (0, h) for the primal
-    // and (-q, 0) for the dual point, converge faster on some cone problems
-    // but end less centred on others, with duals accurate to 1e-5 only.)
+    // With a quadratic objective the primal and dual point of [P G'; G -I]
+    // for the right-hand side (-q, h); without one (P = 0) a primal point
+    // from (0, h), which minimizes ||s|| with Gx + s = h, and a dual point
+    // from (-q, 0), which minimizes ||z|| with G'z + q = 0.
     std::vector<double> minus_q(static_cast<size_t>(n));
     for (int64_t j = 0; j < n; ++j) minus_q[size_t(j)] = -f_.q[size_t(j)];
-    Point dir;
-    newton_solve(minus_q, f_.h, bounds_.h, dir);
-    pt_.x = dir.x;
-    pt_.z = dir.z;
-    pt_.zb = dir.zb;
+    bool linear_objective = true;
+    for (double v : f_.p.values) linear_objective = linear_objective && v == 0.0;
+    Point primal, dual;
+    if (linear_objective) {
+        std::vector<double> zero_x(static_cast<size_t>(n), 0.0), zero_z(static_cast<size_t>(m), 0.0), zero_b(nb, 0.0);
+        newton_solve(zero_x, f_.h, bounds_.h, primal);
+        newton_solve(minus_q, zero_z, zero_b, dual);
+    } else {
+        newton_solve(minus_q, f_.h, bounds_.h, primal);
+        dual = primal;
+    }
+    pt_.x = primal.x;
+    pt_.z = dual.z;
+    pt_.zb = dual.zb;
     pt_.s.resize(size_t(m));
     pt_.sb.resize(nb);
-    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -pt_.z[size_t(i)];
-    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -pt_.zb[k];
+    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -primal.z[size_t(i)];
+    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -primal.zb[k];
     // v + (1 + alpha) e when alpha = -(smallest eigenvalue) >= 0.
     auto shift = [&](std::vector<double>& v, std::vector<double>& vb, bool primal) {
         double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
