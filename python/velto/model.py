@@ -129,10 +129,12 @@ class Model:
     # ------------------------------------------------------------- sizes
     @property
     def num_variables(self) -> int:
+        """The number of variables."""
         return self._check(self.task.getnumvar__1())
 
     @property
     def num_constraints(self) -> int:
+        """The number of constraints."""
         return self._check(self.task.getnumcon__1())
 
     @property
@@ -405,11 +407,13 @@ class Model:
             self._check(put(first + k, str(text)))
 
     def variable_name(self, j: int) -> str:
+        """The name of variable j ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getvarname_iO_2(int(j), text))
         return text.split(b"\0")[0].decode()
 
     def constraint_name(self, i: int) -> str:
+        """The name of constraint i ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getconname_iO_2(int(i), text))
         return text.split(b"\0")[0].decode()
