@@ -8,6 +8,7 @@
 
 #include "base/error.hpp"
 #include "solve/engine.hpp"
+#include "solve/quality/cone_distance.hpp"
 
 namespace vlt::solve::ipm {
 namespace {
@@ -31,7 +32,7 @@ void check_cone_domains(const model::ProblemData& d, PresolveOutcome& outcome) {
             outcome.message = "the interior-point optimizer has no cone of the domain of cone " + std::to_string(c);
             return;
         }
-        std::string wrong = check_cone(cone.domain, cone.dim, {});
+        std::string wrong = check_cone(cone.domain, cone.dim, cone.alpha);
         if (!wrong.empty()) fail(VLT_RES_ERR_DIMENSION, "cone " + std::to_string(c) + ": " + wrong);
     }
 }
@@ -195,7 +196,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
         double h = 0.0;
     };
     std::vector<GRow> zero_rows, pos_rows, cone_rows;
-    std::vector<std::pair<int32_t, int64_t>> cone_dims;  // domain, rows
+    std::vector<ConeSpec> other_cones;  // domain, rows, parameters (start settled below)
     std::vector<double> slack_lo, slack_up;
     rec.rows.assign(size_t(m0), Recovery::Row{});
     // Which kind each row got; the G row index is settled after stacking.
@@ -271,7 +272,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
                     rec.conic_cone[size_t(r)] = int64_t(cone_rows.size());
                     cone_rows.push_back(std::move(row));
                 }
-                cone_dims.emplace_back(cone.domain, cone.dim);
+                other_cones.push_back({cone.domain, 0, cone.dim, cone.alpha});
             }
             r0 += cone.dim;
         }
@@ -288,9 +289,10 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
     if (mp > 0) f.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
     {
         int64_t start = mz + mp;
-        for (auto [domain, dim] : cone_dims) {
-            f.cones.push_back({domain, start, dim, {}});
-            start += dim;
+        for (ConeSpec& c : other_cones) {
+            c.start = start;
+            start += c.dim;
+            f.cones.push_back(std::move(c));
         }
     }
     f.q.assign(size_t(n), 0.0);
@@ -602,7 +604,10 @@ OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt) {
                     pviol = std::max({pviol, -v[0], -v[1], std::sqrt(t) - std::sqrt(2.0 * std::max(0.0, v[0]) * std::max(0.0, v[1]))});
                     break;
                 }
-                default: break;
+                default:
+                    pviol = std::max(pviol, domain_violation({cone.domain, cone.alpha.data(), int64_t(cone.alpha.size())},
+                                                             v.data(), cone.dim));
+                    break;
             }
             r0 += cone.dim;
         }
