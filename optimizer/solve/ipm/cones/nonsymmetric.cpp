@@ -195,8 +195,10 @@ bool NonsymmetricCone::update_scaling(CVec s, CVec z, double) {
     if (!interior(sm, zm)) return false;
     barrier_->gradient(zm, grad_.data());
     barrier_->hessian(zm, hess_.data());
+    // Close to the boundary the Hessian can be too ill-conditioned to
+    // factor; the step then goes without the third-order term.
     chol_ = hess_;
-    if (!dense::cholesky(chol_, n)) return false;
+    corrector_ = dense::cholesky(chol_, n);
     const double mu = dot(sm, zm, n) / degree();
     if (!(mu > 0.0)) return false;
     primal_dual_ = use_primal_dual_scaling(sm, zm, mu);
@@ -291,6 +293,10 @@ void NonsymmetricCone::affine_ds(CVec s, CVec, Vec ds) const { std::copy(s.begin
 
 void NonsymmetricCone::combined_ds_shift(CVec dz_aff, CVec ds_aff, double sigma_mu, Vec shift) {
     const int64_t n = dim();
+    if (!corrector_) {
+        for (int64_t i = 0; i < n; ++i) w3_[size_t(i)] = sigma_mu * grad_[size_t(i)];
+        return from_primal(w3_.data(), shift.data());
+    }
     to_dual(dz_aff.data(), w1_.data());
     to_primal(ds_aff.data(), w2_.data());
     dense::cholesky_solve(chol_, n, w2_.data());

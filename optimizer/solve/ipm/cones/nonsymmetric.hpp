@@ -146,6 +146,7 @@ private:
     std::vector<double> h_;             // H in the cone's coordinates (dense)
     std::vector<double> grad_, hess_;   // of g at the mapped z
     std::vector<double> chol_;          // Cholesky factor of hess
+    bool corrector_ = false;            // whether chol_ holds it
     bool primal_dual_ = false;
     mutable std::vector<double> w1_, w2_, w3_, w4_, w5_, wm_;
 };
