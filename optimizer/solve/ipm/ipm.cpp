@@ -95,9 +95,10 @@ std::vector<ConeSpec> bound_cone_specs(size_t rows) {
 
 class Solver {
 public:
+    // `start`: when the run began (the time limit counts from there).
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
-           const ProgressHook& hook, const LogSink& log)
-        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), cones_(f.cones), bounds_(f),
+           const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
+        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
           bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
@@ -153,11 +154,12 @@ private:
     const IpmOptions& o_;
     const ProgressHook& hook_;
     const LogSink& log_;
+    std::chrono::steady_clock::time_point start_;
     CompositeCone cones_;
     BoundRows bounds_;
     CompositeCone bound_cone_;
     Kkt kkt_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double iteration_started_ = 0.0, last_iteration_seconds_ = 0.0;
 
     Point pt_;
     Residuals res_;
@@ -421,7 +423,9 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         finish_with_best(r, EngineStatus::iteration_limit, "the iteration limit was reached");
         return true;
     }
-    if (elapsed() >= o_.time_limit) {
+    // An iteration cannot be interrupted: the run also ends when the next
+    // one would probably end beyond the limit.
+    if (elapsed() + last_iteration_seconds_ >= o_.time_limit) {
         finish_with_best(r, EngineStatus::time_limit, "the time limit was reached");
         return true;
     }
@@ -663,6 +667,8 @@ EngineResult Solver::run() {
     int small_steps = 0;
     double last_mu = 0.0;
     for (;; ++iterations_) {
+        last_iteration_seconds_ = iterations_ > 0 ? elapsed() - iteration_started_ : 0.0;
+        iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
@@ -741,7 +747,7 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
             return r;
         case PresolveOutcome::Kind::none: break;
     }
-    Solver solver(problem, form, rec, options, hook, log);
+    Solver solver(problem, form, rec, options, hook, log, start);
     return solver.run();
 }
 
