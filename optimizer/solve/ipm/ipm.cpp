@@ -620,10 +620,14 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
         r.dual_feasible = q.dual_residual <= std::max(1e-6, o_.dual_feasibility_tolerance);
     }
     r.solve_time = elapsed();
-    char line[200];
-    std::snprintf(line, sizeof line, "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e",
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e; %lld factorizations, "
+                  "%lld solves",
                   to_string(status), message.empty() ? "" : ", ", message.c_str(), static_cast<long long>(iterations_),
-                  r.solve_time, r.primal_objective, r.dual_objective);
+                  r.solve_time, r.primal_objective, r.dual_objective,
+                  static_cast<long long>(kkt_.linear_solver().factorizations()),
+                  static_cast<long long>(kkt_.linear_solver().backend_solves()));
     log_line(line);
 }
 
