@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= 2
 APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev
-PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake
+PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy
 
 export PYTHONDONTWRITEBYTECODE = 1
 

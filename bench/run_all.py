@@ -14,6 +14,7 @@ import time
 
 import call_overhead
 import data_entry
+import model_building
 
 DEFAULT_NNZ = 3_000_000
 FULL_NNZ = 10_000_000
@@ -33,6 +34,8 @@ def main(argv=None) -> int:
         data_entry.main(["--quick"])
     else:
         data_entry.main(["--nnz", str(FULL_NNZ if args.full else DEFAULT_NNZ)])
+    print()
+    model_building.main(["--quick"] if args.quick else [])
     print(f"\nall benchmarks: {time.perf_counter() - start:.1f} s")
     return 0
 

@@ -187,11 +187,13 @@ using Str = Scalar<'s', const char*, const char*, Name>;
 
 // The sources of a required count.  Each is evaluated against the frame.
 
-// last - first, in 64 bits, of two int32 arguments.
+// last - first, in 64 bits, of two int32 or int64 arguments (a difference
+// beyond the int64 range saturates: no array has that many elements).
 template <Text First, Text Last>
 struct Slice {
     template <class F> static bool get(F& f, int64_t& n) {
-        n = int64_t(f.template scalar<Last>()) - int64_t(f.template scalar<First>());
+        const int64_t last = int64_t(f.template scalar<Last>()), first = int64_t(f.template scalar<First>());
+        if (__builtin_sub_overflow(last, first, &n)) n = last < 0 ? INT64_MIN : INT64_MAX;
         return true;
     }
 };

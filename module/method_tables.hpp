@@ -25,6 +25,7 @@ MethodList task_quadratic_methods();
 MethodList task_cone_methods();       // cones on variables
 MethodList task_affine_methods();
 MethodList task_conic_methods();
+MethodList task_disjunctive_methods();
 MethodList task_names_methods();
 MethodList task_solution_methods();
 MethodList task_parameter_methods();

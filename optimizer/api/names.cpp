@@ -1,7 +1,7 @@
 // Entry points: names of constraints, variables, the objective and the task
-// (put, length, get, lookup, generation), of domains and affine conic
-// constraints (put, length, get; generation for the latter) and the names
-// report.
+// (put, length, get, lookup, generation), of domains, affine conic
+// constraints and disjunctive constraints (put, length, get; generation for
+// the latter two) and the names report.
 //
 // Names are UTF-8 text of at most 1 MiB without NUL (model/names.hpp); the
 // empty text makes an item unnamed.  Getters need a buffer of the name's
@@ -9,8 +9,8 @@
 // Lookups answer asgn = 1 and the lowest index of the items carrying the
 // name, or asgn = 0 and index = -1 when no item carries it.
 //
-// Names of cones, semidefinite variables and disjunctive constraints wait for
-// the stores of those items.
+// Names of cones and semidefinite variables wait for the stores of those
+// items.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -141,6 +141,17 @@ void impl::getaccname(Task& task, int64_t accidx, int32_t sizename, char* name) 
               "the name of affine conic constraint " + std::to_string(accidx));
 }
 
+void impl::putdjcname(Task& task, int64_t djcidx, const char* name) {
+    task.problem.disjunctive().put_name(djcidx, model::checked_name(name, "name"));
+}
+void impl::getdjcnamelen(Task& task, int64_t djcidx, int32_t* len) {
+    put_out(len, checked_length(task.problem.disjunctive().get_name(djcidx)));
+}
+void impl::getdjcname(Task& task, int64_t djcidx, int32_t sizename, char* name) {
+    copy_name(task.problem.disjunctive().get_name(djcidx), sizename, name, "sizename", "name",
+              "the name of disjunctive constraint " + std::to_string(djcidx));
+}
+
 void impl::getconnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
     find_name(task, Item::Con, somename, asgn, index);
 }
@@ -169,6 +180,16 @@ void impl::generateaccnames(Task& task, int64_t num, const int64_t* sub, const c
     const std::vector<std::string> made =
         model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
     cones.put_acc_names(num, sub, made);
+}
+
+void impl::generatedjcnames(Task& task, int64_t num, const int64_t* sub, const char* fmt, int32_t ndims,
+                            const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                            const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    model::DisjunctiveStore& djcs = task.problem.disjunctive();
+    djcs.check_list("sub", num, sub);
+    const std::vector<std::string> made =
+        model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+    djcs.put_names(num, sub, made);
 }
 
 // ------------------------------------------------------------ the report
@@ -329,8 +350,8 @@ Findings analyze_list(const NameList& list, const ListKind& kind, int32_t namety
 }  // namespace
 
 // The report lists, for the task name, the objective name, the constraints,
-// the variables and (when there are any) the domains and affine conic
-// constraints: what is named, which names several items share, and
+// the variables and (when there are any) the domains, affine conic
+// constraints and disjunctive constraints: what is named, which names several items share, and
 // which names break the rules of the chosen file type (see the rules in
 // model/names.cpp).  The last line counts the problems and notes.
 void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
@@ -386,6 +407,9 @@ void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
     if (cones.num_domain() > 0) add(cones.domain_names(), {"Domains        ", "domain", "domains", false});
     if (cones.num_acc() > 0)
         add(cones.acc_names(), {"ACCs           ", "affine conic constraint", "affine conic constraints", false});
+    if (task.problem.disjunctive().num_djc() > 0)
+        add(task.problem.disjunctive().names(),
+            {"DJCs           ", "disjunctive constraint", "disjunctive constraints", false});
     if (problems == 0 && notes == 0)
         r += std::string("  No problems found: the names are fit for ") + type_text(nametype) + ".\n";
     else

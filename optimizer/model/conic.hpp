@@ -52,6 +52,7 @@ public:
     int64_t append_domain(int32_t type, int64_t n, int64_t nleft = 0, const double* alpha = nullptr);
     int32_t domain_type(int64_t domidx) const;
     int64_t domain_n(int64_t domidx) const;
+    void check_domain_index(Arg arg, int64_t domidx) const;
     // Throws VLT_RES_ERR_INVALID_DOMAIN for a domain that is not a power cone.
     void power_domain_info(int64_t domidx, int64_t* n, int64_t* nleft) const;
     void power_domain_alpha(int64_t domidx, double* alpha) const;
@@ -116,7 +117,6 @@ public:
     std::string consistency_error(int64_t numafe) const;
 
 private:
-    void check_domain_index(Arg arg, int64_t domidx) const;
     void check_acc_index(Arg arg, int64_t accidx) const;
     // The checks every ACC put shares: count, presence, AFE indexes, b.
     void check_acc_rows(int64_t numafeidx, const int64_t* afeidxlist, const double* b, int64_t numafe) const;

@@ -322,7 +322,7 @@ size_t Problem::memory_bytes() const {
     return sizeof(Problem) + con_bounds_.memory_bytes() + var_bounds_.memory_bytes() +
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
            qobj_.memory_bytes() + qcon_.memory_bytes() +
-           afes_.memory_bytes() + cones_.memory_bytes() + var_cones_.memory_bytes() +
+           afes_.memory_bytes() + cones_.memory_bytes() + djcs_.memory_bytes() + var_cones_.memory_bytes() +
            names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
            names_.objective.capacity();
 }
@@ -340,6 +340,7 @@ std::string Problem::consistency_error() const {
     if (std::string e = qcon_.consistency_error(m, n); !e.empty()) return e;
     if (std::string e = afes_.consistency_error(n); !e.empty()) return e;
     if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
+    if (std::string e = djcs_.consistency_error(cones_, afes_.num_afe()); !e.empty()) return e;
     if (std::string e = var_cones_.consistency_error(n); !e.empty()) return e;
     return {};
 }

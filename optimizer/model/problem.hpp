@@ -37,6 +37,7 @@
 #include "model/quadratic.hpp"
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
+#include "model/disjunctive.hpp"
 #include "model/var_cones.hpp"
 
 namespace vlt::model {
@@ -168,6 +169,8 @@ public:
     const AffineStore& affine() const { return afes_; }
     ConicStore& conic() { return cones_; }
     const ConicStore& conic() const { return cones_; }
+    DisjunctiveStore& disjunctive() { return djcs_; }
+    const DisjunctiveStore& disjunctive() const { return djcs_; }
 
     // ------------------------------------------------ cones on variables
     // The members are checked against the current variables.
@@ -200,8 +203,8 @@ public:
     // The exchange form; its conic rows hold the cones on variables first,
     // then the ACCs (ProblemData::var_cone_rows).
     ProblemData to_data() const;
-    // Replaces the whole problem; the cones on variables go (conic rows of
-    // the data become ACCs).
+    // Replaces the whole problem; the cones on variables and the
+    // disjunctive constraints go (conic rows of the data become ACCs).
     void load(const ProblemData& data);
 
     // ------------------------------------------------------------- names
@@ -229,6 +232,7 @@ private:
     SparseMatrix a_;
     AffineStore afes_;
     ConicStore cones_;
+    DisjunctiveStore djcs_;
     VarConeStore var_cones_;
     QuadraticObjective qobj_;
     QuadraticConstraints qcon_;

@@ -219,6 +219,7 @@ void Problem::load(const ProblemData& d) {
     names_ = std::move(names);
     afes_ = std::move(conic.afes);
     cones_ = std::move(conic.cones);
+    djcs_.clear();
     sense_ = d.sense;
 }
 

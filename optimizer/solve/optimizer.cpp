@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "solve/highs_engine.hpp"
 #include "model/to_conic.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/mixed_integer_form.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -94,15 +96,22 @@ public:
         const auto& par = task_.params;
         task_.info.reset();
         int32_t problem_type = task_.problem.problem_type();
-        bool integer = task_.problem.num_int_var() > 0;
+        bool integer = task_.problem.num_int_var() > 0 || task_.problem.disjunctive().num_djc() > 0;
         int32_t requested = par.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested, problem_type, integer);
 
         model::ProblemData data = task_.problem.to_data();
-        if (integer && problem_type != VLT_PROBTYPE_LO)
-            fail(VLT_RES_ERR_NO_OPTIMIZER,
-                 std::string("No optimizer is available for problems with integer variables of type ") +
-                     problem_type_name(problem_type));
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is linear.
+        std::optional<mip::MixedIntegerForm> mixed;
+        if (integer) {
+            mixed = mip::mixed_integer_form(task_.problem, data, par.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+            if (!mixed->linear)
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     std::string("No optimizer is available for problems with integer variables of type ") +
+                         problem_type_name(problem_type));
+        }
+        const model::ProblemData& engine_data = mixed ? mixed->data : data;
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -145,7 +154,7 @@ public:
                                  [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                                  [&](const std::string& line) { log_line(line); })
                 : solve_with_highs(
-                      data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                      engine_data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                       [&](const std::string& line) { log_line(line); });
         if (own_interior_point && !conic && !stopped_by_callback_ &&
             result.status == EngineStatus::numerical_trouble) {
@@ -168,7 +177,7 @@ public:
             log("Presolve could not tell infeasible from unbounded; solving again without presolve.\n");
             options.presolve = false;
             result = solve_with_highs(
-                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
+                engine_data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
                 [&](const std::string& line) { log_line(line); });
         }
         if (requested == VLT_OPTIMIZER_FREE && optimizer_ == VLT_OPTIMIZER_INTPNT &&
@@ -192,6 +201,7 @@ public:
                 result = std::move(second);
         }
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
+        if (mixed) mip::restrict_to_task(*mixed, result);
         if (through_conic_form) back_from_conic_form(data, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point

@@ -1,13 +1,31 @@
 """velto: build and solve optimization problems with the velto optimizer.
 
+    import velto
+    m = velto.Model()
+    x = m.add_variables(2, lb=0, obj=[1, 2])
+    m.add_constraint({x[0]: 1, x[1]: 1}, lb=1)
+    print(m.solve().x)
+
 The low-level module `_vlt` mirrors the library's C interface; this package
-adds the library's constants as enumerations and a thin Pythonic layer.
+adds the library's constants as enumerations and the Pythonic layer:
+`Model`, `Result`, `Status`, `Termination`, `solve_batch`.
 """
+import os as _os
+
 from _vlt import Env, Task  # noqa: F401
 
 from ._constants import *  # noqa: F401,F403
 from ._constants import __all__ as _constant_names
-from .model import INF, Error, Model, Result, bound_key  # noqa: F401
+from .batch import solve_batch  # noqa: F401
+from .errors import Error  # noqa: F401
+from .model import INF, Model, bound_key  # noqa: F401
+from .result import Certificate, Result, Status, Termination  # noqa: F401
 
-__all__ = ["Env", "Task", "Model", "Result", "Error", "INF", "bound_key"] + list(_constant_names)
+__all__ = ["Env", "Task", "Model", "Result", "Status", "Termination", "Certificate", "Error", "INF",
+           "bound_key", "solve_batch", "get_include"] + list(_constant_names)
 __version__ = "10.2.1"
+
+
+def get_include():
+    """The folder holding velto.h, the library's C interface."""
+    return _os.path.join(_os.path.dirname(__file__), "include")

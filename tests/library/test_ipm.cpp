@@ -14,7 +14,8 @@
 
 #include "check.hpp"
 #include "io/mps_reader.hpp"
-#include "solve/ipm/cones.hpp"
+#include "solve/ipm/cones/composite.hpp"
+#include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/ipm.hpp"
 #include "solve/ipm/ldl.hpp"
 
@@ -653,6 +654,109 @@ void test_soc_algebra() {
     }
 }
 
+// Every cone through the composite's interface: the block it declares
+// (diagonal, dense or with extra columns, rebuilt here as a dense H) is the
+// H of mul_h; for symmetric cones H z = s and the offset of the affine
+// right-hand side is s (ds = -H dz - s with W z = W^-T s = lambda); steps
+// end on the boundary; the barrier is -degree log mu on the central path.
+void test_cone_interface() {
+    using namespace vlt::solve::ipm;
+    struct Case {
+        int32_t domain;
+        int64_t dim;
+    };
+    const Case cases[] = {{VLT_DOMAIN_RPLUS, 3},           {VLT_DOMAIN_QUADRATIC_CONE, 1},
+                          {VLT_DOMAIN_QUADRATIC_CONE, 4},  {VLT_DOMAIN_QUADRATIC_CONE, 23},
+                          {VLT_DOMAIN_RQUADRATIC_CONE, 2}, {VLT_DOMAIN_RQUADRATIC_CONE, 5},
+                          {VLT_DOMAIN_RQUADRATIC_CONE, 20}};
+    for (const Case& c : cases) {
+        const int64_t d = c.dim;
+        char label[80];
+        std::snprintf(label, sizeof label, "domain %d, dimension %lld", static_cast<int>(c.domain),
+                      static_cast<long long>(d));
+        CompositeCone k({ConeSpec{VLT_DOMAIN_RZERO, 0, 2, {}}, ConeSpec{c.domain, 2, d, {}}});
+        const int64_t m = k.dim();
+        auto margin = [&](const std::vector<double>& v) { return k.cone(1).unit_margin(CVec(v).subspan(2)); };
+        // Interior points: the unit point, shifted and perturbed.
+        std::vector<double> s(m), z(m), e(m), ez(m);
+        k.unit_point(e, ez);
+        Lcg g{unsigned(7 * d + c.domain)};
+        for (int64_t i = 0; i < m; ++i) s[i] = 0.3 * g.range(-1, 1), z[i] = 0.3 * g.range(-1, 1);
+        k.shift_by_unit(s, 2.0 - std::min(0.0, k.unit_margin(s)), true);
+        k.shift_by_unit(z, 1.5 - std::min(0.0, k.unit_margin(z)), false);
+        CHECK(margin(s) > 0.0 && margin(z) > 0.0, "%s: s and z interior", label);
+        CHECK(k.update_scaling(s, z, 1.0), "%s: scaling", label);
+        // H from mul_h, column by column.
+        std::vector<double> hfull(size_t(m * m)), unit(m, 0.0), col(m);
+        for (int64_t j = 0; j < m; ++j) {
+            unit[j] = 1.0;
+            k.mul_h(unit, col);
+            for (int64_t i = 0; i < m; ++i) hfull[size_t(i * m + j)] = col[i];
+            unit[j] = 0.0;
+        }
+        // H from the block values of the cone under test.
+        const Cone& cone = k.cone(1);
+        const BlockShape shape = cone.block_shape();
+        std::vector<double> values(size_t(k.block_value_count()));
+        k.block_values(values);
+        std::vector<double> hblock(size_t(d * d), 0.0);
+        size_t v = 0;
+        if (shape.kind == BlockShape::Kind::dense) {
+            for (int64_t l = 0; l < d; ++l)
+                for (int64_t r = 0; r <= l; ++r, ++v) hblock[size_t(r * d + l)] = hblock[size_t(l * d + r)] = values[v];
+        } else {
+            for (int64_t l = 0; l < d; ++l, ++v) hblock[size_t(l * d + l)] = values[v];
+            for (auto [r, l] : shape.off_diagonal) hblock[size_t(r * d + l)] = hblock[size_t(l * d + r)] = values[v++];
+        }
+        for (int8_t sign : shape.extra_columns) {
+            const double pivot = values[v + size_t(d)];
+            CHECK((pivot > 0) == (sign > 0), "%s: pivot sign as declared", label);
+            for (int64_t r = 0; r < d; ++r)
+                for (int64_t l = 0; l < d; ++l) hblock[size_t(r * d + l)] += values[v + size_t(r)] * values[v + size_t(l)] / pivot;
+            v += size_t(d) + 1;
+        }
+        CHECK(v == values.size(), "%s: value count", label);
+        double err = 0.0, scale = 1.0;
+        for (int64_t r = 0; r < d; ++r)
+            for (int64_t l = 0; l < d; ++l) {
+                err = std::max(err, std::fabs(hblock[size_t(r * d + l)] - hfull[size_t((r + 2) * m + l + 2)]));
+                scale = std::max(scale, std::fabs(hblock[size_t(r * d + l)]));
+            }
+        CHECK(err <= 1e-12 * scale, "%s: block differs from H by %.2e", label, err);
+        // NT: H z = s, offset(affine ds) = s.
+        std::vector<double> hz(m), ds(m), off(m);
+        k.mul_h(z, hz);
+        k.affine_ds(s, z, ds);
+        k.ds_offset(ds, z, off);
+        double e1 = 0.0, e2 = 0.0;
+        for (int64_t i = 2; i < m; ++i) {
+            e1 = std::max(e1, std::fabs(hz[i] - s[i]));
+            e2 = std::max(e2, std::fabs(off[i] - s[i]));
+        }
+        CHECK(e1 <= 1e-12 * scale * 10, "%s: H z - s = %.2e", label, e1);
+        CHECK(e2 <= 1e-12 * scale * 10, "%s: offset of the affine rhs - s = %.2e", label, e2);
+        // A step towards the outside ends on the boundary.
+        std::vector<double> dir(m), at(m);
+        for (int64_t i = 0; i < m; ++i) dir[i] = z[i] - 3.0 * s[i];
+        std::vector<double> zero(m, 0.0);
+        const double a = k.max_step(s, dir, z, zero, 1e30);
+        for (int64_t i = 0; i < m; ++i) at[i] = s[i] + a * dir[i];
+        CHECK(std::fabs(margin(at)) <= 1e-9 * (1 + a),
+              "%s: step %.6g misses the boundary", label, a);
+        // Central path and centring: shift of a zero affine step is -sigma mu e.
+        const double mu = 0.37;
+        std::vector<double> cs(e), cz(ez), shift(m);
+        for (int64_t i = 0; i < m; ++i) cs[i] *= std::sqrt(mu), cz[i] *= std::sqrt(mu);
+        CHECK(k.update_scaling(cs, cz, mu), "%s: central scaling", label);
+        CHECK(std::fabs(k.barrier(cs, cz) + k.degree() * std::log(mu)) <= 1e-12, "%s: barrier on the central path",
+              label);
+        k.combined_ds_shift(zero, zero, 0.5, shift);
+        double e3 = 0.0;
+        for (int64_t i = 2; i < m; ++i) e3 = std::max(e3, std::fabs(shift[i] + 0.5 * e[i]));
+        CHECK(e3 <= 1e-15, "%s: centring term", label);
+    }
+}
+
 void test_ldl() {
     using namespace vlt::solve::ipm;
     // Quasi-definite matrices [D1 B'; B -D2] of growing size with a
@@ -767,6 +871,7 @@ void test_instances() {
 
 int main() {
     test_soc_algebra();
+    test_cone_interface();
     test_ldl();
     test_known_optima();
     test_generated();

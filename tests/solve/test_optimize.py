@@ -67,7 +67,9 @@ def test_primal_infeasible_gives_a_certificate():
     assert r.problem_status == PS.PRIM_INFEAS
     assert r.solution_status == SS.PRIM_INFEAS_CER
     # Farkas: y <= 0 on the upper-bounded row, A'y <= 0 ... and -uc * suc > 0
-    assert r.y[0] < 0
+    assert r.x is None and r.y is None and r.objective is None
+    assert r.status == velto.Status.INFEASIBLE
+    assert r.certificate.y[0] < 0
 
 
 def test_unbounded_gives_a_direction():
@@ -77,7 +79,8 @@ def test_unbounded_gives_a_direction():
     r = m.solve()
     assert r.problem_status == PS.DUAL_INFEAS
     assert r.solution_status == SS.DUAL_INFEAS_CER
-    d = r.x
+    assert r.x is None and r.status == velto.Status.UNBOUNDED
+    d = r.certificate.x
     assert -d[0] < 0 and d[0] - d[1] <= 1e-9 and min(d) >= -1e-9
 
 

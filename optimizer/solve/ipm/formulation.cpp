@@ -10,7 +10,11 @@ namespace vlt::solve::ipm {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-const double kHalfSqrt2 = std::sqrt(0.5);
+
+bool is_linear_domain(int32_t domain) {
+    return domain == VLT_DOMAIN_R || domain == VLT_DOMAIN_RZERO || domain == VLT_DOMAIN_RPLUS ||
+           domain == VLT_DOMAIN_RMINUS;
+}
 
 bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
 bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
@@ -88,21 +92,14 @@ void validate(const model::ProblemData& d) {
     int64_t total = 0;
     for (const auto& c : d.cones) {
         if (c.dim < 0) throw Bad{VLT_RES_ERR_DIMENSION, "negative cone dimension"};
-        switch (c.domain) {
-            case VLT_DOMAIN_R:
-            case VLT_DOMAIN_RZERO:
-            case VLT_DOMAIN_RPLUS:
-            case VLT_DOMAIN_RMINUS: break;
-            case VLT_DOMAIN_QUADRATIC_CONE:
-                if (c.dim < 1) throw Bad{VLT_RES_ERR_DIMENSION, "a quadratic cone needs at least one row"};
-                break;
-            case VLT_DOMAIN_RQUADRATIC_CONE:
-                if (c.dim < 2) throw Bad{VLT_RES_ERR_DIMENSION, "a rotated quadratic cone needs at least two rows"};
-                break;
-            default:
+        if (!is_linear_domain(c.domain)) {
+            if (!has_cone(c.domain)) {
                 if (c.domain >= VLT_DOMAIN_PRIMAL_EXP_CONE && c.domain <= VLT_DOMAIN_DUAL_GEO_MEAN_CONE)
-                    throw Bad{VLT_RES_ERR_NOT_IMPLEMENTED, "the interior-point optimizer handles linear and quadratic cones only"};
+                    throw Bad{VLT_RES_ERR_NOT_IMPLEMENTED, "the interior-point optimizer has no cone of this domain"};
                 throw Bad{VLT_RES_ERR_INVALID_DOMAIN, "invalid cone domain"};
+            }
+            std::string wrong = check_cone(c.domain, c.dim, {});
+            if (!wrong.empty()) throw Bad{VLT_RES_ERR_DIMENSION, wrong};
         }
         total += c.dim;
     }
@@ -163,8 +160,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
         if (d.bkc[size_t(i)] == VLT_BK_FX) r.up = r.lo;
     }
     rec.conic_linear.assign(size_t(nconic), Recovery::Row{});
-    rec.conic_soc.assign(size_t(nconic), -1);
-    rec.conic_rotated.assign(size_t(nconic), 0);
+    rec.conic_cone.assign(size_t(nconic), -1);
     {
         int64_t r0 = 0;
         for (const auto& cone : d.cones) {
@@ -211,7 +207,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
     {
         int64_t r0 = 0;
         for (const auto& cone : d.cones) {
-            if (cone.domain == VLT_DOMAIN_QUADRATIC_CONE || cone.domain == VLT_DOMAIN_RQUADRATIC_CONE)
+            if (!is_linear_domain(cone.domain))
                 for (int64_t p = d.fptr[size_t(r0)]; p < d.fptr[size_t(r0 + cone.dim)]; ++p) used[size_t(d.fsub[size_t(p)])] = 1;
             r0 += cone.dim;
         }
@@ -273,8 +269,8 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
         std::vector<std::pair<int64_t, double>> entries;  // internal column, value
         double h = 0.0;
     };
-    std::vector<GRow> zero_rows, pos_rows, soc_rows;
-    std::vector<int64_t> soc_dims;
+    std::vector<GRow> zero_rows, pos_rows, cone_rows;
+    std::vector<std::pair<int32_t, int64_t>> cone_dims;  // domain, rows
     std::vector<double> slack_lo, slack_up;
     rec.rows.assign(size_t(m0), Recovery::Row{});
     // Which kind each row got; the G row index is settled after stacking.
@@ -333,65 +329,42 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
             pending.push_back({&out, 0, int64_t(zero_rows.size()) - 1});
         }
     }
-    // Quadratic cones: F x + g in K  ->  -F x + s = g (rotated: mapped first).
+    // The other cones: F x + g in K  ->  -F x + s = g.
     {
         int64_t r0 = 0;
         for (const auto& cone : d.cones) {
-            if (cone.domain == VLT_DOMAIN_QUADRATIC_CONE || cone.domain == VLT_DOMAIN_RQUADRATIC_CONE) {
-                std::vector<GRow> block(static_cast<size_t>(cone.dim));
+            if (!is_linear_domain(cone.domain)) {
                 for (int64_t k = 0; k < cone.dim; ++k) {
                     int64_t r = r0 + k;
-                    double constant = d.g[size_t(r)];
+                    GRow row;
+                    row.h = d.g[size_t(r)];
                     for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p) {
                         int64_t cj = rec.column[size_t(d.fsub[size_t(p)])];
-                        if (cj >= 0) block[size_t(k)].entries.emplace_back(cj, -d.fval[size_t(p)]);
-                        else constant += d.fval[size_t(p)] * rec.fixed_value[size_t(d.fsub[size_t(p)])];
+                        if (cj >= 0) row.entries.emplace_back(cj, -d.fval[size_t(p)]);
+                        else row.h += d.fval[size_t(p)] * rec.fixed_value[size_t(d.fsub[size_t(p)])];
                     }
-                    block[size_t(k)].h = constant;
-                    rec.conic_soc[size_t(r)] = int64_t(soc_rows.size()) + k;
+                    rec.conic_cone[size_t(r)] = int64_t(cone_rows.size());
+                    cone_rows.push_back(std::move(row));
                 }
-                if (cone.domain == VLT_DOMAIN_RQUADRATIC_CONE) {
-                    rec.conic_rotated[size_t(r0)] = 1;
-                    rec.conic_rotated[size_t(r0 + 1)] = 2;
-                    std::vector<std::pair<int64_t, double>> a = block[0].entries, b = block[1].entries;
-                    auto combine = [&](double sb) {
-                        std::vector<std::pair<int64_t, double>> out = a;
-                        for (auto& e : out) e.second *= kHalfSqrt2;
-                        for (const auto& e : b) out.emplace_back(e.first, sb * kHalfSqrt2 * e.second);
-                        std::sort(out.begin(), out.end());
-                        std::vector<std::pair<int64_t, double>> merged;
-                        for (const auto& e : out) {
-                            if (!merged.empty() && merged.back().first == e.first) merged.back().second += e.second;
-                            else merged.push_back(e);
-                        }
-                        return merged;
-                    };
-                    double ha = block[0].h, hb = block[1].h;
-                    block[0].entries = combine(1.0);
-                    block[1].entries = combine(-1.0);
-                    block[0].h = kHalfSqrt2 * (ha + hb);
-                    block[1].h = kHalfSqrt2 * (ha - hb);
-                }
-                for (auto& b : block) soc_rows.push_back(std::move(b));
-                soc_dims.push_back(cone.dim);
+                cone_dims.emplace_back(cone.domain, cone.dim);
             }
             r0 += cone.dim;
         }
     }
     const int64_t mz = int64_t(zero_rows.size()), mp = int64_t(pos_rows.size());
     for (auto& pnd : pending) pnd.target->g_row = pnd.which == 0 ? pnd.local : mz + pnd.local;
-    for (auto& v : rec.conic_soc)
+    for (auto& v : rec.conic_cone)
         if (v >= 0) v += mz + mp;
 
     f.n = n;
-    f.m = mz + mp + int64_t(soc_rows.size());
+    f.m = mz + mp + int64_t(cone_rows.size());
     f.cones.clear();
-    if (mz > 0) f.cones.push_back({ConeKind::zero, 0, mz});
-    if (mp > 0) f.cones.push_back({ConeKind::nonneg, mz, mp});
+    if (mz > 0) f.cones.push_back({VLT_DOMAIN_RZERO, 0, mz, {}});
+    if (mp > 0) f.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
     {
         int64_t start = mz + mp;
-        for (int64_t dim : soc_dims) {
-            f.cones.push_back({ConeKind::soc, start, dim});
+        for (auto [domain, dim] : cone_dims) {
+            f.cones.push_back({domain, start, dim, {}});
             start += dim;
         }
     }
@@ -413,7 +386,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
         std::vector<int64_t> cnt(size_t(n) + 1, 0);
         auto each_row = [&](auto&& fn) {
             int64_t i = 0;
-            for (auto* list : {&zero_rows, &pos_rows, &soc_rows})
+            for (auto* list : {&zero_rows, &pos_rows, &cone_rows})
                 for (const auto& r : *list) fn(i++, r);
         };
         each_row([&](int64_t, const GRow& r) {
@@ -457,7 +430,8 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
         for (int64_t j = 0; j < n; ++j) f.p.colptr[size_t(j) + 1] += f.p.colptr[size_t(j)];
     }
 
-    // Ruiz equilibration of [P G'; G 0]; a quadratic cone keeps one factor.
+    // Ruiz equilibration of [P G'; G 0]; the rows of a cone other than {0}
+    // and R+ share one factor, which keeps the cone what it is.
     f.colscale.assign(size_t(n), 1.0);
     f.rowscale.assign(size_t(f.m), 1.0);
     std::vector<double> cn(static_cast<size_t>(n)), rn(static_cast<size_t>(f.m));
@@ -479,7 +453,7 @@ void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, Presolv
             }
         }
         for (const auto& c : f.cones)
-            if (c.kind == ConeKind::soc) {
+            if (c.domain != VLT_DOMAIN_RZERO && c.domain != VLT_DOMAIN_RPLUS) {
                 double mx = 0.0;
                 for (int64_t i = c.start; i < c.start + c.dim; ++i) mx = std::max(mx, rn[size_t(i)]);
                 for (int64_t i = c.start; i < c.start + c.dim; ++i) rn[size_t(i)] = mx;
@@ -583,12 +557,8 @@ void recover(const model::ProblemData& d, const ConicForm& f, const Recovery& re
             double slc, suc;
             row_dual(lr, slc, suc);
             out.doty[size_t(r)] = sense * (slc - suc);
-        } else if (rec.conic_soc[size_t(r)] >= 0) {
-            int64_t g = rec.conic_soc[size_t(r)];
-            double v = zin(g);
-            if (rec.conic_rotated[size_t(r)] == 1) v = kHalfSqrt2 * (zin(g) + zin(g + 1));
-            else if (rec.conic_rotated[size_t(r)] == 2) v = kHalfSqrt2 * (zin(g - 1) - zin(g));
-            out.doty[size_t(r)] = sense * v;
+        } else if (rec.conic_cone[size_t(r)] >= 0) {
+            out.doty[size_t(r)] = sense * zin(rec.conic_cone[size_t(r)]);
         }
     }
     // Column duals: bound multipliers of kept columns; removed columns take

@@ -3,7 +3,7 @@
 // A ProblemData is brought into the conic form
 //
 //   minimize  q'x + 0.5 x'Px
-//   subject to  G x + s = h,  s in K = {0}^m0 x R+^m1 x SOC_1 x ... x SOC_k
+//   subject to  G x + s = h,  s in K = {0}^m0 x R+^m1 x K_1 x ... x K_k
 //               lb <= x <= ub            (simple bounds, kept apart)
 //
 // on the way
@@ -15,9 +15,9 @@
 //  - equality rows go to the zero cone, one-sided rows to R+ (negated for
 //    a lower bound), ranged rows get a slack column r with lc <= r <= uc and
 //    the zero-cone row a'x - r = 0;
-//  - conic rows of the linear domains are rows like the others; rotated
-//    quadratic cones become ordinary ones by the orthogonal map
-//    (r0, r1) -> ((r0 + r1)/sqrt2, (r0 - r1)/sqrt2) of their first two rows;
+//  - conic rows of the linear domains are rows like the others; the rows
+//    of every other cone (quadratic, rotated quadratic, ...) stay together
+//    as one cone K_i of the same domain;
 //  - columns and rows are equilibrated (Ruiz) and the objective scaled.
 // Recovery maps an internal point (x, z, bound duals) back to the original
 // problem's x, xc, y, slc, suc, slx, sux, doty.
@@ -28,17 +28,10 @@
 #include <vector>
 
 #include "model/problem_data.hpp"
+#include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ldl.hpp"
 
 namespace vlt::solve::ipm {
-
-enum class ConeKind { zero, nonneg, soc };
-
-struct ConeBlock {
-    ConeKind kind = ConeKind::nonneg;
-    int64_t start = 0;  // first row in G
-    int64_t dim = 0;
-};
 
 struct ConicForm {
     int64_t n = 0;  // columns
@@ -51,7 +44,7 @@ struct ConicForm {
     std::vector<double> gval;
     std::vector<double> h;
     std::vector<double> lb, ub;  // +-infinity where absent
-    std::vector<ConeBlock> cones;  // zero rows first, then R+, then SOCs
+    std::vector<ConeSpec> cones;  // zero rows first, then R+, then the other cones
     double objective_constant = 0.0;  // of the minimization form, unscaled
     // x_orig_internal = colscale .* x, s = s_scaled / rowscale,
     // z = rowscale .* z_scaled / cost_scale, objective = scaled / cost_scale
@@ -72,8 +65,7 @@ struct Recovery {
     std::vector<double> fixed_value;  // value of removed columns
     std::vector<Row> rows;            // original linear rows
     std::vector<Row> conic_linear;    // conic rows of linear domains (by conic row)
-    std::vector<int64_t> conic_soc;   // conic rows of quadratic cones: G row or -1
-    std::vector<uint8_t> conic_rotated;  // first row of a rotated cone (1), second (2)
+    std::vector<int64_t> conic_cone;  // conic rows of the other cones: G row or -1
 };
 
 // Outcome of the formulation when it already decides the problem.

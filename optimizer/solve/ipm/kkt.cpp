@@ -8,19 +8,16 @@ namespace vlt::solve::ipm {
 
 namespace {
 // Static regularization of the primal block and of the zero-cone rows.  Rows
-// of R+ and of quadratic cones are left alone: their scaling H is positive,
+// of the other cones are left alone: their scaling H is positive,
 // and a regularization above H (which tends to 0 on active rows) would make
 // the refinement converge too slowly on degenerate problems.
 constexpr double kPrimalReg = 1e-8;
 constexpr double kDualReg = 1e-8;
 constexpr double kPivotTolerance = 1e-13;
 constexpr double kPivotReplacement = 1e-7;
-// Quadratic cones up to this dimension get their dense W^2 block in the
-// system; larger ones the sparse expansion with two extra columns.
-constexpr int64_t kDenseConeLimit = 16;
 }  // namespace
 
-Kkt::Kkt(const ConicForm& f) : f_(f), n_(f.n), m_(f.m), size_(f.n + f.m) {
+Kkt::Kkt(const ConicForm& f, const CompositeCone& cones) : n_(f.n), m_(f.m), size_(f.n + f.m) {
     // G row-wise.
     std::vector<int64_t> rp(size_t(m_) + 1, 0);
     for (int64_t p = 0; p < f.gptr[size_t(n_)]; ++p) ++rp[size_t(f.gind[size_t(p)]) + 1];
@@ -36,34 +33,13 @@ Kkt::Kkt(const ConicForm& f) : f_(f), n_(f.n), m_(f.m), size_(f.n + f.m) {
                 rv[size_t(q)] = f.gval[size_t(p)];
             }
     }
-    std::vector<int64_t> cone_of(static_cast<size_t>(m_), -1);
-    int64_t nsoc = 0;
-    for (const auto& c : f.cones)
-        if (c.kind == ConeKind::soc) {
-            for (int64_t i = c.start; i < c.start + c.dim; ++i) cone_of[size_t(i)] = nsoc;
-            ++nsoc;
-        }
-    soc_pos_.assign(size_t(nsoc), {});
-    soc_expanded_.assign(size_t(nsoc), 0);
-    {
-        int64_t c = 0, extra = 0;
-        for (const auto& cone : f.cones)
-            if (cone.kind == ConeKind::soc) {
-                if (cone.dim > kDenseConeLimit) soc_expanded_[size_t(c)] = 1, extra += 2;
-                ++c;
-            }
-        size_ = n_ + m_ + extra;
-    }
+    for (size_t c = 0; c < cones.count(); ++c) size_ += int64_t(cones.cone(c).block_shape().extra_columns.size());
 
-    int64_t zero_rows = 0;
-    for (const auto& c : f.cones)
-        if (c.kind == ConeKind::zero) zero_rows = c.dim;
     k_.n = size_;
     k_.colptr.assign(size_t(size_) + 1, 0);
     diag_.assign(size_t(size_), 0);
     signs_.assign(size_t(size_), 1);
     reg_.assign(size_t(size_), kPrimalReg);
-
     for (int64_t j = 0; j < n_; ++j) {
         for (int64_t p = f.p.colptr[size_t(j)]; p < f.p.colptr[size_t(j) + 1]; ++p) {
             if (f.p.rowind[size_t(p)] == j) diag_[size_t(j)] = int64_t(k_.rowind.size());
@@ -72,64 +48,78 @@ Kkt::Kkt(const ConicForm& f) : f_(f), n_(f.n), m_(f.m), size_(f.n + f.m) {
         }
         k_.colptr[size_t(j) + 1] = int64_t(k_.rowind.size());
     }
-    std::vector<int64_t> soc_start;
-    for (const auto& c : f.cones)
-        if (c.kind == ConeKind::soc) soc_start.push_back(c.start);
-    for (int64_t i = 0; i < m_; ++i) {
-        for (int64_t p = rp[size_t(i)]; p < rp[size_t(i) + 1]; ++p) {
-            k_.rowind.push_back(rc[size_t(p)]);
-            base_.push_back(rv[size_t(p)]);
-        }
-        int64_t c = cone_of[size_t(i)];
-        if (c >= 0 && !soc_expanded_[size_t(c)])
-            for (int64_t k = soc_start[size_t(c)]; k < i; ++k) {
-                soc_pos_[size_t(c)].push_back(int64_t(k_.rowind.size()));
-                k_.rowind.push_back(n_ + k);
-                base_.push_back(0.0);
-            }
-        diag_[size_t(n_ + i)] = int64_t(k_.rowind.size());
-        k_.rowind.push_back(n_ + i);
-        base_.push_back(0.0);
-        k_.colptr[size_t(n_ + i) + 1] = int64_t(k_.rowind.size());
-        signs_[size_t(n_ + i)] = -1;
-        reg_[size_t(n_ + i)] = i < zero_rows ? -kDualReg : 0.0;
-    }
-    // Two extra columns per expanded cone (see assemble_and_factor).
-    {
-        int64_t c = 0, node = n_ + m_;
-        exp_pos_.assign(size_t(nsoc), {});
-        for (const auto& cone : f.cones) {
-            if (cone.kind != ConeKind::soc) continue;
-            if (soc_expanded_[size_t(c)]) {
-                for (int which = 0; which < 2; ++which, ++node) {
-                    exp_pos_[size_t(c)].push_back(int64_t(k_.rowind.size()));
-                    for (int64_t k = 0; k < cone.dim; ++k) {
-                        k_.rowind.push_back(n_ + cone.start + k);
-                        base_.push_back(0.0);
-                    }
-                    diag_[size_t(node)] = int64_t(k_.rowind.size());
-                    k_.rowind.push_back(node);
-                    base_.push_back(0.0);
-                    k_.colptr[size_t(node) + 1] = int64_t(k_.rowind.size());
-                    signs_[size_t(node)] = which == 0 ? -1 : 1;
-                    reg_[size_t(node)] = 0.0;
-                }
-            }
-            ++c;
-        }
-    }
+    add_cone_blocks(cones, rp, rc, rv);
     k_.values = base_;
     base_reg_ = reg_;
+    block_values_.assign(size_t(cones.block_value_count()), 0.0);
     res_.assign(size_t(size_), 0.0);
     corr_.assign(size_t(size_), 0.0);
 }
 
-bool Kkt::factor(const std::vector<double>& bound_diag, const std::vector<double>& h_diag,
-                 const std::vector<soc::Scaling>& soc_blocks) {
+// The columns of the rows of G (their entries of G, then the cone's block
+// above the diagonal, then the diagonal), then the cones' extra columns;
+// block_pos_ records where each value of a cone's block goes.
+void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& rp, const std::vector<int64_t>& rc,
+                          const std::vector<double>& rv) {
+    block_pos_.assign(size_t(cones.block_value_count()), -1);
+    block_sign_.assign(size_t(cones.block_value_count()), -1);
+    auto entry = [&](int64_t row, double value) {
+        k_.rowind.push_back(row);
+        base_.push_back(value);
+        return int64_t(k_.rowind.size()) - 1;
+    };
+    int64_t value_start = 0, node = n_ + m_;
+    for (size_t c = 0; c < cones.count(); ++c) {
+        const BlockShape shape = cones.cone(c).block_shape();
+        const int64_t start = cones.start(c), dim = cones.cone(c).dim();
+        const bool dense = shape.kind == BlockShape::Kind::dense;
+        for (int64_t l = 0; l < dim; ++l) {
+            const int64_t i = start + l, col = n_ + i;
+            for (int64_t p = rp[size_t(i)]; p < rp[size_t(i) + 1]; ++p) entry(rc[size_t(p)], rv[size_t(p)]);
+            if (dense)
+                for (int64_t k = 0; k < l; ++k) block_pos_[size_t(value_start + l * (l + 1) / 2 + k)] = entry(n_ + start + k, 0.0);
+            for (size_t t = 0; t < shape.off_diagonal.size(); ++t)
+                if (shape.off_diagonal[t].second == l)
+                    block_pos_[size_t(value_start + dim + int64_t(t))] = entry(n_ + start + shape.off_diagonal[t].first, 0.0);
+            diag_[size_t(col)] = entry(col, 0.0);
+            k_.colptr[size_t(col) + 1] = int64_t(k_.rowind.size());
+            signs_[size_t(col)] = -1;
+            reg_[size_t(col)] = shape.kind == BlockShape::Kind::equations ? -kDualReg : 0.0;
+            if (shape.kind == BlockShape::Kind::diagonal) block_pos_[size_t(value_start + l)] = diag_[size_t(col)];
+            if (dense) block_pos_[size_t(value_start + l * (l + 1) / 2 + l)] = diag_[size_t(col)];
+        }
+        // Extra columns come after all rows of G; their entries are filled
+        // in below, once every row's column exists.
+        value_start += shape.value_count(dim);
+    }
+    value_start = 0;
+    for (size_t c = 0; c < cones.count(); ++c) {
+        const BlockShape shape = cones.cone(c).block_shape();
+        const int64_t start = cones.start(c), dim = cones.cone(c).dim();
+        int64_t v = value_start + shape.s_value_count(dim);
+        for (int8_t pivot_sign : shape.extra_columns) {
+            for (int64_t k = 0; k < dim; ++k, ++v) {
+                block_pos_[size_t(v)] = entry(n_ + start + k, 0.0);
+                block_sign_[size_t(v)] = 1;
+            }
+            diag_[size_t(node)] = entry(node, 0.0);
+            block_pos_[size_t(v)] = diag_[size_t(node)];
+            block_sign_[size_t(v)] = 1;
+            ++v;
+            k_.colptr[size_t(node) + 1] = int64_t(k_.rowind.size());
+            signs_[size_t(node)] = pivot_sign;
+            reg_[size_t(node)] = 0.0;
+            ++node;
+        }
+        value_start += shape.value_count(dim);
+    }
+}
+
+bool Kkt::factor(const std::vector<double>& bound_diag, const CompositeCone& cones) {
     // A factorization that breaks down (overflow after tiny pivots) is
     // retried with a stronger regularization, which then stays in force.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        if (assemble_and_factor(bound_diag, h_diag, soc_blocks)) return true;
+        if (assemble_and_factor(bound_diag, cones)) return true;
         if (reg_scale_ >= 1e6) break;
         strengthen(100.0);
     }
@@ -141,51 +131,13 @@ void Kkt::strengthen(double factor) {
     for (size_t j = 0; j < reg_.size(); ++j) reg_[j] = base_reg_[j] * reg_scale_;
 }
 
-bool Kkt::assemble_and_factor(const std::vector<double>& bound_diag, const std::vector<double>& h_diag,
-                              const std::vector<soc::Scaling>& soc_blocks) {
+bool Kkt::assemble_and_factor(const std::vector<double>& bound_diag, const CompositeCone& cones) {
     std::copy(base_.begin(), base_.end(), k_.values.begin());
     for (int64_t j = 0; j < n_; ++j) k_.values[size_t(diag_[size_t(j)])] += bound_diag[size_t(j)] + reg_[size_t(j)];
-    for (int64_t i = 0; i < m_; ++i) k_.values[size_t(diag_[size_t(n_ + i)])] = -h_diag[size_t(i)] + reg_[size_t(n_ + i)];
-    int64_t c = 0;
-    for (const auto& cone : f_.cones) {
-        if (cone.kind != ConeKind::soc) continue;
-        const soc::Scaling& sc = soc_blocks[size_t(c)];
-        const int64_t d = cone.dim;
-        if (!soc_expanded_[size_t(c)]) {
-            soc::w_squared(sc, d, w2_);
-            size_t q = 0;
-            for (int64_t l = 0; l < d; ++l) {
-                for (int64_t k = 0; k < l; ++k) k_.values[size_t(soc_pos_[size_t(c)][q++])] = -w2_[size_t(k * d + l)];
-                k_.values[size_t(diag_[size_t(n_ + cone.start + l)])] = -w2_[size_t(l * d + l)];
-            }
-        } else {
-            // W^2 = eta^2 (2 w w' - J) = eta^2 (D + u u' - v v') with
-            // D = diag(dd, 1, ..., 1), u = (u0, alpha w1), v = (0, beta w1);
-            // the extra column a (pivot -eta^2, entries -eta^2 v) adds
-            // +eta^2 v v', the extra column b (pivot +eta^2, entries
-            // eta^2 u) adds -eta^2 u u'.  beta is chosen so that D - v v'
-            // stays positive definite (the dual block remains definite).
-            const double e2 = sc.eta * sc.eta, w0 = sc.w[0];
-            double s1 = 0.0;
-            for (int64_t k = 1; k < d; ++k) s1 += sc.w[size_t(k)] * sc.w[size_t(k)];
-            double beta2 = 2.0 / (1.0 + 2.0 * s1) + 0.5 * (s1 > 0.0 ? std::min(1.0, 1.0 / (s1 * (1.0 + 2.0 * s1))) : 1.0);
-            double alpha = std::sqrt(2.0 + beta2), beta = std::sqrt(beta2);
-            double u0 = 2.0 * w0 / alpha;
-            double dd = 1.0 + 2.0 * s1 - u0 * u0;
-            const int64_t pa = exp_pos_[size_t(c)][0], pb = exp_pos_[size_t(c)][1];
-            k_.values[size_t(diag_[size_t(n_ + cone.start)])] = -e2 * dd;
-            for (int64_t k = 1; k < d; ++k) k_.values[size_t(diag_[size_t(n_ + cone.start + k)])] = -e2;
-            k_.values[size_t(pa)] = 0.0;
-            k_.values[size_t(pb)] = e2 * u0;
-            for (int64_t k = 1; k < d; ++k) {
-                k_.values[size_t(pa + k)] = -e2 * beta * sc.w[size_t(k)];
-                k_.values[size_t(pb + k)] = e2 * alpha * sc.w[size_t(k)];
-            }
-            k_.values[size_t(pa + d)] = -e2;
-            k_.values[size_t(pb + d)] = e2;
-        }
-        ++c;
-    }
+    for (int64_t j = n_; j < size_; ++j) k_.values[size_t(diag_[size_t(j)])] = reg_[size_t(j)];
+    cones.block_values(block_values_);
+    for (size_t v = 0; v < block_values_.size(); ++v)
+        k_.values[size_t(block_pos_[v])] += double(block_sign_[v]) * block_values_[v];
     for (double v : k_.values)
         if (!std::isfinite(v)) return false;
     int64_t nreg = ldl_.factor(k_, signs_, kPivotTolerance * reg_scale_, kPivotReplacement * reg_scale_);

@@ -4,16 +4,17 @@
 //   [      G         -(H + delta I)] [dz] = [rz]
 //
 // where Db holds the diagonal contributions of the simple bounds and H the
-// cone scalings (diagonal for R+, dense blocks W^2 for quadratic cones, 0
-// for the zero cone).  The pattern is built once; every iteration sets the
-// scaling, refactors, and solves with iterative refinement against the
-// system without the static regularization.
+// cones' blocks, each in the shape its cone declares (none for the zero
+// cone, diagonal, dense, or sparse with extra columns for low-rank terms).
+// The pattern is built once; every iteration sets the scaling, refactors,
+// and solves with iterative refinement against the system without the
+// static regularization.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "solve/ipm/cones.hpp"
+#include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/formulation.hpp"
 #include "solve/ipm/ldl.hpp"
 
@@ -21,14 +22,11 @@ namespace vlt::solve::ipm {
 
 class Kkt {
 public:
-    explicit Kkt(const ConicForm& f);
+    Kkt(const ConicForm& f, const CompositeCone& cones);
     bool analyze() { return ldl_.analyze(k_); }
-    // Sets the scalings: bound_diag (n), h_diag (rows of R+ and zero cones;
-    // entries of quadratic-cone rows are ignored), soc_blocks (the NT
-    // scaling of each quadratic cone, in the order of the cones).
+    // Sets the scalings: bound_diag (n) and the cones' current blocks.
     // Returns false when the factorization fails.
-    bool factor(const std::vector<double>& bound_diag, const std::vector<double>& h_diag,
-                const std::vector<soc::Scaling>& soc_blocks);
+    bool factor(const std::vector<double>& bound_diag, const CompositeCone& cones);
     // Solves for (dx, dz) given (rx, rz), in place in `rhs` (n + m entries).
     // Not const: it uses work space.
     void solve(std::vector<double>& rhs);
@@ -39,19 +37,20 @@ public:
     int64_t dense_block() const { return ldl_.dense_size(); }
 
 private:
-    bool assemble_and_factor(const std::vector<double>& bound_diag, const std::vector<double>& h_diag,
-                             const std::vector<soc::Scaling>& soc_blocks);
+    void add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& row_start,
+                         const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals);
+    bool assemble_and_factor(const std::vector<double>& bound_diag, const CompositeCone& cones);
     void multiply_true(const std::vector<double>& v, std::vector<double>& out) const;
 
-    const ConicForm& f_;
     int64_t n_, m_, size_;
     UpperCsc k_;
     std::vector<double> base_;
     std::vector<int64_t> diag_;
-    std::vector<std::vector<int64_t>> soc_pos_;  // per cone: upper entries (col-major, strictly above diag)
-    std::vector<char> soc_expanded_;             // per cone: sparse expansion instead of a dense block
-    std::vector<std::vector<int64_t>> exp_pos_;  // per expanded cone: first entry of its two extra columns
-    std::vector<double> w2_;
+    // Where each value of the cones' blocks goes in k_.values, and with
+    // which sign (-1: a part of -H, +1: an entry or pivot of an extra column).
+    std::vector<int64_t> block_pos_;
+    std::vector<int8_t> block_sign_;
+    std::vector<double> block_values_;
     std::vector<int8_t> signs_;
     std::vector<double> reg_;  // signed static regularization on the diagonal
     std::vector<double> base_reg_;

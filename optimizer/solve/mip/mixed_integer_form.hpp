@@ -1,0 +1,36 @@
+// The form in which a problem with integer variables or disjunctive
+// constraints is solved: the task's exchange data with every DJC that allows
+// it reformulated with binaries (disjunctions.hpp), and, when nothing but
+// linear rows remain, the linear conic rows made ordinary rows so that the
+// MILP engine takes the problem.  The new columns and rows come after the
+// task's own, so an answer maps back by truncation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/problem.hpp"
+#include "solve/highs_engine.hpp"
+#include "solve/mip/disjunctions.hpp"
+
+namespace vlt::solve::mip {
+
+struct MixedIntegerForm {
+    model::ProblemData data;
+    std::vector<Disjunction> djcs;       // every DJC of the task
+    std::vector<Disjunction> branching;  // those left whole, for branch and bound
+    int32_t numvar = 0, numcon = 0;      // of the task's own problem
+    int32_t num_binaries = 0;            // added for the reformulated DJCs
+    // No quadratic term, no cone and nothing to branch on but integers: the
+    // MILP engine takes data as it is.
+    bool linear = false;
+};
+
+// Throws VLT_RES_ERR_DIMENSION for a DJC without terms.  max_big_m: the
+// largest big-M the reformulation may use.
+MixedIntegerForm mixed_integer_form(const model::Problem& p, const model::ProblemData& d, double max_big_m);
+
+// Cuts an answer of form.data down to the task's own columns and rows.
+void restrict_to_task(const MixedIntegerForm& form, EngineResult& r);
+
+}  // namespace vlt::solve::mip

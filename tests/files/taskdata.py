@@ -1,0 +1,149 @@
+"""Tasks for the file tests: a random task holding every kind of data the
+library stores, and a snapshot of everything a task reports through its
+getters, so that two tasks can be compared bit for bit (bytes) or within a
+tolerance (arrays)."""
+import numpy as np
+
+import velto
+from arrays import f64, i32, i64
+
+PARAM_TYPES = ((velto.IParam, "getintparam_i_2"), (velto.DParam, "getdouparam_i_2"))
+
+
+def ok(result):
+    res, value = result
+    assert res == 0, result
+    return value
+
+
+def _bytes(method, *args):
+    """The bytearray outputs of a getter: those of its 'O' arguments that the
+    caller did not give."""
+    fmt = method.__name__.split("_")[1]
+    out = [bytearray() for _ in range(len(fmt) - len(args))]
+    ok(method(*args, *out))
+    return [bytes(b) for b in out]
+
+
+def snapshot(task, with_params=True, with_solutions=True):
+    """Everything the task reports, as a dict of comparable values: bytes for
+    arrays (exact comparison), plain numbers and strings otherwise."""
+    t = task
+    m, n = ok(t.getnumcon__1()), ok(t.getnumvar__1())
+    s = {"numcon": m, "numvar": n, "sense": ok(t.getobjsense__1()),
+         "cfix": np.float64(ok(t.getcfix__1())).tobytes()}
+    tol = bytearray()
+    ok(t.getatruncatetol_O_1(tol))
+    s["tol"] = bytes(tol)
+    s["conbounds"] = _bytes(t.getconboundslice_iiOOO_3, 0, m)
+    s["varbounds"] = _bytes(t.getvarboundslice_iiOOO_3, 0, n)
+    s["c"] = _bytes(t.getcslice_iiO_3, 0, n)
+    s["vartype"] = _bytes(t.getvartypelist_OO_2, i32(range(n)))
+    s["A"] = _bytes(t.getacolslice64_iiOOOO_3, 0, n)
+    s["qobj"] = _bytes(t.getqobj64_OOO_1)
+    s["qcon"] = [_bytes(t.getqconk64_iOOO_2, k) for k in range(m) if ok(t.getnumqconknz64_i_2(k))]
+    numafe = ok(t.getnumafe__1())
+    s["F"] = [_bytes(t.getafefrow_LOO_2, r) for r in range(numafe)]
+    s["g"] = _bytes(t.getafegslice_LLO_3, 0, numafe)
+    numdom = ok(t.getnumdomain__1())
+    s["domains"] = [(ok(t.getdomaintype_L_2(d)), ok(t.getdomainn_L_2(d))) for d in range(numdom)]
+    s["alpha"] = [_bytes(t.getpowerdomainalpha_LO_2, d) for d in range(numdom)
+                  if s["domains"][d][0] in (velto.DomainType.PRIMAL_POWER_CONE, velto.DomainType.DUAL_POWER_CONE)]
+    s["accs"] = _bytes(t.getaccs_OOO_1)
+    s["cones"] = [(ok(t.getconeinfo_i_2(k)), _bytes(t.getcone_iO_2, k)) for k in range(ok(t.getnumcone__1()))]
+    s["names"] = [name(t.gettaskname_O_1), name(t.getobjname_O_1),
+                  [name(t.getconname_iO_2, i) for i in range(m)],
+                  [name(t.getvarname_iO_2, j) for j in range(n)],
+                  [name(t.getdomainname_LO_2, d) for d in range(numdom)],
+                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))]]
+    if with_params:
+        s["params"] = [ok(getattr(t, getter)(p)) for enum, getter in PARAM_TYPES for p in enum]
+        s["dparams"] = [np.float64(ok(t.getdouparam_i_2(p))).tobytes() for p in velto.DParam]
+        s["sparams"] = [name(t.getstrparam_iO_2, p) for p in velto.SParam]
+    if with_solutions:
+        s["solutions"] = {}
+        for sol in (velto.SolutionType.ITR, velto.SolutionType.BAS, velto.SolutionType.ITG):
+            if ok(t.solutiondef_i_2(sol)):
+                out = [bytearray() for _ in range(11)]
+                statuses = ok(t.getsolution_iOOOOOOOOOOO_2(sol, *out))
+                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out],
+                                            np.float64(ok(t.getprimalobj_i_2(sol))).tobytes(),
+                                            np.float64(ok(t.getdualobj_i_2(sol))).tobytes())
+    return s
+
+
+def name(getter, *args):
+    out = bytearray()
+    ok(getter(*args, out))
+    return bytes(out)
+
+
+def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True):
+    """A task with every kind of data: bounds of every key, integers, matrix,
+    quadratic objective and constraint terms, AFEs, domains of every kind,
+    ACCs with b, cones on variables, names, parameters and solutions (n >= 7)."""
+    rng = np.random.default_rng(seed)
+    t = velto.Task(None)
+    ok(t.appendcons_i_2(m))
+    ok(t.appendvars_i_2(n))
+    ok(t.putobjsense_i_2(int(rng.integers(2))))
+    ok(t.putcfix_d_2(float(rng.normal())))
+    ok(t.putcslice_iiO_4(0, n, f64(rng.normal(size=n) * 10.0 ** rng.integers(-12, 12, size=n))))
+    for item, count, put in ((0, m, t.putconbound_iidd_5), (1, n, t.putvarbound_iidd_5)):
+        for i in range(count):
+            bk = int(rng.integers(5))
+            lo = float(rng.normal())
+            put(i, bk, lo, lo if bk == velto.BoundKey.FX else lo + abs(float(rng.normal())))
+    types = rng.integers(2, size=n)
+    ok(t.putvartypelist_OO_3(i32(range(n)), i32(types)))
+    for j in range(n):
+        rows = rng.permutation(m)[: rng.integers(m + 1)]
+        ok(t.putacol_iOO_4(j, i32(rows), f64(rng.normal(size=len(rows)))))
+    ok(t.putqobj_OOO_4(i32([0, 1, 1, n - 1]), i32([0, 0, 1, 2]), f64([2.0, 0.5, 1.0 / 3, -1e-300])))
+    ok(t.putqconk_iOOO_5(1, i32([2, 3]), i32([2, 1]), f64([1.5, np.pi])))
+    ok(t.putqconk_iOOO_5(m - 1, i32([0]), i32([0]), f64([4.0])))
+    if conic:
+        numafe = 9
+        ok(t.appendafes_L_2(numafe))
+        for r in range(numafe):
+            cols = rng.permutation(n)[: rng.integers(n)]
+            ok(t.putafefrow_LOO_4(r, i32(cols), f64(rng.normal(size=len(cols)))))
+        ok(t.putafegslice_LLO_4(0, numafe, f64(rng.normal(size=numafe))))
+        doms = [ok(t.appendquadraticconedomain_L_2(3)), ok(t.appendrquadraticconedomain_L_2(3)),
+                ok(t.appendprimalexpconedomain__1()), ok(t.appendrplusdomain_L_2(2)),
+                ok(t.appendprimalpowerconedomain_LO_3(3, f64([0.25, 0.5]))), ok(t.appendrzerodomain_L_2(1)),
+                ok(t.appenddualpowerconedomain_LO_3(3, f64([1.0]))), ok(t.appenddualexpconedomain__1())]
+        ok(t.appendacc_LOO_4(doms[0], i64([0, 1, 2]), f64([0.5, -1.0, 0.0])))
+        ok(t.appendacc_LOO_4(doms[1], i64([3, 4, 5]), None))
+        ok(t.appendacc_LOO_4(doms[4], i64([6, 7, 8]), f64([1.0, 2.0, 3.0])))
+        ok(t.appendacc_LOO_4(doms[3], i64([0, 0]), None))      # an AFE twice
+        ok(t.appendcone_idO_4(velto.ConeType.QUAD, 0.0, i32([n - 1, 0, 2])))
+        ok(t.appendcone_idO_4(velto.ConeType.PPOW, 0.3, i32([3, 4, 5])))
+        if names:
+            ok(t.putdomainname_Ls_3(doms[2], "exp domain"))
+            ok(t.putaccname_Ls_3(1, "acc [1]"))
+    if names:
+        ok(t.puttaskname_s_2("random task %d" % seed))
+        ok(t.putobjname_s_2("cost"))
+        for i in range(0, m, 2):
+            ok(t.putconname_is_3(i, "c%d" % i))
+        for j in range(n):
+            ok(t.putvarname_is_3(j, "x_%d é" % j))
+    if params:
+        ok(t.putintparam_ii_3(velto.IParam.LOG, 3))
+        ok(t.putdouparam_id_3(velto.DParam.OPTIMIZER_MAX_TIME, 12.5))
+        ok(t.putstrparam_is_3(velto.SParam.STAT_NAME, "a \"quoted\" name"))
+    if solutions:
+        k = ok(t.getnumcone__1())
+        for sol in (velto.SolutionType.ITR, velto.SolutionType.ITG):
+            keys = [i32(rng.integers(7, size=size)) for size in (m, n, k)]
+            values = [f64(rng.normal(size=size)) for size in (m, n, m, m, m, n, n, n)]
+            ok(t.putsolution_iOOOOOOOOOOO_13(sol, *keys, *values))
+    return t
+
+
+def assert_same(a, b, skip=()):
+    """Two snapshots are equal, part by part (the first differing part is named)."""
+    for key in a:
+        if key not in skip:
+            assert a[key] == b[key], key
