@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "solve/quality/cone_distance.hpp"
 
@@ -70,6 +71,28 @@ ConeShape cone_shape(const model::VarConeStore& cones, int32_t k) {
     return shape;
 }
 
+// The violation of the values of n rows w.r.t. a domain of the task (or
+// its dual, after the sign s is applied to the values).
+double domain_rows_violation(const model::ConicStore& domains, int64_t domidx, const double* rows, bool dual,
+                             double s) {
+    DomainShape shape;
+    shape.kind = domains.domain_type(domidx);
+    const int64_t n = domains.domain_n(domidx);
+    std::vector<double> alpha;
+    if (shape.kind == VLT_DOMAIN_PRIMAL_POWER_CONE || shape.kind == VLT_DOMAIN_DUAL_POWER_CONE) {
+        int64_t total = 0;
+        domains.power_domain_info(domidx, &total, &shape.nleft);
+        alpha.resize(size_t(shape.nleft));
+        domains.power_domain_alpha(domidx, alpha.data());
+        shape.alpha = alpha.data();
+    }
+    if (!dual) return domain_violation(shape, rows, n);
+    shape.kind = dual_domain_kind(shape.kind);
+    std::vector<double> signed_rows(rows, rows + n);
+    for (double& v : signed_rows) v *= s;
+    return domain_violation(shape, signed_rows.data(), n);
+}
+
 }  // namespace
 
 SolutionCheck::SolutionCheck(const model::Problem& problem, const model::Solution& solution, int32_t whichsol)
@@ -132,23 +155,34 @@ const std::vector<double>& SolutionCheck::acc_activity() {
 }
 
 double SolutionCheck::acc_violation(int64_t k, const double* rows, bool dual) const {
-    const model::ConicStore& accs = problem_.conic();
-    const int64_t domidx = accs.acc_domain(k), n = accs.acc_n(k);
-    DomainShape shape;
-    shape.kind = accs.domain_type(domidx);
-    std::vector<double> alpha;
-    if (shape.kind == VLT_DOMAIN_PRIMAL_POWER_CONE || shape.kind == VLT_DOMAIN_DUAL_POWER_CONE) {
-        int64_t total = 0;
-        accs.power_domain_info(domidx, &total, &shape.nleft);
-        alpha.resize(size_t(shape.nleft));
-        accs.power_domain_alpha(domidx, alpha.data());
-        shape.alpha = alpha.data();
+    return domain_rows_violation(problem_.conic(), problem_.conic().acc_domain(k), rows, dual, sign());
+}
+
+double SolutionCheck::djc(int64_t k) const {
+    const model::DisjunctiveStore::View djc = problem_.disjunctive().view(k);
+    const model::AffineStore& afes = problem_.affine();
+    const auto& xx = value(VLT_SOL_ITEM_XX);
+    // The rows of every domain, F x + g - b, in the DJC's order.
+    std::vector<double> rows(size_t(djc.num_afe));
+    for (int64_t r = 0; r < djc.num_afe; ++r) {
+        const int64_t afe = djc.afes[r];
+        double sum = afes.g(afe) - djc.b[r];
+        for (int32_t e = 0; e < afes.length(afe); ++e) sum += afes.vals(afe)[e] * xx[size_t(afes.cols(afe)[e])];
+        rows[size_t(r)] = sum;
     }
-    if (!dual) return domain_violation(shape, rows, n);
-    shape.kind = dual_domain_kind(shape.kind);
-    std::vector<double> signed_rows(rows, rows + n);
-    for (double& v : signed_rows) v *= sign();
-    return domain_violation(shape, signed_rows.data(), n);
+    // A term holds when all its domains hold; the DJC when one term does.
+    double best = std::numeric_limits<double>::infinity();
+    int64_t domain = 0, row = 0;
+    for (int64_t t = 0; t < djc.num_term; ++t) {
+        double worst = 0.0;
+        for (int64_t d = 0; d < djc.term_sizes[t]; ++d, ++domain) {
+            const int64_t domidx = djc.domains[domain];
+            worst = std::max(worst, domain_rows_violation(problem_.conic(), domidx, rows.data() + row, false, 1.0));
+            row += problem_.conic().domain_n(domidx);
+        }
+        best = std::min(best, worst);
+    }
+    return best;
 }
 
 double SolutionCheck::acc(int64_t k) {

@@ -11,6 +11,9 @@
 //                  cone (solve/quality/cone_distance.hpp)
 //   ACC k          the violation of F x + g - b, its rows, with respect to
 //                  its domain
+//   DJC k          the smallest, over its terms, of the largest violation of
+//                  a domain of the term (each measured like an ACC's); a DJC
+//                  without terms is violated without bound (+inf)
 //   integrality j  |xx[j] - round(xx[j])| of an integer variable, else 0
 //
 // Dual violations, with s = +1 when minimizing and -1 when maximizing (every
@@ -46,6 +49,7 @@ public:
     double variable(int32_t j) const;
     double cone(int32_t k) const;
     double acc(int64_t k);
+    double djc(int64_t k) const;
     double integrality(int32_t j) const;
 
     double dual_constraint(int32_t i) const;

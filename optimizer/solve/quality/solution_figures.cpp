@@ -47,6 +47,7 @@ SolutionFigures solution_figures(Task& task, int32_t whichsol) {
         f.pviolacc = std::max(f.pviolacc, check.acc(k));
         f.dviolacc = std::max(f.dviolacc, check.dual_acc(k));
     }
+    for (int64_t k = 0; k < problem.disjunctive().num_djc(); ++k) f.pvioldjc = std::max(f.pvioldjc, check.djc(k));
     return f;
 }
 
