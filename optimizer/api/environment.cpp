@@ -18,7 +18,12 @@ void require(const void* pointer, const char* name) {
 VLTenv_t env_handle(uint64_t value) { return reinterpret_cast<VLTenv_t>(value); }
 VLTtask_t task_handle(uint64_t value) { return reinterpret_cast<VLTtask_t>(value); }
 
-// Registers a new task object and returns its handle; deletes it on failure.
+void copy_text(char* buffer, size_t size, const char* text) {
+    std::snprintf(buffer, size, "%s", text);
+}
+
+}  // namespace
+
 VLTtask_t register_task(Task* task) {
     Library& lib = Library::instance();
     task->serial = lib.next_serial();
@@ -29,12 +34,6 @@ VLTtask_t register_task(Task* task) {
     }
     return task_handle(task->handle);
 }
-
-void copy_text(char* buffer, size_t size, const char* text) {
-    std::snprintf(buffer, size, "%s", text);
-}
-
-}  // namespace
 
 void impl::makeenv(VLTenv_t* env, const char* dbgfile) {
     require(env, "env");

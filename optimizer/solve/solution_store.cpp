@@ -68,16 +68,61 @@ void SolutionValues::take_primal(const EngineResult& r) {
     }
 }
 
+namespace {
+
+// The value that a Farkas ray proves positive, in minimization form: with
+// s = -A'ray - snx, the sum of ray[i] times the bound of row i on the side
+// its sign selects (lower when positive), of s[j] times the bound of column
+// j likewise, less the conic part doty'g.  A side without a bound makes it
+// -inf: that orientation certifies nothing.
+double farkas_value(const model::ProblemData& data, const std::vector<double>& ray, const std::vector<double>& doty,
+                    const std::vector<double>& snx, double orientation) {
+    auto term = [](double v, double lower, double upper) {
+        if (v == 0.0) return 0.0;
+        return v > 0 ? v * lower : v * upper;
+    };
+    double sum = 0.0;
+    for (int32_t i = 0; i < data.numcon; ++i) {
+        const int32_t bk = data.bkc[size_t(i)];
+        sum += term(orientation * ray[size_t(i)], has_lower(bk) ? data.blc[size_t(i)] : -INFINITY,
+                    has_upper(bk) ? data.buc[size_t(i)] : INFINITY);
+    }
+    for (int32_t j = 0; j < data.numvar; ++j) {
+        double v = -snx[size_t(j)];
+        for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
+            v -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
+        const int32_t bk = data.bkx[size_t(j)];
+        sum += term(orientation * v, has_lower(bk) ? data.blx[size_t(j)] : -INFINITY,
+                    has_upper(bk) ? data.bux[size_t(j)] : INFINITY);
+    }
+    for (size_t r = 0; r < doty.size() && r < data.g.size(); ++r) sum -= orientation * doty[r] * data.g[r];
+    return sum;
+}
+
+}  // namespace
+
 void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray,
                                    const std::vector<double>& conic_ray) {
+    // Engines report the ray in either orientation (and in their own sign
+    // convention for maximization): keep the one that certifies, in
+    // minimization form, then give it the sign of the problem's
+    // multipliers (<= 0 when maximizing).
+    const std::vector<double> ray_snx = cone_duals(data, conic_ray, numvar);
+    const double orientation =
+        farkas_value(data, ray, conic_ray, ray_snx, 1.0) >= farkas_value(data, ray, conic_ray, ray_snx, -1.0) ? 1.0
+                                                                                                               : -1.0;
+    const double sense = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
     doty = conic_ray;
+    for (double& v : doty) v *= orientation;
     const std::vector<double> snx = cone_duals(data, doty, numvar);
-    y = ray;
+    y.assign(size_t(numcon), 0.0);
     slc.assign(size_t(numcon), 0.0);
     suc.assign(size_t(numcon), 0.0);
     for (int32_t i = 0; i < numcon; ++i) {
-        if (ray[size_t(i)] > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = ray[size_t(i)];
-        if (ray[size_t(i)] < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -ray[size_t(i)];
+        const double r = orientation * ray[size_t(i)];
+        y[size_t(i)] = sense * r;
+        if (r > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = sense * r;
+        if (r < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -sense * r;
     }
     // s = -A'y - snx split into slx - sux on the sides that have bounds.
     slx.assign(size_t(numvar), 0.0);
@@ -85,10 +130,11 @@ void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::ve
     for (int32_t j = 0; j < numvar; ++j) {
         double s = -snx[size_t(j)];
         for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
-            s -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
-        if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = s;
-        if (s < 0 && has_upper(data.bkx[size_t(j)])) sux[size_t(j)] = -s;
+            s -= data.aval[size_t(k)] * orientation * ray[size_t(data.asub[size_t(k)])];
+        if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = sense * s;
+        if (s < 0 && has_upper(data.bkx[size_t(j)])) sux[size_t(j)] = -sense * s;
     }
+    for (double& v : doty) v *= sense;
     xc.assign(size_t(numcon), 0.0);
     xx.assign(size_t(numvar), 0.0);
 }

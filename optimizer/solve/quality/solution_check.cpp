@@ -12,10 +12,12 @@ namespace {
 bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
 bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
 
-double bound_violation(const model::BoundSet& bounds, int32_t i, double x) {
+// With recession true, the bounds of the directions along which the
+// problem's feasible set recedes: 0 on every side that has a bound.
+double bound_violation(const model::BoundSet& bounds, int32_t i, double x, bool recession) {
     double v = 0.0;
-    if (has_lower(bounds.key(i))) v = std::max(v, bounds.lower(i) - x);
-    if (has_upper(bounds.key(i))) v = std::max(v, x - bounds.upper(i));
+    if (has_lower(bounds.key(i))) v = std::max(v, (recession ? 0.0 : bounds.lower(i)) - x);
+    if (has_upper(bounds.key(i))) v = std::max(v, x - (recession ? 0.0 : bounds.upper(i)));
     return v;
 }
 
@@ -96,7 +98,11 @@ double domain_rows_violation(const model::ConicStore& domains, int64_t domidx, c
 }  // namespace
 
 SolutionCheck::SolutionCheck(const model::Problem& problem, const model::Solution& solution, int32_t whichsol)
-    : problem_(problem), solution_(solution), has_duals_(whichsol != VLT_SOL_ITG) {}
+    : problem_(problem),
+      solution_(solution),
+      has_duals_(whichsol != VLT_SOL_ITG),
+      primal_ray_(solution.solsta == VLT_SOL_STA_DUAL_INFEAS_CER),
+      dual_ray_(solution.solsta == VLT_SOL_STA_PRIM_INFEAS_CER) {}
 
 // ------------------------------------------------------------------ primal
 
@@ -117,11 +123,12 @@ void SolutionCheck::compute_row_activity() {
 double SolutionCheck::constraint(int32_t i) {
     if (!have_row_activity_) compute_row_activity();
     const double xc = value(VLT_SOL_ITEM_XC)[size_t(i)];
-    return std::max(bound_violation(problem_.bounds(model::Item::Con), i, xc), std::fabs(xc - row_activity_[size_t(i)]));
+    return std::max(bound_violation(problem_.bounds(model::Item::Con), i, xc, primal_ray_),
+                    std::fabs(xc - row_activity_[size_t(i)]));
 }
 
 double SolutionCheck::variable(int32_t j) const {
-    return bound_violation(problem_.bounds(model::Item::Var), j, value(VLT_SOL_ITEM_XX)[size_t(j)]);
+    return bound_violation(problem_.bounds(model::Item::Var), j, value(VLT_SOL_ITEM_XX)[size_t(j)], primal_ray_);
 }
 
 double SolutionCheck::integrality(int32_t j) const {
@@ -186,8 +193,14 @@ double SolutionCheck::djc(int64_t k) const {
 }
 
 double SolutionCheck::acc(int64_t k) {
-    const int64_t first = problem_.conic().acc_first_row(k);
-    return acc_violation(k, acc_activity().data() + first, false);
+    const int64_t first = problem_.conic().acc_first_row(k), n = problem_.conic().acc_n(k);
+    if (!primal_ray_) return acc_violation(k, acc_activity().data() + first, false);
+    // A direction of the feasible set: F x alone lies in the domain.
+    std::vector<double> constant(size_t(problem_.conic().num_acc_rows()));
+    problem_.conic().stacked_g(problem_.affine(), constant.data());
+    std::vector<double> rows(acc_activity().begin() + first, acc_activity().begin() + first + n);
+    for (int64_t r = 0; r < n; ++r) rows[size_t(r)] -= constant[size_t(first + r)];
+    return acc_violation(k, rows.data(), false);
 }
 
 // -------------------------------------------------------------------- dual
@@ -204,8 +217,13 @@ void SolutionCheck::compute_reduced_costs() {
     const auto& xx = value(VLT_SOL_ITEM_XX);
     const auto& y = value(VLT_SOL_ITEM_Y);
     const auto& snx = value(VLT_SOL_ITEM_SNX);
-    reduced_cost_.assign(problem_.c().begin(), problem_.c().end());
-    add_symmetric_product(problem_.quadratic_objective(), xx, 1.0, reduced_cost_);
+    // A certificate of infeasibility is a direction of the dual feasible set: no objective.
+    if (dual_ray_) {
+        reduced_cost_.assign(problem_.c().size(), 0.0);
+    } else {
+        reduced_cost_.assign(problem_.c().begin(), problem_.c().end());
+        add_symmetric_product(problem_.quadratic_objective(), xx, 1.0, reduced_cost_);
+    }
     const model::LineStore& columns = problem_.matrix().lines(model::Axis::Col);
     for (int32_t j = 0; j < problem_.num_var(); ++j) {
         const int32_t* rows = columns.index(j);

@@ -29,6 +29,13 @@
 //   cone k         the violation of s*snx over its members w.r.t. the dual cone
 //   ACC k          the violation of s*doty over its rows w.r.t. the dual domain
 // The integer solution has no duals: its dual violations are 0.
+//
+// A certificate is checked as what it is: one of dual infeasibility (a
+// direction x) against the directions of the feasible set (every bound
+// taken as 0 on its side, F x alone in the domains), one of primal
+// infeasibility (multipliers y, s) against the directions of the dual
+// feasible set (reduced costs without c and Q).  The bound combination that
+// makes it a certificate is the solution's dual (or primal) objective.
 #pragma once
 
 #include <cstdint>
@@ -74,7 +81,7 @@ private:
 
     const model::Problem& problem_;
     const model::Solution& solution_;
-    bool has_duals_;
+    bool has_duals_, primal_ray_, dual_ray_;
     std::vector<double> row_activity_, acc_activity_, reduced_cost_;
     bool have_row_activity_ = false, have_acc_activity_ = false, have_reduced_costs_ = false;
 };
