@@ -70,21 +70,30 @@ std::string primal_certificate(const model::Problem& problem, const model::Solut
     return text;
 }
 
+// One line of the dual certificate's lists: an item and one or two values.
+std::string direction_line(const char* kind, int32_t index, const std::string& name, double first, double second) {
+    char text[256];
+    std::snprintf(text, sizeof text, "    %-4s %8d  %-20.20s %14.6g %14.6g\n", kind, index, name.c_str(), first,
+                  second);
+    return text;
+}
+
 std::string dual_certificate(const model::Problem& problem, const model::Solution& s, int32_t level) {
     const auto& xx = s.values[VLT_SOL_ITEM_XX];
     const auto& xc = s.values[VLT_SOL_ITEM_XC];
     double rate = 0.0;
     int moving = 0;
-    std::string items;
+    std::string items, changed;
     for (int32_t j = 0; j < problem.num_var(); ++j) {
         rate += problem.c()[size_t(j)] * xx[size_t(j)];
         if (xx[size_t(j)] == 0.0) continue;
         ++moving;
-        items += format_line("var", j, problem.names().var.get(j), "", problem.c()[size_t(j)], xx[size_t(j)]);
+        items += direction_line("var", j, problem.names().var.get(j), problem.c()[size_t(j)], xx[size_t(j)]);
     }
-    std::string changed;
     for (int32_t i = 0; i < problem.num_con(); ++i)
-        if (xc[size_t(i)] != 0.0) changed += format_line("con", i, problem.names().con.get(i), "", 0.0, xc[size_t(i)]);
+        if (xc[size_t(i)] != 0.0)
+            changed += direction_line("con", i, problem.names().con.get(i), problem.bounds(model::Item::Con).lower(i),
+                                      xc[size_t(i)]);
     char head[512];
     std::snprintf(head, sizeof head,
                   "Infeasibility report: certificate of dual infeasibility (an unbounded direction)\n"
@@ -93,8 +102,11 @@ std::string dual_certificate(const model::Problem& problem, const model::Solutio
                   moving, rate);
     std::string text = head;
     if (level > 0) {
-        text += "    kind    index  name                        cost or 0      direction\n" + items;
-        if (!changed.empty()) text += "  Constraint activities along the direction\n" + changed;
+        text += "    kind    index  name                           cost      direction\n" + items;
+        if (!changed.empty())
+            text += "  Constraint activities along the direction\n"
+                    "    kind    index  name                    lower bound         change\n" +
+                    changed;
     }
     return text;
 }
