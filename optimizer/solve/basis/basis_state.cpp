@@ -125,19 +125,13 @@ std::vector<double> BasisState::tableau_row(int32_t r) const {
     return row;
 }
 
-void BasisState::refactor(std::vector<int32_t> items) {
-    factors_ = FactoredBasis(problem_, std::move(items), -1.0);
-    position_.assign(size_t(num_items()), -1);
-    for (int32_t r = 0; r < m_; ++r) position_[size_t(factors_.items()[size_t(r)])] = r;
-}
-
-void BasisState::pivot(int32_t r, int32_t q, Place leaving) {
-    std::vector<int32_t> items = factors_.items();
-    const int32_t s = items[size_t(r)];
+void BasisState::pivot(int32_t r, int32_t q, Place leaving, const std::vector<double>* column) {
+    const int32_t s = factors_.items()[size_t(r)];
     if (leaving == Place::free) free_value_[size_t(s)] = z_[size_t(s)];
     if (place_[size_t(q)] == Place::free) free_value_[size_t(q)] = z_[size_t(q)];
-    items[size_t(r)] = q;
-    refactor(std::move(items));
+    factors_.replace(r, q, column ? *column : ftran(q));
+    position_[size_t(s)] = -1;
+    position_[size_t(q)] = r;
     place_[size_t(s)] = leaving;
     place_[size_t(q)] = Place::basic;
     recompute();

@@ -48,13 +48,13 @@ public:
     std::vector<double> tableau_row(int32_t r) const;
 
     // Item q takes basis position r; the item that leaves goes to `leaving`
-    // (lower, upper or fixed).  Refactors and recomputes values and duals.
-    void pivot(int32_t r, int32_t q, Place leaving);
+    // (lower, upper or fixed).  Updates the factors and recomputes values
+    // and duals.  column: ftran(q) when the caller has it.
+    void pivot(int32_t r, int32_t q, Place leaving, const std::vector<double>* column = nullptr);
     // A nonbasic item moves to its other bound (or to `to` in general).
     void move_nonbasic(int32_t t, Place to);
 
 private:
-    void refactor(std::vector<int32_t> items);
     void recompute();
     double resting_value(int32_t t) const;
 

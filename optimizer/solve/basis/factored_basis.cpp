@@ -29,43 +29,77 @@ std::vector<int32_t> basic_items(const model::Problem& problem, const model::Sol
 }
 
 FactoredBasis::FactoredBasis(const model::Problem& problem, std::vector<int32_t> items, double slack_sign)
-    : items_(std::move(items)), factors_(std::make_unique<Factors>()) {
-    const int32_t m = problem.num_con();
-    const model::LineStore& columns = problem.matrix().lines(model::Axis::Col);
+    : problem_(&problem), slack_sign_(slack_sign), items_(std::move(items)) {
+    factor();
+}
+
+void FactoredBasis::factor() {
+    const int32_t m = problem_->num_con();
+    const model::LineStore& columns = problem_->matrix().lines(model::Axis::Col);
     std::vector<Eigen::Triplet<double>> entries;
     for (int32_t k = 0; k < m; ++k) {
         const int32_t t = items_[size_t(k)];
         if (t < m) {
-            entries.emplace_back(t, k, slack_sign);
+            entries.emplace_back(t, k, slack_sign_);
             continue;
         }
         const int32_t j = t - m;
         for (int32_t e = 0; e < columns.length(j); ++e)
             entries.emplace_back(columns.index(j)[e], k, columns.value(j)[e]);
     }
-    Factors& f = *factors_;
+    auto fresh = std::make_shared<Factors>();
+    Factors& f = *fresh;
     f.matrix.resize(m, m);
     f.matrix.setFromTriplets(entries.begin(), entries.end());
     f.matrix.makeCompressed();
-    if (m == 0) return;
-    f.lu.compute(f.matrix);
-    if (f.lu.info() != Eigen::Success)
-        fail(VLT_RES_ERR_BASIS_SINGULAR, "The basis of the basic solution is singular: its columns are linearly dependent");
+    if (m > 0) {
+        f.lu.compute(f.matrix);
+        if (f.lu.info() != Eigen::Success)
+            fail(VLT_RES_ERR_BASIS_SINGULAR,
+                 "The basis of the basic solution is singular: its columns are linearly dependent");
+    }
+    factors_ = std::move(fresh);
+    etas_.clear();
 }
 
+void FactoredBasis::replace(int32_t r, int32_t item, const std::vector<double>& w) {
+    items_[size_t(r)] = item;
+    if (etas_.size() >= kRefactorInterval) {
+        factor();
+        return;
+    }
+    Eta eta{r, w[size_t(r)], {}, {}};
+    for (size_t i = 0; i < w.size(); ++i)
+        if (int32_t(i) != r && w[i] != 0.0) eta.index.push_back(int32_t(i)), eta.value.push_back(w[i]);
+    etas_.push_back(std::move(eta));
+}
+
+FactoredBasis::FactoredBasis(const FactoredBasis&) = default;
+FactoredBasis& FactoredBasis::operator=(const FactoredBasis&) = default;
 FactoredBasis::~FactoredBasis() = default;
-FactoredBasis::FactoredBasis(FactoredBasis&&) noexcept = default;
-FactoredBasis& FactoredBasis::operator=(FactoredBasis&&) noexcept = default;
 
 void FactoredBasis::solve(std::vector<double>& rhs) const {
     if (rhs.empty()) return;
     Eigen::Map<Eigen::VectorXd> b(rhs.data(), Eigen::Index(rhs.size()));
     Eigen::VectorXd x = factors_->lu.solve(b);
     b = x;
+    // The inverses of the elementary factors, oldest first.
+    for (const Eta& eta : etas_) {
+        const double xr = rhs[size_t(eta.r)] / eta.pivot;
+        rhs[size_t(eta.r)] = xr;
+        if (xr == 0.0) continue;
+        for (size_t k = 0; k < eta.index.size(); ++k) rhs[size_t(eta.index[k])] -= eta.value[k] * xr;
+    }
 }
 
 void FactoredBasis::solve_transposed(std::vector<double>& rhs) const {
     if (rhs.empty()) return;
+    // B' = E_k' ... E_1' B0': the transposed elementary factors, newest first.
+    for (auto eta = etas_.rbegin(); eta != etas_.rend(); ++eta) {
+        double sum = rhs[size_t(eta->r)];
+        for (size_t k = 0; k < eta->index.size(); ++k) sum -= eta->value[k] * rhs[size_t(eta->index[k])];
+        rhs[size_t(eta->r)] = sum / eta->pivot;
+    }
     Eigen::Map<Eigen::VectorXd> b(rhs.data(), Eigen::Index(rhs.size()));
     Eigen::VectorXd x = factors_->lu.transpose().solve(b);
     b = x;

@@ -28,6 +28,18 @@ bool tied_to(Place place, bool lower_side) {
 
 int iteration_limit(const BasisState& s) { return 100 + 4 * s.num_items(); }
 
+// The parametric steps choose the item whose infeasibility grows fastest
+// with the change; after this many steps, the smallest index instead
+// (Bland's rule), which cannot cycle.
+constexpr int kGreedySteps = 50;
+
+// Whether a candidate (its index and rate) beats the best so far.
+bool better(int iteration, int32_t index, double rate, int32_t best_index, double best_rate) {
+    if (best_index < 0) return true;
+    if (iteration >= kGreedySteps) return index < best_index;
+    return rate > best_rate || (rate == best_rate && index < best_index);
+}
+
 // The result without negative zeros (a maximized problem's prices are negated).
 SensitivityResult tidy(SensitivityResult r) {
     for (double* v : {&r.left_price, &r.right_price, &r.left_range, &r.right_range})
@@ -51,9 +63,7 @@ BasisState checked_basis(const model::Problem& problem, const model::Solution& b
 }  // namespace
 
 Sensitivity::Sensitivity(const model::Problem& problem, const model::Solution& basic)
-    : problem_(problem),
-      basic_(basic),
-      state_(checked_basis(problem, basic)),
+    : state_(checked_basis(problem, basic)),
       sense_(problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0) {}
 
 SensitivityResult Sensitivity::bound(int32_t t, int32_t mark) const {
@@ -100,7 +110,7 @@ SensitivityResult Sensitivity::bound(int32_t t, int32_t mark) const {
 
 double Sensitivity::neighbour_bound_price(int32_t t, int32_t mark, double delta) const {
     const bool lower_side = mark == VLT_MARK_LO;
-    BasisState s(problem_, basic_);
+    BasisState s = state_;
     const bool fixed = s.lower(t) == s.upper(t);
     for (int iteration = 0; iteration < iteration_limit(s); ++iteration) {
         const bool tied = s.place(t) != Place::basic && tied_to(s.place(t), lower_side);
@@ -110,16 +120,20 @@ double Sensitivity::neighbour_bound_price(int32_t t, int32_t mark, double delta)
             moves = s.ftran(t);
             for (double& v : moves) v *= -delta;
         }
-        // The basic item (smallest index first) that leaves its bounds.
+        // The basic item that leaves its bounds.
         int32_t leave_at = -1;
         bool to_lower = false;
+        double fastest = 0.0;
         for (int32_t p = 0; p < s.num_con(); ++p) {
             const int32_t k = s.basic_item(p);
             const double lower_move = k == t && (lower_side || fixed) ? delta : 0.0;
             const double upper_move = k == t && (!lower_side || fixed) ? delta : 0.0;
-            const bool below = room(s.value(k), s.lower(k), true) == 0.0 && moves[size_t(p)] - lower_move < -kPivotTolerance;
-            const bool above = room(s.value(k), s.upper(k), false) == 0.0 && upper_move - moves[size_t(p)] < -kPivotTolerance;
-            if ((below || above) && (leave_at < 0 || k < s.basic_item(leave_at))) leave_at = p, to_lower = below;
+            const double below = room(s.value(k), s.lower(k), true) == 0.0 ? lower_move - moves[size_t(p)] : 0.0;
+            const double above = room(s.value(k), s.upper(k), false) == 0.0 ? moves[size_t(p)] - upper_move : 0.0;
+            const double rate = std::max(below, above);
+            if (rate <= kPivotTolerance) continue;
+            if (better(iteration, k, rate, leave_at < 0 ? -1 : s.basic_item(leave_at), fastest))
+                leave_at = p, to_lower = below >= above, fastest = rate;
         }
         if (leave_at < 0) return tied ? s.reduced_cost(t) : 0.0;
         // Dual ratio test: the entering item keeps every reduced cost feasible.
@@ -202,7 +216,7 @@ SensitivityResult Sensitivity::coefficient(int32_t j) const {
 }
 
 double Sensitivity::neighbour_coefficient_price(int32_t j, double delta, bool& unbounded) const {
-    BasisState s(problem_, basic_);
+    BasisState s = state_;
     const int32_t t = s.num_con() + j;
     for (int iteration = 0; iteration < iteration_limit(s); ++iteration) {
         // How the reduced costs move with the cost of t.
@@ -213,16 +227,19 @@ double Sensitivity::neighbour_coefficient_price(int32_t j, double delta, bool& u
         } else {
             moves[size_t(t)] = delta;
         }
-        // The nonbasic item (smallest index) whose reduced cost turns wrong.
+        // The nonbasic item whose reduced cost turns wrong.
         int32_t enter = -1;
-        double step = 0.0;
-        for (int32_t x = 0; x < s.num_items() && enter < 0; ++x) {
+        double step = 0.0, fastest = 0.0;
+        for (int32_t x = 0; x < s.num_items(); ++x) {
             const Place place = s.place(x);
             const double d = s.reduced_cost(x), m = moves[size_t(x)];
-            if (place == Place::lower && d <= kDualTolerance && m < -kPivotTolerance) enter = x, step = 1.0;
-            else if (place == Place::upper && d >= -kDualTolerance && m > kPivotTolerance) enter = x, step = -1.0;
+            double direction = 0.0;
+            if (place == Place::lower && d <= kDualTolerance && m < -kPivotTolerance) direction = 1.0;
+            else if (place == Place::upper && d >= -kDualTolerance && m > kPivotTolerance) direction = -1.0;
             else if (place == Place::free && std::fabs(d) <= kDualTolerance && std::fabs(m) > kPivotTolerance)
-                enter = x, step = m < 0 ? 1.0 : -1.0;
+                direction = m < 0 ? 1.0 : -1.0;
+            if (direction != 0.0 && better(iteration, x, std::fabs(m), enter, fastest))
+                enter = x, step = direction, fastest = std::fabs(m);
         }
         if (enter < 0) return s.value(t);
         // Primal ratio test along the entering item's direction.
@@ -254,7 +271,7 @@ double Sensitivity::neighbour_coefficient_price(int32_t j, double delta, bool& u
         }
         const int32_t leaving = s.basic_item(leave_at);
         const Place rest = s.lower(leaving) == s.upper(leaving) ? Place::fixed : to_lower ? Place::lower : Place::upper;
-        s.pivot(leave_at, enter, rest);
+        s.pivot(leave_at, enter, rest, &w);
     }
     return std::numeric_limits<double>::quiet_NaN();
 }

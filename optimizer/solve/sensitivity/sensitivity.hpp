@@ -20,8 +20,9 @@
 //                             an empty side (a degenerate basis) it is the
 //                             price in the basis that the parametric dual
 //                             (bounds) or primal (coefficients) simplex
-//                             reaches for an infinitesimal change, with
-//                             Bland's rule.  A change that leaves the
+//                             reaches for an infinitesimal change (the
+//                             fastest-growing infeasibility first, Bland's
+//                             rule after 50 steps).  A change that leaves the
 //                             problem infeasible gives an infinite price
 //                             (+inf to the right, -inf to the left when
 //                             minimizing; signs flip when maximizing), one
@@ -60,9 +61,7 @@ private:
     // an infinitesimal amount in direction delta; NaN-free, sets unbounded.
     double neighbour_coefficient_price(int32_t j, double delta, bool& unbounded) const;
 
-    const model::Problem& problem_;
-    const model::Solution& basic_;
-    BasisState state_;
+    BasisState state_;  // the optimal basis; the parametric steps pivot copies of it
     double sense_;  // +1 minimizing, -1 maximizing
 };
 
