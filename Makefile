@@ -2,13 +2,14 @@
 PYTHON ?= python3
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev
-PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed
 
 export PYTHONDONTWRITEBYTECODE = 1
 
-.PHONY: all deps build demo test test-cpp test-py test-asan bench install clean
+.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan bench install clean
 
 all: build
 
@@ -48,6 +49,14 @@ test-asan: deps
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  PYTHONPATH=$(ASAN_BUILD)/pkg VLT_BUILD_DIR=$(ASAN_BUILD) VLT_ASAN=1 $(PYTHON) -m pytest -q -x tests
 
+# ThreadSanitizer build of module and library; the threading tests under it.
+test-tsan: deps
+	$(PYTHON) -m cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_TSAN=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(PYTHON) -m cmake --build $(TSAN_BUILD) -j $(JOBS) --target _vlt velto_py test_threads
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_threads
+	LD_PRELOAD="$$(gcc -print-file-name=libtsan.so)" TSAN_OPTIONS=halt_on_error=1 \
+	  PYTHONPATH=$(TSAN_BUILD)/pkg VLT_BUILD_DIR=$(TSAN_BUILD) $(PYTHON) -m pytest -q -x tests/module/test_threads.py
+
 bench: build
 	PYTHONPATH=$(BUILD)/pkg $(PYTHON) bench/run_all.py
 
@@ -55,4 +64,4 @@ install: deps
 	$(PYTHON) -m pip install .
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -1,4 +1,5 @@
 // The Env type: an optimizer environment (own or global) and its streams.
+#include "module/hooks.hpp"
 #include "module/marshal.hpp"
 #include "module/method_tables.hpp"
 
@@ -7,26 +8,39 @@ namespace {
 
 EnvObject* as_env(PyObject* self) { return reinterpret_cast<EnvObject*>(self); }
 
+// Tells the hook table which stream callables the object holds.
+void publish_callables(EnvObject* self) {
+    unsigned bits = 0;
+    for (int k = 0; k < 4; ++k)
+        if (self->streams[k]) bits |= hooks::stream_bit(k);
+    hooks::set_callables(self->hooks, bits);
+}
+
 void clear_streams(EnvObject* self) {
     for (PyObject*& slot : self->streams) Py_CLEAR(slot);
+    publish_callables(self);
 }
 
 // Stream forwarders: a failing Env callable is silenced, the library's work
-// goes on.
+// goes on.  The object is found through the hook table (nothing if it is
+// gone) and held while the callable runs, which may drop the last other
+// reference to it.
 template <int Stream>
 void VLTAPI forward_env_stream(void* handle, const char* message) {
-    EnvObject* self = static_cast<EnvObject*>(handle);
-    if (!self->streams[Stream]) return;
+    if (!hooks::has_callable(handle, hooks::stream_bit(Stream))) return;
     PyGILState_STATE state = PyGILState_Ensure();
-    PyObject* func = self->streams[Stream];
-    if (func) {
-        Py_INCREF(func);
-        PyObject* result = PyObject_CallFunction(func, "(s)", message);
-        if (result)
-            Py_DECREF(result);
-        else
-            PyErr_Clear();
-        Py_DECREF(func);
+    if (PyObject* self = hooks::find(handle)) {
+        Py_INCREF(self);
+        if (PyObject* func = reinterpret_cast<EnvObject*>(self)->streams[Stream]) {
+            Py_INCREF(func);
+            PyObject* result = PyObject_CallFunction(func, "(s)", message);
+            if (result)
+                Py_DECREF(result);
+            else
+                PyErr_Clear();
+            Py_DECREF(func);
+        }
+        Py_DECREF(self);
     }
     PyGILState_Release(state);
 }
@@ -36,7 +50,13 @@ constexpr VLTstreamfunc kForwarders[4] = {forward_env_stream<0>, forward_env_str
 
 PyObject* env_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* self = type->tp_alloc(type, 0);
-    if (self) as_env(self)->env = nullptr;
+    if (!self) return nullptr;
+    as_env(self)->env = nullptr;
+    as_env(self)->hooks = hooks::attach(self);
+    if (!as_env(self)->hooks) {
+        Py_TYPE(self)->tp_free(self);
+        return nullptr;
+    }
     return self;
 }
 
@@ -47,6 +67,10 @@ int env_init(PyObject* object, PyObject* args, PyObject* kwargs) {
     int globalenv = 0;
     if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|sp", const_cast<char**>(keywords), &dbgfile, &globalenv))
         return -1;
+    // Initialising an object twice must not leak the first environment.
+    if (self->env) VLT_deleteenv(&self->env);
+    self->env = nullptr;
+    clear_streams(self);
     self->global = globalenv;
     if (globalenv) {
         self->env = nullptr;
@@ -55,14 +79,15 @@ int env_init(PyObject* object, PyObject* args, PyObject* kwargs) {
             PyErr_SetString(PyExc_ValueError, "Failed to create Env object");
             return -1;
         }
-        for (int stream : {0, 1, 3, 2}) VLT_linkfunctoenvstream(self->env, stream, self, kForwarders[stream]);
+        for (int stream : {0, 1, 3, 2}) VLT_linkfunctoenvstream(self->env, stream, self->hooks, kForwarders[stream]);
     }
-    for (PyObject*& slot : self->streams) slot = nullptr;
     return 0;
 }
 
 void env_dealloc(PyObject* object) {
     EnvObject* self = as_env(object);
+    hooks::detach(self->hooks);  // first: a late hook must not find the object
+    self->hooks = nullptr;
     if (self->env || self->global) {
         VLT_deleteenv(&self->env);
         self->global = 0;
@@ -80,6 +105,7 @@ PyObject* env_set_stream(PyObject* object, PyObject* args) {
     if (stream >= 0 && stream < 4) {
         Py_INCREF(func);
         Py_XSETREF(as_env(object)->streams[stream], func);
+        publish_callables(as_env(object));
     }
     Py_RETURN_NONE;
 }
@@ -87,7 +113,10 @@ PyObject* env_set_stream(PyObject* object, PyObject* args) {
 PyObject* env_remove_stream(PyObject* object, PyObject* args) {
     int stream;
     if (!PyArg_ParseTuple(args, "i", &stream)) return nullptr;
-    if (stream >= 0 && stream < 4) Py_CLEAR(as_env(object)->streams[stream]);
+    if (stream >= 0 && stream < 4) {
+        Py_CLEAR(as_env(object)->streams[stream]);
+        publish_callables(as_env(object));
+    }
     Py_RETURN_NONE;
 }
 

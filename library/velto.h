@@ -89,6 +89,7 @@ enum VLTrescode_enum { /* ResponseCode */
   VLT_RES_ERR_ARGUMENT = 1011,
   VLT_RES_ERR_NEGATIVE_COUNT = 1012,
   VLT_RES_ERR_CALLBACK_STOP = 1013,
+  VLT_RES_ERR_TASK_BUSY = 1014,
 
   /* errors about indexes and sizes */
   VLT_RES_ERR_INDEX = 1200,

@@ -106,6 +106,7 @@ struct Frame {
     PyObject* self = nullptr;
     int32_t res = 0;
     bool failed = false;  // a Python error is set
+    CallScope scope;
     int64_t shared[4] = {0, 0, 0, 0};
     int64_t last_query = 0;
     std::tuple<typename D::State...> states;
@@ -168,7 +169,7 @@ struct Frame {
         for (Py_ssize_t i = 0; i < v.count(); ++i) {
             int64_t x;
             std::memcpy(&x, p + i * v.buffer.strides[0], sizeof x);
-            sum += x;
+            if (x > 0) sum = x > INT64_MAX - sum ? INT64_MAX : sum + x;  // saturates: no view is that long
         }
         return sum;
     }
@@ -178,7 +179,7 @@ struct Frame {
     // reports no mismatch as such: each present member is compared with the
     // count in argument order, and the first that differs is named in the
     // count message of views.
-    template <class W, Text Names, bool Checked>
+    template <class W, Text Names, bool Checked, int Sources = 0>
     bool check_group(W& out) {
         constexpr int members = count_members(Names.s);
         const PinnedView* views[members] = {};
@@ -187,6 +188,7 @@ struct Frame {
         W count = 0;
         for (int m = 0; m < members; ++m) {
             if (!views[m] || !views[m]->present()) continue;
+            if (Sources > 0 && m >= Sources) continue;  // compared only
             W c = W(views[m]->count());
             if (!have) {
                 have = true;
@@ -423,10 +425,11 @@ struct Method {
     static PyObject* call(PyObject* self, PyObject* args) {
         Frame<D...> frame;
         frame.self = self;
+        if constexpr ((std::is_same_v<D, TaskHandle> || ...)) frame.scope.involve(self);
         constexpr auto indexes = std::index_sequence_for<D...>{};
         if (!frame.prepare(args, format.data(), indexes)) return frame.failed ? nullptr : result_res_none(frame.res);
         frame.res = frame.template call<Fn>(indexes);
-        if (raise_deferred_error()) return nullptr;
+        if (frame.scope.raise_pending()) return nullptr;
         if (frame.res == 0 && !frame.finish(indexes)) return nullptr;
         return frame.result(indexes);
     }

@@ -1,5 +1,7 @@
 #include "module/marshal.hpp"
 
+#include <algorithm>
+
 namespace vlt::py {
 
 void raise_not_memoryview(const char* name) {
@@ -17,37 +19,6 @@ void raise_mismatch(const char* names) {
 
 void raise_no_memory() { PyErr_SetString(PyExc_MemoryError, "Failed to allocate memory"); }
 void raise_value_error(const char* text, const char* name) { PyErr_Format(PyExc_ValueError, "%s%s", text, name); }
-
-namespace {
-PyObject* deferred_type = nullptr;
-PyObject* deferred_value = nullptr;
-PyObject* deferred_traceback = nullptr;
-}  // namespace
-
-void defer_foreign_error() {
-    if (!PyErr_Occurred()) return;
-    if (deferred_type) {
-        PyErr_Clear();
-        return;
-    }
-    PyErr_Fetch(&deferred_type, &deferred_value, &deferred_traceback);
-}
-
-bool foreign_error_pending() { return deferred_type != nullptr; }
-
-bool raise_deferred_error() {
-    if (deferred_type) {
-        if (PyErr_Occurred()) {
-            Py_CLEAR(deferred_type);
-            Py_CLEAR(deferred_value);
-            Py_CLEAR(deferred_traceback);
-        } else {
-            PyErr_Restore(deferred_type, deferred_value, deferred_traceback);
-            deferred_type = deferred_value = deferred_traceback = nullptr;
-        }
-    }
-    return PyErr_Occurred() != nullptr;
-}
 
 PyObject* result_res_none(int32_t res) {
     // (0, None) is by far the most common result: one shared, immutable pair.
@@ -71,7 +42,7 @@ PyObject* result_res_none(int32_t res) {
 
 bool is_bytearray(PyObject* object) { return object && PyByteArray_Check(object); }
 
-bool PinnedView::check(PyObject* object, Py_ssize_t width, const char* name) {
+bool PinnedView::check(PyObject* object, Py_ssize_t width, const char* name, bool writable) {
     if (object == Py_None) return true;
     if (Py_TYPE(object) != &PyMemoryView_Type) {
         raise_not_memoryview(name);
@@ -79,7 +50,7 @@ bool PinnedView::check(PyObject* object, Py_ssize_t width, const char* name) {
     }
     // The export keeps the buffer alive and unmovable until the method
     // returns; a released view refuses it with the interpreter's own error.
-    if (PyObject_GetBuffer(object, &buffer, PyBUF_FULL_RO) != 0) return false;
+    if (PyObject_GetBuffer(object, &buffer, writable ? PyBUF_FULL : PyBUF_FULL_RO) != 0) return false;
     pinned = true;
     // A zero-dimensional view has no first dimension to read.
     if (buffer.ndim < 1 || !buffer.shape || !buffer.strides || buffer.strides[0] != width) {
@@ -99,6 +70,19 @@ bool positions_within(const PinnedView& begins, const PinnedView& ends, int64_t 
         if (element(begins, k) < 0) return false;
     for (Py_ssize_t k = 0; k < ends.count(); ++k)
         if (element(ends, k) > length) return false;
+    return true;
+}
+
+bool columns_within(const PinnedView& starts, const PinnedView& counts, int64_t length) {
+    const Py_ssize_t n = std::min(starts.count(), counts.count());
+    for (Py_ssize_t k = 0; k < n; ++k) {
+        int64_t start;
+        int32_t count;
+        std::memcpy(&start, static_cast<const char*>(starts.data()) + k * starts.buffer.strides[0], sizeof start);
+        std::memcpy(&count, static_cast<const char*>(counts.data()) + k * counts.buffer.strides[0], sizeof count);
+        if (count <= 0) continue;
+        if (start < 0 || start > length - count) return false;
+    }
     return true;
 }
 

@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "library/velto.h"
+#include "module/call_scope.hpp"
 #include "module/objects.hpp"
 
 namespace vlt::py {
@@ -114,9 +115,11 @@ struct PinnedView {
     ~PinnedView() {
         if (pinned) PyBuffer_Release(&buffer);
     }
-    // Type and element-width checks of a view (None passes).  Returns false
-    // with a Python error set.
-    bool check(PyObject* object, Py_ssize_t width, const char* name);
+    // Type and element-width checks of a view (None passes).  A view that the
+    // library writes into must be writable: a read-only one (of bytes, of a
+    // read-only mapping) is refused with the interpreter's BufferError.
+    // Returns false with a Python error set.
+    bool check(PyObject* object, Py_ssize_t width, const char* name, bool writable = false);
     void* data() const { return pinned ? buffer.buf : nullptr; }
     Py_ssize_t count() const { return pinned ? buffer.shape[0] : 0; }
     bool present() const { return pinned; }
@@ -235,7 +238,10 @@ struct Fixed {
     }
 };
 
-// The sum of the int64 elements of an input view (0 for None).
+// The sum of the int64 elements of an input view (0 for None).  A negative
+// element (a count the library refuses) adds nothing: the library may read
+// the arrays tied to the sum up to the end of any run of the counts before
+// it stops at a bad one, and that end never lies beyond this sum.
 template <Text Name>
 struct SumOf {
     template <class F> static bool get(F& f, int64_t& n) {
@@ -267,7 +273,7 @@ bool run_query(F& f, Call&& call) {
         res = call();
         PyEval_RestoreThread(save);
     }
-    if (raise_deferred_error()) {
+    if (f.scope.raise_pending()) {
         f.failed = true;
         return false;
     }
@@ -322,19 +328,23 @@ struct Queried {
 
 // The count of a length group (members named in the group's order).  The
 // count is the first present member's; the others must agree.  Passed with
-// the width W (int32: cut, and compared in that form).
-template <class W, Text Names, bool Checked = false>
+// the width W (int32: cut, and compared in that form).  With Sources > 0
+// only the first Sources members may give the count (0 when none of them is
+// present); the members after them are only compared with it.
+template <class W, Text Names, bool Checked = false, int Sources = 0>
 struct GroupCount {
     static constexpr bool python = false;
     static constexpr bool group = true;
     struct State {
         W value = 0;
     };
-    template <class F> static bool check_group(State& s, F& f) { return f.template check_group<W, Names, Checked>(s.value); }
+    template <class F> static bool check_group(State& s, F& f) {
+        return f.template check_group<W, Names, Checked, Sources>(s.value);
+    }
     template <class F> static auto c_args(State& s, F&) { return std::make_tuple(s.value); }
 };
-template <class W, Text Names>
-using CheckedGroupCount = GroupCount<W, Names, true>;
+template <class W, Text Names, int Sources = 0>
+using CheckedGroupCount = GroupCount<W, Names, true, Sources>;
 
 // A count passed to the library, taken from a count source when the counts
 // are checked.
@@ -364,8 +374,9 @@ enum class Need { None, View, KeyView };
 
 // Memoryview kinds: input view (no count), counted input view and output
 // view (count message of views), key input/output view (None refused once
-// the count is known; count message of key views).
-template <class T, Text Name, class Source, Need Check>
+// the count is known; count message of key views).  Writes: the library
+// writes into the view, which must then be writable.
+template <class T, Text Name, class Source, Need Check, bool Writes = false>
 struct View {
     static constexpr bool python = true;
     static constexpr char letter = 'O';
@@ -376,7 +387,9 @@ struct View {
         PinnedView view;
         void* parse_target() { return &object; }
     };
-    template <class F> static bool check_parse(State& s, F&) { return s.view.check(s.object, sizeof(T), Name.c_str()); }
+    template <class F> static bool check_parse(State& s, F&) {
+        return s.view.check(s.object, sizeof(T), Name.c_str(), Writes);
+    }
     template <class F> static bool check_count(State& s, F& f) {
         if constexpr (Check == Need::None) {
             return true;
@@ -397,16 +410,19 @@ struct View {
 
 template <class T, Text Name>
 using In = View<T, Name, void, Need::None>;
+// An input view that the library also writes (a right-hand side solved in place).
+template <class T, Text Name>
+using InOut = View<T, Name, void, Need::None, true>;
 template <Text Name>
 using KeyList = View<int32_t, Name, void, Need::None>;
 template <class T, Text Name, class Source>
 using CountedIn = View<T, Name, Source, Need::View>;
 template <class T, Text Name, class Source>
-using Out = View<T, Name, Source, Need::View>;
+using Out = View<T, Name, Source, Need::View, true>;
 template <Text Name, class Source>
 using KeyIn = View<int32_t, Name, Source, Need::KeyView>;
 template <Text Name, class Source>
-using KeyOut = View<int32_t, Name, Source, Need::KeyView>;
+using KeyOut = View<int32_t, Name, Source, Need::KeyView, true>;
 
 // An input view that the library reads at positions given by two other
 // views of 8-byte positions (the starts and ends of rows or columns, as in
@@ -426,6 +442,23 @@ struct Covers : In<T, Name> {
     template <class F> static bool check_count(typename In<T, Name>::State& s, F& f) {
         if (!s.view.present()) return true;
         if (!positions_within(f.template view_of<Begins>(), f.template view_of<Ends>(), s.view.count()))
+            return raise_view_count(Name.c_str()), f.fail();
+        return true;
+    }
+};
+
+// The same for columns given by their 8-byte start positions and 4-byte
+// entry counts (the sparse factorization's input): a present view must hold
+// every entry [starts[k], starts[k] + counts[k]) with a count above 0, and
+// no such start may be negative.  A negative count is the library's to judge.
+bool columns_within(const PinnedView& starts, const PinnedView& counts, int64_t length);
+
+template <class T, Text Name, Text Starts, Text Counts>
+struct CoversColumns : In<T, Name> {
+    static constexpr bool counted = true;
+    template <class F> static bool check_count(typename In<T, Name>::State& s, F& f) {
+        if (!s.view.present()) return true;
+        if (!columns_within(f.template view_of<Starts>(), f.template view_of<Counts>(), s.view.count()))
             return raise_view_count(Name.c_str()), f.fail();
         return true;
     }
@@ -491,6 +524,9 @@ struct TextBytes {
         if (bytes < 0) bytes = 0;
         s.size = int32_t(bytes);
         if (!s.view.make(s.object, Py_ssize_t(bytes), Name.c_str(), false, true)) return f.fail();
+        // What a resize leaves in the buffer is whatever memory held before:
+        // none of it may show after the text that the library writes.
+        if (bytes > 0) std::memset(s.view.data(), 0, size_t(bytes));
         return true;
     }
     template <class F> static auto c_args(State& s, F&) {
@@ -551,6 +587,9 @@ struct NamePair {
 // list -> ValueError "Expected a list object for argument X"; an item of
 // another type -> ValueError "Expected a list of Tasks for argument X"; the
 // array ("Failed to allocate memory") is freed when the method returns.
+// The method holds a reference to every task of the list until it returns
+// (a callable may empty the list meanwhile), and its call scope involves
+// them: what their callables raise on the library's threads is raised by it.
 template <Text Name, PyTypeObject* Type = &TaskType>
 struct TaskList {
     static constexpr bool python = true;
@@ -559,11 +598,16 @@ struct TaskList {
     struct State {
         PyObject* object = nullptr;
         VLTtask_t* handles = nullptr;
+        PyObject** items = nullptr;  // the tasks, one reference each
         int64_t count = 0;
+        Py_ssize_t held = 0;
         State() = default;
         State(const State&) = delete;
         State& operator=(const State&) = delete;
-        ~State() { std::free(handles); }
+        ~State() {
+            for (Py_ssize_t k = 0; k < held; ++k) Py_DECREF(items[k]);
+            std::free(handles);
+        }
         void* parse_target() { return &object; }
     };
     template <class F> static bool check_parse(State& s, F& f) {
@@ -571,15 +615,20 @@ struct TaskList {
         if (!PyList_Check(s.object)) return raise_value_error("Expected a list object for argument ", Name.c_str()), f.fail();
         Py_ssize_t n = PyList_GET_SIZE(s.object);
         if (n > 0) {
-            s.handles = static_cast<VLTtask_t*>(std::malloc(size_t(n) * sizeof(VLTtask_t)));
+            // One block: the handles, then the task objects.
+            s.handles = static_cast<VLTtask_t*>(std::malloc(size_t(n) * (sizeof(VLTtask_t) + sizeof(PyObject*))));
             if (!s.handles) return raise_no_memory(), f.fail();
+            s.items = reinterpret_cast<PyObject**>(s.handles + n);
         }
         for (Py_ssize_t k = 0; k < n; ++k) {
             PyObject* item = PyList_GET_ITEM(s.object, k);
             if (Py_TYPE(item) != Type) return raise_value_error("Expected a list of Tasks for argument ", Name.c_str()), f.fail();
             s.handles[k] = reinterpret_cast<TaskObject*>(item)->task;
+            Py_INCREF(item);
+            s.items[s.held++] = item;
         }
         s.count = int64_t(n);
+        f.scope.involve(s.items, s.held);
         return true;
     }
     template <class F> static auto c_args(State& s, F&) {

@@ -13,6 +13,7 @@ struct EnvObject {
     PyObject* streams[4];
     int32_t global;
     VLTenv_t env;
+    void* hooks;  // the handle of this object's hooks (module/hooks.hpp)
 };
 
 struct TaskObject {
@@ -21,6 +22,7 @@ struct TaskObject {
     PyObject* streams[4];
     PyObject* progress;
     PyObject* info;
+    void* hooks;  // the handle of this object's hooks (module/hooks.hpp)
 };
 
 extern PyTypeObject EnvType;
@@ -29,20 +31,6 @@ extern PyTypeObject TaskType;
 // Makes a Task object around a task handle that the library returned, with
 // its hooks registered.  Returns a new reference, or null with an error set.
 PyObject* wrap_task_handle(VLTtask_t task);
-
-// An exception raised by a Task callable on a thread that the library made
-// (batch optimization runs tasks on its own threads) would vanish with that
-// thread's temporary interpreter state.  The hook moves it here instead, and
-// the method whose library call was running raises it after the call.  All
-// three are called with the interpreter lock held.
-//   defer_foreign_error: moves the pending error, if any, to the slot (the
-//     first one is kept, later ones are dropped);
-//   foreign_error_pending: whether the slot holds one;
-//   raise_deferred_error: makes the slot's error the pending one (unless one
-//     is pending already) and tells whether an error is now pending.
-void defer_foreign_error();
-bool foreign_error_pending();
-bool raise_deferred_error();
 
 // Method tables, assembled at start-up from the family sources.
 struct MethodList {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "module/hooks.hpp"
 #include "module/marshal.hpp"
 #include "module/method_tables.hpp"
 
@@ -11,31 +12,83 @@ namespace {
 
 TaskObject* as_task(PyObject* self) { return reinterpret_cast<TaskObject*>(self); }
 
+// Tells the hook table which callables the object holds (after any change).
+void publish_callables(TaskObject* self) {
+    unsigned bits = 0;
+    for (int k = 0; k < 4; ++k)
+        if (self->streams[k]) bits |= hooks::stream_bit(k);
+    if (self->progress) bits |= hooks::kProgress;
+    if (self->info) bits |= hooks::kInfo;
+    hooks::set_callables(self->hooks, bits);
+}
+
 void clear_slots(TaskObject* self) {
     Py_CLEAR(self->progress);
     Py_CLEAR(self->info);
     for (PyObject*& slot : self->streams) Py_CLEAR(slot);
+    publish_callables(self);
 }
 
-// Stream forwarders: an exception raised by the callable stays pending and
-// is raised by the method whose library call produced the message.  While
+// The hooks run on whatever thread the library calls them from.  Each finds
+// its object through the hook table (nothing if the object is gone) and
+// holds a reference to it while it works: a callable may drop the last other
+// one.
+//
+// An exception raised by a callable stays pending on a thread of the
+// caller's, and the method whose library call is running raises it; on a
+// thread of the library's it is kept in the call scope of that call.  While
 // one is pending, later messages of the same call are not delivered (the
-// interpreter must not run code with an exception set).
+// interpreter must not run code with an exception set) and the progress
+// dispatcher keeps asking to stop.
+class HookRun {
+public:
+    HookRun(void* handle) : foreign_(PyGILState_GetThisThreadState() == nullptr), state_(PyGILState_Ensure()) {
+        self_ = reinterpret_cast<TaskObject*>(hooks::find(handle));
+        if (!self_) return;
+        Py_INCREF(self_);
+        if (foreign_) {
+            scope_ = CallScope::of(reinterpret_cast<PyObject*>(self_));
+            failed_ = scope_ && scope_->holds_exception();
+        } else {
+            failed_ = PyErr_Occurred() != nullptr;
+        }
+    }
+    ~HookRun() {
+        if (foreign_ && PyErr_Occurred()) {
+            if (scope_)
+                scope_->keep_pending();
+            else
+                PyErr_WriteUnraisable(reinterpret_cast<PyObject*>(self_));  // no call is running on the task
+        }
+        Py_XDECREF(self_);
+        PyGILState_Release(state_);
+    }
+    HookRun(const HookRun&) = delete;
+    HookRun& operator=(const HookRun&) = delete;
+
+    TaskObject* self() const { return self_; }
+    // An exception of an earlier event of this call is pending.
+    bool failed() const { return failed_; }
+
+private:
+    bool foreign_;
+    PyGILState_STATE state_;
+    TaskObject* self_ = nullptr;
+    CallScope* scope_ = nullptr;
+    bool failed_ = false;
+};
+
 template <int Stream>
 void VLTAPI forward_task_stream(void* handle, const char* message) {
-    TaskObject* self = static_cast<TaskObject*>(handle);
-    if (!self->streams[Stream]) return;
-    bool foreign = PyGILState_GetThisThreadState() == nullptr;  // a thread of the library's
-    PyGILState_STATE state = PyGILState_Ensure();
-    PyObject* func = self->streams[Stream];
-    if (func && !PyErr_Occurred() && !(foreign && foreign_error_pending())) {
+    if (!hooks::has_callable(handle, hooks::stream_bit(Stream))) return;
+    HookRun run(handle);
+    if (!run.self() || run.failed()) return;
+    if (PyObject* func = run.self()->streams[Stream]) {
         Py_INCREF(func);
         PyObject* result = PyObject_CallFunction(func, "(s)", message);
         Py_XDECREF(result);
         Py_DECREF(func);
     }
-    if (foreign) defer_foreign_error();
-    PyGILState_Release(state);
 }
 
 constexpr VLTstreamfunc kForwarders[4] = {forward_task_stream<0>, forward_task_stream<1>, forward_task_stream<2>,
@@ -64,30 +117,29 @@ PyObject* int_list(const T* values, int n) {
     return list;
 }
 
+// Calls a callable that answers whether to stop: true for a true result or
+// an exception (left pending).
+bool asks_to_stop(PyObject* func, PyObject* result) {
+    Py_DECREF(func);
+    if (!result) return true;
+    bool stop = PyObject_IsTrue(result) != 0;  // an error while testing counts as true
+    Py_DECREF(result);
+    return stop;
+}
+
 // Progress dispatcher: asks the progress callable whether to stop, then hands
 // the information items to the information callable.  Returns 1 to stop.
 int32_t VLTAPI dispatch_progress(VLTtask_t, void* handle, int32_t caller, const double* douinf, const int32_t* intinf,
                                  const int64_t* lintinf) {
-    TaskObject* self = static_cast<TaskObject*>(handle);
-    if (!self->progress && !self->info) return 0;
-    bool foreign = PyGILState_GetThisThreadState() == nullptr;  // a thread of the library's
-    PyGILState_STATE state = PyGILState_Ensure();
-    int32_t stop = 0;
-    if (PyErr_Occurred() || (foreign && foreign_error_pending())) {
-        // An exception from an earlier event is pending: keep asking to stop.
-        PyGILState_Release(state);
-        return 1;
-    }
+    if (!hooks::has_callable(handle, hooks::kProgress | hooks::kInfo)) return 0;
+    HookRun run(handle);
+    if (!run.self()) return 0;
+    if (run.failed()) return 1;  // an exception from an earlier event is pending: keep asking to stop
+    TaskObject* self = run.self();
+    bool stop = false;
     if (PyObject* func = self->progress) {
         Py_INCREF(func);
-        PyObject* result = PyObject_CallFunction(func, "(i)", caller);
-        if (!result) {
-            stop = 1;
-        } else {
-            if (PyObject_IsTrue(result) != 0) stop = 1;  // an error while testing counts as true
-            Py_DECREF(result);
-        }
-        Py_DECREF(func);
+        stop = asks_to_stop(func, PyObject_CallFunction(func, "(i)", caller));
     }
     PyObject* info = self->info;
     if (info && !stop && douinf && intinf && lintinf) {
@@ -96,14 +148,7 @@ int32_t VLTAPI dispatch_progress(VLTtask_t, void* handle, int32_t caller, const 
         PyObject* l = i ? int_list(lintinf, VLT_NUM_LIINF) : nullptr;
         if (l) {
             Py_INCREF(info);
-            PyObject* result = PyObject_CallFunction(info, "(iOOO)", caller, d, i, l);
-            if (!result) {
-                stop = 1;
-            } else {
-                if (PyObject_IsTrue(result) != 0) stop = 1;
-                Py_DECREF(result);
-            }
-            Py_DECREF(info);
+            stop = asks_to_stop(info, PyObject_CallFunction(info, "(iOOO)", caller, d, i, l));
         } else {
             PyErr_Clear();  // a list that cannot be made skips this event
         }
@@ -111,21 +156,36 @@ int32_t VLTAPI dispatch_progress(VLTtask_t, void* handle, int32_t caller, const 
         Py_XDECREF(i);
         Py_XDECREF(l);
     }
-    if (foreign) defer_foreign_error();
-    PyGILState_Release(state);
-    return stop;
+    return stop ? 1 : 0;
 }
 
 void register_hooks(TaskObject* self) {
-    for (int stream : {0, 1, 3, 2}) VLT_linkfunctotaskstream(self->task, stream, self, kForwarders[stream]);
-    VLT_putcallbackfunc(self->task, dispatch_progress, self);
+    for (int stream : {0, 1, 3, 2}) VLT_linkfunctotaskstream(self->task, stream, self->hooks, kForwarders[stream]);
+    VLT_putcallbackfunc(self->task, dispatch_progress, self->hooks);
+}
+
+// Deletes the library task.  The handle dies at once; a call still running
+// on it (on another thread, or the one whose callable disposes the task)
+// ends on its own and calls none of the hooks afterwards.
+void delete_task(TaskObject* self) {
+    if (self->task) VLT_deletetask(&self->task);
+    self->task = nullptr;
+}
+
+// A new object's fields: no task, no callables, a hook handle.
+bool init_fields(TaskObject* self) {
+    self->task = nullptr;
+    self->progress = self->info = nullptr;
+    for (PyObject*& slot : self->streams) slot = nullptr;
+    self->hooks = hooks::attach(reinterpret_cast<PyObject*>(self));
+    return self->hooks != nullptr;
 }
 
 PyObject* task_new(PyTypeObject* type, PyObject*, PyObject*) {
     PyObject* self = type->tp_alloc(type, 0);
-    if (self) {
-        as_task(self)->task = nullptr;
-        clear_slots(as_task(self));
+    if (self && !init_fields(as_task(self))) {
+        Py_TYPE(self)->tp_free(self);
+        return nullptr;
     }
     return self;
 }
@@ -148,16 +208,21 @@ int task_init(PyObject* object, PyObject* args, PyObject* kwargs) {
         return -1;
     }
     // Initialising an object twice must not leak the first task.
-    if (self->task) {
-        VLT_deletetask(&self->task);
-        self->task = nullptr;
-    }
+    delete_task(self);
     clear_slots(self);
     int32_t res;
-    if (other)
-        res = VLT_clonetask(as_task(other)->task, &self->task);
-    else
+    if (other) {
+        // The clone waits for calls running on the original, which may need
+        // the interpreter lock for their callables.
+        VLTtask_t original = as_task(other)->task;
+        VLTtask_t clone = nullptr;
+        Py_BEGIN_ALLOW_THREADS
+        res = VLT_clonetask(original, &clone);
+        Py_END_ALLOW_THREADS
+        self->task = clone;
+    } else {
         res = VLT_makeemptytask(env == Py_None ? nullptr : reinterpret_cast<EnvObject*>(env)->env, &self->task);
+    }
     if (res != 0) {
         self->task = nullptr;
         PyErr_SetString(PyExc_ValueError, "Failed to create Task object");
@@ -169,10 +234,9 @@ int task_init(PyObject* object, PyObject* args, PyObject* kwargs) {
 
 void task_dealloc(PyObject* object) {
     TaskObject* self = as_task(object);
-    if (self->task) {
-        VLT_deletetask(&self->task);
-        self->task = nullptr;
-    }
+    hooks::detach(self->hooks);  // first: a late hook must not find the object
+    self->hooks = nullptr;
+    delete_task(self);
     clear_slots(self);
     Py_TYPE(object)->tp_free(object);
 }
@@ -184,6 +248,7 @@ PyObject* task_set_stream(PyObject* object, PyObject* args) {
     if (stream >= 0 && stream < 4) {
         Py_INCREF(func);
         Py_XSETREF(as_task(object)->streams[stream], func);
+        publish_callables(as_task(object));
     }
     Py_RETURN_NONE;
 }
@@ -191,35 +256,39 @@ PyObject* task_set_stream(PyObject* object, PyObject* args) {
 PyObject* task_remove_stream(PyObject* object, PyObject* args) {
     int stream;
     if (!PyArg_ParseTuple(args, "i", &stream)) return nullptr;
-    if (stream >= 0 && stream < 4) Py_CLEAR(as_task(object)->streams[stream]);
+    if (stream >= 0 && stream < 4) {
+        Py_CLEAR(as_task(object)->streams[stream]);
+        publish_callables(as_task(object));
+    }
     Py_RETURN_NONE;
 }
 
-PyObject* set_slot(PyObject*& slot, PyObject* args) {
+// Sets (func non-null, a new reference) or empties a callable slot.
+PyObject* put_slot(PyObject* object, PyObject*& slot, PyObject* func) {
+    Py_XSETREF(slot, func);
+    publish_callables(as_task(object));
+    Py_RETURN_NONE;
+}
+
+PyObject* set_slot(PyObject* object, PyObject*& slot, PyObject* args) {
     PyObject* func;
     if (!PyArg_ParseTuple(args, "O", &func)) return nullptr;
     Py_INCREF(func);
-    Py_XSETREF(slot, func);
-    Py_RETURN_NONE;
+    return put_slot(object, slot, func);
 }
 
-PyObject* task_set_progress(PyObject* object, PyObject* args) { return set_slot(as_task(object)->progress, args); }
-PyObject* task_set_info(PyObject* object, PyObject* args) { return set_slot(as_task(object)->info, args); }
+PyObject* task_set_progress(PyObject* object, PyObject* args) {
+    return set_slot(object, as_task(object)->progress, args);
+}
+PyObject* task_set_info(PyObject* object, PyObject* args) { return set_slot(object, as_task(object)->info, args); }
 PyObject* task_remove_progress(PyObject* object, PyObject*) {
-    Py_CLEAR(as_task(object)->progress);
-    Py_RETURN_NONE;
+    return put_slot(object, as_task(object)->progress, nullptr);
 }
-PyObject* task_remove_info(PyObject* object, PyObject*) {
-    Py_CLEAR(as_task(object)->info);
-    Py_RETURN_NONE;
-}
+PyObject* task_remove_info(PyObject* object, PyObject*) { return put_slot(object, as_task(object)->info, nullptr); }
 
 PyObject* task_dispose(PyObject* object, PyObject*) {
     TaskObject* self = as_task(object);
-    if (self->task) {
-        VLT_deletetask(&self->task);
-        self->task = nullptr;
-    }
+    delete_task(self);
     clear_slots(self);
     Py_RETURN_NONE;
 }
@@ -258,7 +327,13 @@ PyObject* task_writedatastream(PyObject* object, PyObject* args) {
     int dformat, compress;
     PyObject* stream;
     if (!PyArg_ParseTuple(args, "iiO", &dformat, &compress, &stream)) return nullptr;
-    int32_t res = VLT_writedatahandle(as_task(object)->task, write_chunk, stream, dformat, compress);
+    // The library waits for calls running on the task, which may need the
+    // interpreter lock for their callables; write_chunk takes it back.
+    VLTtask_t task = as_task(object)->task;
+    int32_t res;
+    Py_BEGIN_ALLOW_THREADS
+    res = VLT_writedatahandle(task, write_chunk, stream, dformat, compress);
+    Py_END_ALLOW_THREADS
     if (PyErr_Occurred()) return nullptr;  // raised by write: report it rather than hide it
     return PyLong_FromLong(res);
 }
@@ -296,12 +371,12 @@ PyMethodDef plain_rows[] = {
 
 PyObject* wrap_task_handle(VLTtask_t task) {
     PyObject* object = TaskType.tp_alloc(&TaskType, 0);
-    if (!object) {
+    if (!object || !init_fields(as_task(object))) {
+        if (object) TaskType.tp_free(object);
         VLT_deletetask(&task);  // nobody else would ever delete it
         return nullptr;
     }
     TaskObject* self = as_task(object);
-    clear_slots(self);
     self->task = task;
     register_hooks(self);
     return object;

@@ -21,6 +21,18 @@ ENUM_OPEN = re.compile(r"^enum\s+(VLT\w+)_enum\s*\{\s*/\*\s*(\w+)\s*\*/")
 MEMBER = re.compile(r"^\s*(VLT_\w+)\s*=\s*(-?\w+)\s*,?\s*(?:/\*\s*(.*?)\s*\*/)?\s*$")
 # Functions whose first argument is the address of a handle that they delete.
 DELETERS = {"deleteenv": "env", "deletetask": "task"}
+# How a task function enters its task's lock (api/call.hpp): functions that
+# only read the task (getters, reports, writers, copies) may run nested inside
+# a call of the same thread, from one of the task's callbacks; the others
+# change it and are refused there.  The last error and the hooks never wait.
+READS = re.compile(r"^(get|analyze|check|write|evaluate|is|strto)|summary$|report$|sensitivity$|^clonetask$")
+UNLOCKED = {"getlasterror", "linkfunctotaskstream", "putcallbackfunc"}
+
+
+def task_access(name):
+    if name in UNLOCKED:
+        return "unlocked"
+    return "reads" if READS.search(name) else "changes"
 
 
 def parse_functions(text):
@@ -103,8 +115,9 @@ def wrapper(name, args, implemented):
         call_args = ", ".join(["h_"] + [n for _, n in rest])
         body = f"vlt::impl::{name}({call_args});" if implemented else f"vlt::api::not_implemented({fn});"
         logs = "".join(f'.arg("{n}", {n})' for _, n in rest)
+        access = f"vlt::api::Access::{task_access(name)}, " if kind == "task" else ""
         return (f"extern \"C\" VLTEXPORT VLTrescodee VLTAPI VLT_{name}({cparams}) {{\n"
-                f"    return vlt::api::call_{kind}({fn}, {args[0][1]}, [&](vlt::{obj}& h_) {{ {'(void)h_; ' if not implemented else ''}{body} }},\n"
+                f"    return vlt::api::call_{kind}({fn}, {args[0][1]}, {access}[&](vlt::{obj}& h_) {{ {'(void)h_; ' if not implemented else ''}{body} }},\n"
                 f"        [&](vlt::LogLine& l_) {{ {log_body(logs)} }});\n}}\n")
     call_args = ", ".join(n for _, n in args)
     body = f"vlt::impl::{name}({call_args});" if implemented else f"vlt::api::not_implemented({fn});"

@@ -26,6 +26,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "api/call.hpp"
 #include "api/impl.hpp"
 #include "solve/optimizer.hpp"
 
@@ -53,10 +54,12 @@ struct Batch {
 };
 
 struct Job {
-    Task* task = nullptr;
+    TaskRef task;  // keeps the task alive for the whole batch, also if it is deleted meanwhile
     int32_t rcode = VLT_RES_OK;
     int32_t trmcode = VLT_RES_OK;
 };
+
+constexpr const char* kFunction = "VLT_optimizebatch";
 
 void run_job(Batch& batch, Job& job) {
     if (batch.stop.load()) {
@@ -64,6 +67,22 @@ void run_job(Batch& batch, Job& job) {
         return;
     }
     Task& task = *job.task;
+    // Optimizing changes the task: the job waits for calls running on it,
+    // unless the wait would never end or the batch was started from inside
+    // one of the task's own callbacks.
+    TaskEntry entry(task.lock);
+    if (entry.entry() != TaskLock::Entry::exclusive) {
+        job.rcode = VLT_RES_ERR_TASK_BUSY;
+        task.report_error(kFunction, job.rcode,
+                          api::entry_refusal(kFunction, task.running_call.load(), api::Access::changes,
+                                             entry.entry()));
+        return;
+    }
+    if (task.deleted()) {
+        job.rcode = VLT_RES_ERR_INVALID_TASK;
+        return;
+    }
+    task.running_call.store(kFunction);
     task.stop_request = &batch.stop;
     task.pending_warning = VLT_RES_OK;
     int32_t code = VLT_RES_OK;
@@ -81,10 +100,11 @@ void run_job(Batch& batch, Job& job) {
         message = std::string("Internal error: ") + e.what();
     }
     task.stop_request = nullptr;
+    task.running_call.store(nullptr);
     if (code != VLT_RES_OK) {
         job.rcode = code;
         job.trmcode = VLT_RES_OK;
-        task.report_error("VLT_optimizebatch", code, message);
+        task.report_error(kFunction, code, message);
         return;
     }
     job.rcode = task.pending_warning;
@@ -111,13 +131,13 @@ void impl::optimizebatch(Env& env, int32_t israce, double maxtime, int32_t numth
     std::unordered_map<Task*, int64_t> index;
     for (int64_t k = 0; k < numtask; ++k) {
         trmcode[k] = VLT_RES_OK;
-        Task* t = lib.resolve(task[k]);
+        TaskRef t = lib.resolve(task[k]);
         if (!t) {
             rcode[k] = task[k] ? VLT_RES_ERR_INVALID_TASK : VLT_RES_ERR_NULL_TASK;
             continue;
         }
-        auto [it, added] = index.emplace(t, int64_t(jobs.size()));
-        if (added) jobs.push_back(Job{t});
+        auto [it, added] = index.emplace(t.get(), int64_t(jobs.size()));
+        if (added) jobs.push_back(Job{std::move(t)});
         job_of[size_t(k)] = it->second;
     }
 
@@ -126,7 +146,8 @@ void impl::optimizebatch(Env& env, int32_t israce, double maxtime, int32_t numth
     size_t threads = numthreads > 0 ? size_t(numthreads) : size_t(std::max(1u, std::thread::hardware_concurrency()));
     threads = std::min(threads, jobs.size());
     std::atomic<size_t> next{0};
-    auto worker = [&] {
+    const uint64_t caller = this_thread_token();
+    auto work = [&] {
         for (size_t j; (j = next.fetch_add(1)) < jobs.size();) {
             run_job(batch, jobs[j]);
             std::lock_guard<std::mutex> lock(batch.mutex);
@@ -137,12 +158,15 @@ void impl::optimizebatch(Env& env, int32_t israce, double maxtime, int32_t numth
     pool.reserve(threads);
     for (size_t t = 0; t < threads; ++t) {
         try {
-            pool.emplace_back(worker);
+            pool.emplace_back([&] {
+                HelperScope helper(caller);  // the caller waits for this thread
+                work();
+            });
         } catch (const std::system_error&) {
             break;  // run with the threads made so far
         }
     }
-    if (pool.empty()) worker();  // no thread could be made: the caller's thread does the work
+    if (pool.empty()) work();  // no thread could be made: the caller's thread does the work
 
     // The calling thread keeps the time.
     if (maxtime > 0.0 && std::isfinite(maxtime)) {

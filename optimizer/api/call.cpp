@@ -1,6 +1,7 @@
 #include "api/call.hpp"
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "base/error.hpp"
@@ -30,9 +31,29 @@ int32_t run(FunctionRef<void()> body, Report&& report) {
 
 }  // namespace
 
-int32_t call_task(const char* function, VLTtask_t handle, FunctionRef<void(Task&)> impl, LogArgs log_args) {
+std::string entry_refusal(const char* function, const char* running, Access access, TaskLock::Entry entry) {
+    std::string call = running ? running : "another call";
+    if (entry == TaskLock::Entry::would_deadlock)
+        return std::string(function) + " would wait forever for the task: " + call +
+               ", which runs on it, waits (through callbacks or other tasks) for this call's thread";
+    if (entry == TaskLock::Entry::nested && access == Access::changes)
+        return std::string(function) + " cannot change the task from inside one of its own callbacks while " +
+               call + " runs on it";
+    return {};
+}
+
+int32_t call_task(const char* function, VLTtask_t handle, Access access, FunctionRef<void(Task&)> impl,
+                  LogArgs log_args) {
     Library& lib = Library::instance();
-    Task* task = lib.resolve(handle);
+    TaskRef task = lib.resolve(handle);
+    std::optional<TaskEntry> entry;
+    if (task && access != Access::unlocked) {
+        entry.emplace(task->lock);
+        if (task->deleted()) {  // deleted while this call waited for it
+            entry.reset();
+            task.reset();
+        }
+    }
     if (!task) {
         int32_t code = handle ? VLT_RES_ERR_INVALID_TASK : VLT_RES_ERR_NULL_TASK;
         lib.global_env().report_error(function, code,
@@ -40,23 +61,39 @@ int32_t call_task(const char* function, VLTtask_t handle, FunctionRef<void(Task&
                                              : "The task handle is null");
         return code;
     }
-    CallLog* log = task->env().log.get();
-    task->pending_warning = VLT_RES_OK;
-    int32_t code = run([&] { impl(*task); },
-                       [&](int32_t c, const std::string& message) { task->report_error(function, c, message); });
-    if (code == VLT_RES_OK) code = task->pending_warning;
-    if (log) {
+    const TaskLock::Entry how = entry ? entry->entry() : TaskLock::Entry::nested;
+    const bool exclusive = entry && how == TaskLock::Entry::exclusive;
+    // The per-call state of the task belongs to whoever holds its lock: this
+    // call, or the call it is nested in.
+    const bool holds = entry && how != TaskLock::Entry::would_deadlock;
+    const char* outer_call = task->running_call.load(std::memory_order_acquire);
+    std::string refused = entry ? entry_refusal(function, outer_call, access, how) : std::string();
+    if (exclusive) task->running_call.store(function, std::memory_order_release);
+    const int32_t outer_warning = holds ? task->pending_warning : VLT_RES_OK;
+    if (holds) task->pending_warning = VLT_RES_OK;
+    int32_t code = run(
+        [&] {
+            if (!refused.empty()) fail(VLT_RES_ERR_TASK_BUSY, refused);
+            impl(*task);
+        },
+        [&](int32_t c, const std::string& message) { task->report_error(function, c, message); });
+    if (holds) {
+        if (code == VLT_RES_OK) code = task->pending_warning;
+        task->pending_warning = outer_warning;
+    }
+    if (CallLog* log = task->env().log.get()) {
         LogLine line(function);
         line.handle("task", task->serial);
         log_args(line);
         log->write(line.finish(code));
     }
+    if (exclusive) task->running_call.store(outer_call, std::memory_order_release);
     return code;
 }
 
 int32_t call_env(const char* function, VLTenv_t handle, FunctionRef<void(Env&)> impl, LogArgs log_args) {
     Library& lib = Library::instance();
-    Env* env = lib.resolve(handle);
+    EnvRef env = lib.resolve(handle);
     if (!env) {
         lib.global_env().report_error(function, VLT_RES_ERR_INVALID_ENV,
                                       "The environment handle is not valid (deleted or never made)");

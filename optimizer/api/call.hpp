@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -36,8 +37,23 @@ private:
 
 using LogArgs = FunctionRef<void(LogLine&)>;
 
+// What an entry point does with its task, which decides how it enters the
+// task's lock (see core/task_lock.hpp):
+//   reads:    takes the lock, or runs nested inside a call of this thread;
+//   changes:  takes the lock; refused (VLT_RES_ERR_TASK_BUSY) when nested,
+//             since the running call may hold references into the task;
+//   unlocked: never waits (the last error and the hooks, which have locks of
+//             their own: callers that hold the interpreter lock use them).
+// A call whose wait for the lock would never end is refused too.
+enum class Access { reads, changes, unlocked };
+
+// Why a call that `access`es a task may not go on with the given entry into
+// its lock (empty when it may); `running` names the call holding the task.
+std::string entry_refusal(const char* function, const char* running, Access access, TaskLock::Entry entry);
+
 // An entry point whose first argument is a task handle.
-int32_t call_task(const char* function, VLTtask_t handle, FunctionRef<void(Task&)> impl, LogArgs log_args);
+int32_t call_task(const char* function, VLTtask_t handle, Access access, FunctionRef<void(Task&)> impl,
+                  LogArgs log_args);
 
 // An entry point whose first argument is an environment handle (null: the
 // global environment).

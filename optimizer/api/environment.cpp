@@ -1,5 +1,6 @@
 // Entry points for environments, tasks as objects, streams, hooks, errors,
 // version and response-code descriptions.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +19,13 @@ void require(const void* pointer, const char* name) {
 VLTenv_t env_handle(uint64_t value) { return reinterpret_cast<VLTenv_t>(value); }
 VLTtask_t task_handle(uint64_t value) { return reinterpret_cast<VLTtask_t>(value); }
 
+// Copies text, cut to size - 1 bytes, and fills the rest of the buffer with
+// zero bytes: nothing of what the buffer held before shows through.
 void copy_text(char* buffer, size_t size, const char* text) {
-    std::snprintf(buffer, size, "%s", text);
+    if (size == 0) return;
+    size_t length = std::min(std::strlen(text), size - 1);
+    std::memcpy(buffer, text, length);
+    std::memset(buffer + length, 0, size - length);
 }
 
 }  // namespace
@@ -62,14 +68,16 @@ void impl::deleteenv(VLTenv_t* env) {
     require(env, "env");
     if (!*env) return;  // the global environment is never deleted
     Library& lib = Library::instance();
-    Env* existing = lib.envs.remove(reinterpret_cast<uint64_t>(*env));
+    EnvRef existing = lib.envs.remove(reinterpret_cast<uint64_t>(*env));
     if (!existing) fail(VLT_RES_ERR_INVALID_ENV, "The environment handle is not valid (deleted or never made)");
     *env = nullptr;
+    existing->mark_deleted();
     if (existing->log) {
-        lib.remove_log(existing);
+        lib.remove_log(existing.get());
         existing->log->write(LogLine("VLT_deleteenv").handle("env", existing->serial).finish(VLT_RES_OK));
     }
-    existing->release();  // tasks made in it keep it alive until they go
+    // The object goes with the last task made in it and the last call
+    // running on it.
 }
 
 void impl::makeemptytask(Env& env, VLTtask_t* task) {
@@ -84,15 +92,18 @@ void impl::clonetask(Task& task, VLTtask_t* clonedtask) {
     *clonedtask = register_task(new Task(task, task.env()));
 }
 
+// Never waits for the task: a call running on it (on another thread, or the
+// one whose callback deletes it) finishes on the object, which goes when the
+// last such call does; the handle is dead at once.
 void impl::deletetask(VLTtask_t* task) {
     require(task, "task");
     if (!*task) return;
-    Task* existing = Library::instance().tasks.remove(reinterpret_cast<uint64_t>(*task));
+    TaskRef existing = Library::instance().tasks.remove(reinterpret_cast<uint64_t>(*task));
     if (!existing) fail(VLT_RES_ERR_INVALID_TASK, "The task handle is not valid (deleted or never made)");
     *task = nullptr;
+    existing->mark_deleted();
     if (CallLog* log = existing->env().log.get())
         log->write(LogLine("VLT_deletetask").handle("task", existing->serial).finish(VLT_RES_OK));
-    delete existing;
 }
 
 void impl::linkfunctoenvstream(Env& env, int32_t whichstream, void* handle, VLTstreamfunc func) {

@@ -1,6 +1,7 @@
 // Entry points that run the optimizer and report on the problem and its
 // solutions.
 #include "api/impl.hpp"
+#include "remote/remote_optimizer.hpp"
 #include "solve/optimizer.hpp"
 #include "solve/reports.hpp"
 #include "solve/solution_store.hpp"
@@ -9,7 +10,9 @@ namespace vlt {
 
 void impl::optimizetrm(Task& task, int32_t* trmcode) {
     if (trmcode) *trmcode = VLT_RES_OK;
-    int32_t trm = solve::optimize(task);
+    // A task given an optimization server (putoptserverhost) is solved there.
+    const std::string server = task.params.get_str(VLT_SPAR_REMOTE_OPTSERVER_HOST);
+    int32_t trm = server.empty() ? solve::optimize(task) : remote::optimize_remotely(task, server.c_str(), nullptr);
     if (trmcode) *trmcode = trm;
 }
 

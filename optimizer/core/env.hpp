@@ -36,8 +36,17 @@ public:
     // Reports an error on the environment's error stream.
     void report_error(const char* function, int32_t code, const std::string& message);
 
+    // Deletion of the handle: no hook is called afterwards.  The object goes
+    // when its last task and the last call running on it do.
+    void mark_deleted() { streams.detach_functions(); }
+
     // Only release() (or the library, for the global environment) deletes.
     ~Env() = default;
+
+    // How the handle table drops its reference.
+    struct Release {
+        void operator()(Env* env) const { env->release(); }
+    };
 
 private:
     bool global_;

@@ -11,22 +11,27 @@
 
 namespace vlt {
 
+using EnvTable = HandleTable<Env, Env::Release>;
+using TaskTable = HandleTable<Task>;
+using EnvRef = EnvTable::Ref;
+using TaskRef = TaskTable::Ref;
+
 class Library {
 public:
     static Library& instance();
 
-    HandleTable<Env> envs;
-    HandleTable<Task> tasks;
+    EnvTable envs;
+    TaskTable tasks;
 
     Env& global_env() { return global_env_; }
 
     // Resolves an environment handle: null is the global environment; an
-    // unknown handle gives null.
-    Env* resolve(VLTenv_t env) {
-        if (!env) return &global_env_;
-        return envs.find(reinterpret_cast<uint64_t>(env));
+    // unknown or deleted handle gives an empty reference.
+    EnvRef resolve(VLTenv_t env) {
+        if (!env) return EnvRef(&global_env_);
+        return envs.acquire(reinterpret_cast<uint64_t>(env));
     }
-    Task* resolve(VLTtask_t task) { return task ? tasks.find(reinterpret_cast<uint64_t>(task)) : nullptr; }
+    TaskRef resolve(VLTtask_t task) { return task ? tasks.acquire(reinterpret_cast<uint64_t>(task)) : TaskRef(); }
 
     uint64_t next_serial() { return serial_.fetch_add(1, std::memory_order_relaxed) + 1; }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.hpp"
+#include "core/task_lock.hpp"
 
 namespace vlt {
 
@@ -14,6 +15,8 @@ MessageStreams::~MessageStreams() {
 
 void MessageStreams::link_function(int32_t stream, void* handle, VLTstreamfunc func) {
     if (!valid(stream)) fail(VLT_RES_ERR_INVALID_STREAM, "Stream " + std::to_string(stream) + " is not 0 to 3");
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (detached_) return;
     streams_[stream].handle = handle;
     streams_[stream].func = func;
 }
@@ -25,28 +28,40 @@ void MessageStreams::link_file(int32_t stream, const std::string& path, bool app
         file = std::fopen(path.c_str(), append ? "ab" : "wb");
         if (!file) fail(VLT_RES_ERR_FILE_OPEN, "Cannot open '" + path + "' for writing: " + std::strerror(errno));
     }
-    std::lock_guard<std::mutex> lock(file_mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (streams_[stream].file) std::fclose(streams_[stream].file);
     streams_[stream].file = file;
 }
 
+void MessageStreams::detach_functions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    detached_ = true;
+    for (auto& s : streams_) s.func = nullptr, s.handle = nullptr;
+}
+
 void MessageStreams::emit(int32_t stream, const char* message) const {
     if (!valid(stream)) return;
-    const Stream& s = streams_[stream];
+    VLTstreamfunc func;
+    void* handle;
     {
-        // Read the file under the lock: another thread may relink it while
-        // tasks of a batch send messages.
-        std::lock_guard<std::mutex> lock(file_mutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Stream& s = streams_[stream];
         if (s.file) {
             std::fputs(message, s.file);
             std::fflush(s.file);
         }
+        func = s.func;
+        handle = s.handle;
     }
-    if (s.func) s.func(s.handle, message);
+    if (!func) return;
+    HookScope scope(task_lock_);
+    func(handle, message);
 }
 
 bool MessageStreams::has_receiver(int32_t stream) const {
-    return valid(stream) && (streams_[stream].func || streams_[stream].file);
+    if (!valid(stream)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return streams_[stream].func || streams_[stream].file;
 }
 
 }  // namespace vlt

@@ -11,11 +11,15 @@
 
 namespace vlt {
 
+class TaskLock;
+
 class MessageStreams {
 public:
     static constexpr int kCount = 4;
 
-    MessageStreams() = default;
+    // `task_lock`: the lock of the task whose streams these are (null for an
+    // environment); its hooks run as hooks of that task (see HookScope).
+    explicit MessageStreams(const TaskLock* task_lock = nullptr) : task_lock_(task_lock) {}
     MessageStreams(const MessageStreams&) = delete;
     MessageStreams& operator=(const MessageStreams&) = delete;
     ~MessageStreams();
@@ -26,6 +30,9 @@ public:
     // Opens (or appends to) a file that receives the stream's messages; an
     // empty name unlinks the file.  Throws vlt::Error when it cannot be opened.
     void link_file(int32_t stream, const std::string& path, bool append);
+    // Unlinks every function for good (the owner was deleted): later
+    // messages reach the files only.
+    void detach_functions();
 
     // Sends one message.  Hooks are called without any lock of ours held, so
     // that they may call back into the library.
@@ -41,7 +48,11 @@ private:
         std::FILE* file = nullptr;
     };
     std::array<Stream, kCount> streams_{};
-    mutable std::mutex file_mutex_;
+    bool detached_ = false;
+    const TaskLock* task_lock_;
+    // Guards streams_ and detached_: links may change while other threads
+    // send messages (the tasks of a batch share their environment's streams).
+    mutable std::mutex mutex_;
 };
 
 }  // namespace vlt

@@ -19,14 +19,35 @@ Task::Task(const Task& other, Env& env)
 Task::~Task() { env_->release(); }
 
 void Task::put_callback(VLTcallbackfunc func, void* handle) {
+    std::lock_guard<std::mutex> guard(callback_mutex_);
+    if (deleted()) return;
     callback_ = func;
     callback_handle_ = handle;
 }
 
 bool Task::progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf) {
+    if (deleted()) return true;
     if (stop_request && stop_request->load(std::memory_order_relaxed)) return true;
-    if (!callback_) return false;
-    return callback_(reinterpret_cast<VLTtask_t>(handle), callback_handle_, caller, douinf, intinf, lintinf) != 0;
+    VLTcallbackfunc func;
+    void* func_handle;
+    {
+        std::lock_guard<std::mutex> guard(callback_mutex_);
+        func = callback_;
+        func_handle = callback_handle_;
+    }
+    if (!func) return false;
+    HookScope scope(&lock);
+    return func(reinterpret_cast<VLTtask_t>(handle), func_handle, caller, douinf, intinf, lintinf) != 0;
+}
+
+void Task::mark_deleted() {
+    {
+        std::lock_guard<std::mutex> guard(callback_mutex_);
+        deleted_.store(true, std::memory_order_release);
+        callback_ = nullptr;
+        callback_handle_ = nullptr;
+    }
+    streams.detach_functions();
 }
 
 void Task::warning(int32_t code, const std::string& text) {

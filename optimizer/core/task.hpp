@@ -10,6 +10,7 @@
 
 #include "core/env.hpp"
 #include "core/streams.hpp"
+#include "core/task_lock.hpp"
 #include "model/problem.hpp"
 #include "model/solution.hpp"
 #include "params/info_table.hpp"
@@ -34,7 +35,9 @@ public:
 
     uint64_t serial = 0;   // identifies the task in the call log
     uint64_t handle = 0;   // the caller's handle value
-    MessageStreams streams;
+    TaskLock lock;         // serializes the calls on the task
+    std::atomic<const char*> running_call{nullptr};  // the entry point that holds the lock
+    MessageStreams streams{&lock};
 
     model::Problem problem;         // rows, columns, bounds, matrix, objective
     model::Solutions solutions;     // interior-point, basic and integer solutions
@@ -45,9 +48,15 @@ public:
     std::shared_ptr<const solve::FactoredBasis> factored_basis;
 
     // The progress hook; called by the optimizers.  Returns true when the
-    // caller asks to stop.
+    // caller asks to stop, or when the task has been deleted meanwhile.
     void put_callback(VLTcallbackfunc func, void* handle);
     bool progress(int32_t caller, const double* douinf, const int32_t* intinf, const int64_t* lintinf);
+
+    // Deletion of the handle: no hook is called afterwards, and a call still
+    // running on the task is asked to stop.  The object itself goes when the
+    // last reference to it does.
+    void mark_deleted();
+    bool deleted() const { return deleted_.load(std::memory_order_acquire); }
 
     // A stop request from whoever runs the optimizer on this task besides its
     // own hook (a batch that lost its race or ran out of time): while it
@@ -68,6 +77,9 @@ public:
     // Warning code that the current call returns, set by warning().
     int32_t pending_warning = VLT_RES_OK;
 
+    // What VLT_readsummary reports: the last data file read into the task.
+    std::string read_summary;
+
     // Verifies the internal consistency of the task's data; throws vlt::Error
     // naming the caller's file and line when something is broken.
     void check_consistency(const std::string& file, int32_t line) const;
@@ -78,6 +90,8 @@ public:
 
 private:
     Env* env_;
+    std::atomic<bool> deleted_{false};
+    std::mutex callback_mutex_;  // the hook may be replaced or unlinked while a call runs
     VLTcallbackfunc callback_ = nullptr;
     void* callback_handle_ = nullptr;
     mutable std::mutex error_mutex_;

@@ -108,38 +108,54 @@ private:
     ZSTD_CCtx* cctx_;
 };
 
-// A growing output buffer for decompression.
+// A growing output buffer for decompression, refusing to hold more than
+// limit bytes (the decompressed size is not known before the end).
 class Output {
 public:
-    explicit Output(size_t input_size) : data_(std::clamp<size_t>(input_size * 4, 4096, size_t{1} << 26), '\0') {}
+    Output(size_t input_size, size_t limit, const std::string& source)
+        : data_(std::min(std::clamp<size_t>(input_size * 4, 4096, size_t{1} << 26), limit == SIZE_MAX ? limit : limit + 1),
+                '\0'),
+          limit_(limit),
+          source_(source) {}
     // The free space at the end, grown when there is none.
     struct Room {
         char* data;
         size_t size;
     };
     Room room() {
-        if (used_ == data_.size()) data_.resize(data_.size() * 2);
+        if (used_ == data_.size()) {
+            check_size();
+            // One byte past the limit tells a stream of exactly limit bytes from a longer one.
+            data_.resize(limit_ == SIZE_MAX ? data_.size() * 2 : std::min(data_.size() * 2, limit_ + 1));
+        }
         return {data_.data() + used_, data_.size() - used_};
     }
     void advance(size_t n) { used_ += n; }
     std::string take() {
+        check_size();
         data_.resize(used_);
         return std::move(data_);
     }
 
 private:
+    void check_size() const {
+        if (used_ > limit_)
+            fail_data(source_, "it holds more than " + std::to_string(limit_) + " bytes, the most accepted");
+    }
     std::string data_;
     size_t used_ = 0;
+    size_t limit_;
+    const std::string& source_;
 };
 
-std::string gunzip(std::string_view in, const std::string& source) {
+std::string gunzip(std::string_view in, const std::string& source, size_t limit) {
     z_stream z{};
     if (inflateInit2(&z, 15 + 16) != Z_OK) fail(VLT_RES_ERR_COMPRESSION, "Cannot start gzip decompression");
     struct End {
         z_stream* z;
         ~End() { inflateEnd(z); }
     } end{&z};
-    Output out(in.size());
+    Output out(in.size(), limit, source);
     size_t pos = 0;
     for (;;) {
         const size_t chunk = std::min<size_t>(in.size() - pos, UINT_MAX);
@@ -165,14 +181,14 @@ std::string gunzip(std::string_view in, const std::string& source) {
     return out.take();
 }
 
-std::string unzstd(std::string_view in, const std::string& source) {
+std::string unzstd(std::string_view in, const std::string& source, size_t limit) {
     ZSTD_DCtx* dctx = ZSTD_createDCtx();
     if (!dctx) fail(VLT_RES_ERR_SPACE, "Out of memory while decompressing '" + source + "'");
     struct Free {
         ZSTD_DCtx* d;
         ~Free() { ZSTD_freeDCtx(d); }
     } free_ctx{dctx};
-    Output out(in.size());
+    Output out(in.size(), limit, source);
     ZSTD_inBuffer src{in.data(), in.size(), 0};
     size_t left = 0;
     while (src.pos < src.size) {
@@ -235,14 +251,14 @@ std::unique_ptr<Sink> compressing_sink(Compression kind, Sink& next) {
     }
 }
 
-InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source) {
+InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source, size_t limit) {
     check_compress_code(compress);
     const std::string_view b = raw.bytes();
     if (compress == VLT_COMPRESS_NONE) return raw;
     if (compress == VLT_COMPRESS_GZIP && !is_gzip(b)) fail_data(source, "it is not gzip data");
     if (compress == VLT_COMPRESS_ZSTD && !is_zstd(b)) fail_data(source, "it is not zstd data");
-    if (is_gzip(b)) return InputBytes::own(gunzip(b, source));
-    if (is_zstd(b)) return InputBytes::own(unzstd(b, source));
+    if (is_gzip(b)) return InputBytes::own(gunzip(b, source, limit));
+    if (is_zstd(b)) return InputBytes::own(unzstd(b, source, limit));
     return raw;
 }
 

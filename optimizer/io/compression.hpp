@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,7 +39,8 @@ std::unique_ptr<Sink> compressing_sink(Compression kind, Sink& next);
 
 // The decompressed bytes of an input (the input itself when it is not
 // compressed and compress allows that).  source names it in messages.
-InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source);
+// Decompressed data of more than limit bytes is refused (VLT_RES_ERR_COMPRESSION).
+InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source, size_t limit = SIZE_MAX);
 
 // Reads a file and decompresses it as decompressed() does.
 InputBytes read_input_file(const std::string& path, int32_t compress);

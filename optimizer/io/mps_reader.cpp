@@ -14,6 +14,8 @@
 #include <utility>
 
 #include "base/error.hpp"
+#include "model/conic.hpp"
+#include "model/var_cones.hpp"
 
 namespace vlt::io {
 
@@ -34,7 +36,8 @@ constexpr int32_t kObjectiveRow = -1;
 constexpr int32_t kDroppedRow = -2;
 
 enum class Section {
-    none, name, objsense, objname, rows, columns, rhs, ranges, bounds, quadobj, qmatrix, qsection, qcmatrix
+    none, name, objsense, objname, rows, columns, rhs, ranges, bounds, quadobj, qmatrix, qsection, qcmatrix,
+    csection, afes, domains, accs
 };
 
 bool is_space(char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\v' || ch == '\f'; }
@@ -174,8 +177,8 @@ uint64_t pair_key(int32_t i, int32_t j) { return (uint64_t(uint32_t(i)) << 32) |
 
 class Reader {
 public:
-    Reader(string_view text, const std::string& source, MpsFlavor flavor, MpsReadInfo* info)
-        : text_(text), source_(source), flavor_(flavor), info_(info) {}
+    Reader(string_view text, const std::string& source, MpsFlavor flavor, MpsReadInfo* info, MpsConic* conic)
+        : text_(text), source_(source), flavor_(flavor), info_(info), conic_(conic) {}
 
     model::ProblemData run();
 
@@ -206,6 +209,19 @@ private:
     bool try_bounds(const Fields& t, bool fixed, std::string& why);
     bool try_quadratic(const Fields& t, bool fixed, std::string& why);
     bool marker_line(string_view line);
+
+    // The conic extension (sections read by white space only).
+    void start_cone(string_view rest);
+    void start_afes(string_view rest);
+    void cone_line(const Fields& t);
+    void afe_line(const Fields& t);
+    void domain_line(const Fields& t);
+    void acc_line(const Fields& t);
+    void finish_acc();
+    void finish_cone();
+    int32_t column_of(string_view name, const char* where);
+    double finite_number(string_view text, const char* what);
+    int64_t afe_index(string_view text);
 
     bool read_pairs(const Fields& t, int first, int count, const char* where, int32_t rows[2], double values[2],
                     int& npairs, std::string& why) const;
@@ -274,6 +290,17 @@ private:
     // element -> value of the file's matrix.
     std::map<int32_t, std::unordered_map<uint64_t, double>> qc_terms_;
     int32_t qc_con_ = -1;  // the constraint of the current QCMATRIX section
+
+    // The conic extension.  Scratch stores check cones and domains with the
+    // task's own rules as they are read.
+    MpsConic* conic_;
+    model::VarConeStore cone_check_;
+    model::ConicStore domain_check_;
+    bool afes_declared_ = false;
+    std::unordered_map<uint64_t, int64_t> f_seen_;  // (afe, column) -> line
+    std::vector<uint8_t> g_given_;
+    std::unordered_map<std::string, int64_t> domain_index_, acc_index_;
+    int64_t acc_line_ = 0;  // line of the current constraint's first row
 };
 
 bool Reader::number(string_view text, double& value, std::string& why) const {
@@ -802,6 +829,167 @@ void Reader::finish_quadratic_section() {
     quad_current_.clear();
 }
 
+// ------------------------------------------------------------ conic extension
+
+int32_t Reader::column_of(string_view name, const char* where) {
+    int32_t col;
+    std::string why;
+    if (!lookup_column(name, where, col, why)) fail(why);
+    return col;
+}
+
+double Reader::finite_number(string_view text, const char* what) {
+    double value;
+    std::string why;
+    if (!number(text, value, why)) fail(why);
+    if (!std::isfinite(value)) fail(std::string("infinite ") + what + " " + quote(text));
+    return value;
+}
+
+int64_t Reader::afe_index(string_view text) {
+    int64_t afe = -1;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), afe);
+    if (ec != std::errc() || end != text.data() + text.size() || afe < 0 || afe >= conic_->numafe)
+        fail("bad affine expression index " + quote(text) + " (AFES declares " + std::to_string(conic_->numafe) + ")");
+    return afe;
+}
+
+void Reader::start_cone(string_view rest) {
+    const Fields t = split_free(rest);
+    if (t.n != 3) fail("CSECTION needs a name, a parameter and a cone type");
+    static constexpr std::pair<const char*, int32_t> kTypes[] = {
+        {"QUAD", VLT_CT_QUAD}, {"RQUAD", VLT_CT_RQUAD}, {"PEXP", VLT_CT_PEXP}, {"DEXP", VLT_CT_DEXP},
+        {"PPOW", VLT_CT_PPOW}, {"DPOW", VLT_CT_DPOW},   {"ZERO", VLT_CT_ZERO}};
+    MpsConic::Cone cone;
+    cone.type = -1;
+    for (const auto& [text, type] : kTypes)
+        if (iequals(t.f[2], text)) cone.type = type;
+    if (cone.type < 0) fail("unknown cone type " + quote(t.f[2]));
+    double value;
+    std::string why;
+    if (!number(t.f[1], value, why)) fail(why);
+    cone.parameter = value;
+    conic_->cones.push_back(std::move(cone));
+}
+
+void Reader::cone_line(const Fields& t) {
+    if (t.n != 1) fail("a CSECTION line names one member column");
+    conic_->cones.back().members.push_back(column_of(t.f[0], "CSECTION"));
+}
+
+void Reader::start_afes(string_view rest) {
+    int64_t n = -1;
+    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);
+    if (ec != std::errc() || end != rest.data() + rest.size() || n < 0 || n > std::numeric_limits<int32_t>::max())
+        fail("AFES needs the number of affine expressions");
+    conic_->numafe = n;
+    afes_declared_ = true;
+    // Room for g grows with the file, not with a declared count.
+    g_given_.clear();
+}
+
+void Reader::afe_line(const Fields& t) {
+    if (t.n != 2 && t.n != 3) fail("an AFES line holds an index, a column and a value, or an index and a constant");
+    const int64_t afe = afe_index(t.f[0]);
+    if (t.n == 2) {
+        if (size_t(afe) >= g_given_.size()) g_given_.resize(size_t(afe) + 1, 0);
+        if (g_given_[size_t(afe)]) fail("a second constant for affine expression " + std::to_string(afe));
+        g_given_[size_t(afe)] = 1;
+        const double g = finite_number(t.f[1], "constant");
+        if (conic_->g.size() <= size_t(afe)) conic_->g.resize(size_t(afe) + 1, 0.0);
+        conic_->g[size_t(afe)] = g;
+        return;
+    }
+    const int32_t col = column_of(t.f[1], "AFES");
+    const double value = finite_number(t.f[2], "coefficient");
+    const auto [it, fresh] = f_seen_.emplace(pair_key(int32_t(afe), col), line_no_);
+    if (!fresh)
+        fail("column " + quote(t.f[1]) + " given twice in affine expression " + std::to_string(afe) +
+             " (first on line " + std::to_string(it->second) + ")");
+    conic_->f_afe.push_back(afe);
+    conic_->f_col.push_back(col);
+    conic_->f_val.push_back(value);
+}
+
+void Reader::domain_line(const Fields& t) {
+    if (t.n < 3) fail("a DOMAINS line holds a name, a kind and a dimension");
+    static constexpr std::pair<const char*, int32_t> kKinds[] = {
+        {"R", VLT_DOMAIN_R},
+        {"RZERO", VLT_DOMAIN_RZERO},
+        {"RPLUS", VLT_DOMAIN_RPLUS},
+        {"RMINUS", VLT_DOMAIN_RMINUS},
+        {"QUADRATIC_CONE", VLT_DOMAIN_QUADRATIC_CONE},
+        {"RQUADRATIC_CONE", VLT_DOMAIN_RQUADRATIC_CONE},
+        {"PRIMAL_EXP_CONE", VLT_DOMAIN_PRIMAL_EXP_CONE},
+        {"DUAL_EXP_CONE", VLT_DOMAIN_DUAL_EXP_CONE},
+        {"PRIMAL_POWER_CONE", VLT_DOMAIN_PRIMAL_POWER_CONE},
+        {"DUAL_POWER_CONE", VLT_DOMAIN_DUAL_POWER_CONE},
+        {"SVEC_PSD_CONE", VLT_DOMAIN_SVEC_PSD_CONE},
+        {"PRIMAL_GEO_MEAN_CONE", VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE},
+        {"DUAL_GEO_MEAN_CONE", VLT_DOMAIN_DUAL_GEO_MEAN_CONE}};
+    MpsConic::Domain d;
+    d.name = std::string(t.f[0]);
+    d.type = -1;
+    for (const auto& [text, kind] : kKinds)
+        if (iequals(t.f[1], text)) d.type = kind;
+    if (d.type < 0) fail("unknown domain kind " + quote(t.f[1]));
+    auto [end, ec] = std::from_chars(t.f[2].data(), t.f[2].data() + t.f[2].size(), d.n);
+    if (ec != std::errc() || end != t.f[2].data() + t.f[2].size()) fail("bad dimension " + quote(t.f[2]));
+    for (int k = 3; k < t.n; ++k) d.alpha.push_back(finite_number(t.f[k], "weight"));
+    try {
+        domain_check_.append_domain(d.type, d.n, int64_t(d.alpha.size()), d.alpha.data());
+    } catch (const Error& e) {
+        fail("domain " + quote(t.f[0]) + ": " + e.message());
+    }
+    if (!domain_index_.emplace(d.name, int64_t(conic_->domains.size())).second)
+        fail("duplicate domain name " + quote(t.f[0]));
+    conic_->domains.push_back(std::move(d));
+}
+
+void Reader::acc_line(const Fields& t) {
+    if (t.n != 2 && t.n != 4) fail("an ACCS line holds a name, a domain, an affine expression index and b");
+    const std::string name(t.f[0]);
+    const bool continues = !conic_->accs.empty() && conic_->accs.back().name == name &&
+                           int64_t(conic_->accs.back().afes.size()) < conic_->domains[size_t(conic_->accs.back().domain)].n;
+    if (!continues) {
+        finish_acc();
+        auto dom = domain_index_.find(std::string(t.f[1]));
+        if (dom == domain_index_.end()) fail("unknown domain " + quote(t.f[1]) + " in ACCS");
+        if (!acc_index_.emplace(name, int64_t(conic_->accs.size())).second) fail("duplicate constraint name " + quote(t.f[0]));
+        conic_->accs.push_back({name, dom->second, {}, {}});
+        acc_line_ = line_no_;
+    } else if (conic_->domains[size_t(conic_->accs.back().domain)].name != t.f[1]) {
+        fail("constraint " + quote(t.f[0]) + " changes its domain");
+    }
+    if (t.n == 2) return;
+    MpsConic::Acc& acc = conic_->accs.back();
+    acc.afes.push_back(afe_index(t.f[2]));
+    acc.b.push_back(finite_number(t.f[3], "constant b"));
+}
+
+// The cone just read obeys the rules of cones on variables (among them: a
+// column belongs to one cone at most).
+void Reader::finish_cone() {
+    const MpsConic::Cone& cone = conic_->cones.back();
+    try {
+        cone_check_.append_cone(cone.type, cone.parameter, int32_t(cone.members.size()), cone.members.data(),
+                                int32_t(col_name_.size()));
+    } catch (const Error& e) {
+        fail("the cone of the CSECTION that ends here: " + e.message());
+    }
+}
+
+// A constraint has as many rows as its domain's dimension.
+void Reader::finish_acc() {
+    if (conic_ == nullptr || conic_->accs.empty()) return;
+    const MpsConic::Acc& acc = conic_->accs.back();
+    const int64_t n = conic_->domains[size_t(acc.domain)].n;
+    if (int64_t(acc.afes.size()) != n)
+        fail_at(acc_line_, "constraint " + quote(acc.name) + " has " + std::to_string(acc.afes.size()) +
+                               " rows for a domain of dimension " + std::to_string(n));
+}
+
+
 void Reader::dispatch(string_view line, TryFn fn) {
     std::string why;
     if (flavor_ == MpsFlavor::fixed) {
@@ -863,6 +1051,18 @@ void Reader::data_line(string_view line) {
         case Section::qcmatrix:
             dispatch(line, &Reader::try_quadratic);
             break;
+        case Section::csection:
+        case Section::afes:
+        case Section::domains:
+        case Section::accs: {
+            const Fields t = split_free(line);
+            if (t.overflow) fail("too many fields");
+            if (section_ == Section::csection) cone_line(t);
+            else if (section_ == Section::afes) afe_line(t);
+            else if (section_ == Section::domains) domain_line(t);
+            else acc_line(t);
+            break;
+        }
         case Section::objsense: {
             const Fields t = split_free(line);
             if (sense_given_ || t.n < 1) fail("unexpected line in OBJSENSE section");
@@ -896,6 +1096,8 @@ bool Reader::header_line(string_view line) {
 
     if (section_ == Section::quadobj || section_ == Section::qmatrix || section_ == Section::qsection)
         finish_quadratic_section();
+    if (section_ == Section::accs) finish_acc();
+    if (section_ == Section::csection) finish_cone();
     if (section_ == Section::rows && objective_requested_ && objective_row_ < 0)
         fail("objective row " + quote(requested_objective_) + " named in OBJNAME is not an N row");
 
@@ -908,6 +1110,8 @@ bool Reader::header_line(string_view line) {
         {"ROWS", Section::rows},       {"COLUMNS", Section::columns},   {"RHS", Section::rhs},
         {"RANGES", Section::ranges},   {"BOUNDS", Section::bounds},     {"QUADOBJ", Section::quadobj},
         {"QMATRIX", Section::qmatrix}, {"QSECTION", Section::qsection}, {"QCMATRIX", Section::qcmatrix},
+        {"CSECTION", Section::csection}, {"AFES", Section::afes},         {"DOMAINS", Section::domains},
+        {"ACCS", Section::accs},
     };
     // Some writers put the sense of an OBJSENSE section in the first column.
     if (section_ == Section::objsense && !sense_given_ && rest.empty()) {
@@ -926,14 +1130,21 @@ bool Reader::header_line(string_view line) {
     for (const Known& k : kSections)
         if (keyword == k.keyword) next = k.section;
     if (next == Section::none) {
-        if (keyword == "SOS" || keyword == "INDICATORS" || keyword == "CSECTION" ||
-            keyword == "LAZYCONS" || keyword == "USERCUTS")
+        if (keyword == "SOS" || keyword == "INDICATORS" || keyword == "LAZYCONS" || keyword == "USERCUTS")
             fail("section " + std::string(keyword) + " is not supported");
         fail("unknown section " + quote(keyword));
     }
+    const bool conic = next == Section::csection || next == Section::afes || next == Section::domains ||
+                       next == Section::accs;
+    if (conic && !conic_) fail("section " + std::string(keyword) + " is not supported here");
+    if (conic && !(seen_sections_ & (1u << unsigned(Section::columns))))
+        fail("section " + std::string(keyword) + " before COLUMNS");
+    if (next == Section::accs && !(seen_sections_ & (1u << unsigned(Section::domains))))
+        fail("ACCS before DOMAINS");
+    if (next == Section::domains && !afes_declared_) fail("DOMAINS before AFES");
     const unsigned bit = 1u << unsigned(next);
     if ((seen_sections_ & bit) && next != Section::quadobj && next != Section::qmatrix &&
-        next != Section::qsection && next != Section::qcmatrix)
+        next != Section::qsection && next != Section::qcmatrix && next != Section::csection)
         fail("section " + std::string(keyword) + " appears twice");
     seen_sections_ |= bit;
     section_ = next;
@@ -971,6 +1182,12 @@ bool Reader::header_line(string_view line) {
                     fail("quadratic constraints (QSECTION " + quote(rest) + ") are not supported");
                 fail("unknown row name " + quote(rest) + " in QSECTION");
             }
+            break;
+        case Section::csection:
+            start_cone(rest);
+            break;
+        case Section::afes:
+            start_afes(rest);
             break;
         case Section::qcmatrix: {
             quad_full_matrix_ = true;
@@ -1164,8 +1381,8 @@ std::string read_gzip_file(const std::string& path) {
 }  // namespace
 
 model::ProblemData read_mps_text(string_view text, const std::string& source_name, MpsFlavor flavor,
-                                 MpsReadInfo* info) {
-    Reader reader(text, source_name, flavor, info);
+                                 MpsReadInfo* info, MpsConic* conic) {
+    Reader reader(text, source_name, flavor, info, conic);
     return reader.run();
 }
 

@@ -41,6 +41,20 @@
 //  - Only the first RHS / RANGES / BOUNDS set is used; entries of other sets
 //    are counted in MpsReadInfo::ignored_set_entries.
 //  - Reading stops at ENDATA; whatever follows it is ignored.
+//  - The conic extension (docs/formats.md), read into MpsConic when the
+//    caller asks for it (else its sections are an error):
+//      CSECTION name parameter type     a cone on variables (type QUAD,
+//          member                       RQUAD, PEXP, DEXP, PPOW, DPOW, ZERO);
+//                                       one member column per line
+//      AFES numafe                      affine expressions 0 .. numafe-1:
+//          afe column value             an entry of F
+//          afe value                    the constant g
+//      DOMAINS                          one per line, in index order:
+//          name kind n [alpha ...]      kind as in VLT_DOMAIN_* without the
+//                                       prefix; power cones list their weights
+//      ACCS                             one line per row of a constraint:
+//          name domain afe b            (a constraint of dimension 0: name domain)
+//    Every index, name, count and number is checked where it is read.
 //
 // Layouts
 //  - fixed: fields in columns 2-3, 5-12, 15-22, 25-36, 40-47, 50-61; names may
@@ -93,12 +107,42 @@ struct MpsReadInfo {
     std::vector<std::string> warnings;   // "source:line: text", at most 100 kept
 };
 
+// The sections of the conic extension, names resolved to indexes.
+struct MpsConic {
+    struct Cone {
+        int32_t type = VLT_CT_QUAD;
+        double parameter = 0.0;
+        std::vector<int32_t> members;
+    };
+    struct Domain {
+        std::string name;
+        int32_t type = VLT_DOMAIN_R;
+        int64_t n = 0;
+        std::vector<double> alpha;
+    };
+    struct Acc {
+        std::string name;
+        int64_t domain = 0;
+        std::vector<int64_t> afes;
+        std::vector<double> b;
+    };
+    std::vector<Cone> cones;
+    int64_t numafe = 0;
+    std::vector<int64_t> f_afe;  // entries of F in file order; each (afe, column) once
+    std::vector<int32_t> f_col;
+    std::vector<double> f_val;
+    std::vector<double> g;       // numafe constants
+    std::vector<Domain> domains;
+    std::vector<Acc> accs;
+};
+
 model::ProblemData read_mps(std::istream& in, const std::string& source_name, MpsFlavor flavor,
                             MpsReadInfo* info = nullptr);
 
-// Reads from memory; `text` need not be NUL-terminated.
+// Reads from memory; `text` need not be NUL-terminated.  With conic given,
+// the sections of the conic extension are read into it.
 model::ProblemData read_mps_text(std::string_view text, const std::string& source_name, MpsFlavor flavor,
-                                 MpsReadInfo* info = nullptr);
+                                 MpsReadInfo* info = nullptr, MpsConic* conic = nullptr);
 
 // Opens a plain or gzip-compressed file (told apart by the gzip magic bytes).
 model::ProblemData read_mps_file(const std::string& path, MpsFlavor flavor, MpsReadInfo* info = nullptr);

@@ -18,6 +18,7 @@ static_assert(std::endian::native == std::endian::little, "the binary task forma
 namespace {
 
 constexpr char kMagic[12] = {'\x89', 'V', 'L', 'T', 'T', 'A', 'S', 'K', '\r', '\n', '\x1a', '\n'};
+constexpr char kSolutionMagic[12] = {'\x89', 'V', 'L', 'T', 'S', 'O', 'L', 'N', '\r', '\n', '\x1a', '\n'};
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kSectionHeaderSize = 24;
 constexpr uint32_t kSkippable = 1;
@@ -123,6 +124,7 @@ void encode_solution(int32_t which, const model::Solution& s, SectionWriter& w) 
     w.array(s.skx);
     w.array(s.skn);
     for (const std::vector<double>& v : s.values) w.array(v);
+    w.array(s.doty);
 }
 
 void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
@@ -145,7 +147,7 @@ void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
 }
 
 // Kinds of name lists in the NAME section.
-enum NameKind : int64_t { kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3 };
+enum NameKind : int64_t { kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3, kDjcNames = 4 };
 
 std::deque<SectionWriter> encode(const TaskImage& im) {
     std::deque<SectionWriter> out;
@@ -203,6 +205,14 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
         s.array(im.accafe);
         s.array(im.accb);
     }
+    if (im.num_djc() > 0) {
+        SectionWriter& s = out.emplace_back("DJCS");
+        s.array(im.djcnumterm);
+        s.array(im.djctermsize);
+        s.array(im.djcdom);
+        s.array(im.djcafe);
+        s.array(im.djcb);
+    }
     if (im.num_cone() > 0) {
         SectionWriter& s = out.emplace_back("CONE");
         s.array(im.conetype);
@@ -214,7 +224,8 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
     names.string(im.taskname);
     names.string(im.objname);
     const std::pair<NameKind, const std::vector<std::string>*> lists[] = {
-        {kConNames, &im.conname}, {kVarNames, &im.varname}, {kDomainNames, &im.domname}, {kAccNames, &im.accname}};
+        {kConNames, &im.conname},   {kVarNames, &im.varname}, {kDomainNames, &im.domname},
+        {kAccNames, &im.accname},   {kDjcNames, &im.djcname}};
     int64_t named = 0;
     for (const auto& [kind, list] : lists) named += !list->empty();
     names.i64(named);
@@ -357,6 +368,7 @@ void decode_solution(Cursor& c, TaskImage& im, std::set<int64_t>& seen) {
     c.array(s.skx, "skx");
     c.array(s.skn, "skn");
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) c.array(s.values[size_t(item)], model::item_name(item));
+    c.array(s.doty, "doty");
 }
 
 void decode_params(Cursor& c, TaskImage& im) {
@@ -387,6 +399,7 @@ void decode_names(Cursor& c, TaskImage& im) {
                                            : kind == kVarNames    ? &im.varname
                                            : kind == kDomainNames ? &im.domname
                                            : kind == kAccNames    ? &im.accname
+                                           : kind == kDjcNames    ? &im.djcname
                                                                   : nullptr;
         if (!target) c.fail_here("the name list kind " + std::to_string(kind) + " is not known to this version");
         if (!seen.insert(kind).second) c.fail_here("the name list kind " + std::to_string(kind) + " is given twice");
@@ -436,6 +449,12 @@ bool decode_section(std::string_view tag, Cursor& c, TaskImage& im, std::set<int
         c.array(im.accptr, "the AFE list pointers");
         c.array(im.accafe, "the AFE lists");
         c.array(im.accb, "b");
+    } else if (tag == "DJCS") {
+        c.array(im.djcnumterm, "the number of terms of each DJC");
+        c.array(im.djctermsize, "the term sizes");
+        c.array(im.djcdom, "the domains of the terms");
+        c.array(im.djcafe, "the AFEs of the terms");
+        c.array(im.djcb, "the constants of the terms");
     } else if (tag == "CONE") {
         c.array(im.conetype, "the cone types");
         c.array(im.conepar, "the cone parameters");
@@ -482,20 +501,25 @@ std::string task_binary_bytes(const TaskImage& image) {
     return bytes;
 }
 
-TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
+namespace {
+
+// Walks the sections of a file with the given magic: checks header, sizes,
+// checksums, repeats and the end; hands each known section's payload to
+// decode (false: the tag is not known).
+template <class Decode>
+void for_each_section(std::string_view bytes, const std::string& source, const char (&magic)[12], const char* kind,
+                      const char* required_tag, Decode&& decode) {
     auto fail_file = [&](const std::string& why) { fail(VLT_RES_ERR_FILE_FORMAT, source + ": " + why); };
-    if (!looks_like_task_binary(bytes)) fail_file("not a binary task file (its first bytes are not a task file's)");
+    if (bytes.size() < sizeof magic || std::memcmp(bytes.data(), magic, sizeof magic) != 0)
+        fail_file(std::string("not a ") + kind + " (its first bytes are not those of one)");
     if (bytes.size() < kHeaderSize) fail_file("the file ends inside its header");
     uint16_t version[2];
-    std::memcpy(version, bytes.data() + sizeof kMagic, sizeof version);
+    std::memcpy(version, bytes.data() + sizeof magic, sizeof version);
     if (version[0] != kTaskFormatMajor)
         fail_file("written in version " + std::to_string(version[0]) + "." + std::to_string(version[1]) +
-                  " of the task format, which this version (" + std::to_string(kTaskFormatMajor) + "." +
+                  " of the format, which this version (" + std::to_string(kTaskFormatMajor) + "." +
                   std::to_string(kTaskFormatMinor) + ") cannot read");
-
-    TaskImage im;
     std::set<std::string> seen;
-    std::set<int64_t> solutions_seen;
     size_t pos = kHeaderSize;
     for (;;) {
         if (bytes.size() - pos < kSectionHeaderSize)
@@ -523,14 +547,62 @@ TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
         if (tag == "END ") break;
         if (tag != "SOLN" && !seen.insert(std::string(tag)).second) fail_file(where + " repeats an earlier section");
         Cursor cursor(payload, source + ": " + where);
-        if (!decode_section(tag, cursor, im, solutions_seen)) {
+        if (!decode(tag, cursor)) {
             if (flags & kSkippable) continue;
             fail_file(where + " holds data this version cannot read (a newer writer's?)");
         }
         cursor.expect_end();
     }
     if (pos != bytes.size()) fail_file(std::to_string(bytes.size() - pos) + " bytes follow the end section");
-    if (!seen.count("TASK")) fail_file("the TASK section is missing");
+    if (!seen.count(required_tag)) fail_file(std::string("the ") + required_tag + " section is missing");
+}
+
+}  // namespace
+
+TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
+    TaskImage im;
+    std::set<int64_t> solutions_seen;
+    for_each_section(bytes, source, kMagic, "binary task file", "TASK",
+                     [&](std::string_view tag, Cursor& c) { return decode_section(tag, c, im, solutions_seen); });
+    return im;
+}
+
+bool looks_like_solution_binary(std::string_view bytes) {
+    return bytes.size() >= sizeof kSolutionMagic && std::memcmp(bytes.data(), kSolutionMagic, sizeof kSolutionMagic) == 0;
+}
+
+void write_solutions_binary(const TaskImage& image, Sink& out) {
+    char head[kHeaderSize];
+    std::memcpy(head, kSolutionMagic, sizeof kSolutionMagic);
+    const uint16_t version[2] = {kTaskFormatMajor, kTaskFormatMinor};
+    std::memcpy(head + sizeof kSolutionMagic, version, sizeof version);
+    out.write(head, sizeof head);
+    std::deque<SectionWriter> sections;
+    SectionWriter& size = sections.emplace_back("SIZE");
+    size.i64(image.numcon);
+    size.i64(image.numvar);
+    for (int32_t which = 0; which < model::kNumSolutions; ++which)
+        if (image.solutions[size_t(which)].defined)
+            encode_solution(which, image.solutions[size_t(which)], sections.emplace_back("SOLN"));
+    sections.emplace_back("END ");
+    for (const SectionWriter& s : sections) s.write(out);
+}
+
+TaskImage read_solutions_binary(std::string_view bytes, const std::string& source) {
+    TaskImage im;
+    std::set<int64_t> solutions_seen;
+    for_each_section(bytes, source, kSolutionMagic, "binary solution file", "SIZE", [&](std::string_view tag, Cursor& c) {
+        if (tag == "SIZE") {
+            im.numcon = c.i32("numcon");
+            im.numvar = c.i32("numvar");
+            return true;
+        }
+        if (tag == "SOLN") {
+            decode_solution(c, im, solutions_seen);
+            return true;
+        }
+        return false;
+    });
     return im;
 }
 

@@ -24,7 +24,8 @@
 // Sections of this version (1.0): TASK (sizes, sense, constant term,
 // truncation tolerance), CONS and VARS (bounds, types, objective), AMAT (the
 // matrix by columns), QOBJ and QCON (quadratic terms), AFES, DOMS, ACCS,
-// CONE, NAME, PARS and one SOLN per defined solution.  Each appears at most
+// DJCS (disjunctive constraints), CONE, NAME, PARS and one SOLN per defined
+// solution (with the duals of the ACC rows).  Each appears at most
 // once (SOLN once per solution); empty ones may be left out.  A minor
 // version adds sections; a reader refuses a file of a higher major version,
 // and a section it does not know unless that section may be skipped.
@@ -55,5 +56,13 @@ std::string task_binary_bytes(const TaskImage& image);
 // Throws vlt::Error (VLT_RES_ERR_FILE_FORMAT) with a message that starts with
 // "<source>: " and says where the data is wrong.
 TaskImage read_task_binary(std::string_view bytes, const std::string& source);
+
+// Binary solution files: the same layout under the magic
+// "\x89VLTSOLN\r\n\x1a\n", holding a SIZE section (numcon, numvar) and one
+// SOLN section per defined solution of the image.  Reading gives an image
+// with numcon, numvar and the solutions.
+bool looks_like_solution_binary(std::string_view bytes);
+void write_solutions_binary(const TaskImage& image, Sink& out);
+TaskImage read_solutions_binary(std::string_view bytes, const std::string& source);
 
 }  // namespace vlt::io

@@ -74,6 +74,14 @@ void capture_conic(const model::Problem& p, TaskImage& im) {
     im.accptr.assign(size_t(numacc) + 1, 0);
     for (int64_t a = 0; a < numacc; ++a) im.accptr[size_t(a) + 1] = im.accptr[size_t(a)] + cones.acc_n(a);
 
+    const model::DisjunctiveStore& djcs = p.disjunctive();
+    im.djcnumterm.resize(size_t(djcs.num_djc()));
+    im.djctermsize.resize(size_t(djcs.num_term_total()));
+    im.djcdom.resize(size_t(djcs.num_domain_total()));
+    im.djcafe.resize(size_t(djcs.num_afe_total()));
+    im.djcb.resize(size_t(djcs.num_afe_total()));
+    djcs.get_all(im.djcdom.data(), im.djcafe.data(), im.djcb.data(), im.djctermsize.data(), im.djcnumterm.data());
+
     const model::VarConeStore& vc = p.var_cones();
     for (int32_t k = 0; k < vc.num_cone(); ++k) {
         int32_t ct = 0, nummem = 0;
@@ -96,6 +104,7 @@ void capture_names(const model::Problem& p, TaskImage& im) {
     im.varname = names.var.all();
     im.domname = p.conic().domain_names().all();
     im.accname = p.conic().acc_names().all();
+    im.djcname = p.disjunctive().names().all();
 }
 
 void capture_params(const params::ParamValues& values, ParamSelection selection, TaskImage& im) {
@@ -172,9 +181,9 @@ void build_linear(const TaskImage& im, model::Problem& p) {
     in_part("the matrix", [&] {
         check_pointers("aptr", im.aptr, im.numvar, im.asub.size());
         check_length("aval", im.aval.size(), static_cast<int64_t>(im.asub.size()), "the number of entries");
-        // Every stored entry comes back, also one below the tolerance that
-        // was raised after it was entered.
-        p.put_truncate_tol(0.0);
+        // Unless asked to truncate, every stored entry comes back, also one
+        // below a tolerance that was raised after it was entered.
+        p.put_truncate_tol(im.truncate ? im.truncate_tol : 0.0);
         p.input_data(im.numcon, im.numvar, im.numcon, im.numvar, im.c.data(), im.cfix, im.aptr.data(),
                      im.aptr.data() + 1, im.asub.data(), im.aval.data(), im.bkc.data(), im.blc.data(),
                      im.buc.data(), im.bkx.data(), im.blx.data(), im.bux.data());
@@ -266,6 +275,14 @@ void build_conic(const TaskImage& im, model::Problem& p) {
         p.conic().append_accs(im.num_acc(), im.accdom.data(), static_cast<int64_t>(im.accafe.size()),
                               im.accafe.data(), im.accb.data(), numafe);
     });
+    in_part("the disjunctive constraints", [&] {
+        model::DisjunctiveStore& djcs = p.disjunctive();
+        djcs.append(im.num_djc());
+        djcs.put_slice(0, im.num_djc(), static_cast<int64_t>(im.djcdom.size()), im.djcdom.data(),
+                       static_cast<int64_t>(im.djcafe.size()), im.djcafe.data(), im.djcb.data(),
+                       static_cast<int64_t>(im.djctermsize.size()), im.djctermsize.data(), im.djcnumterm.data(),
+                       p.conic(), numafe);
+    });
     in_part("the cones", [&] {
         check_length("the parameters", im.conepar.size(), im.num_cone(), "the number of cones");
         check_pointers("the member pointers", im.coneptr, im.num_cone(), im.conemem.size());
@@ -297,12 +314,14 @@ void build_names(const TaskImage& im, model::Problem& p) {
         check_name_list("variable name", im.varname, im.numvar);
         check_name_list("domain name", im.domname, im.num_domain());
         check_name_list("ACC name", im.accname, im.num_acc());
+        check_name_list("DJC name", im.djcname, im.num_djc());
         p.names().task = im.taskname;
         p.names().objective = im.objname;
         p.names().con.assign(im.conname);
         p.names().var.assign(im.varname);
         for (size_t d = 0; d < im.domname.size(); ++d) p.conic().put_domain_name(int64_t(d), im.domname[d]);
         for (size_t a = 0; a < im.accname.size(); ++a) p.conic().put_acc_name(int64_t(a), im.accname[a]);
+        for (size_t k = 0; k < im.djcname.size(); ++k) p.disjunctive().put_name(int64_t(k), im.djcname[k]);
     });
 }
 
@@ -311,6 +330,8 @@ void check_enum(const char* what, int32_t value, int32_t first, int32_t last) {
         fail_data(std::string(what) + " " + std::to_string(value) + " is not valid");
 }
 
+// Stores the image's defined solutions into out, each checked against the
+// problem's sizes.
 void build_solutions(const TaskImage& im, const model::Problem& p, model::Solutions& out) {
     const model::SolutionSizes sizes = model::solution_sizes(p);
     for (int32_t which = 0; which < model::kNumSolutions; ++which) {
@@ -334,6 +355,8 @@ void build_solutions(const TaskImage& im, const model::Problem& p, model::Soluti
                              model::is_con_item(item) ? sizes.numcon : sizes.numvar, "the number of items");
                 for (size_t k = 0; k < v.size(); ++k) model::check_finite(model::at(model::item_name(item), int64_t(k)), v[k]);
             }
+            check_length("doty", s.doty.size(), sizes.numaccrows, "the rows of the affine conic constraints");
+            for (size_t k = 0; k < s.doty.size(); ++k) model::check_finite(model::at("doty", int64_t(k)), s.doty[k]);
             out.store(which, s);
         });
     }
@@ -394,6 +417,16 @@ TaskImage capture(const model::Problem& problem, const model::Solutions& solutio
     for (int32_t which = 0; which < model::kNumSolutions; ++which)
         if (fitted.defined(which)) im.solutions[size_t(which)] = fitted.read(which, sizes);
     return im;
+}
+
+void build_solutions(const TaskImage& image, const model::Problem& problem, model::Solutions& solutions,
+                     const std::string& source, VLTrescodee error_code) {
+    try {
+        build_solutions(image, problem, solutions);
+    } catch (const Error& e) {
+        if (e.code() == VLT_RES_ERR_SPACE) throw;
+        fail(error_code, source + ": " + e.message());
+    }
 }
 
 BuiltTask build(const TaskImage& im, const params::ParamValues& params_base, const std::string& source,

@@ -57,6 +57,9 @@ struct TaskImage {
     std::vector<int32_t> asub;
     std::vector<double> aval;
     double truncate_tol = 1e-9;  // the task's truncation tolerance for A
+    // Whether build() drops the entries of A at or below truncate_tol, as a
+    // put does (text formats), or keeps every entry (the lossless formats).
+    bool truncate = false;
 
     // Quadratic terms by their lower triangles (i >= j), in stored order.
     std::vector<int32_t> qosubi, qosubj;
@@ -87,6 +90,14 @@ struct TaskImage {
     std::vector<double> accb;
     int64_t num_acc() const { return static_cast<int64_t>(accdom.size()); }
 
+    // Disjunctive constraints, one after another: DJC k has djcnumterm[k]
+    // terms, whose sizes (domains per term) follow in djctermsize; the
+    // domains of all terms in djcdom, their AFEs and constants in djcafe and
+    // djcb.
+    std::vector<int64_t> djcnumterm, djctermsize, djcdom, djcafe;
+    std::vector<double> djcb;
+    int64_t num_djc() const { return static_cast<int64_t>(djcnumterm.size()); }
+
     // Cones on variables: members conemem[coneptr[k] .. coneptr[k+1]).
     std::vector<int32_t> conetype;
     std::vector<double> conepar;
@@ -96,7 +107,7 @@ struct TaskImage {
 
     // Names; an empty list means that no item of its kind is named.
     std::string taskname, objname;
-    std::vector<std::string> conname, varname, domname, accname;
+    std::vector<std::string> conname, varname, domname, accname, djcname;
 
     // Parameters applied to the task on reading (those not listed keep
     // their values).
@@ -127,5 +138,11 @@ struct BuiltTask {
 // code of the format read) and a message "<source>: <part>: <what>".
 BuiltTask build(const TaskImage& image, const params::ParamValues& params_base, const std::string& source,
                 VLTrescodee error_code);
+
+// Stores the image's defined solutions into `solutions` (the others are
+// left as they are), each checked against the problem's sizes; a failure
+// changes nothing that was not yet stored, so callers store into a copy.
+void build_solutions(const TaskImage& image, const model::Problem& problem, model::Solutions& solutions,
+                     const std::string& source, VLTrescodee error_code);
 
 }  // namespace vlt::io

@@ -34,8 +34,10 @@ struct SparseFactor {
 //     0) is raised to that bound and the addition recorded; a pivot below
 //     minus the bound, or any pivot <= 0 when tolsingular <= 0, gives
 //     VLT_RES_ERR_LA_NOT_POSDEF.
-// Sizes are checked (negative n or counts, negative positions:
-// VLT_RES_ERR_LA_DIMENSION; null arrays: VLT_RES_ERR_NULL_POINTER).
+// Sizes are checked (negative n or counts, negative positions, a column
+// that does not lie within the sum of the counts, which is all that asubc
+// and avalc are taken to hold: VLT_RES_ERR_LA_DIMENSION; null arrays:
+// VLT_RES_ERR_NULL_POINTER).
 SparseFactor sparse_cholesky(int32_t ordermethod, double tolsingular, int32_t n, const int32_t* anzc,
                              const int64_t* aptrc, const int32_t* asubc, const double* avalc);
 

@@ -56,6 +56,32 @@ void fail_null(const char* name, const char* count_name, int64_t count) {
                                        std::to_string(count));
 }
 
+namespace {
+
+const char* key_text(int32_t key) {
+    static const char* const names[] = {"VLT_BK_LO", "VLT_BK_UP", "VLT_BK_FX", "VLT_BK_FR", "VLT_BK_RA"};
+    return is_bound_key(key) ? names[key - VLT_BK_LO] : "?";
+}
+
+std::string item_text(Item item, int64_t index) { return std::string(noun(item)) + " " + std::to_string(index); }
+
+[[noreturn]] void fail_infinite_side(Item item, int64_t index, int32_t key, bool lower_side, double value) {
+    const char* side = lower_side ? "lower" : "upper";
+    fail(VLT_RES_ERR_INVALID_BOUND, std::string("The ") + side + " bound of " + item_text(item, index) + " is " +
+                                        number(value) + ", which its bound key " + key_text(key) +
+                                        " cannot hold: give a finite value, or a key without a " + side + " bound");
+}
+
+}  // namespace
+
+void check_bound_values(Item item, int64_t index, int32_t key, double lower, double upper) {
+    const bool lower_side = key == VLT_BK_LO || key == VLT_BK_RA || key == VLT_BK_FX;
+    const bool upper_side = key == VLT_BK_UP || key == VLT_BK_RA;
+    if (lower_side && (lower == kInf || (key == VLT_BK_FX && !std::isfinite(lower))))
+        fail_infinite_side(item, index, key, true, lower);
+    if (upper_side && upper == -kInf) fail_infinite_side(item, index, key, false, upper);
+}
+
 void check_index_list(Item item, const char* name, int64_t num, const int32_t* sub, int32_t count) {
     for (int64_t k = 0; k < num; ++k) check_index(item, at(name, k), sub[k], count);
 }

@@ -52,6 +52,18 @@ inline void check_bound_key(Arg arg, int32_t key) {
     if (!is_bound_key(key)) fail_bound_key(arg, key);
 }
 
+// The bound that item `index` ends with must mean something
+// (VLT_RES_ERR_INVALID_BOUND otherwise): no side that its key bounds may lie
+// at the wrong infinity (a lower bound of +inf, an upper bound of -inf), and a
+// fixed bound needs a finite value.  What the other values mean:
+//   - an infinite value on its own side (-inf below, +inf above) leaves that
+//     side open, whatever the key says;
+//   - a fixed bound is its lower value; its upper value is not used;
+//   - a lower value above the upper one is legal data: the problem is then
+//     primal infeasible.
+// Key and values are checked for validity and NaN before.
+void check_bound_values(Item item, int64_t index, int32_t key, double lower, double upper);
+
 // Every index of sub[0..num) valid; duplicates allowed.
 void check_index_list(Item item, const char* name, int64_t num, const int32_t* sub, int32_t count);
 

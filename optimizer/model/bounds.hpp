@@ -17,6 +17,9 @@ namespace vlt::model {
 inline constexpr double kInf = std::numeric_limits<double>::infinity();
 
 inline bool is_bound_key(int32_t key) { return key >= VLT_BK_LO && key <= VLT_BK_RA; }
+// Whether a key has a lower side (lo, fx, ra) / an upper side (up, fx, ra).
+inline bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
+inline bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
 
 // The key that says which of the two values are finite (fixed when both are
 // finite and equal).

@@ -77,6 +77,7 @@ void Problem::remove_cons(int32_t num, const int32_t* subset) {
     a_.remove_rows(keep);  // the only step that allocates: first
     con_bounds_.compact(keep);
     qcon_.remove_cons(keep);
+    sdp_.remove_cons(keep);
     names_.con.compact(keep);
 }
 
@@ -140,14 +141,22 @@ void Problem::resize(int32_t maxnumcon, int32_t maxnumvar, int32_t maxnumcone, i
 
 // ----------------------------------------------------------------- bounds
 
-void Problem::check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl,
-                                 const double* bu) const {
+void Problem::check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu,
+                                 const int32_t* sub, int32_t first, bool loading) const {
     if (bk)
         for (int64_t k = 0; k < num; ++k) check_bound_key(at(key_name(item), k), bk[k]);
     if (bl)
         for (int64_t k = 0; k < num; ++k) check_not_nan(at(lower_name(item), k), bl[k]);
     if (bu)
         for (int64_t k = 0; k < num; ++k) check_not_nan(at(upper_name(item), k), bu[k]);
+    const BoundSet& b = bounds(item);
+    for (int64_t k = 0; k < num; ++k) {
+        const int32_t i = sub ? sub[k] : first + int32_t(k);
+        const double lower = bl ? bl[k] : loading ? -kInf : b.lower(i);
+        const double upper = bu ? bu[k] : loading ? kInf : b.upper(i);
+        const int32_t key = bk ? bk[k] : loading ? key_from_finite_sides(lower, upper) : b.key(i);
+        check_bound_values(item, i, key, lower, upper);
+    }
 }
 
 void Problem::put_bound(Item item, int32_t i, int32_t bk, double bl, double bu) {
@@ -155,6 +164,7 @@ void Problem::put_bound(Item item, int32_t i, int32_t bk, double bl, double bu) 
     check_bound_key({key_name(item)}, bk);
     check_not_nan({lower_name(item)}, bl);
     check_not_nan({upper_name(item)}, bu);
+    check_bound_values(item, i, bk, bl, bu);
     bound_set(item).put(i, bk, bl, bu);
 }
 
@@ -178,7 +188,7 @@ void Problem::put_bound_list(Item item, int32_t num, const int32_t* sub, const i
     check_count({"num"}, num);
     check_present(sub, "sub", "num", num);
     check_index_list(item, "sub", num, sub, num_items(item));
-    check_bound_arrays(item, num, bk, bl, bu);
+    check_bound_arrays(item, num, bk, bl, bu, sub);
     BoundSet& b = bound_set(item);
     for (int32_t k = 0; k < num; ++k) {  // in order: a repeated index ends with its last entry
         int32_t i = sub[k];
@@ -193,6 +203,7 @@ void Problem::put_bound_list_const(Item item, int32_t num, const int32_t* sub, i
     check_bound_key({key_name(item)}, bk);
     check_not_nan({lower_name(item)}, bl);
     check_not_nan({upper_name(item)}, bu);
+    if (num > 0) check_bound_values(item, sub[0], bk, bl, bu);
     BoundSet& b = bound_set(item);
     for (int32_t k = 0; k < num; ++k) b.put(sub[k], bk, bl, bu);
 }
@@ -200,7 +211,7 @@ void Problem::put_bound_list_const(Item item, int32_t num, const int32_t* sub, i
 void Problem::put_bound_slice(Item item, int32_t first, int32_t last, const int32_t* bk, const double* bl,
                               const double* bu) {
     check_slice(item, first, last, num_items(item));
-    check_bound_arrays(item, last - first, bk, bl, bu);
+    check_bound_arrays(item, last - first, bk, bl, bu, nullptr, first);
     BoundSet& b = bound_set(item);
     for (int32_t i = first; i < last; ++i) {
         int32_t k = i - first;
@@ -213,6 +224,7 @@ void Problem::put_bound_slice_const(Item item, int32_t first, int32_t last, int3
     check_bound_key({key_name(item)}, bk);
     check_not_nan({lower_name(item)}, bl);
     check_not_nan({upper_name(item)}, bu);
+    if (first < last) check_bound_values(item, first, bk, bl, bu);
     BoundSet& b = bound_set(item);
     for (int32_t i = first; i < last; ++i) b.put(i, bk, bl, bu);
 }
@@ -313,7 +325,8 @@ void Problem::put_sense(int32_t sense) {
 
 int32_t Problem::problem_type() const {
     const bool quadratic = !qobj_.empty() || !qcon_.empty();
-    if (cones_.num_acc() > 0 || var_cones_.num_cone() > 0) return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
+    if (cones_.num_acc() > 0 || var_cones_.num_cone() > 0 || sdp_.num_barvar() > 0)
+        return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
     if (!qcon_.empty()) return VLT_PROBTYPE_QCQO;
     return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO;
 }
@@ -323,6 +336,7 @@ size_t Problem::memory_bytes() const {
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
            qobj_.memory_bytes() + qcon_.memory_bytes() +
            afes_.memory_bytes() + cones_.memory_bytes() + djcs_.memory_bytes() + var_cones_.memory_bytes() +
+           sdp_.memory_bytes() +
            names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
            names_.objective.capacity();
 }
@@ -342,6 +356,7 @@ std::string Problem::consistency_error() const {
     if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
     if (std::string e = djcs_.consistency_error(cones_, afes_.num_afe()); !e.empty()) return e;
     if (std::string e = var_cones_.consistency_error(n); !e.empty()) return e;
+    if (std::string e = sdp_.consistency_error(m, afes_.num_afe()); !e.empty()) return e;
     return {};
 }
 

@@ -38,6 +38,7 @@
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
 #include "model/disjunctive.hpp"
+#include "model/semidefinite.hpp"
 #include "model/var_cones.hpp"
 
 namespace vlt::model {
@@ -172,9 +173,16 @@ public:
     DisjunctiveStore& disjunctive() { return djcs_; }
     const DisjunctiveStore& disjunctive() const { return djcs_; }
 
+    // ---------------------------------------------------- semidefinite data
+    // Semidefinite variables, symmetric matrices, barC, barA and barF (model/
+    // semidefinite.hpp); barA is kept in step with removals of constraints.
+    SemidefiniteStore& semidefinite() { return sdp_; }
+    const SemidefiniteStore& semidefinite() const { return sdp_; }
+
     // ------------------------------------------------ cones on variables
     // The members are checked against the current variables.
     const VarConeStore& var_cones() const { return var_cones_; }
+    NameList& cone_names() { return var_cones_.names(); }
     void append_cone(int32_t ct, double conepar, int32_t nummem, const int32_t* submem) {
         var_cones_.append_cone(ct, conepar, nummem, submem, num_var());
     }
@@ -221,7 +229,10 @@ public:
 
 private:
     BoundSet& bound_set(Item item) { return item == Item::Con ? con_bounds_ : var_bounds_; }
-    void check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu) const;
+    // sub: the items of a list put, else items first, first + 1, ...; where an
+    // array is null the stored value counts (new items' defaults when loading).
+    void check_bound_arrays(Item item, int64_t num, const int32_t* bk, const double* bl, const double* bu,
+                            const int32_t* sub = nullptr, int32_t first = 0, bool loading = false) const;
     std::vector<char> keep_mask(Item item, int32_t num, const int32_t* subset) const;
 
     BoundSet con_bounds_, var_bounds_;
@@ -234,6 +245,7 @@ private:
     ConicStore cones_;
     DisjunctiveStore djcs_;
     VarConeStore var_cones_;
+    SemidefiniteStore sdp_;
     QuadraticObjective qobj_;
     QuadraticConstraints qcon_;
     ProblemNames names_;

@@ -1,6 +1,7 @@
 #include "solve/highs_engine.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -12,6 +13,7 @@
 
 #include "interfaces/highs_c_api.h"
 #include "base/error.hpp"
+#include "solve/convexity.hpp"
 
 namespace vlt::solve {
 
@@ -19,96 +21,9 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::string entry(const char* what, int64_t index) { return std::string(what) + " " + std::to_string(index); }
-
-// ---------------------------------------------------------------- checking
-
-void check_size(size_t actual, int64_t expected, const char* what) {
-    if (actual != static_cast<size_t>(expected))
-        fail(VLT_RES_ERR_DIMENSION, std::string(what) + " has " + std::to_string(actual) + " entries, expected " +
-                                        std::to_string(expected));
-}
-
-void check_finite(double value, const std::string& what) {
-    if (std::isnan(value)) fail(VLT_RES_ERR_NAN_VALUE, what + " is NaN");
-    if (std::isinf(value)) fail(VLT_RES_ERR_INF_VALUE, what + " is infinite");
-}
-
-// Turns a bound key and its two values into the interval HiGHS expects.
-std::pair<double, double> interval(int32_t key, double lower, double upper, const std::string& what) {
-    double lo = -kInf, up = kInf;
-    switch (key) {
-        case VLT_BK_FR: break;
-        case VLT_BK_LO: lo = lower; break;
-        case VLT_BK_UP: up = upper; break;
-        case VLT_BK_FX: lo = up = lower; break;
-        case VLT_BK_RA: lo = lower; up = upper; break;
-        default: fail(VLT_RES_ERR_INVALID_BOUNDKEY, "invalid bound key " + std::to_string(key) + " of " + what);
-    }
-    if (std::isnan(lo) || std::isnan(up)) fail(VLT_RES_ERR_NAN_VALUE, "bound of " + what + " is NaN");
-    if (lo == kInf) fail(VLT_RES_ERR_INVALID_BOUND, "lower bound of " + what + " is +infinity");
-    if (up == -kInf) fail(VLT_RES_ERR_INVALID_BOUND, "upper bound of " + what + " is -infinity");
-    return {lo, up};
-}
-
-void check_problem(const model::ProblemData& p) {
-    if (p.numcon < 0) fail(VLT_RES_ERR_NEGATIVE_COUNT, "number of constraints is negative");
-    if (p.numvar < 0) fail(VLT_RES_ERR_NEGATIVE_COUNT, "number of variables is negative");
-    if (p.sense != VLT_OBJECTIVE_SENSE_MINIMIZE && p.sense != VLT_OBJECTIVE_SENSE_MAXIMIZE)
-        fail(VLT_RES_ERR_INVALID_OBJSENSE, "invalid objective sense " + std::to_string(p.sense));
-    check_finite(p.cfix, "objective constant");
-    check_size(p.c.size(), p.numvar, "objective coefficient array");
-    check_size(p.bkc.size(), p.numcon, "constraint bound key array");
-    check_size(p.blc.size(), p.numcon, "constraint lower bound array");
-    check_size(p.buc.size(), p.numcon, "constraint upper bound array");
-    check_size(p.bkx.size(), p.numvar, "variable bound key array");
-    check_size(p.blx.size(), p.numvar, "variable lower bound array");
-    check_size(p.bux.size(), p.numvar, "variable upper bound array");
-    if (!p.vartype.empty()) check_size(p.vartype.size(), p.numvar, "variable type array");
-    if (!p.semicont.empty()) check_size(p.semicont.size(), p.numvar, "semi-continuous flag array");
-    check_size(p.aptr.size(), int64_t{p.numvar} + 1, "column pointer array");
-    check_size(p.aval.size(), static_cast<int64_t>(p.asub.size()), "matrix value array");
-    check_size(p.qosubj.size(), static_cast<int64_t>(p.qosubi.size()), "quadratic column index array");
-    check_size(p.qoval.size(), static_cast<int64_t>(p.qosubi.size()), "quadratic value array");
-
-    for (int32_t j = 0; j < p.numvar; ++j) {
-        check_finite(p.c[j], "objective coefficient of variable " + std::to_string(j));
-        if (!p.vartype.empty() && p.vartype[j] != VLT_VAR_TYPE_CONT && p.vartype[j] != VLT_VAR_TYPE_INT)
-            fail(VLT_RES_ERR_INVALID_VARTYPE, "invalid type " + std::to_string(p.vartype[j]) + " of variable " +
-                                                  std::to_string(j));
-    }
-
-    if (p.aptr[0] != 0) fail(VLT_RES_ERR_INVALID_PTR, "column pointers must start at 0");
-    if (p.aptr[p.numvar] != static_cast<int64_t>(p.asub.size()))
-        fail(VLT_RES_ERR_INVALID_PTR, "last column pointer does not match the number of matrix entries");
-    if (p.asub.size() > static_cast<size_t>(std::numeric_limits<HighsInt>::max()))
-        fail(VLT_RES_ERR_SIZE_LIMIT, "too many matrix entries for the HiGHS back end");
-    // All pointers are checked before any entry is read: with aptr[0] = 0,
-    // aptr[numvar] = nnz and no decrease, every column lies inside the arrays.
-    for (int32_t j = 0; j < p.numvar; ++j)
-        if (p.aptr[j + 1] < p.aptr[j]) fail(VLT_RES_ERR_INVALID_PTR, "column pointers decrease at " + entry("variable", j));
-    std::vector<int32_t> seen_in_column(p.numcon, -1);
-    for (int32_t j = 0; j < p.numvar; ++j) {
-        for (int64_t k = p.aptr[j]; k < p.aptr[j + 1]; ++k) {
-            const int32_t i = p.asub[k];
-            if (i < 0 || i >= p.numcon)
-                fail(VLT_RES_ERR_INDEX_CON, "row index " + std::to_string(i) + " out of range in column " + std::to_string(j));
-            if (seen_in_column[i] == j)
-                fail(VLT_RES_ERR_DUPLICATE_INDEX, "row " + std::to_string(i) + " appears twice in column " + std::to_string(j));
-            seen_in_column[i] = j;
-            check_finite(p.aval[k], "matrix entry (" + std::to_string(i) + "," + std::to_string(j) + ")");
-        }
-    }
-
-    for (size_t k = 0; k < p.qosubi.size(); ++k) {
-        const int32_t i = p.qosubi[k], j = p.qosubj[k];
-        if (i < 0 || i >= p.numvar || j < 0 || j >= p.numvar)
-            fail(VLT_RES_ERR_INDEX_VAR, "quadratic term (" + std::to_string(i) + "," + std::to_string(j) + ") out of range");
-        if (i < j)
-            fail(VLT_RES_ERR_ARGUMENT, "quadratic term (" + std::to_string(i) + "," + std::to_string(j) +
-                                           ") is not in the lower triangle");
-        check_finite(p.qoval[k], "quadratic term (" + std::to_string(i) + "," + std::to_string(j) + ")");
-    }
+// The interval of a bound key and its two values (validated).
+std::pair<double, double> interval(int32_t key, double lower, double upper) {
+    return {has_lower(key) ? lower : -kInf, key == VLT_BK_FX ? lower : has_upper(key) ? upper : kInf};
 }
 
 // ---------------------------------------------------------------- Hessian
@@ -138,80 +53,6 @@ Hessian lower_triangle_by_column(const model::ProblemData& p) {
     return h;
 }
 
-// HiGHS's QP solver accepts an indefinite Hessian and returns a stationary
-// point, so convexity is checked here: sign * Q must be positive
-// semidefinite.  Each connected block of Q is factored densely with
-// diagonal pivoting (a pivoted Cholesky); blocks larger than
-// kMaxDenseBlock are left to HiGHS.
-constexpr int32_t kMaxDenseBlock = 2500;
-
-bool block_is_psd(std::vector<double>& a, int32_t n, double tol) {
-    auto at = [&](int32_t r, int32_t c) -> double& { return a[static_cast<size_t>(r) * n + c]; };
-    std::vector<int32_t> order(n);
-    for (int32_t i = 0; i < n; ++i) order[i] = i;
-    for (int32_t k = 0; k < n; ++k) {
-        int32_t best = k;
-        for (int32_t i = k + 1; i < n; ++i)
-            if (at(order[i], order[i]) > at(order[best], order[best])) best = i;
-        std::swap(order[k], order[best]);
-        const int32_t pk = order[k];
-        const double pivot = at(pk, pk);
-        if (pivot <= tol) {
-            // What is left must be (numerically) zero for Q to be semidefinite.
-            for (int32_t r = k; r < n; ++r)
-                for (int32_t c = k; c < n; ++c)
-                    if (std::fabs(at(order[r], order[c])) > tol) return false;
-            return true;
-        }
-        for (int32_t r = k + 1; r < n; ++r) {
-            const int32_t pr = order[r];
-            const double factor = at(pr, pk) / pivot;
-            if (factor == 0.0) continue;
-            for (int32_t c = k + 1; c < n; ++c) at(pr, order[c]) -= factor * at(pk, order[c]);
-        }
-    }
-    return true;
-}
-
-bool is_convex(const Hessian& h, int32_t numvar, double sign) {
-    // Connected blocks of the sparsity graph, by union-find.
-    std::vector<int32_t> parent(numvar);
-    for (int32_t j = 0; j < numvar; ++j) parent[j] = j;
-    auto root = [&](int32_t v) {
-        while (parent[v] != v) v = parent[v] = parent[parent[v]];
-        return v;
-    };
-    std::vector<bool> involved(numvar, false);
-    double scale = 0.0;
-    for (int32_t j = 0; j < numvar; ++j)
-        for (HighsInt k = h.start[j]; k < h.start[j + 1]; ++k) {
-            const int32_t i = h.index[k];
-            involved[i] = involved[j] = true;
-            parent[root(i)] = root(j);
-            scale = std::max(scale, std::fabs(h.value[k]));
-        }
-    std::map<int32_t, std::vector<int32_t>> blocks;
-    for (int32_t j = 0; j < numvar; ++j)
-        if (involved[j]) blocks[root(j)].push_back(j);
-
-    const double tol = 1e-9 * std::max(1.0, scale);
-    std::vector<int32_t> position(numvar, -1);
-    for (const auto& [block_root, members] : blocks) {
-        const auto n = static_cast<int32_t>(members.size());
-        if (n > kMaxDenseBlock) continue;
-        for (int32_t t = 0; t < n; ++t) position[members[t]] = t;
-        std::vector<double> dense(static_cast<size_t>(n) * n, 0.0);
-        for (int32_t j : members)
-            for (HighsInt k = h.start[j]; k < h.start[j + 1]; ++k) {
-                const int32_t r = position[h.index[k]], c = position[j];
-                dense[static_cast<size_t>(r) * n + c] = sign * h.value[k];
-                dense[static_cast<size_t>(c) * n + r] = sign * h.value[k];
-            }
-        if (!block_is_psd(dense, n, tol)) return false;
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------- HiGHS session
 
 struct HighsDeleter {
@@ -219,23 +60,28 @@ struct HighsDeleter {
 };
 using HighsHandle = std::unique_ptr<void, HighsDeleter>;
 
+[[noreturn]] void refuse_value(const std::string& value) {
+    fail(VLT_RES_ERR_PARAM_VALUE,
+         "A parameter value (" + value + ") is not one that the simplex and mixed-integer optimizers accept");
+}
+
 void set_option(void* highs, const char* name, bool value) {
     if (Highs_setBoolOptionValue(highs, name, value ? 1 : 0) == kHighsStatusError)
-        fail(VLT_RES_ERR_INTERNAL, std::string("HiGHS rejected option ") + name);
+        fail(VLT_RES_ERR_INTERNAL, std::string("The simplex and mixed-integer optimizers have no setting ") + name);
 }
 void set_option(void* highs, const char* name, int64_t value) {
     const auto clamped = static_cast<HighsInt>(
         std::clamp<int64_t>(value, std::numeric_limits<HighsInt>::min(), std::numeric_limits<HighsInt>::max()));
     if (Highs_setIntOptionValue(highs, name, clamped) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, double value) {
     if (Highs_setDoubleOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + std::to_string(value) + " of option " + name);
+        refuse_value(std::to_string(value));
 }
 void set_option(void* highs, const char* name, const char* value) {
     if (Highs_setStringOptionValue(highs, name, value) == kHighsStatusError)
-        fail(VLT_RES_ERR_PARAM_VALUE, std::string("HiGHS rejected value ") + value + " of option " + name);
+        refuse_value(value);
 }
 
 void apply_options(void* highs, const EngineOptions& o, bool logging) {
@@ -279,11 +125,20 @@ struct CallbackContext {
     std::string pending_line;  // HiGHS may deliver a line in pieces
 };
 
+// The engine's log lines reach the task's log in the library's words: the
+// engine's banner is left out and its name is not shown.
+void emit_log_line(CallbackContext& ctx, std::string line) {
+    if (line.rfind("Running HiGHS", 0) == 0 || line.find("Copyright (c)") != std::string::npos) return;
+    for (size_t at; (at = line.find("HiGHS ")) != std::string::npos;) line.erase(at, 6);
+    if (!line.empty()) line[0] = char(std::toupper(static_cast<unsigned char>(line[0])));
+    (*ctx.log)(line);
+}
+
 void emit_log(CallbackContext& ctx, const char* text) {
     ctx.pending_line += text;
     size_t newline;
     while ((newline = ctx.pending_line.find('\n')) != std::string::npos) {
-        (*ctx.log)(ctx.pending_line.substr(0, newline));
+        emit_log_line(ctx, ctx.pending_line.substr(0, newline));
         ctx.pending_line.erase(0, newline + 1);
     }
 }
@@ -430,32 +285,19 @@ EngineResult solve_without_variables(const model::ProblemData& p, const std::vec
 
 }  // namespace
 
-const char* to_string(EngineStatus status) {
-    switch (status) {
-        case EngineStatus::optimal: return "optimal";
-        case EngineStatus::primal_infeasible: return "primal infeasible";
-        case EngineStatus::dual_infeasible: return "dual infeasible";
-        case EngineStatus::primal_or_dual_infeasible: return "primal or dual infeasible";
-        case EngineStatus::time_limit: return "time limit";
-        case EngineStatus::iteration_limit: return "iteration limit";
-        case EngineStatus::interrupted: return "interrupted by callback";
-        case EngineStatus::numerical_trouble: return "numerical trouble";
-        case EngineStatus::error: return "error";
-    }
-    return "unknown";
-}
-
 EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& options, const ProgressHook& hook,
                               const LogSink& log) {
-    check_problem(p);
+    validate_problem(p);
+    if (p.asub.size() > static_cast<size_t>(std::numeric_limits<HighsInt>::max()))
+        fail(VLT_RES_ERR_SIZE_LIMIT, "the problem has too many matrix entries for the simplex and mixed-integer optimizers");
     const int32_t m = p.numcon, n = p.numvar;
     const double sense = p.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
 
     std::vector<double> row_lo(m), row_up(m), col_lo(n), col_up(n);
     for (int32_t i = 0; i < m; ++i)
-        std::tie(row_lo[i], row_up[i]) = interval(p.bkc[i], p.blc[i], p.buc[i], entry("constraint", i));
+        std::tie(row_lo[i], row_up[i]) = interval(p.bkc[i], p.blc[i], p.buc[i]);
     for (int32_t j = 0; j < n; ++j)
-        std::tie(col_lo[j], col_up[j]) = interval(p.bkx[j], p.blx[j], p.bux[j], entry("variable", j));
+        std::tie(col_lo[j], col_up[j]) = interval(p.bkx[j], p.blx[j], p.bux[j]);
 
     const bool has_semicontinuous = std::any_of(p.semicont.begin(), p.semicont.end(), [](uint8_t f) { return f != 0; });
     const bool has_integers = has_semicontinuous || std::any_of(p.vartype.begin(), p.vartype.end(),
@@ -465,24 +307,29 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     EngineResult result;
     result.is_mip = has_integers && !options.relax_integrality;
 
-    if (!hessian.empty() && !is_convex(hessian, n, sense)) {
-        result.status = EngineStatus::error;
-        result.error_code = VLT_RES_ERR_NONCONVEX;
-        result.message = sense > 0 ? "the quadratic objective is not convex (Q is not positive semidefinite)"
-                                   : "the quadratic objective is not concave (Q is not negative semidefinite)";
-        return result;
+    // The engine's QP solver accepts an indefinite Hessian and returns a
+    // stationary point, so convexity is checked here.
+    if (!hessian.empty()) {
+        ConvexityVerdict v = check_convexity(p.qosubi, p.qosubj, p.qoval, n, sense, options.convexity_tolerance,
+                                             VLT_CHECK_CONVEXITY_FULL);
+        if (!v.convex) {
+            result.status = EngineStatus::error;
+            result.error_code = VLT_RES_ERR_NONCONVEX;
+            result.message = nonconvex_objective_message(sense, v.reason);
+            return result;
+        }
     }
 
     if (result.is_mip && !hessian.empty()) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_PROBLEM_TYPE;
-        result.message = "the HiGHS back end cannot solve problems with integer variables and a quadratic objective";
+        result.message = "no optimizer is available for problems with integer variables and a quadratic objective";
         return result;
     }
     if (n == 0) return solve_without_variables(p, row_lo, row_up, options.primal_feasibility_tolerance, sense);
 
     HighsHandle session(Highs_create());
-    if (!session) fail(VLT_RES_ERR_SPACE, "could not create a HiGHS instance");
+    if (!session) fail(VLT_RES_ERR_SPACE, "there is not enough memory to start the optimizer");
     void* highs = session.get();
     // Silence HiGHS before anything else can print to the console.
     set_option(highs, "output_flag", false);
@@ -511,7 +358,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (pass == kHighsStatusError) {
         result.status = EngineStatus::error;
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS rejected the problem data";
+        result.message =
+            "The problem data holds a value that the simplex and mixed-integer optimizers cannot take (an infinite "
+            "or huge bound or coefficient)";
         return result;
     }
 
@@ -537,9 +386,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     if (run == kHighsStatusError && result.status == EngineStatus::optimal) result.status = EngineStatus::error;
     if (result.status == EngineStatus::error) {
         result.error_code = VLT_RES_ERR_OPTIMIZER;
-        result.message = "HiGHS stopped with model status " + std::to_string(model_status);
+        result.message = "the optimizer stopped without an answer (status " + std::to_string(model_status) + ")";
     } else if (result.status == EngineStatus::numerical_trouble) {
-        result.message = "HiGHS could not reach a conclusion (model status " + std::to_string(model_status) + ")";
+        result.message = "the optimizer could not reach a conclusion (status " + std::to_string(model_status) + ")";
     }
 
     result.simplex_iterations = info_int(highs, "simplex_iteration_count");

@@ -11,10 +11,15 @@
 
 #include "base/error.hpp"
 #include "core/task.hpp"
-#include "solve/highs_engine.hpp"
 #include "model/to_conic.hpp"
+#include "solve/convexity.hpp"
+#include "solve/highs_engine.hpp"
+#include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
+#include "solve/mip/outer_approximation.hpp"
+#include "solve/quadratic_certificate.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -74,163 +79,71 @@ const char* domain_name(int32_t domain) {
 }
 
 // The domains of affine conic constraints that the interior-point optimizer
-// takes: linear ones and the (rotated) quadratic cones.
+// takes: the linear ones and those it has a cone for.
 bool interior_point_domain(int32_t domain) {
-    switch (domain) {
-        case VLT_DOMAIN_R:
-        case VLT_DOMAIN_RZERO:
-        case VLT_DOMAIN_RPLUS:
-        case VLT_DOMAIN_RMINUS:
-        case VLT_DOMAIN_QUADRATIC_CONE:
-        case VLT_DOMAIN_RQUADRATIC_CONE: return true;
-        default: return false;
+    return domain == VLT_DOMAIN_R || domain == VLT_DOMAIN_RMINUS || ipm::has_cone(domain);
+}
+
+// An answer needs no second opinion from the simplex optimizer when it is
+// optimal, stopped by a limit or the callback, or infeasible with a
+// certificate.
+bool settled(const EngineResult& r) {
+    switch (r.status) {
+        case EngineStatus::numerical_trouble:
+        case EngineStatus::primal_or_dual_infeasible: return false;
+        case EngineStatus::primal_infeasible: return r.has_dual_ray;
+        case EngineStatus::dual_infeasible: return r.has_primal_ray;
+        default: return true;
     }
 }
+
+// Which answer stays after a second run.
+enum class Keep {
+    second_unless_error,  // the second, unless it failed outright
+    second,               // the second, always
+    second_if_settled,    // the second when it is optimal, or infeasible with a certificate
+    rays_of_same_status,  // the first, with the second's certificate when both agree
+};
 
 // One run of the optimizer on a task.
 class Run {
 public:
-    explicit Run(Task& task) : task_(task), start_(Clock::now()) {}
+    explicit Run(Task& task) : task_(task), par_(task.params), start_(Clock::now()) {}
 
     int32_t execute() {
-        const auto& par = task_.params;
         task_.info.reset();
-        int32_t problem_type = task_.problem.problem_type();
-        bool integer = task_.problem.num_int_var() > 0 || task_.problem.disjunctive().num_djc() > 0;
-        int32_t requested = par.get_int(VLT_IPAR_OPTIMIZER);
-        optimizer_ = choose(requested, problem_type, integer);
-
-        model::ProblemData data = task_.problem.to_data();
-        // Integer variables and disjunctive constraints: the mixed-integer
-        // form (DJCs reformulated) goes to the MILP engine when it is linear.
-        std::optional<mip::MixedIntegerForm> mixed;
-        if (integer) {
-            mixed = mip::mixed_integer_form(task_.problem, data, par.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
-            if (!mixed->linear)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     std::string("No optimizer is available for problems with integer variables of type ") +
-                         problem_type_name(problem_type));
-        }
-        const model::ProblemData& engine_data = mixed ? mixed->data : data;
-        // Quadratic constraints are solved in their conic form, made on a
-        // copy of the problem: rows keep their indexes and the new variables
-        // come after the task's own, so the answer maps back by truncation.
-        model::ProblemData solved_data;
-        const bool through_conic_form = !data.qcval.empty();
-        if (through_conic_form) {
-            model::Problem copy = task_.problem;
-            model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
-            solved_data = copy.to_data();
-        }
-        const model::ProblemData& solve_data = through_conic_form ? solved_data : data;
-        const model::VarConeStore& var_cones = task_.problem.var_cones();
-        for (int32_t k = 0; k < var_cones.num_cone(); ++k) {
-            int32_t ct = VLT_CT_QUAD;
-            var_cones.get_cone_info(k, &ct, nullptr, nullptr);
-            if (ct != VLT_CT_QUAD && ct != VLT_CT_RQUAD && ct != VLT_CT_ZERO)
-                fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for cone " + std::to_string(k) + " in the " +
-                                                   domain_name(model::cone_type_domain(ct)));
-        }
-        const bool conic = !solve_data.cones.empty();
-        for (const auto& cone : solve_data.cones)
-            if (!interior_point_domain(cone.domain))
-                fail(VLT_RES_ERR_NO_OPTIMIZER, std::string("No optimizer is available for affine conic constraints "
-                                                           "in the ") +
-                                                   domain_name(cone.domain));
-        const bool own_interior_point = uses_own_interior_point(problem_type);
-        if (own_interior_point && !solve_data.qoval.empty()) require_convex_objective(solve_data);
-        record_sizes(data, problem_type);
-        banner(data, problem_type);
-
-        EngineOptions options = engine_options(problem_type);
+        prepare();
+        record_sizes();
+        banner();
         if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
-        PhaseCodes codes = phase_codes(optimizer_);
-        if (progress(codes.begin)) return finish_stopped_early();
+        if (const CrossedBound crossed = crossed_bound(data_); crossed.index >= 0) return finish_crossed(data_, crossed);
+        codes_ = phase_codes(optimizer_);
+        if (progress(codes_.begin)) return finish_stopped_early();
 
-        bool answered_by_interior_point = own_interior_point;
-        EngineResult result =
-            own_interior_point
-                ? solve_with_ipm(solve_data, ipm_options(problem_type),
-                                 [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                                 [&](const std::string& line) { log_line(line); })
-                : solve_with_highs(
-                      engine_data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                      [&](const std::string& line) { log_line(line); });
-        if (own_interior_point && !conic && !stopped_by_callback_ &&
-            result.status == EngineStatus::numerical_trouble) {
-            // The engine's active-set solver is slower on large problems but
-            // does not depend on the conditioning of the central path.
-            log(std::string("The interior-point optimizer ended with status '") + to_string(result.status) +
-                "'; solving again with the active-set quadratic solver.\n");
-            EngineResult second = solve_with_highs(
-                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                [&](const std::string& line) { log_line(line); });
-            second.interior_iterations = result.interior_iterations;
-            if (second.status != EngineStatus::error) {
-                result = std::move(second);
-                answered_by_interior_point = false;
-            }
-        }
-        if (result.status == EngineStatus::primal_or_dual_infeasible && options.presolve && !own_interior_point) {
-            // Presolve found the problem infeasible or unbounded without telling
-            // which; solving without it decides and gives a certificate.
-            log("Presolve could not tell infeasible from unbounded; solving again without presolve.\n");
-            options.presolve = false;
-            result = solve_with_highs(
-                engine_data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                [&](const std::string& line) { log_line(line); });
-        }
-        if (requested == VLT_OPTIMIZER_FREE && optimizer_ == VLT_OPTIMIZER_INTPNT &&
-            problem_type == VLT_PROBTYPE_LO && !simplex_needless(result)) {
-            // The engine's interior-point method gives no infeasibility
-            // certificate and sometimes fails on infeasible problems; the dual
-            // simplex decides those cases and certifies them.
-            log(std::string("The interior-point optimizer ended with status '") + to_string(result.status) +
-                "'; solving again with the dual simplex optimizer.\n");
-            options.algorithm = Algorithm::dual_simplex;
-            options.presolve = par.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
-            options.primal_feasibility_tolerance = par.get_dou(VLT_DPAR_SIM_TOL_PFEAS);
-            options.dual_feasibility_tolerance = par.get_dou(VLT_DPAR_SIM_TOL_DFEAS);
-            EngineResult second = solve_with_highs(
-                data, options, [&](const ProgressEvent& e) { return on_event(e, codes.step); },
-                [&](const std::string& line) { log_line(line); });
-            // Only a settled answer replaces the first one.
-            if (second.status == EngineStatus::optimal || (simplex_needless(second) &&
-                                                            (second.status == EngineStatus::primal_infeasible ||
-                                                             second.status == EngineStatus::dual_infeasible)))
-                result = std::move(second);
-        }
+        EngineResult result = first_answer();
+        for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed) mip::restrict_to_task(*mixed, result);
-        if (through_conic_form) back_from_conic_form(data, result);
+        if (mixed_) mip::restrict_to_task(data_, result);
+        if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
         // and duals close the gap on their own (checked just below).
-        if (!data.qoval.empty() && !answered_by_interior_point) certify_quadratic(data, options, result);
+        if (!data_.qoval.empty() && !answered_by_interior_point_ && certifiable(result))
+            certify_quadratic(data_, result, kAcceptedRelativeGap, highs(linearization_options()),
+                              [&](const std::string& text) { log(text); });
         check_optimality(result);
-        if (needs_certificate(result) && !stopped_by_callback_) {
-            // The interior-point engine proves infeasibility without a
-            // certificate; a simplex run without presolve gives one.
-            log("Computing a certificate of infeasibility with the simplex optimizer.\n");
-            EngineOptions again = options;
-            again.presolve = false;
-            again.algorithm = result.status == EngineStatus::primal_infeasible ? Algorithm::dual_simplex
-                                                                                : Algorithm::primal_simplex;
-            EngineResult certified = solve_with_highs(data, again, {}, [&](const std::string& line) { log_line(line); });
-            if (certified.status == result.status) {
-                result.has_dual_ray = certified.has_dual_ray;
-                result.dual_ray = std::move(certified.dual_ray);
-                result.has_primal_ray = certified.has_primal_ray;
-                result.primal_ray = std::move(certified.primal_ray);
-            }
-        }
+        apply(kCertificate, result);
 
-        progress(codes.end);
+        progress(codes_.end);
         if (uses_basis_identification() && result.has_basis) {
             progress(VLT_CALLBACK_BEGIN_BI);
             progress(VLT_CALLBACK_END_BI);
         }
-        int32_t trm = store(data, result);
+        StoreChoice choice;
+        choice.integer = optimizer_ == VLT_OPTIMIZER_MIXED_INT;
+        choice.basic_only = simplex();
+        choice.basis_identification = uses_basis_identification();
+        const int32_t trm = store_answer(task_, data_, result, choice);
         update_info_after(result);
         progress(VLT_CALLBACK_END_OPTIMIZER);
         summary(trm);
@@ -238,126 +151,217 @@ public:
     }
 
 private:
-    // True when an answer needs no second opinion from the simplex optimizer:
-    // optimal, stopped by a limit or the callback, or infeasible with a certificate.
-    static bool simplex_needless(const EngineResult& r) {
-        switch (r.status) {
-            case EngineStatus::numerical_trouble:
-            case EngineStatus::primal_or_dual_infeasible: return false;
-            case EngineStatus::primal_infeasible: return r.has_dual_ray;
-            case EngineStatus::dual_infeasible: return r.has_primal_ray;
-            default: return true;
+    // A second run when the first answer is not settled: when it applies,
+    // what the log says (with the first answer's status), the options of the
+    // second run, whether it reports progress, and which answer stays.
+    struct Fallback {
+        const char* reason;
+        bool (Run::*applies)(const EngineResult&) const;
+        EngineOptions (Run::*options)(const EngineResult&) const;
+        bool reports_progress;
+        Keep keep;
+    };
+    static const Fallback kResolves[3];
+    static const Fallback kCertificate;
+
+    // ---- stages
+
+    // Chooses the optimizer and prepares the data it solves; throws when
+    // the problem cannot be optimized at all.
+    void prepare() {
+        problem_type_ = task_.problem.problem_type();
+        const bool integer = task_.problem.num_int_var() > 0 || task_.problem.disjunctive().num_djc() > 0;
+        requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
+        optimizer_ = choose(requested_, problem_type_, integer);
+        data_ = task_.problem.to_data();
+        // Quadratic constraints are solved in their conic form, made on a
+        // copy of the problem: rows keep their indexes and the new variables
+        // come after the task's own, so the answer maps back by truncation.
+        through_conic_form_ = !data_.qcval.empty();
+        if (through_conic_form_) {
+            model::Problem copy = task_.problem;
+            model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
+            conic_data_ = copy.to_data();
         }
+        const model::VarConeStore& var_cones = task_.problem.var_cones();
+        for (int32_t k = 0; k < var_cones.num_cone(); ++k) {
+            int32_t ct = VLT_CT_QUAD;
+            var_cones.get_cone_info(k, &ct, nullptr, nullptr);
+            const int32_t domain = model::cone_type_domain(ct);
+            if (!interior_point_domain(domain))
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     "No optimizer is available for cone " + std::to_string(k) + " in the " + domain_name(domain));
+        }
+        for (const auto& cone : solve_data().cones)
+            if (!interior_point_domain(cone.domain))
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     std::string("No optimizer is available for affine conic constraints in the ") +
+                         domain_name(cone.domain));
+        if (!solve_data().barvar_dim.empty())
+            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
+        conic_ = !solve_data().cones.empty();
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is
+        // linear, else to branch and bound over the interior-point optimizer.
+        if (integer)
+            mixed_ = mip::mixed_integer_form(task_.problem, solve_data(), par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+        own_branch_and_bound_ = mixed_ && !mixed_->linear;
+        own_interior_point_ = optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type_ != VLT_PROBTYPE_LO;
+        if (own_interior_point_ && !solve_data().qoval.empty()) require_convex_objective(solve_data());
     }
 
-    int32_t choose(int32_t requested, int32_t problem_type, bool integer) const {
-        if (integer) return VLT_OPTIMIZER_MIXED_INT;
-        const bool linear = problem_type == VLT_PROBTYPE_LO;
-        switch (requested) {
-            case VLT_OPTIMIZER_PRIMAL_SIMPLEX:
-            case VLT_OPTIMIZER_DUAL_SIMPLEX:
-                if (!linear) return VLT_OPTIMIZER_INTPNT;
-                return requested;
-            case VLT_OPTIMIZER_FREE_SIMPLEX:
-                return linear ? VLT_OPTIMIZER_DUAL_SIMPLEX : VLT_OPTIMIZER_INTPNT;
-            default:
-                // Continuous problems go to the interior-point optimizer, linear
-                // ones followed by basis identification (a basic solution too).
-                return VLT_OPTIMIZER_INTPNT;
-        }
+    // What the library's interior-point optimizer solves, and what the engine solves.
+    const model::ProblemData& solve_data() const { return through_conic_form_ ? conic_data_ : data_; }
+    const model::ProblemData& engine_data() const { return mixed_ ? mixed_->data : data_; }
+
+    // Quadratic and conic continuous problems go to the library's own
+    // interior-point optimizer; the rest to the engine.
+    EngineResult first_answer() {
+        answered_by_interior_point_ = own_interior_point_;
+        if (own_branch_and_bound_) return call(mixed_integer_conic(), mixed_->data, true);
+        if (own_interior_point_) return call(interior_point(), solve_data(), true);
+        return call(highs(engine_options()), engine_data(), true);
     }
 
-    // A point x of a convex quadratic problem is optimal exactly when it
-    // minimizes the linear function g'x, g = c + Qx, over the feasible set.
-    // Solving that linear problem with the simplex certifies the quadratic
-    // solver's point (the objective of x is above the optimum by at most
-    // g'x - min g'x) and gives exact duals for it: those of the linear
-    // problem satisfy c + Qx - A'y = slx - sux.
-    void certify_quadratic(const model::ProblemData& data, const EngineOptions& options, EngineResult& r) {
-        if (r.status != EngineStatus::optimal || r.is_mip || !r.has_primal || stopped_by_callback_) return;
-        model::ProblemData linear = data;
-        std::vector<double> qx(size_t(data.numvar), 0.0);
-        for (size_t k = 0; k < data.qoval.size(); ++k) {
-            size_t i = size_t(data.qosubi[k]), j = size_t(data.qosubj[k]);
-            qx[i] += data.qoval[k] * r.x[j];
-            if (i != j) qx[j] += data.qoval[k] * r.x[i];
+    void apply(const Fallback& rule, EngineResult& result) {
+        if (!(this->*rule.applies)(result)) return;
+        char text[300];
+        std::snprintf(text, sizeof text, rule.reason, to_string(result.status));
+        log(text);
+        EngineResult second = call(highs((this->*rule.options)(result)), engine_data(), rule.reports_progress);
+        switch (rule.keep) {
+            case Keep::second_unless_error:
+                if (second.status == EngineStatus::error) return;
+                second.interior_iterations = result.interior_iterations;
+                answered_by_interior_point_ = false;
+                break;
+            case Keep::second: break;
+            case Keep::second_if_settled:
+                if (second.status != EngineStatus::optimal &&
+                    !(settled(second) && (second.status == EngineStatus::primal_infeasible ||
+                                          second.status == EngineStatus::dual_infeasible)))
+                    return;
+                break;
+            case Keep::rays_of_same_status:
+                if (second.status == result.status) {
+                    result.has_dual_ray = second.has_dual_ray;
+                    result.dual_ray = std::move(second.dual_ray);
+                    result.has_primal_ray = second.has_primal_ray;
+                    result.primal_ray = std::move(second.primal_ray);
+                }
+                return;
         }
-        double gx = 0.0, xqx = 0.0;
-        for (size_t j = 0; j < qx.size(); ++j) {
-            linear.c[j] += qx[j];
-            gx += linear.c[j] * r.x[j];
-            xqx += qx[j] * r.x[j];
-        }
-        linear.qosubi.clear();
-        linear.qosubj.clear();
-        linear.qoval.clear();
-        linear.cfix = 0.0;
-        // Without its quadratic term the problem may be unbounded along
-        // directions in which g vanishes (up to rounding).  A box around x
-        // on the sides without a bound keeps it bounded; for a convex
-        // problem, being optimal within a neighbourhood is being optimal.
-        std::vector<char> boxed_lower(size_t(data.numvar), 0), boxed_upper(size_t(data.numvar), 0);
-        for (size_t j = 0; j < size_t(data.numvar); ++j) {
-            int32_t bk = linear.bkx[j];
-            bool lower = bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA;
-            bool upper = bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA;
-            double radius = 1.0 + std::fabs(r.x[j]);
-            if (!lower) linear.blx[j] = r.x[j] - radius, boxed_lower[j] = 1;
-            if (!upper) linear.bux[j] = r.x[j] + radius, boxed_upper[j] = 1;
-            if (!lower || !upper) linear.bkx[j] = VLT_BK_RA;
-        }
-        EngineOptions lp_options = options;
-        lp_options.algorithm = Algorithm::dual_simplex;
-        lp_options.crossover = false;
-        EngineResult lp = solve_with_highs(linear, lp_options, {}, {});
-        if (lp.status != EngineStatus::optimal || !lp.has_dual) {
-            log(std::string("The linearization of the quadratic problem could not be solved (") + to_string(lp.status) +
-                "); the duals of the quadratic solver are kept.\n");
-            return;  // the gap check judges them
-        }
-        double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-        double excess = sign * (gx - lp.primal_objective);
-        if (excess > kAcceptedRelativeGap * std::max(1.0, std::fabs(r.primal_objective))) {
-            char text[200];
-            std::snprintf(text, sizeof text,
-                          "The quadratic solver's point is not optimal: moving towards the minimum of its "
-                          "linearization improves the objective by %.3e.\n",
-                          excess);
-            log(text);
-            r.status = EngineStatus::numerical_trouble;
-            r.dual_feasible = false;
-            return;
-        }
-        // Multipliers of the box are not duals of the problem.
-        for (size_t j = 0; j < size_t(data.numvar); ++j) {
-            if (boxed_lower[j]) lp.slx[j] = 0.0;
-            if (boxed_upper[j]) lp.sux[j] = 0.0;
-        }
-        r.y = std::move(lp.y);
-        r.slc = std::move(lp.slc);
-        r.suc = std::move(lp.suc);
-        r.slx = std::move(lp.slx);
-        r.sux = std::move(lp.sux);
-        r.has_dual = r.dual_feasible = true;
-        r.dual_objective = data.cfix + bound_terms(data, r) - 0.5 * xqx;
+        result = std::move(second);
     }
 
-    // lc'slc - uc'suc + lx'slx - ux'sux over the sides that have bounds.
-    static double bound_terms(const model::ProblemData& d, const EngineResult& r) {
-        auto side = [](int32_t bk, bool lower) {
-            return lower ? (bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA)
-                         : (bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA);
+    // ---- the fallback rules
+
+    // The engine's active-set solver is slower on large problems but does
+    // not depend on the conditioning of the central path.
+    bool interior_point_in_trouble(const EngineResult& r) const {
+        return own_interior_point_ && !conic_ && !stopped_by_callback_ && r.status == EngineStatus::numerical_trouble;
+    }
+    EngineOptions first_options(const EngineResult&) const { return engine_options(); }
+
+    // Presolve found the problem infeasible or unbounded without telling
+    // which; solving without it decides and gives a certificate.
+    bool undecided_by_presolve(const EngineResult& r) const {
+        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && !own_branch_and_bound_ &&
+               engine_options().presolve;
+    }
+    EngineOptions without_presolve(const EngineResult&) const {
+        EngineOptions o = engine_options();
+        o.presolve = false;
+        return o;
+    }
+
+    // The engine's interior-point method gives no infeasibility certificate
+    // and sometimes fails on infeasible problems; the dual simplex decides
+    // those cases and certifies them.
+    bool engine_interior_point_unsettled(const EngineResult& r) const {
+        return requested_ == VLT_OPTIMIZER_FREE && optimizer_ == VLT_OPTIMIZER_INTPNT &&
+               problem_type_ == VLT_PROBTYPE_LO && !settled(r);
+    }
+    EngineOptions dual_simplex(const EngineResult&) const {
+        EngineOptions o = engine_options();
+        o.algorithm = Algorithm::dual_simplex;
+        o.primal_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS);
+        o.dual_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS);
+        return o;
+    }
+
+    // The engine's interior point proves infeasibility without a
+    // certificate; a simplex run without presolve gives one.
+    bool needs_certificate(const EngineResult& r) const {
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT || problem_type_ != VLT_PROBTYPE_LO || stopped_by_callback_)
+            return false;
+        return (r.status == EngineStatus::primal_infeasible && !r.has_dual_ray) ||
+               (r.status == EngineStatus::dual_infeasible && !r.has_primal_ray);
+    }
+    EngineOptions certificate_options(const EngineResult& r) const {
+        EngineOptions o = engine_options();
+        o.presolve = false;
+        o.algorithm = r.status == EngineStatus::primal_infeasible ? Algorithm::dual_simplex : Algorithm::primal_simplex;
+        return o;
+    }
+
+    // ---- engines and the one call helper
+
+    Engine highs(EngineOptions o) const {
+        return [o](const model::ProblemData& d, const ProgressHook& hook, const LogSink& log) {
+            return solve_with_highs(d, o, hook, log);
         };
-        double sum = 0.0;
-        for (size_t i = 0; i < size_t(d.numcon); ++i) {
-            if (side(d.bkc[i], true)) sum += d.blc[i] * r.slc[i];
-            if (side(d.bkc[i], false)) sum -= d.buc[i] * r.suc[i];
+    }
+    // Branch and bound over the interior-point optimizer, or outer
+    // approximation when the relaxations are to be linear (the node
+    // optimizer a simplex optimizer); both solve the mixed-integer form.
+    Engine mixed_integer_conic() const {
+        const mip::MixedIntegerForm& form = *mixed_;
+        const mip::BranchAndBoundOptions o = branch_and_bound_options();
+        const int32_t node = par_.get_int(VLT_IPAR_MIO_NODE_OPTIMIZER);
+        if ((node == VLT_OPTIMIZER_PRIMAL_SIMPLEX || node == VLT_OPTIMIZER_DUAL_SIMPLEX ||
+             node == VLT_OPTIMIZER_FREE_SIMPLEX) &&
+            mip::outer_approximation_applies(form)) {
+            const EngineOptions master = engine_options();
+            return [&form, o, master](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+                return mip::outer_approximation(form, o, master, hook, log);
+            };
         }
-        for (size_t j = 0; j < size_t(d.numvar); ++j) {
-            if (side(d.bkx[j], true)) sum += d.blx[j] * r.slx[j];
-            if (side(d.bkx[j], false)) sum -= d.bux[j] * r.sux[j];
-        }
-        return sum;
+        return [&form, o](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+            return mip::branch_and_bound(form, o, hook, log);
+        };
+    }
+    Engine interior_point() const {
+        IpmOptions o = ipm_options();
+        return [o](const model::ProblemData& d, const ProgressHook& hook, const LogSink& log) {
+            return solve_with_ipm(d, o, hook, log);
+        };
+    }
+    // Runs an engine with the task's log and, when asked, its progress
+    // callback; every run gets the time that is left of the limit.
+    EngineResult call(const Engine& engine, const model::ProblemData& data, bool report_progress) {
+        ProgressHook hook;
+        if (report_progress) hook = [this](const ProgressEvent& e) { return on_event(e, codes_.step); };
+        return engine(data, hook, [this](const std::string& line) { log_line(line); });
+    }
+    double time_left() const { return std::max(0.0, time_limit() - elapsed()); }
+    double time_limit() const {
+        double limit = limit_or_infinity(par_.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME));
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT)
+            limit = std::min(limit, limit_or_infinity(par_.get_dou(VLT_DPAR_MIO_MAX_TIME)));
+        return limit;
+    }
+
+    // ---- checks of the answer
+
+    bool certifiable(const EngineResult& r) const {
+        return r.status == EngineStatus::optimal && !r.is_mip && r.has_primal && !stopped_by_callback_;
+    }
+    EngineOptions linearization_options() const {
+        EngineOptions o = engine_options();
+        o.algorithm = Algorithm::dual_simplex;
+        o.crossover = false;
+        return o;
     }
 
     // An answer claimed optimal must close the duality gap: an engine whose
@@ -405,54 +409,82 @@ private:
         r.xc = std::move(xc);
     }
 
-    // Quadratic and conic continuous problems go to the library's own
-    // interior-point optimizer; linear ones to the engine, whose interior
-    // point comes with basis identification.
-    bool uses_own_interior_point(int32_t problem_type) const {
-        return optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type != VLT_PROBTYPE_LO;
-    }
-
     // The interior-point optimizer assumes a convex objective: Q positive
-    // semidefinite when minimizing, negative semidefinite when maximizing.
-    // The factorization that the conic form uses decides it (and throws
-    // VLT_RES_ERR_NONCONVEX); a diagonal Q costs it no elimination.
-    static void require_convex_objective(const model::ProblemData& data) {
-        const double s = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-        (void)model::psd_factor_rows(model::QuadraticTerms{data.qosubi, data.qosubj, data.qoval}, s);
+    // semidefinite when minimizing, negative semidefinite when maximizing,
+    // within the relative tolerance of the parameters.
+    void require_convex_objective(const model::ProblemData& data) const {
+        const double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        ConvexityVerdict v =
+            check_convexity(data.qosubi, data.qosubj, data.qoval, data.numvar, sign,
+                            par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL), par_.get_int(VLT_IPAR_CHECK_CONVEXITY));
+        if (!v.convex) fail(VLT_RES_ERR_NONCONVEX, nonconvex_objective_message(sign, v.reason));
     }
 
-    IpmOptions ipm_options(int32_t problem_type) const {
-        const auto& par = task_.params;
-        const bool quadratic = problem_type == VLT_PROBTYPE_QO;
+    // ---- choices and options
+
+    int32_t choose(int32_t requested, int32_t problem_type, bool integer) const {
+        if (integer) return VLT_OPTIMIZER_MIXED_INT;
+        const bool linear = problem_type == VLT_PROBTYPE_LO;
+        switch (requested) {
+            case VLT_OPTIMIZER_PRIMAL_SIMPLEX:
+            case VLT_OPTIMIZER_DUAL_SIMPLEX:
+                if (!linear) return VLT_OPTIMIZER_INTPNT;
+                return requested;
+            case VLT_OPTIMIZER_FREE_SIMPLEX:
+                return linear ? VLT_OPTIMIZER_DUAL_SIMPLEX : VLT_OPTIMIZER_INTPNT;
+            default:
+                // Continuous problems go to the interior-point optimizer, linear
+                // ones followed by basis identification (a basic solution too).
+                return VLT_OPTIMIZER_INTPNT;
+        }
+    }
+
+    bool simplex() const { return optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX; }
+
+    bool uses_basis_identification() const {
+        return optimizer_ == VLT_OPTIMIZER_INTPNT && par_.get_int(VLT_IPAR_INTPNT_BASIS) != VLT_BI_NEVER &&
+               problem_type_ == VLT_PROBTYPE_LO;
+    }
+
+    IpmOptions ipm_options() const {
+        const bool quadratic = problem_type_ == VLT_PROBTYPE_QO;
         IpmOptions o;
-        o.max_iterations = par.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
-        o.time_limit = limit_or_infinity(par.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME));
+        o.max_iterations = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
+        o.time_limit = time_left();
         o.primal_feasibility_tolerance =
-            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_PFEAS : VLT_DPAR_INTPNT_CO_TOL_PFEAS);
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_PFEAS : VLT_DPAR_INTPNT_CO_TOL_PFEAS);
         o.dual_feasibility_tolerance =
-            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_DFEAS : VLT_DPAR_INTPNT_CO_TOL_DFEAS);
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_DFEAS : VLT_DPAR_INTPNT_CO_TOL_DFEAS);
         o.relative_gap_tolerance =
-            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_REL_GAP : VLT_DPAR_INTPNT_CO_TOL_REL_GAP);
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_REL_GAP : VLT_DPAR_INTPNT_CO_TOL_REL_GAP);
         o.infeasibility_tolerance =
-            par.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
+        o.near_optimal_factor =
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_NEAR_REL : VLT_DPAR_INTPNT_CO_TOL_NEAR_REL);
         o.log_level = engine_log_level();
-        o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
+        o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
         return o;
     }
 
-    bool needs_certificate(const EngineResult& r) const {
-        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT || task_.problem.problem_type() != VLT_PROBTYPE_LO) return false;
-        return (r.status == EngineStatus::primal_infeasible && !r.has_dual_ray) ||
-               (r.status == EngineStatus::dual_infeasible && !r.has_primal_ray);
+    mip::BranchAndBoundOptions branch_and_bound_options() const {
+        mip::BranchAndBoundOptions o;
+        o.relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.gap_constant = par_.get_dou(VLT_DPAR_MIO_REL_GAP_CONST);
+        o.integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        o.feasibility_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_FEAS);
+        o.node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.time_limit = time_left();
+        o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
+        o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
+        o.heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
+        o.log_level = engine_log_level();
+        o.relaxation = ipm_options();
+        return o;
     }
 
-    bool uses_basis_identification() const {
-        return optimizer_ == VLT_OPTIMIZER_INTPNT && task_.params.get_int(VLT_IPAR_INTPNT_BASIS) != VLT_BI_NEVER &&
-               task_.problem.problem_type() == VLT_PROBTYPE_LO;
-    }
-
-    EngineOptions engine_options(int32_t problem_type) const {
-        const auto& par = task_.params;
+    EngineOptions engine_options() const {
         EngineOptions o;
         switch (optimizer_) {
             case VLT_OPTIMIZER_PRIMAL_SIMPLEX: o.algorithm = Algorithm::primal_simplex; break;
@@ -460,41 +492,38 @@ private:
             case VLT_OPTIMIZER_MIXED_INT: o.algorithm = Algorithm::mixed_integer; break;
             default:
                 // The quadratic solver of the engine takes quadratic objectives.
-                o.algorithm = problem_type == VLT_PROBTYPE_QO ? Algorithm::automatic : Algorithm::interior_point;
+                o.algorithm = problem_type_ == VLT_PROBTYPE_QO ? Algorithm::automatic : Algorithm::interior_point;
         }
-        double max_time = limit_or_infinity(par.get_dou(VLT_DPAR_OPTIMIZER_MAX_TIME));
-        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT)
-            max_time = std::min(max_time, limit_or_infinity(par.get_dou(VLT_DPAR_MIO_MAX_TIME)));
-        o.time_limit = max_time;
-        o.simplex_iteration_limit = par.get_int(VLT_IPAR_SIM_MAX_ITERATIONS);
-        o.interior_iteration_limit = par.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
-        o.mip_node_limit = par.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
-        bool simplex = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
-        o.primal_feasibility_tolerance =
-            simplex ? par.get_dou(VLT_DPAR_SIM_TOL_PFEAS) : std::max(par.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
-        o.dual_feasibility_tolerance =
-            simplex ? par.get_dou(VLT_DPAR_SIM_TOL_DFEAS) : std::max(par.get_dou(VLT_DPAR_INTPNT_TOL_DFEAS), 1e-10);
-        o.mip_relative_gap = par.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
-        o.mip_absolute_gap = par.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
-        o.threads = par.get_int(VLT_IPAR_NUM_THREADS);
+        o.time_limit = time_left();
+        o.simplex_iteration_limit = par_.get_int(VLT_IPAR_SIM_MAX_ITERATIONS);
+        o.interior_iteration_limit = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
+        o.mip_node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.primal_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS)
+                                                   : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
+        o.dual_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS)
+                                                 : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_DFEAS), 1e-10);
+        o.mip_relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.mip_absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
         o.log_level = engine_log_level();
         o.crossover = uses_basis_identification();
-        o.presolve = par.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+        o.presolve = par_.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+        o.convexity_tolerance = par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL);
         return o;
     }
 
     int engine_log_level() const {
-        const auto& par = task_.params;
-        if (par.get_int(VLT_IPAR_LOG) <= 0) return 0;
+        if (par_.get_int(VLT_IPAR_LOG) <= 0) return 0;
         switch (optimizer_) {
-            case VLT_OPTIMIZER_MIXED_INT: return par.get_int(VLT_IPAR_LOG_MIO) > 0 ? 1 : 0;
-            case VLT_OPTIMIZER_INTPNT: return par.get_int(VLT_IPAR_LOG_INTPNT) > 0 ? 1 : 0;
-            default: return par.get_int(VLT_IPAR_LOG_SIM) > 0 ? 1 : 0;
+            case VLT_OPTIMIZER_MIXED_INT: return par_.get_int(VLT_IPAR_LOG_MIO) > 0 ? 1 : 0;
+            case VLT_OPTIMIZER_INTPNT: return par_.get_int(VLT_IPAR_LOG_INTPNT) > 0 ? 1 : 0;
+            default: return par_.get_int(VLT_IPAR_LOG_SIM) > 0 ? 1 : 0;
         }
     }
 
     double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
+    // ---- progress, information items and the log
     // Calls the task's progress hook with the current information items;
     // returns true when it asks to stop.
     bool progress(int32_t code) {
@@ -541,12 +570,13 @@ private:
         return progress(code);
     }
 
-    void record_sizes(const model::ProblemData& data, int32_t problem_type) {
+    void record_sizes() {
+        const model::ProblemData& data = data_;
         auto& info = task_.info;
         info[VLT_IINF_RD_NUMCON] = data.numcon;
         info[VLT_IINF_RD_NUMVAR] = data.numvar;
         info[VLT_IINF_RD_NUMINTVAR] = task_.problem.num_int_var();
-        info[VLT_IINF_RD_PROTYPE] = problem_type;
+        info[VLT_IINF_RD_PROTYPE] = problem_type_;
         info[VLT_IINF_RD_NUMQ] = data.qoval.empty() ? 0 : 1;
         info[VLT_LIINF_RD_NUMANZ] = int64_t(data.aval.size());
         info[VLT_LIINF_RD_NUMQNZ] = int64_t(data.qoval.size());
@@ -560,7 +590,8 @@ private:
     }
     void log_line(const std::string& line) const { task_.log(line + "\n"); }
 
-    void banner(const model::ProblemData& data, int32_t problem_type) const {
+    void banner() const {
+        const model::ProblemData& data = data_;
         char text[512];
         std::snprintf(text, sizeof text,
                       "Problem\n  Name                   : %s\n  Objective sense        : %s\n"
@@ -568,7 +599,7 @@ private:
                       "  Scalar variables       : %d\n  Integer variables      : %d\n"
                       "  Matrix non-zeros       : %zu\n\nOptimizer started (%s).\n",
                       data.name.c_str(), data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
-                      problem_type_name(problem_type), data.numcon, data.numvar, task_.problem.num_int_var(),
+                      problem_type_name(problem_type_), data.numcon, data.numvar, task_.problem.num_int_var(),
                       data.aval.size(), optimizer_name(optimizer_));
         log(text);
     }
@@ -579,110 +610,63 @@ private:
         log(text);
     }
 
+    // A ranged bound whose lower value lies above its upper one.
+    struct CrossedBound {
+        bool constraint = false;
+        int32_t index = -1;
+    };
+
+    static CrossedBound crossed_bound(const model::ProblemData& d) {
+        for (int32_t i = 0; i < d.numcon; ++i)
+            if (d.bkc[size_t(i)] == VLT_BK_RA && d.blc[size_t(i)] > d.buc[size_t(i)]) return {true, i};
+        for (int32_t j = 0; j < d.numvar; ++j)
+            if (d.bkx[size_t(j)] == VLT_BK_RA && d.blx[size_t(j)] > d.bux[size_t(j)]) return {false, j};
+        return {};
+    }
+
+    // Such a bound makes the problem primal infeasible whatever else it holds,
+    // and its two multipliers alone certify it: with y = 0 and both set to 1,
+    // A'y + slx - sux = 0 and lc'slc - uc'suc + lx'slx - ux'sux = lower - upper > 0.
+    int32_t finish_crossed(const model::ProblemData& data, CrossedBound crossed) {
+        const int32_t i = crossed.index;
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The bounds of %s %d cross (lower %.10g above upper %.10g): the problem is primal "
+                      "infeasible.\n",
+                      crossed.constraint ? "constraint" : "variable", i,
+                      crossed.constraint ? data.blc[size_t(i)] : data.blx[size_t(i)],
+                      crossed.constraint ? data.buc[size_t(i)] : data.bux[size_t(i)]);
+        log(text);
+        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
+        SolutionValues s;
+        s.numcon = data.numcon;
+        s.numvar = data.numvar;
+        s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+        s.solsta = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_STA_UNKNOWN : VLT_SOL_STA_PRIM_INFEAS_CER;
+        if (s.solsta == VLT_SOL_STA_PRIM_INFEAS_CER) {
+            auto& lower = crossed.constraint ? s.slc : s.slx;
+            auto& upper = crossed.constraint ? s.suc : s.sux;
+            const size_t n = size_t(crossed.constraint ? data.numcon : data.numvar);
+            lower.assign(n, 0.0);
+            upper.assign(n, 0.0);
+            lower[size_t(i)] = upper[size_t(i)] = 1.0;
+        }
+        const bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
+        const int32_t which = optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_SOL_ITG
+                              : basic_only                          ? VLT_SOL_BAS
+                                                                    : VLT_SOL_ITR;
+        put_solution(task_, which, data, s);
+        update_solution_info(task_);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(VLT_RES_OK);
+        return VLT_RES_OK;
+    }
+
     int32_t finish_stopped_early() {
         for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
         progress(VLT_CALLBACK_END_OPTIMIZER);
         summary(VLT_RES_TRM_USER_CALLBACK);
         return VLT_RES_TRM_USER_CALLBACK;
-    }
-
-    // Stores the engine's answer as the task's solutions and returns the
-    // termination code.
-    int32_t store(const model::ProblemData& data, const EngineResult& r) {
-        for (int32_t k = 0; k < model::kNumSolutions; ++k) task_.solutions.remove(k);
-        int32_t trm = termination_code(r);
-        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) {
-            store_integer(data, r);
-        } else {
-            bool basic_only = optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX || optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX;
-            if (!basic_only) store_continuous(data, r, VLT_SOL_ITR);
-            // The simplex optimizers always leave a basic solution, also when
-            // the problem is infeasible and the engine has no basis to report.
-            if (basic_only || (r.has_basis && uses_basis_identification())) store_continuous(data, r, VLT_SOL_BAS);
-        }
-        return trm;
-    }
-
-    int32_t termination_code(const EngineResult& r) const {
-        switch (r.status) {
-            case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
-            case EngineStatus::iteration_limit:
-                return optimizer_ == VLT_OPTIMIZER_MIXED_INT ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
-            case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
-            case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
-            default: return VLT_RES_OK;
-        }
-    }
-
-    void store_continuous(const model::ProblemData& data, const EngineResult& r, int32_t which) {
-        SolutionValues s;
-        s.numcon = data.numcon;
-        s.numvar = data.numvar;
-        switch (r.status) {
-            case EngineStatus::optimal:
-                s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS;
-                s.solsta = VLT_SOL_STA_OPTIMAL;
-                s.take_point(r);
-                break;
-            case EngineStatus::primal_infeasible:
-                s.prosta = VLT_PRO_STA_PRIM_INFEAS;
-                if (r.has_dual_ray) {
-                    s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
-                    s.take_dual_ray(data, r.dual_ray, r.dual_ray_conic);
-                } else {
-                    s.solsta = VLT_SOL_STA_UNKNOWN;
-                }
-                break;
-            case EngineStatus::dual_infeasible:
-                s.prosta = VLT_PRO_STA_DUAL_INFEAS;
-                if (r.has_primal_ray) {
-                    s.solsta = VLT_SOL_STA_DUAL_INFEAS_CER;
-                    s.take_primal_ray(data, r.primal_ray);
-                } else {
-                    s.solsta = VLT_SOL_STA_UNKNOWN;
-                }
-                break;
-            case EngineStatus::primal_or_dual_infeasible:
-                s.prosta = VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED;
-                s.solsta = VLT_SOL_STA_UNKNOWN;
-                break;
-            default:  // stopped early: whatever point the engine has
-                s.prosta = VLT_PRO_STA_UNKNOWN;
-                s.solsta = VLT_SOL_STA_UNKNOWN;
-                if (r.has_primal) {
-                    s.take_point(r);
-                    if (r.primal_feasible && r.dual_feasible && r.has_dual)
-                        s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS, s.solsta = VLT_SOL_STA_PRIM_AND_DUAL_FEAS;
-                    else if (r.primal_feasible)
-                        s.prosta = VLT_PRO_STA_PRIM_FEAS, s.solsta = VLT_SOL_STA_PRIM_FEAS;
-                    else if (r.dual_feasible && r.has_dual)
-                        s.prosta = VLT_PRO_STA_DUAL_FEAS, s.solsta = VLT_SOL_STA_DUAL_FEAS;
-                }
-        }
-        if (which == VLT_SOL_BAS || r.has_basis) s.take_basis(data, r, which == VLT_SOL_ITR);
-        put_solution(task_, which, data, s);
-    }
-
-    void store_integer(const model::ProblemData& data, const EngineResult& r) {
-        SolutionValues s;
-        s.numcon = data.numcon;
-        s.numvar = data.numvar;
-        if (r.status == EngineStatus::primal_infeasible) {
-            s.prosta = VLT_PRO_STA_PRIM_INFEAS;
-            s.solsta = VLT_SOL_STA_UNKNOWN;
-        } else if (r.status == EngineStatus::dual_infeasible || r.status == EngineStatus::primal_or_dual_infeasible) {
-            s.prosta = r.status == EngineStatus::dual_infeasible ? VLT_PRO_STA_DUAL_INFEAS
-                                                                 : VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED;
-            s.solsta = VLT_SOL_STA_UNKNOWN;
-        } else if (r.has_primal && r.primal_feasible) {
-            s.prosta = VLT_PRO_STA_PRIM_FEAS;
-            s.solsta = r.status == EngineStatus::optimal ? VLT_SOL_STA_INTEGER_OPTIMAL : VLT_SOL_STA_PRIM_FEAS;
-            s.take_primal(r);
-        } else {
-            s.prosta = VLT_PRO_STA_UNKNOWN;
-            s.solsta = VLT_SOL_STA_UNKNOWN;
-        }
-        put_solution(task_, VLT_SOL_ITG, data, s);
     }
 
     void update_info_after(const EngineResult& r) {
@@ -721,11 +705,35 @@ private:
     }
 
     Task& task_;
+    const params::ParamValues& par_;
     Clock::time_point start_;
+    int32_t requested_ = VLT_OPTIMIZER_FREE;
     int32_t optimizer_ = VLT_OPTIMIZER_FREE;
+    int32_t problem_type_ = VLT_PROBTYPE_LO;
+    model::ProblemData data_, conic_data_;
+    std::optional<mip::MixedIntegerForm> mixed_;
+    bool through_conic_form_ = false;
+    bool conic_ = false;
+    bool own_interior_point_ = false;
+    bool own_branch_and_bound_ = false;  // the mixed-integer form is not linear
+    bool answered_by_interior_point_ = false;
+    PhaseCodes codes_{};
     int64_t last_interior_iteration_ = -1;
     bool stopped_by_callback_ = false;
 };
+
+const Run::Fallback Run::kResolves[3] = {
+    {"The interior-point optimizer ended with status '%s'; solving again with the active-set quadratic solver.\n",
+     &Run::interior_point_in_trouble, &Run::first_options, true, Keep::second_unless_error},
+    {"Presolve could not tell infeasible from unbounded (status '%s'); solving again without presolve.\n",
+     &Run::undecided_by_presolve, &Run::without_presolve, true, Keep::second},
+    {"The interior-point optimizer ended with status '%s'; solving again with the dual simplex optimizer.\n",
+     &Run::engine_interior_point_unsettled, &Run::dual_simplex, true, Keep::second_if_settled},
+};
+
+const Run::Fallback Run::kCertificate = {
+    "The answer '%s' has no certificate; computing one with the simplex optimizer.\n", &Run::needs_certificate,
+    &Run::certificate_options, false, Keep::rays_of_same_status};
 
 }  // namespace
 

@@ -9,9 +9,6 @@
 namespace vlt::solve {
 namespace {
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-
 int32_t key_of(BasisStatus status) {
     switch (status) {
         case BasisStatus::basic: return VLT_SK_BAS;
@@ -196,6 +193,114 @@ void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, 
         s.reported_dual_obj = v.dual_obj;
     }
     task.solutions.store(whichsol, std::move(s));
+}
+
+namespace {
+
+bool all_finite(const std::vector<double>& v) {
+    for (double t : v)
+        if (!std::isfinite(t)) return false;
+    return true;
+}
+
+// Whether the answer's point and duals are finite numbers throughout.
+bool finite_answer(const EngineResult& r) {
+    for (const auto* v : {&r.x, &r.xc, &r.y, &r.slc, &r.suc, &r.slx, &r.sux, &r.doty})
+        if (!all_finite(*v)) return false;
+    return std::isfinite(r.primal_objective) && (!r.has_dual || std::isfinite(r.dual_objective));
+}
+
+int32_t termination_code(const EngineResult& r, bool integer) {
+    switch (r.status) {
+        case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
+        case EngineStatus::iteration_limit: return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
+        case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
+        case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
+        default: return VLT_RES_OK;
+    }
+}
+
+}  // namespace
+
+SolutionValues continuous_solution(const model::ProblemData& data, const EngineResult& r, int32_t which) {
+    SolutionValues s;
+    s.numcon = data.numcon;
+    s.numvar = data.numvar;
+    const bool finite = finite_answer(r);
+    switch (r.status) {
+        case EngineStatus::optimal:
+            if (!finite) break;
+            s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS;
+            s.solsta = VLT_SOL_STA_OPTIMAL;
+            s.take_point(r);
+            break;
+        case EngineStatus::primal_infeasible:
+            s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+            if (r.has_dual_ray) {
+                s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
+                s.take_dual_ray(data, r.dual_ray, r.dual_ray_conic);
+            }
+            break;
+        case EngineStatus::dual_infeasible:
+            s.prosta = VLT_PRO_STA_DUAL_INFEAS;
+            if (r.has_primal_ray) {
+                s.solsta = VLT_SOL_STA_DUAL_INFEAS_CER;
+                s.take_primal_ray(data, r.primal_ray);
+            }
+            break;
+        case EngineStatus::primal_or_dual_infeasible: s.prosta = VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED; break;
+        default:  // stopped early: whatever point the engine has
+            if (!r.has_primal || !finite) break;
+            s.take_point(r);
+            if (r.primal_feasible && r.dual_feasible && r.has_dual)
+                s.prosta = VLT_PRO_STA_PRIM_AND_DUAL_FEAS, s.solsta = VLT_SOL_STA_PRIM_AND_DUAL_FEAS;
+            else if (r.primal_feasible)
+                s.prosta = VLT_PRO_STA_PRIM_FEAS, s.solsta = VLT_SOL_STA_PRIM_FEAS;
+            else if (r.dual_feasible && r.has_dual)
+                s.prosta = VLT_PRO_STA_DUAL_FEAS, s.solsta = VLT_SOL_STA_DUAL_FEAS;
+    }
+    if (which == VLT_SOL_BAS || r.has_basis) s.take_basis(data, r, which == VLT_SOL_ITR);
+    return s;
+}
+
+namespace {
+
+void store_continuous(Task& task, const model::ProblemData& data, const EngineResult& r, int32_t which) {
+    SolutionValues s = continuous_solution(data, r, which);
+    put_solution(task, which, data, s);
+}
+
+void store_integer(Task& task, const model::ProblemData& data, const EngineResult& r) {
+    SolutionValues s;
+    s.numcon = data.numcon;
+    s.numvar = data.numvar;
+    if (r.status == EngineStatus::primal_infeasible) {
+        s.prosta = VLT_PRO_STA_PRIM_INFEAS;
+    } else if (r.status == EngineStatus::dual_infeasible || r.status == EngineStatus::primal_or_dual_infeasible) {
+        s.prosta = r.status == EngineStatus::dual_infeasible ? VLT_PRO_STA_DUAL_INFEAS
+                                                             : VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED;
+    } else if (r.has_primal && r.primal_feasible && all_finite(r.x) && all_finite(r.xc)) {
+        s.prosta = VLT_PRO_STA_PRIM_FEAS;
+        s.solsta = r.status == EngineStatus::optimal ? VLT_SOL_STA_INTEGER_OPTIMAL : VLT_SOL_STA_PRIM_FEAS;
+        s.take_primal(r);
+    }
+    put_solution(task, VLT_SOL_ITG, data, s);
+}
+
+}  // namespace
+
+int32_t store_answer(Task& task, const model::ProblemData& data, const EngineResult& r, const StoreChoice& choice) {
+    for (int32_t k = 0; k < model::kNumSolutions; ++k) task.solutions.remove(k);
+    if (choice.integer) {
+        store_integer(task, data, r);
+    } else {
+        if (!choice.basic_only) store_continuous(task, data, r, VLT_SOL_ITR);
+        // The simplex optimizers always leave a basic solution, also when
+        // the problem is infeasible and the engine has no basis to report.
+        if (choice.basic_only || (r.has_basis && choice.basis_identification))
+            store_continuous(task, data, r, VLT_SOL_BAS);
+    }
+    return termination_code(r, choice.integer);
 }
 
 namespace {

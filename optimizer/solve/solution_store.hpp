@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/problem_data.hpp"
-#include "solve/highs_engine.hpp"
+#include "solve/engine.hpp"
 
 namespace vlt {
 class Task;
@@ -40,6 +40,22 @@ struct SolutionValues {
 };
 
 void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, SolutionValues& values);
+
+// The interior-point (VLT_SOL_ITR) or basic (VLT_SOL_BAS) solution that a
+// continuous answer gives.  A point with a value that is not finite is
+// never taken: its statuses stay unknown.
+SolutionValues continuous_solution(const model::ProblemData& data, const EngineResult& r, int32_t which);
+
+// How an answer becomes the task's solutions.
+struct StoreChoice {
+    bool integer = false;         // the integer solution only
+    bool basic_only = false;      // a simplex optimizer: the basic solution only
+    bool basis_identification = false;  // also a basic solution when the answer has a basis
+};
+
+// Replaces the task's solutions by the answer's and returns the termination
+// code of the run.
+int32_t store_answer(Task& task, const model::ProblemData& data, const EngineResult& r, const StoreChoice& choice);
 
 // Fills the solution items of the information record (objective values,
 // statuses, violations and norms of every defined solution).

@@ -2,6 +2,7 @@
 sparse matrices) to the contiguous int32, int64 and double arrays that `_vlt`
 reads through memoryviews, and back from the library's buffers to numpy."""
 import math
+from typing import Any
 
 import numpy as np
 
@@ -75,9 +76,15 @@ def bound_keys(lb, ub):
     return keys
 
 
-def view(a):
-    """The memoryview that `_vlt` reads (None passes)."""
-    return None if a is None else memoryview(a)
+def bounds(lb, ub, n):
+    """(bound keys, lower bounds, upper bounds) of n items."""
+    lbs, ubs = doubles(lb, "lb", n), doubles(ub, "ub", n)
+    return bound_keys(lbs, ubs), lbs, ubs
+
+
+def view(a: Any) -> memoryview:
+    """The memoryview through which `_vlt` reads or fills an array."""
+    return memoryview(a)
 
 
 def from_bytes(buffer, dtype=np.float64):
@@ -97,7 +104,7 @@ class RowBlock:
         return int(self.sub.max()) if self.sub.size else -1
 
 
-def _is_sparse(matrix):
+def is_sparse(matrix):
     return hasattr(matrix, "tocsr") and hasattr(matrix, "shape") and hasattr(matrix, "nnz")
 
 
@@ -105,7 +112,7 @@ def row_block(matrix, name="A", num_rows=None):
     """A RowBlock from a scipy.sparse matrix (any format), a dense 2-D array
     or list of rows, a (rows, cols, values) triplet whose rows count from 0
     within the block, or a list of {column: value} mappings, one per row."""
-    if _is_sparse(matrix):
+    if is_sparse(matrix):
         csr = matrix.tocsr()
         csr.sum_duplicates()
         return RowBlock(np.ascontiguousarray(csr.indptr, dtype=np.int64), indexes(csr.indices, name),
@@ -158,7 +165,7 @@ def linear_terms(coefficients, name="coefficients"):
     sequences (indexes, values), or a scipy.sparse row."""
     if hasattr(coefficients, "items"):
         return indexes(list(coefficients.keys()), name), doubles(list(coefficients.values()), name)
-    if _is_sparse(coefficients):
+    if is_sparse(coefficients):
         block = row_block(coefficients, name)
         if block.num_rows != 1:
             raise ValueError(f"{name} must be a single row, not {block.num_rows}")
@@ -185,7 +192,7 @@ def lower_triangle(terms, name="terms"):
         keys = list(merged)
         return (indexes([k[0] for k in keys], name), indexes([k[1] for k in keys], name),
                 doubles(list(merged.values()), name))
-    if _is_sparse(terms):
+    if is_sparse(terms):
         coo = terms.tocoo()
         coo.sum_duplicates()
         keep = coo.row >= coo.col
@@ -195,3 +202,13 @@ def lower_triangle(terms, name="terms"):
         raise ValueError(f"{name} must be a square matrix, not of shape {dense.shape}")
     i, j = np.nonzero(np.tril(dense))
     return indexes(i, name), indexes(j, name), np.ascontiguousarray(dense[i, j])
+
+
+def symmetric_from_lower(packed, dim):
+    """The dense symmetric matrix of its lower triangle packed column by
+    column (the library's layout of semidefinite values)."""
+    rows, cols = np.triu_indices(dim)  # row-major upper = column-major lower, transposed
+    matrix = np.zeros((dim, dim))
+    matrix[cols, rows] = packed
+    matrix[rows, cols] = packed
+    return matrix

@@ -1,14 +1,18 @@
 """Several models optimized in one library call, on several threads."""
-from typing import List, Sequence
+from typing import TYPE_CHECKING, List, Sequence
 
 import numpy as np
 from _vlt import Env
 
 from .errors import Error, code_description
 
+if TYPE_CHECKING:
+    from .model import Model
+    from .result import Result
 
-def solve_batch(models: Sequence["Model"], *, threads: int = 0, time_limit: float = -1.0,  # noqa: F821
-                race: bool = False, env=None) -> List["Result"]:  # noqa: F821
+
+def solve_batch(models: Sequence["Model"], *, threads: int = 0, time_limit: float = -1.0,
+                race: bool = False, env=None) -> List["Result"]:
     """Optimizes the models at once on `threads` threads (0: one per core)
     and returns their Results in order.  time_limit bounds the whole batch
     (negative: no limit); in a race the first model to finish wins and the

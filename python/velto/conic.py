@@ -44,7 +44,7 @@ def domain_appender(domain, n, alpha=None):
         weights = arr.doubles(alpha, "alpha")
         if not 1 <= weights.size < n:
             raise ValueError(f"the {domain} domain of {n} rows needs 1 to {n - 1} weights, not {weights.size}")
-        return lambda task: getattr(task, method)(n, memoryview(weights))
+        return lambda task: getattr(task, method)(n, arr.view(weights))
     if alpha is not None:
         raise ValueError(f"the {domain} domain takes no weights")
     if method.endswith("__1"):

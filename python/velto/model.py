@@ -70,6 +70,15 @@ def _data_format(fmt):
     return DataFormat[aliases[key]]
 
 
+def _is_task_file(path, fmt):
+    """Whether a file holds the library's lossless binary task format (its
+    own reader and writer keep every part of a task)."""
+    if fmt is not None:
+        return fmt == DataFormat.TASK
+    name = path.lower()
+    return any(name.endswith(".task" + z) for z in ("", ".gz", ".zst"))
+
+
 class Model:
     """An optimization problem held by a `_vlt.Task`.
 
@@ -108,16 +117,24 @@ class Model:
         """Frees the library's task; the model cannot be used afterwards."""
         self.task.dispose()
 
+    def __repr__(self):
+        (res_var, numvar), (res_con, numcon) = self.task.getnumvar__1(), self.task.getnumcon__1()
+        if res_var or res_con:
+            return "Model(disposed)"
+        return f"Model({numvar} variables, {numcon} constraints)"
+
     def _check(self, result):
         return check(self.task, result)
 
     # ------------------------------------------------------------- sizes
     @property
     def num_variables(self) -> int:
+        """The number of variables."""
         return self._check(self.task.getnumvar__1())
 
     @property
     def num_constraints(self) -> int:
+        """The number of constraints."""
         return self._check(self.task.getnumcon__1())
 
     @property
@@ -141,25 +158,24 @@ class Model:
         n = int(n)
         if n < 0:
             raise ValueError(f"cannot add {n} variables")
-        lbs, ubs = arr.doubles(lb, "lb", n), arr.doubles(ub, "ub", n)
+        keys, lbs, ubs = arr.bounds(lb, ub, n)
         cs, kinds = arr.doubles(obj, "obj", n), arr.flags(integer, "integer", n)
-        keys = arr.bound_keys(lbs, ubs)
         self._check_names(names, n)
         first = self.num_variables
         last = first + n
         self._check(self.task.appendvars_i_2(n))
         try:
-            self._check(self.task.putvarboundslice_iiOOO_6(first, last, memoryview(keys), memoryview(lbs),
-                                                            memoryview(ubs)))
-            self._check(self.task.putcslice_iiO_4(first, last, memoryview(cs)))
+            self._check(self.task.putvarboundslice_iiOOO_6(first, last, arr.view(keys), arr.view(lbs),
+                                                            arr.view(ubs)))
+            self._check(self.task.putcslice_iiO_4(first, last, arr.view(cs)))
             if kinds.any():
                 subset = np.arange(first, last, dtype=np.int32)[kinds]
                 types = np.full(subset.size, int(VariableType.INT), dtype=np.int32)
-                self._check(self.task.putvartypelist_OO_3(memoryview(subset), memoryview(types)))
+                self._check(self.task.putvartypelist_OO_3(arr.view(subset), arr.view(types)))
             if names is not None:
                 self._put_names(self.task.putvarname_is_3, first, names)
         except BaseException:
-            self.task.removevars_O_2(memoryview(np.arange(first, last, dtype=np.int32)))
+            self.task.removevars_O_2(arr.view(np.arange(first, last, dtype=np.int32)))
             raise
         return range(first, last)
 
@@ -170,18 +186,19 @@ class Model:
 
     def set_variable_bounds(self, variables, lb: Values = -INF, ub: Values = INF):
         """Sets the bounds of the given variables (an index or indexes)."""
-        sub = arr.indexes(variables, "variables")
-        lbs, ubs = arr.doubles(lb, "lb", sub.size), arr.doubles(ub, "ub", sub.size)
-        keys = arr.bound_keys(lbs, ubs)
-        self._check(self.task.putvarboundlist_OOOO_5(memoryview(sub), memoryview(keys), memoryview(lbs),
-                                                      memoryview(ubs)))
+        self._put_bound_list(self.task.putvarboundlist_OOOO_5, variables, lb, ub, "variables")
+
+    def _put_bound_list(self, put, items, lb, ub, what):
+        sub = arr.indexes(items, what)
+        keys, lbs, ubs = arr.bounds(lb, ub, sub.size)
+        self._check(put(arr.view(sub), arr.view(keys), arr.view(lbs), arr.view(ubs)))
 
     def set_integer(self, variables, integer: bool = True):
         """Makes the given variables integer (or continuous again)."""
         sub = arr.indexes(variables, "variables")
         kind = VariableType.INT if integer else VariableType.CONT
         types = np.full(sub.size, int(kind), dtype=np.int32)
-        self._check(self.task.putvartypelist_OO_3(memoryview(sub), memoryview(types)))
+        self._check(self.task.putvartypelist_OO_3(arr.view(sub), arr.view(types)))
 
     # -------------------------------------------------------- constraints
     def add_constraint(self, coefficients: Coefficients, lb: Number = -INF, ub: Number = INF,
@@ -203,14 +220,13 @@ class Model:
         count = None
         for bound in (lb, ub):
             if np.ndim(bound) == 1:
-                count = len(bound)
+                count = np.shape(bound)[0]
         block = arr.row_block(A, "A", count)
         return self._add_rows(block, lb, ub, names)
 
     def _add_rows(self, block, lb, ub, names):
         n = block.num_rows
-        lbs, ubs = arr.doubles(lb, "lb", n), arr.doubles(ub, "ub", n)
-        keys = arr.bound_keys(lbs, ubs)
+        keys, lbs, ubs = arr.bounds(lb, ub, n)
         self._check_names(names, n)
         if block.max_column >= self.num_variables:
             raise ValueError(f"a constraint refers to variable {block.max_column}, but the model has "
@@ -221,40 +237,37 @@ class Model:
         try:
             if block.sub.size:
                 self._check(self.task.putarowslice64_iiOOOO_7(
-                    first, last, memoryview(block.ptr[:-1]), memoryview(block.ptr[1:]), memoryview(block.sub),
-                    memoryview(block.val)))
-            self._check(self.task.putconboundslice_iiOOO_6(first, last, memoryview(keys), memoryview(lbs),
-                                                            memoryview(ubs)))
+                    first, last, arr.view(block.ptr[:-1]), arr.view(block.ptr[1:]), arr.view(block.sub),
+                    arr.view(block.val)))
+            self._check(self.task.putconboundslice_iiOOO_6(first, last, arr.view(keys), arr.view(lbs),
+                                                            arr.view(ubs)))
             if names is not None:
                 self._put_names(self.task.putconname_is_3, first, names)
         except BaseException:
-            self.task.removecons_O_2(memoryview(np.arange(first, last, dtype=np.int32)))
+            self.task.removecons_O_2(arr.view(np.arange(first, last, dtype=np.int32)))
             raise
         return range(first, last)
 
     def set_constraint_bounds(self, constraints, lb: Values = -INF, ub: Values = INF):
         """Sets the bounds of the given constraints (an index or indexes)."""
-        sub = arr.indexes(constraints, "constraints")
-        lbs, ubs = arr.doubles(lb, "lb", sub.size), arr.doubles(ub, "ub", sub.size)
-        keys = arr.bound_keys(lbs, ubs)
-        self._check(self.task.putconboundlist_OOOO_5(memoryview(sub), memoryview(keys), memoryview(lbs),
-                                                      memoryview(ubs)))
+        self._put_bound_list(self.task.putconboundlist_OOOO_5, constraints, lb, ub, "constraints")
 
     # ----------------------------------------------------------- objective
     def set_objective(self, coefficients: Optional[Coefficients] = None, sense=None,
                       constant: Optional[Number] = None):
         """Sets the linear objective, its sense and its constant; what is not
         given is left as it was.  coefficients is a sequence of one value
-        per variable, a mapping {j: c_j} or a pair (indexes, values); sense is
+        per variable, a mapping {j: c_j}, a pair (indexes, values) or a
+        scipy.sparse row; sense is
         velto.ObjectiveSense or 'minimize' / 'maximize' ('min' / 'max')."""
         code = None if sense is None else objective_sense(sense)
         if coefficients is not None:
-            if hasattr(coefficients, "items") or isinstance(coefficients, tuple):
+            if hasattr(coefficients, "items") or isinstance(coefficients, tuple) or arr.is_sparse(coefficients):
                 sub, val = arr.linear_terms(coefficients)
-                self._check(self.task.putclist_OO_3(memoryview(sub), memoryview(val)))
+                self._check(self.task.putclist_OO_3(arr.view(sub), arr.view(val)))
             else:
                 n = self.num_variables
-                self._check(self.task.putcslice_iiO_4(0, n, memoryview(arr.doubles(coefficients, "coefficients",
+                self._check(self.task.putcslice_iiO_4(0, n, arr.view(arr.doubles(coefficients, "coefficients",
                                                                                      n))))
         if code is not None:
             self._check(self.task.putobjsense_i_2(code))
@@ -275,7 +288,7 @@ class Model:
         {(i, j): Q[i, j]} with one entry per symmetric pair (Q[i, i] for the
         diagonal: {(0, 0): 2} adds x0^2), a scipy.sparse matrix or a dense
         array (of which the lower triangle is read)."""
-        self._check(self.task.putqobj_OOO_4(*map(memoryview, arr.lower_triangle(Q, "Q"))))
+        self._check(self.task.putqobj_OOO_4(*map(arr.view, arr.lower_triangle(Q, "Q"))))
 
     def add_quadratic_constraint(self, coefficients: Coefficients, Q, lb: Number = -INF, ub: Number = INF,
                                  name: Optional[str] = None) -> int:
@@ -285,9 +298,9 @@ class Model:
         triangle = arr.lower_triangle(Q, "Q")
         i = self.add_constraint(coefficients, lb, ub, name)
         try:
-            self._check(self.task.putqconk_iOOO_5(i, *map(memoryview, triangle)))
+            self._check(self.task.putqconk_iOOO_5(i, *map(arr.view, triangle)))
         except BaseException:
-            self.task.removecons_O_2(memoryview(np.array([i], dtype=np.int32)))
+            self.task.removecons_O_2(arr.view(np.array([i], dtype=np.int32)))
             raise
         return i
 
@@ -304,7 +317,7 @@ class Model:
             kind = kinds[kind]
         sub = arr.indexes(list(members), "members")
         k = self._check(self.task.getnumcone__1())
-        self._check(self.task.appendcone_idO_4(kind, 0.0, memoryview(sub)))
+        self._check(self.task.appendcone_idO_4(kind, 0.0, arr.view(sub)))
         return k
 
     def add_conic_constraint(self, domain: str, F, g: Optional[Values] = None, *,
@@ -317,7 +330,7 @@ class Model:
         'dual_power' (with the weights alpha), 'geometric_mean',
         'dual_geometric_mean', 'psd' (the scaled lower triangle of a
         symmetric matrix, column by column).  Returns its index."""
-        block = arr.row_block(F, "F", None if g is None or np.ndim(g) == 0 else len(g))
+        block = arr.row_block(F, "F", None if g is None or np.ndim(g) == 0 else np.shape(g)[0])
         n = block.num_rows
         gs = arr.doubles(0.0 if g is None else g, "g", n)
         if block.max_column >= self.num_variables:
@@ -326,19 +339,98 @@ class Model:
         append_domain = domain_appender(domain, n, alpha)
         # The domain first: it is where the library judges the dimension.
         d = self._check(append_domain(self.task))
+        first = self._append_afes(block, gs)
+        index = self._check(self.task.getnumacc__1())
+        afes = np.arange(first, first + n, dtype=np.int64)
+        self._check(self.task.appendacc_LOO_4(d, arr.view(afes), None))
+        if name is not None:
+            self._check(self.task.putaccname_Ls_3(index, str(name)))
+        return index
+
+    # ------------------------------------------------------- semidefinite
+    def add_psd_variable(self, dim: int, name: Optional[str] = None) -> int:
+        """Appends a semidefinite variable: a symmetric dim x dim matrix X
+        constrained to be positive semidefinite.  It enters the objective and
+        the constraints through inner products <C, X> (set_psd_objective,
+        set_psd_coefficient).  Returns its index."""
+        dim = int(dim)
+        if dim < 1:
+            raise ValueError(f"a semidefinite variable needs a dimension of at least 1, not {dim}")
+        j = self._check(self.task.getnumbarvar__1())
+        self._check(self.task.appendbarvars_O_2(arr.view(np.array([dim], dtype=np.int32))))
+        if name is not None:
+            try:
+                self._check(self.task.putbarvarname_is_3(j, str(name)))
+            except BaseException:
+                self.task.removebarvars_O_2(arr.view(np.array([j], dtype=np.int32)))
+                raise
+        return j
+
+    def set_psd_objective(self, j: int, C):
+        """Makes <C, X_j> the objective's term of semidefinite variable j; C
+        is a symmetric matrix as Q in set_quadratic_objective (a mapping over
+        either triangle, a scipy.sparse matrix or a dense array)."""
+        index = self._symmetric_matrix(j, C)
+        self._check(self.task.putbarcj_iOO_4(int(j), arr.view(np.array([index], dtype=np.int64)),
+                                             arr.view(np.ones(1))))
+
+    def set_psd_coefficient(self, i: int, j: int, A):
+        """Makes <A, X_j> the term of semidefinite variable j in constraint i."""
+        index = self._symmetric_matrix(j, A)
+        self._check(self.task.putbaraij_iiOO_5(int(i), int(j), arr.view(np.array([index], dtype=np.int64)),
+                                               arr.view(np.ones(1))))
+
+    def _symmetric_matrix(self, j, matrix):
+        """Stores a symmetric matrix of the dimension of variable j; its index."""
+        dim = self._check(self.task.getdimbarvarj_i_2(int(j)))
+        return self._check(self.task.appendsparsesymmat_iOOO_5(dim, *map(arr.view, arr.lower_triangle(matrix, "C"))))
+
+    def add_disjunction(self, terms: Sequence[Sequence[tuple]], name: Optional[str] = None) -> int:
+        """Appends a disjunctive constraint: at least one of the terms holds.
+        Each term is a list of linear constraints (coefficients, relation,
+        rhs): coefficients as in add_constraint, relation '==', '>=' or
+        '<='.  The optimizer turns the disjunction into binary variables and
+        rows built from the variables' bounds, so give the variables in it
+        finite bounds (or rows that imply them).  Returns its index."""
+        relations = {"==": "zero", ">=": "nonnegative", "<=": "nonpositive"}
+        rows, kinds, rhs, sizes = [], [], [], []
+        for term in terms:
+            sizes.append(len(term))
+            for coefficients, relation, value in term:
+                if relation not in relations:
+                    raise ValueError(f"unknown relation {relation!r}; use '==', '>=' or '<='")
+                rows.append(arr.linear_terms(coefficients))
+                kinds.append(relations[relation])
+                rhs.append(float(value))
+        if not sizes or min(sizes) == 0:
+            raise ValueError("a disjunction needs at least one term, and every term a constraint")
+        block = arr.row_block([dict(zip(sub.tolist(), val.tolist())) for sub, val in rows], "terms")
+        if block.max_column >= self.num_variables:
+            raise ValueError(f"a term refers to variable {block.max_column}, but the model has "
+                             f"{self.num_variables} variables")
+        domains = {kind: self._check(domain_appender(kind, 1)(self.task)) for kind in set(kinds)}
+        first = self._append_afes(block, np.zeros(block.num_rows))
+        index = self._check(self.task.getnumdjc__1())
+        self._check(self.task.appenddjcs_L_2(1))
+        self._check(self.task.putdjc_LOOOO_6(index, arr.view(np.array([domains[k] for k in kinds], dtype=np.int64)),
+                                              arr.view(np.arange(first, first + block.num_rows, dtype=np.int64)),
+                                              arr.view(np.array(rhs)), arr.view(np.array(sizes, dtype=np.int64))))
+        if name is not None:
+            self._check(self.task.putdjcname_Ls_3(index, str(name)))
+        return index
+
+    def _append_afes(self, block, g):
+        """Appends one affine expression per row of block (plus g); returns
+        the index of the first."""
+        n = block.num_rows
         first = self._check(self.task.getnumafe__1())
         self._check(self.task.appendafes_L_2(n))
         rows = np.repeat(np.arange(first, first + n, dtype=np.int64), np.diff(block.ptr))
         if block.sub.size:
-            self._check(self.task.putafefentrylist_OOO_4(memoryview(rows), memoryview(block.sub),
-                                                          memoryview(block.val)))
-        self._check(self.task.putafegslice_LLO_4(first, first + n, memoryview(gs)))
-        index = self._check(self.task.getnumacc__1())
-        afes = np.arange(first, first + n, dtype=np.int64)
-        self._check(self.task.appendacc_LOO_4(d, memoryview(afes), None))
-        if name is not None:
-            self._check(self.task.putaccname_Ls_3(index, str(name)))
-        return index
+            self._check(self.task.putafefentrylist_OOO_4(arr.view(rows), arr.view(block.sub),
+                                                          arr.view(block.val)))
+        self._check(self.task.putafegslice_LLO_4(first, first + n, arr.view(g)))
+        return first
 
     # ---------------------------------------------------------------- names
     @staticmethod
@@ -353,11 +445,13 @@ class Model:
             self._check(put(first + k, str(text)))
 
     def variable_name(self, j: int) -> str:
+        """The name of variable j ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getvarname_iO_2(int(j), text))
         return text.split(b"\0")[0].decode()
 
     def constraint_name(self, i: int) -> str:
+        """The name of constraint i ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getconname_iO_2(int(i), text))
         return text.split(b"\0")[0].decode()
@@ -378,11 +472,13 @@ class Model:
         told from the name (.mps, .lp, .opf, .cbf, .ptf, .jtask, .task, each
         optionally .gz or .zst) unless given ('mps', 'lp', ... or
         velto.DataFormat)."""
-        fmt = _data_format(format)
-        if fmt is None:
-            self._check(self.task.readdataautoformat_s_2(os.fspath(path)))
+        fmt, path = _data_format(format), os.fspath(path)
+        if _is_task_file(path, fmt):
+            self._check(self.task.readtask_s_2(path))
+        elif fmt is None:
+            self._check(self.task.readdataautoformat_s_2(path))
         else:
-            self._check(self.task.readdataformat_sii_4(os.fspath(path), fmt, CompressionType.FREE))
+            self._check(self.task.readdataformat_sii_4(path, fmt, CompressionType.FREE))
 
     def write(self, target, format=None):
         """Writes the problem to a file (format told from the name, as in
@@ -398,7 +494,9 @@ class Model:
             self._check((res, None))
             return
         path = os.fspath(target)
-        if fmt is None:
+        if _is_task_file(path, fmt):
+            self._check(self.task.writetask_s_2(path))
+        elif fmt is None:
             self._check(self.task.writedata_s_2(path))
         else:
             with open(path, "wb") as stream:
@@ -446,7 +544,8 @@ class Model:
 
     # -------------------------------------------------------------- solving
     def solve(self, *, progress: Optional[Callable[[CallbackCode], Any]] = None,
-              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False, **options) -> Result:
+              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False,
+              remote: Optional[str] = None, access_token: str = "", **options) -> Result:
         """Optimizes and returns the Result.
 
         progress(code) is called at each event of the run (a true result
@@ -456,6 +555,10 @@ class Model:
         a line a second on the `velto` logger).  Options as in set_options
         are set first and stay set.  Ctrl-C stops the optimizer and raises
         KeyboardInterrupt; the model stays usable.
+
+        With remote="host:port" the problem is solved by a velto-server
+        there (access_token when the server asks for one) and the solutions
+        come back into the model.
         """
         if options:
             self.set_options(**options)
@@ -468,7 +571,10 @@ class Model:
             if monitor.wants_info:
                 self.task.set_InfoCallback(monitor.info)
         try:
-            termination = self._check(self.task.optimizetrm__1())
+            if remote is None:
+                termination = self._check(self.task.optimizetrm__1())
+            else:
+                termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
         finally:
             if monitor.wants_info:
                 self.task.remove_InfoCallback()
@@ -494,8 +600,38 @@ class Model:
             bound_defined = self._check(self.task.getintinf_i_2(IInfItem.MIO_OBJ_BOUND_DEFINED))
             bound = self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_BOUND)) if bound_defined else None
             mip = (bound, self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_REL_GAP)) if bound_defined else None)
+        values["doty"] = self._acc_duals(sol)
+        values["barx"], values["bars"] = self._psd_values(sol)
         return solution_result(termination, sol, ProblemStatus(problem_status), SolutionStatus(solution_status),
                                values, objectives, mip, info, var_cones=self._check(self.task.getnumcone__1()) > 0)
+
+    def _psd_values(self, sol):
+        """The values of the semidefinite variables and their duals, as dense
+        symmetric matrices (None without any; no duals for ITG)."""
+        count = self._check(self.task.getnumbarvar__1())
+        if count == 0:
+            return None, None
+        xs, ss = [], []
+        for j in range(count):
+            dim = self._check(self.task.getdimbarvarj_i_2(j))
+            x = bytearray()
+            self._check(self.task.getbarxj_iiO_3(sol, j, x))
+            xs.append(arr.symmetric_from_lower(arr.from_bytes(x), dim))
+            if sol != SolutionType.ITG:
+                s = bytearray()
+                self._check(self.task.getbarsj_iiO_3(sol, j, s))
+                ss.append(arr.symmetric_from_lower(arr.from_bytes(s), dim))
+        return xs, (ss if sol != SolutionType.ITG else None)
+
+    def _acc_duals(self, sol):
+        """The dual values of each affine conic constraint (None without any)."""
+        num_acc = self._check(self.task.getnumacc__1())
+        if num_acc == 0 or sol == SolutionType.ITG:
+            return None
+        stacked = bytearray()
+        self._check(self.task.getaccdotys_iO_2(sol, stacked))
+        sizes = [self._check(self.task.getaccn_L_2(k)) for k in range(num_acc)]
+        return np.split(arr.from_bytes(stacked), np.cumsum(sizes)[:-1])
 
     def _run_info(self):
         interior = self._check(self.task.getintinf_i_2(IInfItem.INTPNT_ITER))

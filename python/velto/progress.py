@@ -43,7 +43,7 @@ class _Bar:
 
     def __init__(self):
         try:
-            from tqdm.auto import tqdm
+            from tqdm.auto import tqdm  # type: ignore[import-untyped]
         except ImportError:
             self._tqdm = None
         else:

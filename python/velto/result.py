@@ -1,7 +1,7 @@
 """What a solve gives back: why the optimizer stopped, what it proved, and the
 values of the solution (or of the certificate) as numpy arrays."""
 import enum
-from typing import Optional
+from typing import List, Optional
 
 import numpy as np
 
@@ -122,6 +122,10 @@ class Result:
         slc, suc, slx, sux: the dual values of the lower and upper bounds.
         cone_duals: the dual values of the cones on variables (snx), when the
             model has such cones.
+        acc_duals: the dual values of each affine conic constraint (one array
+            per constraint, in the dual cone of its domain), when it has any.
+        psd_x, psd_duals: the values of the semidefinite variables and their
+            dual matrices, dense symmetric, one per variable, when it has any.
         certificate: a `Certificate` when the problem is proven infeasible or
             unbounded, else None.
         solve_time: seconds spent by the optimizer.
@@ -129,8 +133,33 @@ class Result:
         nodes: branch-and-bound nodes.
     """
 
+    status: Status
+    termination: Termination
+    response: ResponseCode
+    solution: Optional[SolutionType]
+    problem_status: ProblemStatus
+    solution_status: SolutionStatus
+    objective: Optional[float]
+    dual_objective: Optional[float]
+    primal_bound: Optional[float]
+    dual_bound: Optional[float]
+    mip_gap: Optional[float]
     x: Optional[np.ndarray]
+    row_activity: Optional[np.ndarray]
     y: Optional[np.ndarray]
+    reduced_costs: Optional[np.ndarray]
+    slc: Optional[np.ndarray]
+    suc: Optional[np.ndarray]
+    slx: Optional[np.ndarray]
+    sux: Optional[np.ndarray]
+    cone_duals: Optional[np.ndarray]
+    acc_duals: Optional[List[np.ndarray]]
+    psd_x: Optional[List[np.ndarray]]
+    psd_duals: Optional[List[np.ndarray]]
+    certificate: Optional[Certificate]
+    solve_time: float
+    iterations: int
+    nodes: int
 
     def __init__(self, **fields):
         self.__dict__.update(fields)
@@ -153,13 +182,16 @@ def empty_result(termination_code, info):
                   problem_status=ProblemStatus.UNKNOWN, solution_status=SolutionStatus.UNKNOWN,
                   objective=None, dual_objective=None, primal_bound=None, dual_bound=None, mip_gap=None,
                   x=None, row_activity=None, y=None, reduced_costs=None, slc=None, suc=None, slx=None, sux=None,
-                  cone_duals=None, certificate=None, **info)
+                  cone_duals=None, acc_duals=None, psd_x=None, psd_duals=None, certificate=None,
+                  **info)
 
 
 def solution_result(termination_code, sol, problem_status, solution_status, values, objectives, mip, info,
                     var_cones=False):
     """The result of a run from one of the task's solutions: `values` maps
-    xc, xx, y, slc, suc, slx, sux, snx to arrays, `objectives` holds the
+    xc, xx, y, slc, suc, slx, sux, snx to arrays, doty to the list of the
+    conic constraints' duals and barx, bars to the lists of the semidefinite
+    values (each None when there are none), `objectives` holds the
     primal and dual objective values, `mip` the bound and gap of a
     mixed-integer run (or None); `var_cones` says whether the model has
     cones on variables, whose duals snx are then reported."""
@@ -188,4 +220,6 @@ def solution_result(termination_code, sol, problem_status, solution_status, valu
                   slc=values["slc"] if dual else None, suc=values["suc"] if dual else None,
                   slx=values["slx"] if dual else None, sux=values["sux"] if dual else None,
                   cone_duals=values["snx"] if dual and var_cones else None,
+                  acc_duals=values.get("doty") if dual else None,
+                  psd_x=values.get("barx") if primal else None, psd_duals=values.get("bars") if dual else None,
                   certificate=certificate, **info)

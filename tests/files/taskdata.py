@@ -2,10 +2,28 @@
 library stores, and a snapshot of everything a task reports through its
 getters, so that two tasks can be compared bit for bit (bytes) or within a
 tolerance (arrays)."""
+import os
+import pathlib
+
 import numpy as np
+import pytest
 
 import velto
 from arrays import f64, i32, i64
+
+DATA = pathlib.Path(os.environ.get("VELTO_DATA_DIR") or
+                    pathlib.Path(__file__).resolve().parents[3] / "shared" / "data")
+
+
+def shared_files(*patterns):
+    """The shared instances matching patterns (relative to the data folder),
+    as pytest parameters; without the folder a skip, or an error in CI."""
+    if not DATA.is_dir():
+        if os.environ.get("CI") == "true":
+            raise RuntimeError(f"shared data not found in {DATA}")
+        return [pytest.param(None, marks=pytest.mark.skip(reason=f"shared data not found in {DATA}"))]
+    paths = sorted(p for pattern in patterns for p in DATA.glob(pattern))
+    return [pytest.param(p, id=f"{p.parent.name}/{p.name}") for p in paths]
 
 PARAM_TYPES = ((velto.IParam, "getintparam_i_2"), (velto.DParam, "getdouparam_i_2"))
 
@@ -25,9 +43,29 @@ def _bytes(method, *args):
     return [bytes(b) for b in out]
 
 
-def snapshot(task, with_params=True, with_solutions=True):
+def sorted_columns(ptrb, ptre, sub, val):
+    """Column slice arrays with each column's entries in row order (row-wise
+    formats give that order)."""
+    b, e = np.frombuffer(ptrb, np.int64), np.frombuffer(ptre, np.int64)
+    rows, vals = np.frombuffer(sub, np.int32).copy(), np.frombuffer(val, np.float64).copy()
+    for k in range(len(b)):
+        order = np.argsort(rows[b[k]:e[k]], kind="stable") + b[k]
+        rows[b[k]:e[k]], vals[b[k]:e[k]] = rows[order], vals[order]
+    return [ptrb, ptre, rows.tobytes(), vals.tobytes()]
+
+
+def sorted_terms(subi, subj, val):
+    """Quadratic terms in (i, j) order."""
+    i, j, v = np.frombuffer(subi, np.int32), np.frombuffer(subj, np.int32), np.frombuffer(val, np.float64)
+    order = np.lexsort((j, i))
+    return [i[order].tobytes(), j[order].tobytes(), v[order].tobytes()]
+
+
+def snapshot(task, with_params=True, with_solutions=True, row_order=False):
     """Everything the task reports, as a dict of comparable values: bytes for
-    arrays (exact comparison), plain numbers and strings otherwise."""
+    arrays (exact comparison), plain numbers and strings otherwise.  With
+    row_order the entries of each column, and quadratic terms, are compared
+    in index order (the order a row-wise format gives them).""" 
     t = task
     m, n = ok(t.getnumcon__1()), ok(t.getnumvar__1())
     s = {"numcon": m, "numvar": n, "sense": ok(t.getobjsense__1()),
@@ -42,6 +80,10 @@ def snapshot(task, with_params=True, with_solutions=True):
     s["A"] = _bytes(t.getacolslice64_iiOOOO_3, 0, n)
     s["qobj"] = _bytes(t.getqobj64_OOO_1)
     s["qcon"] = [_bytes(t.getqconk64_iOOO_2, k) for k in range(m) if ok(t.getnumqconknz64_i_2(k))]
+    if row_order:
+        s["A"] = sorted_columns(*s["A"])
+        s["qobj"] = sorted_terms(*s["qobj"])
+        s["qcon"] = [sorted_terms(*q) for q in s["qcon"]]
     numafe = ok(t.getnumafe__1())
     s["F"] = [_bytes(t.getafefrow_LOO_2, r) for r in range(numafe)]
     s["g"] = _bytes(t.getafegslice_LLO_3, 0, numafe)
@@ -50,12 +92,14 @@ def snapshot(task, with_params=True, with_solutions=True):
     s["alpha"] = [_bytes(t.getpowerdomainalpha_LO_2, d) for d in range(numdom)
                   if s["domains"][d][0] in (velto.DomainType.PRIMAL_POWER_CONE, velto.DomainType.DUAL_POWER_CONE)]
     s["accs"] = _bytes(t.getaccs_OOO_1)
+    s["djcs"] = _bytes(t.getdjcs_OOOOO_1)
     s["cones"] = [(ok(t.getconeinfo_i_2(k)), _bytes(t.getcone_iO_2, k)) for k in range(ok(t.getnumcone__1()))]
     s["names"] = [name(t.gettaskname_O_1), name(t.getobjname_O_1),
                   [name(t.getconname_iO_2, i) for i in range(m)],
                   [name(t.getvarname_iO_2, j) for j in range(n)],
                   [name(t.getdomainname_LO_2, d) for d in range(numdom)],
-                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))]]
+                  [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))],
+                  [name(t.getdjcname_LO_2, k) for k in range(ok(t.getnumdjc__1()))]]
     if with_params:
         s["params"] = [ok(getattr(t, getter)(p)) for enum, getter in PARAM_TYPES for p in enum]
         s["dparams"] = [np.float64(ok(t.getdouparam_i_2(p))).tobytes() for p in velto.DParam]
@@ -66,7 +110,7 @@ def snapshot(task, with_params=True, with_solutions=True):
             if ok(t.solutiondef_i_2(sol)):
                 out = [bytearray() for _ in range(11)]
                 statuses = ok(t.getsolution_iOOOOOOOOOOO_2(sol, *out))
-                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out],
+                s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out], _bytes(t.getaccdotys_iO_2, sol),
                                             np.float64(ok(t.getprimalobj_i_2(sol))).tobytes(),
                                             np.float64(ok(t.getdualobj_i_2(sol))).tobytes())
     return s
@@ -76,6 +120,22 @@ def name(getter, *args):
     out = bytearray()
     ok(getter(*args, out))
     return bytes(out)
+
+
+def name_everything(t):
+    """Names every constraint, domain and ACC that has no name yet (formats
+    that identify items by name give the others generic names)."""
+    for count, get, put, prefix in ((t.getnumdjc__1, t.getdjcname_LO_2, t.putdjcname_Ls_3, "djc"),
+                                    (t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
+                                    (t.getnumvar__1, t.getvarname_iO_2, t.putvarname_is_3, "col"),
+                                    (t.getnumdomain__1, t.getdomainname_LO_2, t.putdomainname_Ls_3, "dom"),
+                                    (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc")):
+        for k in range(ok(count())):
+            if name(get, k) == b"\0":
+                ok(put(k, "%s%d" % (prefix, k)))
+    if name(t.getobjname_O_1) == b"\0":
+        ok(t.putobjname_s_2("objective"))
+    return t
 
 
 def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True):
@@ -117,18 +177,23 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
         ok(t.appendacc_LOO_4(doms[1], i64([3, 4, 5]), None))
         ok(t.appendacc_LOO_4(doms[4], i64([6, 7, 8]), f64([1.0, 2.0, 3.0])))
         ok(t.appendacc_LOO_4(doms[3], i64([0, 0]), None))      # an AFE twice
+        ok(t.appenddjcs_L_2(2))
+        # x in R+ (AFEs 3, 4) or both AFEs zero;  AFE 5 <= 0
+        ok(t.putdjc_LOOOO_6(0, i64([doms[3], doms[5], doms[5]]), i64([3, 4, 3, 4]), f64([0.5, 0, 0, 1]), i64([1, 2])))
+        ok(t.putdjc_LOOOO_6(1, i64([doms[5]]), i64([5]), None, i64([1])))
         ok(t.appendcone_idO_4(velto.ConeType.QUAD, 0.0, i32([n - 1, 0, 2])))
         ok(t.appendcone_idO_4(velto.ConeType.PPOW, 0.3, i32([3, 4, 5])))
         if names:
             ok(t.putdomainname_Ls_3(doms[2], "exp domain"))
             ok(t.putaccname_Ls_3(1, "acc [1]"))
+            ok(t.putdjcname_Ls_3(1, "either"))
     if names:
         ok(t.puttaskname_s_2("random task %d" % seed))
         ok(t.putobjname_s_2("cost"))
         for i in range(0, m, 2):
             ok(t.putconname_is_3(i, "c%d" % i))
         for j in range(n):
-            ok(t.putvarname_is_3(j, "x_%d é" % j))
+            ok(t.putvarname_is_3(j, "x_%d_é" % j))
     if params:
         ok(t.putintparam_ii_3(velto.IParam.LOG, 3))
         ok(t.putdouparam_id_3(velto.DParam.OPTIMIZER_MAX_TIME, 12.5))
@@ -139,6 +204,8 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
             keys = [i32(rng.integers(7, size=size)) for size in (m, n, k)]
             values = [f64(rng.normal(size=size)) for size in (m, n, m, m, m, n, n, n)]
             ok(t.putsolution_iOOOOOOOOOOO_13(sol, *keys, *values))
+            if conic:
+                ok(t.putaccdoty_iLO_4(sol, 2, f64(rng.normal(size=3))))
     return t
 
 

@@ -67,9 +67,32 @@ void damaged_copies_are_refused(vlt::Env& env) {
     CHECK(vlt::io::task_to_bytes(target) == before);
 }
 
+// A write function that stops taking bytes after its first chunk.
+size_t VLTAPI take_one_chunk(void* handle, const void*, size_t count) {
+    int& calls = *static_cast<int*>(handle);
+    return calls++ == 0 ? count : count / 2;
+}
+
+void short_writes_fail() {
+    VLTenv_t env = nullptr;
+    VLTtask_t task = nullptr;
+    VLT_makeenv(&env, nullptr);
+    VLT_makeemptytask(env, &task);
+    VLT_appendvars(task, 20000);
+    int calls = 0;
+    CHECK(VLT_writedatahandle(task, take_one_chunk, &calls, VLT_DATA_FORMAT_TASK, VLT_COMPRESS_NONE) ==
+          VLT_RES_ERR_FILE_WRITE);
+    CHECK(calls == 2);
+    CHECK(VLT_writedatahandle(task, nullptr, nullptr, VLT_DATA_FORMAT_TASK, VLT_COMPRESS_NONE) ==
+          VLT_RES_ERR_NULL_POINTER);
+    VLT_deletetask(&task);
+    VLT_deleteenv(&env);
+}
+
 }  // namespace
 
 int main() {
+    short_writes_fail();
     vlt::Env& env = *new vlt::Env(false);
     round_trip(env);
     damaged_copies_are_refused(env);

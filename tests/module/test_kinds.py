@@ -36,11 +36,13 @@ def f64(*v):
     return memoryview(array("d", v))
 
 
-def huge(dtype, n):
+def huge(dtype, n, writeable=False):
     """A view claiming n elements of the right width over a few real ones
-    (the fakes never read past the count they are given)."""
+    (the fakes never read or write past the count they are given); output
+    views must be writeable."""
     base = np.arange(8, dtype=dtype)
-    return memoryview(np.lib.stride_tricks.as_strided(base, shape=(n,), strides=(base.itemsize,), writeable=False))
+    return memoryview(np.lib.stride_tricks.as_strided(base, shape=(n,), strides=(base.itemsize,),
+                                                      writeable=writeable))
 
 
 def names():
@@ -305,7 +307,7 @@ def test_slice_count_checks(p, first, last, y, keys, message):
 
 def test_slice_count_is_formed_in_64_bits(p):
     n = 2**32 - 1
-    result = p.slice_out_iiOO_5(-(2**31), 2**31 - 1, huge(np.float64, n), huge(np.int32, n))
+    result = p.slice_out_iiOO_5(-(2**31), 2**31 - 1, huge(np.float64, n, True), huge(np.int32, n, True))
     assert result == (0, None)
     assert k.calls() == [("f_slice_out", -(2**31), 2**31 - 1, -1, "ptr", "ptr")]
 

@@ -7,7 +7,9 @@ import sys
 import textwrap
 import time
 
+import numpy as np
 import pytest
+import scipy.sparse as sp
 
 import velto
 from velto import ObjectiveSense, Status, Termination
@@ -41,10 +43,12 @@ def test_an_unknown_sense_is_refused_and_changes_nothing(sense):
     assert m.solve().objective == pytest.approx(5.0)  # the coefficients were not changed either
 
 
-def test_setting_coefficients_keeps_sense_and_constant():
+@pytest.mark.parametrize("coefficients", [[1, 1], np.ones(2), {0: 1, 1: 1}, ([0, 1], [1, 1]),
+                                          sp.csr_matrix([[1.0, 1.0]])])
+def test_setting_coefficients_keeps_sense_and_constant(coefficients):
     m = small_lp()
     m.set_objective(sense="maximize", constant=10)
-    m.set_objective([1, 1])
+    m.set_objective(coefficients)
     assert m.solve().objective == pytest.approx(13.0)
 
 

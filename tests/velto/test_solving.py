@@ -128,16 +128,20 @@ def test_files_round_trip_and_unknown_formats(tmp_path):
         m.write(io.StringIO(), format="lp")
 
 
-def test_write_reports_what_the_library_cannot_do_yet(tmp_path):
+@pytest.mark.parametrize("name, fmt", [("plan.task", None), ("plan.task.gz", None), ("plan.bin", "task"),
+                                       ("plan.lp", None), ("plan.mps", None), ("plan.opf", None),
+                                       ("plan.ptf", None), ("plan.jtask", None), ("plan.cbf", None)])
+def test_files_written_are_read_back(tmp_path, name, fmt):
     m = production_lp()
     try:
-        m.write(tmp_path / "plan.lp")
-    except velto.Error as error:  # the writers are not in every build of the library
-        assert error.code == velto.ResponseCode.ERR_NOT_IMPLEMENTED
+        m.write(tmp_path / name, format=fmt)
+    except velto.Error as error:  # not every writer is in every build of the library
+        assert error.code == velto.ResponseCode.ERR_NOT_IMPLEMENTED and not name.startswith("plan.task")
         return
     again = velto.Model()
-    again.read(tmp_path / "plan.lp")
-    assert again.solve().objective == pytest.approx(36)
+    again.read(tmp_path / name, format=fmt)
+    r = again.solve()
+    assert r.objective == pytest.approx(36) and again.variable_index("b") in (1, None)
 
 
 def test_batch_solves_every_model():
@@ -174,5 +178,15 @@ def test_context_manager_disposes_and_names_survive():
         assert m.constraint_index("plant2") == 1
         m.name = "plan"
         assert m.name == "plan"
+        assert repr(m) == "Model(2 variables, 3 constraints)"
     with pytest.raises(velto.Error):
         m.num_variables
+    assert repr(m) == "Model(disposed)"
+
+
+def test_a_remote_solve_without_a_server_raises_and_the_model_stays_usable():
+    m = production_lp()
+    with pytest.raises(velto.Error) as info:
+        m.solve(remote="127.0.0.1:1")  # nothing listens on port 1
+    assert info.value.code == velto.ResponseCode.ERR_SERVER_CONNECT
+    assert m.solve().objective == pytest.approx(36)

@@ -29,7 +29,7 @@
 
 #include "model/problem_data.hpp"
 #include "solve/ipm/cones/composite.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -78,8 +78,9 @@ struct PresolveOutcome {
     std::vector<double> primal_ray;      // numvar, for dual infeasibility
 };
 
-// Checks the data (sizes, indexes, keys, NaNs, cone domains) and builds the
-// conic form.  On error or when presolve decides, `outcome` says so.
+// Checks the data (validate_problem and the cones' sizes: vlt::Error when
+// malformed) and builds the conic form.  When the optimizer declines the
+// problem (a domain without a cone) or presolve decides it, `outcome` says so.
 void formulate(const model::ProblemData& d, ConicForm& form, Recovery& rec, PresolveOutcome& outcome);
 
 // Original-space solution from an internal point (x, z over the rows of G,
@@ -91,7 +92,8 @@ void recover(const model::ProblemData& d, const ConicForm& form, const Recovery&
              const std::vector<double>& z, const std::vector<double>& zl, const std::vector<double>& zu,
              OriginalPoint& out);
 
-// Evaluations on the original data.
+// Evaluations on the original data; a point with a value that is not finite
+// gets infinite residuals and gap.
 struct OriginalQuality {
     double primal_objective = 0.0;
     double dual_objective = 0.0;

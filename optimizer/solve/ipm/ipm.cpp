@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/formulation.hpp"
@@ -13,6 +14,8 @@ namespace vlt::solve {
 namespace {
 
 using namespace ipm;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double dot(const std::vector<double>& a, const std::vector<double>& b) {
     double s = 0.0;
@@ -92,9 +95,10 @@ std::vector<ConeSpec> bound_cone_specs(size_t rows) {
 
 class Solver {
 public:
+    // `start`: when the run began (the time limit counts from there).
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
-           const ProgressHook& hook, const LogSink& log)
-        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), cones_(f.cones), bounds_(f),
+           const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
+        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
           bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
@@ -136,6 +140,13 @@ private:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     void finish(EngineResult& r, EngineStatus status, const std::string& message);
+    OriginalPoint original_point() const;
+    // Keeps the iterate that is closest to the tolerances.
+    void remember_if_best(const Measures& m);
+    // Ends a run that stopped short of the tolerances with the best iterate;
+    // after numerical trouble, a best iterate within the tolerances relaxed
+    // by the near-optimality factor is accepted as optimal.
+    void finish_with_best(EngineResult& r, EngineStatus status, const std::string& message);
 
     const model::ProblemData& d_;
     const ConicForm& f_;
@@ -143,11 +154,12 @@ private:
     const IpmOptions& o_;
     const ProgressHook& hook_;
     const LogSink& log_;
+    std::chrono::steady_clock::time_point start_;
     CompositeCone cones_;
     BoundRows bounds_;
     CompositeCone bound_cone_;
     Kkt kkt_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double iteration_started_ = 0.0, last_iteration_seconds_ = 0.0;
 
     Point pt_;
     Residuals res_;
@@ -159,7 +171,15 @@ private:
     double tau_denominator_ = 0.0;
     int64_t iterations_ = 0;
     double last_step_ = 0.0;
+    Point best_;
+    double best_merit_ = kInf;
+    int64_t best_iteration_ = -1;
+    Measures lowest_{kInf, kInf, kInf, kInf, kInf, kInf};
+    int64_t last_progress_ = 0;
 };
+
+// Iterations without progress in any measure after which the run is over.
+constexpr int64_t kPatience = 10;
 
 void Solver::mul_p(const std::vector<double>& x, std::vector<double>& out) const {
     std::fill(out.begin(), out.end(), 0.0);
@@ -227,17 +247,30 @@ bool Solver::initial_point() {
     bound_diag_.assign(size_t(n), 0.0);
     for (int64_t j : bounds_.column) bound_diag_[size_t(j)] += 1.0;
     if (!kkt_.factor(bound_diag_, cones_)) return false;
+    // With a quadratic objective the primal and dual point of [P G'; G -I]
+    // for the right-hand side (-q, h); without one (P = 0) a primal point
+    // from (0, h), which minimizes ||s|| with Gx + s = h, and a dual point
+    // from (-q, 0), which minimizes ||z|| with G'z + q = 0.
     std::vector<double> minus_q(static_cast<size_t>(n));
     for (int64_t j = 0; j < n; ++j) minus_q[size_t(j)] = -f_.q[size_t(j)];
-    Point dir;
-    newton_solve(minus_q, f_.h, bounds_.h, dir);
-    pt_.x = dir.x;
-    pt_.z = dir.z;
-    pt_.zb = dir.zb;
+    bool linear_objective = true;
+    for (double v : f_.p.values) linear_objective = linear_objective && v == 0.0;
+    Point primal, dual;
+    if (linear_objective) {
+        std::vector<double> zero_x(static_cast<size_t>(n), 0.0), zero_z(static_cast<size_t>(m), 0.0), zero_b(nb, 0.0);
+        newton_solve(zero_x, f_.h, bounds_.h, primal);
+        newton_solve(minus_q, zero_z, zero_b, dual);
+    } else {
+        newton_solve(minus_q, f_.h, bounds_.h, primal);
+        dual = primal;
+    }
+    pt_.x = primal.x;
+    pt_.z = dual.z;
+    pt_.zb = dual.zb;
     pt_.s.resize(size_t(m));
     pt_.sb.resize(nb);
-    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -pt_.z[size_t(i)];
-    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -pt_.zb[k];
+    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -primal.z[size_t(i)];
+    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -primal.zb[k];
     // v + (1 + alpha) e when alpha = -(smallest eigenvalue) >= 0.
     auto shift = [&](std::vector<double>& v, std::vector<double>& vb, bool primal) {
         double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
@@ -382,20 +415,26 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         ev.interior_iterations = iterations_;
         ev.objective = rec_.sense * m.pobj;
         if (hook_(ev)) {
-            finish(r, EngineStatus::interrupted, "stopped by the progress callback");
+            finish_with_best(r, EngineStatus::interrupted, "stopped by the progress callback");
             return true;
         }
     }
     if (iterations_ >= o_.max_iterations) {
-        finish(r, EngineStatus::iteration_limit, "the iteration limit was reached");
+        finish_with_best(r, EngineStatus::iteration_limit, "the iteration limit was reached");
         return true;
     }
-    if (elapsed() >= o_.time_limit) {
-        finish(r, EngineStatus::time_limit, "the time limit was reached");
+    // An iteration cannot be interrupted: the run also ends when the next
+    // one would probably end beyond the limit.
+    if (elapsed() + last_iteration_seconds_ >= o_.time_limit) {
+        finish_with_best(r, EngineStatus::time_limit, "the time limit was reached");
+        return true;
+    }
+    if (iterations_ - last_progress_ >= kPatience) {
+        finish_with_best(r, EngineStatus::numerical_trouble, "the iterates stopped improving");
         return true;
     }
     if (!std::isfinite(m.mu) || !std::isfinite(m.pobj) || !std::isfinite(m.dobj)) {
-        finish(r, EngineStatus::numerical_trouble, "the iterates are no longer finite");
+        finish_with_best(r, EngineStatus::numerical_trouble, "the iterates are no longer finite");
         return true;
     }
     return false;
@@ -511,10 +550,22 @@ double Solver::centred_step(const Point& dir, double alpha) const {
     return 0.0;
 }
 
-void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
-    r.status = status;
-    r.message = message;
-    r.interior_iterations = iterations_;
+void Solver::remember_if_best(const Measures& m) {
+    // Progress: any of the three measures at its lowest so far.
+    if (m.pres < lowest_.pres || m.dres < lowest_.dres || m.gap < lowest_.gap) last_progress_ = iterations_;
+    lowest_.pres = std::min(lowest_.pres, m.pres);
+    lowest_.dres = std::min(lowest_.dres, m.dres);
+    lowest_.gap = std::min(lowest_.gap, m.gap);
+    const double merit = std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
+                                   m.gap / o_.relative_gap_tolerance});
+    if (!(merit < best_merit_)) return;
+    best_merit_ = merit;
+    best_iteration_ = iterations_;
+    best_ = pt_;
+}
+
+// The current iterate in the problem's own terms.
+OriginalPoint Solver::original_point() const {
     const double t = pt_.tau;
     std::vector<double> x(pt_.x), z(pt_.z), zl, zu;
     for (auto& v : x) v /= t;
@@ -522,6 +573,34 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
     bounds_.split(pt_.zb, 1.0 / t, f_.n, zl, zu);
     OriginalPoint op;
     recover(d_, f_, rec_, x, z, zl, zu, op);
+    return op;
+}
+
+void Solver::finish_with_best(EngineResult& r, EngineStatus status, const std::string& message) {
+    if (best_iteration_ < 0) return finish(r, status, message);
+    pt_ = best_;
+    // Judged also on the problem's own data, where the slacks of the
+    // internal form play no part.
+    const OriginalQuality q = evaluate(d_, original_point());
+    const double merit = std::min(best_merit_, std::max({q.primal_residual / o_.primal_feasibility_tolerance,
+                                                         q.dual_residual / o_.dual_feasibility_tolerance,
+                                                         q.relative_gap / o_.relative_gap_tolerance}));
+    if (status == EngineStatus::numerical_trouble && merit <= o_.near_optimal_factor) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "Interior point: %s; the iterate of iteration %lld is within %.3g times the tolerances",
+                      message.c_str(), static_cast<long long>(best_iteration_), merit);
+        log_line(line);
+        return finish(r, EngineStatus::optimal, "");
+    }
+    finish(r, status, message);
+}
+
+void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
+    r.status = status;
+    r.message = message;
+    r.interior_iterations = iterations_;
+    OriginalPoint op = original_point();
     OriginalQuality q = evaluate(d_, op);
     r.x = std::move(op.x);
     r.xc = std::move(op.xc);
@@ -588,9 +667,12 @@ EngineResult Solver::run() {
     int small_steps = 0;
     double last_mu = 0.0;
     for (;; ++iterations_) {
+        last_iteration_seconds_ = iterations_ > 0 ? elapsed() - iteration_started_ : 0.0;
+        iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
+        remember_if_best(m);
         if (m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
             m.gap <= o_.relative_gap_tolerance) {
             finish(r, EngineStatus::optimal, "");
@@ -602,7 +684,7 @@ EngineResult Solver::run() {
         if (stop_requested(r, m)) return r;
 
         if (!factor_scaled_system(m.mu)) {
-            finish(r, EngineStatus::numerical_trouble, "the augmented system could not be factored");
+            finish_with_best(r, EngineStatus::numerical_trouble, "the augmented system could not be factored");
             return r;
         }
         solve_tau_direction();
@@ -611,7 +693,7 @@ EngineResult Solver::run() {
         double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
         if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
         if (!std::isfinite(alpha) || alpha <= 0.0) {
-            finish(r, EngineStatus::numerical_trouble, "no step could be taken");
+            finish_with_best(r, EngineStatus::numerical_trouble, "no step could be taken");
             return r;
         }
         pt_.add(alpha, d_comb_);
@@ -619,7 +701,7 @@ EngineResult Solver::run() {
         if (alpha < 1e-8 && m.mu >= last_mu * 0.999) {
             kkt_.strengthen(10.0);
             if (++small_steps >= 5) {
-                finish(r, EngineStatus::numerical_trouble, "the method stalled");
+                finish_with_best(r, EngineStatus::numerical_trouble, "the method stalled");
                 return r;
             }
         } else {
@@ -665,7 +747,7 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
             return r;
         case PresolveOutcome::Kind::none: break;
     }
-    Solver solver(problem, form, rec, options, hook, log);
+    Solver solver(problem, form, rec, options, hook, log, start);
     return solver.run();
 }
 

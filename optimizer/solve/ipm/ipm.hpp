@@ -6,15 +6,15 @@
 // Nesterov-Todd scaling of the quadratic cones, simple bounds eliminated
 // into the diagonal of the augmented system, and a sparse LDL' of that
 // quasi-definite system with static and dynamic regularization plus
-// iterative refinement.  The answer follows the conventions documented in
-// solve/highs_engine.hpp (signs of the duals, dual objective, certificates).
+// iterative refinement.  The answer follows the conventions of engine.hpp
+// (signs of the duals, dual objective, certificates).
 #pragma once
 
 #include <cstdint>
 #include <limits>
 
 #include "model/problem_data.hpp"
-#include "solve/highs_engine.hpp"
+#include "solve/engine.hpp"
 
 namespace vlt::solve {
 
@@ -24,6 +24,9 @@ struct IpmOptions {
     double primal_feasibility_tolerance = 1e-8;  // relative, infinity norm
     double dual_feasibility_tolerance = 1e-8;    // relative, infinity norm
     double relative_gap_tolerance = 1e-8;        // |pobj - dobj| / max(1, |pobj|)
+    // When the iterates stop improving, the best one is accepted as optimal
+    // if it is within the three tolerances above multiplied by this factor.
+    double near_optimal_factor = 1000.0;
     // A certificate is accepted when its residual is below this fraction
     // of the amount by which it proves infeasibility.
     double infeasibility_tolerance = 1e-10;

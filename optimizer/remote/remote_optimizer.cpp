@@ -1,0 +1,133 @@
+#include "remote/remote_optimizer.hpp"
+
+#include <algorithm>
+#include <chrono>
+
+#include "base/error.hpp"
+#include "core/task.hpp"
+#include "io/compression.hpp"
+#include "io/task_binary.hpp"
+#include "io/task_files.hpp"
+#include "remote/job_result.hpp"
+#include "remote/server_connection.hpp"
+
+namespace vlt::remote {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Longest single wait of a status request: short enough that a progress
+// hook's stop request reaches the server promptly.
+constexpr double kLongestWaitSeconds = 0.25;
+
+ServerAddress parsed(const char* address) {
+    if (!address) fail(VLT_RES_ERR_NULL_POINTER, "Argument address is null");
+    return parse_server_address(address);
+}
+
+ServerConnection connect(const Task& task, const char* address, const char* access_token) {
+    ServerAddress a = parsed(address);
+    std::string token = access_token && *access_token ? std::string(access_token) : a.access_token;
+    ConnectionOptions options;
+    options.timeout_seconds = task.params.get_dou(VLT_DPAR_REMOTE_TIMEOUT);
+    options.ca_cert_path = task.params.get_str(VLT_SPAR_REMOTE_TLS_CERT_PATH);
+    return ServerConnection(std::move(a), std::move(token), options);
+}
+
+// The task without its solutions (the server makes new ones), compressed
+// as the task asks.
+std::string task_for_server(const Task& task) {
+    const std::string plain =
+        io::task_binary_bytes(io::capture_task(task, io::ParamSelection::all, /*with_solutions=*/false));
+    const int32_t compress = task.params.get_int(VLT_IPAR_REMOTE_USE_COMPRESSION);
+    const io::Compression kind = compress == VLT_COMPRESS_GZIP   ? io::Compression::gzip
+                                 : compress == VLT_COMPRESS_NONE ? io::Compression::none
+                                                                 : io::Compression::zstd;
+    if (kind == io::Compression::none) return plain;
+    std::string packed;
+    io::StringSink sink(packed);
+    std::unique_ptr<io::Sink> out = io::compressing_sink(kind, sink);
+    out->write(plain.data(), plain.size());
+    out->finish();
+    return packed;
+}
+
+// Sends new log text of the job to the task's log stream; the bytes seen.
+int64_t forward_log(Task& task, ServerConnection& conn, std::string_view token, int64_t seen, int64_t available) {
+    if (available <= seen) return seen;
+    const std::string text = conn.log(token, seen);
+    if (!text.empty()) task.log(text);
+    return seen + int64_t(text.size());
+}
+
+bool progress(Task& task, int32_t code) { return task.progress(code, task.info.d, task.info.i, task.info.l); }
+
+// Loads a finished job's result; a job that failed reports its error.
+JobResult load_result(Task& task, ServerConnection& conn, std::string_view token) {
+    JobResult result = decode_result(conn.result(token), "the answer of " + conn.address().origin());
+    if (result.response == VLT_RES_OK || result.response < VLT_RES_ERR_UNKNOWN) install_result(task, result);
+    return result;
+}
+
+}  // namespace
+
+void check_address(const char* address) { parsed(address); }
+
+int32_t optimize_remotely(Task& task, const char* address, const char* access_token) {
+    const auto start = Clock::now();
+    ServerConnection conn = connect(task, address, access_token);
+    const std::string token = conn.submit(task_for_server(task));
+    const double wait = std::min(kLongestWaitSeconds, conn.timeout_seconds() / 2);
+    bool stop_sent = progress(task, VLT_CALLBACK_BEGIN_REMOTE);
+    if (stop_sent) conn.stop(token);
+    // The log of a job that is done is complete: the last status brings its size.
+    int64_t log_seen = 0;
+    for (;;) {
+        const protocol::JobStatus s = conn.status(token, wait);
+        log_seen = forward_log(task, conn, token, log_seen, s.log_size);
+        if (s.done) break;
+        if (progress(task, VLT_CALLBACK_SOLVING_REMOTE) && !stop_sent) {
+            conn.stop(token);
+            stop_sent = true;
+        }
+    }
+    JobResult result = load_result(task, conn, token);
+    conn.forget(token);
+    task.info[VLT_DINF_REMOTE_TIME] = std::chrono::duration<double>(Clock::now() - start).count();
+    progress(task, VLT_CALLBACK_END_REMOTE);
+    if (result.response >= VLT_RES_ERR_UNKNOWN) fail(VLTrescodee(result.response), result.message);
+    if (result.response != VLT_RES_OK) task.warning(result.response, result.message);
+    return result.trmcode;
+}
+
+std::string start_job(const Task& task, const char* address, const char* access_token) {
+    ServerConnection conn = connect(task, address, access_token);
+    return conn.submit(task_for_server(task));
+}
+
+JobCodes poll_job(const Task& task, const char* address, const char* access_token, const char* token) {
+    check_token(token);
+    ServerConnection conn = connect(task, address, access_token);
+    const protocol::JobStatus s = conn.status(token);
+    return s.done ? JobCodes{1, s.response, s.trmcode} : JobCodes{};
+}
+
+JobCodes fetch_job(Task& task, const char* address, const char* access_token, const char* token) {
+    check_token(token);
+    ServerConnection conn = connect(task, address, access_token);
+    const protocol::JobStatus s = conn.status(token);
+    if (!s.done) return JobCodes{};
+    const std::string log = conn.log(token, 0);
+    const JobResult result = load_result(task, conn, token);
+    if (!log.empty()) task.log(log);
+    if (result.response >= VLT_RES_ERR_UNKNOWN) task.streams.emit(VLT_STREAM_ERR, result.message + "\n");
+    return JobCodes{1, result.response, result.trmcode};
+}
+
+void stop_job(const Task& task, const char* address, const char* access_token, const char* token) {
+    check_token(token);
+    connect(task, address, access_token).stop(token);
+}
+
+}  // namespace vlt::remote
