@@ -69,6 +69,9 @@ public:
     // Warning code that the current call returns, set by warning().
     int32_t pending_warning = VLT_RES_OK;
 
+    // What VLT_readsummary reports: the last data file read into the task.
+    std::string read_summary;
+
     // Verifies the internal consistency of the task's data; throws vlt::Error
     // naming the caller's file and line when something is broken.
     void check_consistency(const std::string& file, int32_t line) const;
