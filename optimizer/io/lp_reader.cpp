@@ -46,14 +46,14 @@ enum class Section { none, objective, constraints, bounds, general, binary, semi
 
 class Reader {
 public:
-    Reader(string_view text, const std::string& source, std::vector<std::string>& warnings)
-        : text_(text), source_(source), warnings_(warnings) {}
+    Reader(string_view text, const std::string& source, std::vector<std::string>& warnings, VLTrescodee code)
+        : text_(text), source_(source), warnings_(warnings), code_(code) {}
 
     TaskImage run();
 
 private:
     [[noreturn]] void fail_line(int64_t line, const std::string& why) const {
-        fail(VLT_RES_ERR_LP_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
+        fail(code_, source_ + ":" + std::to_string(line) + ": " + why);
     }
     [[noreturn]] void fail_at(size_t pos, const std::string& why) const {
         fail_line(pos < tokens_.size() ? tokens_[pos].line : last_line_, why);
@@ -114,6 +114,7 @@ private:
     string_view text_;
     const std::string& source_;
     std::vector<std::string>& warnings_;
+    VLTrescodee code_;
     std::vector<Token> tokens_;
     int64_t last_line_ = 1;
     std::string task_name_;
@@ -616,8 +617,34 @@ TaskImage Reader::run() {
 
 }  // namespace
 
-TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings) {
-    return Reader(text, source, warnings).run();
+TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings, size_t* rest,
+                  int64_t* rest_line, VLTrescodee error_code) {
+    std::string_view head = text;
+    int64_t head_lines = 0;
+    if (rest) {
+        // The LP part ends with the line of its end keyword: a line whose first
+        // word is "end" (any case) not followed by ':'.
+        *rest = text.size();
+        size_t pos = 0;
+        int64_t line = 1;
+        while (pos < text.size()) {
+            size_t eol = text.find('\n', pos);
+            if (eol == std::string_view::npos) eol = text.size();
+            std::string_view l = text.substr(pos, eol - pos);
+            const size_t b = l.find_first_not_of(" \t");
+            if (b != std::string_view::npos && l.size() >= b + 3 && iequal(l.substr(b, 3), "end") &&
+                (l.size() == b + 3 || l[b + 3] == ' ' || l[b + 3] == '\t' || l[b + 3] == '\r')) {
+                *rest = std::min(eol + 1, text.size());
+                head_lines = line;
+                break;
+            }
+            pos = eol + 1;
+            ++line;
+        }
+        head = text.substr(0, *rest);
+        if (rest_line) *rest_line = head_lines + 1;
+    }
+    return Reader(head, source, warnings, error_code).run();
 }
 
 }  // namespace vlt::io
