@@ -194,7 +194,8 @@ void Reader::tokenize() {
             t.kind = Kind::number;
             t.text = string_view(p, size_t(stop - p));
             p = stop;
-        } else if (name_char(c) && c != '/' && c != '.') {
+        } else if (name_char(c) && c != '.' && !(c == '/' && !tokens_.empty() && tokens_.back().text == "]")) {
+            // '/' is a name character, and the divisor sign after a quadratic bracket.
             const char* q = p;
             while (q < end && name_char(static_cast<unsigned char>(*q))) ++q;
             t.kind = Kind::name;
