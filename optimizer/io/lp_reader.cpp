@@ -9,6 +9,7 @@
 
 #include "base/error.hpp"
 #include "io/lp_format.hpp"
+#include "io/text_fields.hpp"
 
 namespace vlt::io {
 
@@ -621,29 +622,22 @@ TaskImage Reader::run() {
 TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings, size_t* rest,
                   int64_t* rest_line, VLTrescodee error_code) {
     std::string_view head = text;
-    int64_t head_lines = 0;
     if (rest) {
         // The LP part ends with the line of its end keyword: a line whose first
         // word is "end" (any case) not followed by ':'.
         *rest = text.size();
-        size_t pos = 0;
-        int64_t line = 1;
-        while (pos < text.size()) {
-            size_t eol = text.find('\n', pos);
-            if (eol == std::string_view::npos) eol = text.size();
-            std::string_view l = text.substr(pos, eol - pos);
+        int64_t end_line = 0;
+        for_each_line(text, [&](std::string_view l, int64_t line) {
             const size_t b = l.find_first_not_of(" \t");
-            if (b != std::string_view::npos && l.size() >= b + 3 && iequal(l.substr(b, 3), "end") &&
-                (l.size() == b + 3 || l[b + 3] == ' ' || l[b + 3] == '\t' || l[b + 3] == '\r')) {
-                *rest = std::min(eol + 1, text.size());
-                head_lines = line;
-                break;
-            }
-            pos = eol + 1;
-            ++line;
-        }
+            const bool end = b != std::string_view::npos && l.size() >= b + 3 && iequal(l.substr(b, 3), "end") &&
+                             (l.size() == b + 3 || l[b + 3] == ' ' || l[b + 3] == '\t');
+            if (!end || end_line != 0) return;
+            end_line = line;
+            const size_t eol = text.find('\n', size_t(l.data() - text.data()) + l.size());
+            *rest = eol == std::string_view::npos ? text.size() : eol + 1;
+        });
         head = text.substr(0, *rest);
-        if (rest_line) *rest_line = head_lines + 1;
+        if (rest_line) *rest_line = end_line + 1;
     }
     return Reader(head, source, warnings, error_code).run();
 }

@@ -13,6 +13,14 @@ namespace {
 
 bool on(const Task& task, VLTiparam_enum p) { return task.params[p] == VLT_ONOFF_ON; }
 
+RecordOptions record_options(const Task& task, VLTiparam_enum parameters, VLTiparam_enum solutions) {
+    RecordOptions o;
+    o.digits = task.params[VLT_IPAR_WRITE_PRECISION];
+    o.parameters = on(task, parameters);
+    o.solutions = on(task, solutions);
+    return o;
+}
+
 void install_read(Task& task, TaskImage& image, const std::vector<std::string>& warnings, const std::string& source,
                   VLTrescodee code) {
     install(task, image, true, source, code);
@@ -30,10 +38,7 @@ void read_ptf_task(Task& task, std::string_view bytes, const std::string& source
 }
 
 void write_ptf_task(const Task& task, Sink& out) {
-    RecordOptions o;
-    o.digits = task.params[VLT_IPAR_WRITE_PRECISION];
-    o.parameters = on(task, VLT_IPAR_PTF_WRITE_PARAMETERS);
-    o.solutions = on(task, VLT_IPAR_PTF_WRITE_SOLUTIONS);
+    const RecordOptions o = record_options(task, VLT_IPAR_PTF_WRITE_PARAMETERS, VLT_IPAR_PTF_WRITE_SOLUTIONS);
     const TaskImage image = capture_task(task, ParamSelection::changed, o.solutions);
     out.write("PTF 1\n# velto plain task format\n");
     RecordWriter w(image, o, out);
@@ -58,10 +63,7 @@ void read_opf_task(Task& task, std::string_view bytes, const std::string& source
 }
 
 void write_opf_task(const Task& task, Sink& out) {
-    RecordOptions o;
-    o.digits = task.params[VLT_IPAR_WRITE_PRECISION];
-    o.parameters = on(task, VLT_IPAR_OPF_WRITE_PARAMETERS);
-    o.solutions = on(task, VLT_IPAR_OPF_WRITE_SOLUTIONS);
+    const RecordOptions o = record_options(task, VLT_IPAR_OPF_WRITE_PARAMETERS, VLT_IPAR_OPF_WRITE_SOLUTIONS);
     const TaskImage image = capture_task(task, ParamSelection::changed, o.solutions);
     if (on(task, VLT_IPAR_OPF_WRITE_HEADER))
         out.write(std::string(kOpfHeader) + "\n");

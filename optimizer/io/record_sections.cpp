@@ -403,34 +403,22 @@ struct RecordReader::Impl {
         ++solution_line;
     }
 
-    void variable(const std::vector<std::string>& f) {
-        if (given >= expected) fail_here("more variables than VARIABLES declares");
-        if (f.size() < 4) fail_here("a variable takes a reference, a bound key and two bounds");
-        declare(r.vars, f[0], given, "variable");
-        im.bkx.push_back(enum_code(Codes::bound_key, f[1]));
-        im.blx.push_back(number(f[2], true));
-        im.bux.push_back(number(f[3], true));
+    // A variable or constraint: ref key lower upper [INT] [NAME "x"].
+    void item(const std::vector<std::string>& f, bool variable) {
+        const char* kind = variable ? "variable" : "constraint";
+        if (given >= expected) fail_here(std::string("more items than ") + (variable ? "VARIABLES" : "CONSTRAINTS") + " declares");
+        if (f.size() < 4) fail_here(std::string("a ") + kind + " takes a reference, a bound key and two bounds");
+        declare(variable ? r.vars : r.cons, f[0], given, kind);
+        (variable ? im.bkx : im.bkc).push_back(enum_code(Codes::bound_key, f[1]));
+        (variable ? im.blx : im.blc).push_back(number(f[2], true));
+        (variable ? im.bux : im.buc).push_back(number(f[3], true));
         size_t used = 4;
-        int32_t type = VLT_VAR_TYPE_CONT;
-        if (used < f.size() && f[used] == "INT") {
-            type = VLT_VAR_TYPE_INT;
-            ++used;
+        if (variable) {
+            const bool integer = used < f.size() && f[used] == "INT";
+            im.vartype.push_back(integer ? VLT_VAR_TYPE_INT : VLT_VAR_TYPE_CONT);
+            used += integer;
         }
-        im.vartype.push_back(type);
-        im.varname.push_back(name_of(f, used));
-        no_more(f, used);
-        ++given;
-    }
-
-    void constraint(const std::vector<std::string>& f) {
-        if (given >= expected) fail_here("more constraints than CONSTRAINTS declares");
-        if (f.size() < 4) fail_here("a constraint takes a reference, a bound key and two bounds");
-        declare(r.cons, f[0], given, "constraint");
-        im.bkc.push_back(enum_code(Codes::bound_key, f[1]));
-        im.blc.push_back(number(f[2], true));
-        im.buc.push_back(number(f[3], true));
-        size_t used = 4;
-        im.conname.push_back(name_of(f, used));
+        (variable ? im.varname : im.conname).push_back(name_of(f, used));
         no_more(f, used);
         ++given;
     }
@@ -578,8 +566,8 @@ struct RecordReader::Impl {
 
     void record(const std::vector<std::string>& f) {
         switch (section) {
-            case Section::variables: variable(f); break;
-            case Section::constraints: constraint(f); break;
+            case Section::variables: item(f, true); break;
+            case Section::constraints: item(f, false); break;
             case Section::linear:
                 if (f.size() != 2) fail_here("a LINEAR record is: variable coefficient");
                 im.c[size_t(ref(r.vars, f[0], "variable"))] = number(f[1]);
