@@ -61,14 +61,13 @@ void check_cones(Task& task, int32_t num, const int32_t* sub) {
 void check_accs(Task& task, int64_t num, const int64_t* sub) {
     task.problem.conic().check_acc_list("accidxlist", num, sub);
 }
-// Semidefinite variables are not part of the data model yet: no index is
-// valid.
+void check_djcs(Task& task, int64_t num, const int64_t* sub) {
+    task.problem.disjunctive().check_list("djcidxlist", num, sub);
+}
+// Semidefinite variables are not part of the data model yet: no index is valid.
 constexpr int32_t kNumBarvar = 0;
 void check_barvars(int32_t num, const int32_t* sub) {
     check_list(num, sub, "sub", VLT_RES_ERR_INDEX_BARVAR, "semidefinite variable", "numbarvar", kNumBarvar);
-}
-void check_djcs(Task& task, int64_t num, const int64_t* sub) {
-    task.problem.disjunctive().check_list("djcidxlist", num, sub);
 }
 
 }  // namespace

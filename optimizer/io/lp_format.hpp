@@ -51,12 +51,22 @@ struct LpWriteOptions {
     bool full_objective = true;
     bool generic_names = true;
     bool ignore_incompatible = false;
+    bool conic_elsewhere = false;  // the caller writes cones and conic data itself (OPF)
+};
+
+// The names an LP text gave the variables and constraints ("" for an
+// unlabelled constraint).
+struct LpNames {
+    std::vector<std::string> vars, rows;
 };
 
 // The problem an LP text holds; warnings (source:line: text) are added to
-// `warnings`.  Throws vlt::Error (VLT_RES_ERR_LP_FORMAT).
-TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings);
-void write_lp(const TaskImage& image, const LpWriteOptions& options, Sink& out);
+// `warnings`.  With rest given, reading stops after the line of the end
+// keyword and *rest is where the text goes on (and *rest_line its line
+// number).  Throws vlt::Error (VLT_RES_ERR_LP_FORMAT, or error_code).
+TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings,
+                  size_t* rest = nullptr, int64_t* rest_line = nullptr, VLTrescodee error_code = VLT_RES_ERR_LP_FORMAT);
+LpNames write_lp(const TaskImage& image, const LpWriteOptions& options, Sink& out);
 
 void read_lp_task(Task& task, std::string_view bytes, const std::string& source);
 void write_lp_task(const Task& task, Sink& out);

@@ -9,6 +9,7 @@
 
 #include "base/error.hpp"
 #include "io/lp_format.hpp"
+#include "io/text_fields.hpp"
 
 namespace vlt::io {
 
@@ -46,14 +47,14 @@ enum class Section { none, objective, constraints, bounds, general, binary, semi
 
 class Reader {
 public:
-    Reader(string_view text, const std::string& source, std::vector<std::string>& warnings)
-        : text_(text), source_(source), warnings_(warnings) {}
+    Reader(string_view text, const std::string& source, std::vector<std::string>& warnings, VLTrescodee code)
+        : text_(text), source_(source), warnings_(warnings), code_(code) {}
 
     TaskImage run();
 
 private:
     [[noreturn]] void fail_line(int64_t line, const std::string& why) const {
-        fail(VLT_RES_ERR_LP_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
+        fail(code_, source_ + ":" + std::to_string(line) + ": " + why);
     }
     [[noreturn]] void fail_at(size_t pos, const std::string& why) const {
         fail_line(pos < tokens_.size() ? tokens_[pos].line : last_line_, why);
@@ -114,6 +115,7 @@ private:
     string_view text_;
     const std::string& source_;
     std::vector<std::string>& warnings_;
+    VLTrescodee code_;
     std::vector<Token> tokens_;
     int64_t last_line_ = 1;
     std::string task_name_;
@@ -193,7 +195,8 @@ void Reader::tokenize() {
             t.kind = Kind::number;
             t.text = string_view(p, size_t(stop - p));
             p = stop;
-        } else if (name_char(c) && c != '/' && c != '.') {
+        } else if (name_char(c) && c != '.' && !(c == '/' && !tokens_.empty() && tokens_.back().text == "]")) {
+            // '/' is a name character, and the divisor sign after a quadratic bracket.
             const char* q = p;
             while (q < end && name_char(static_cast<unsigned char>(*q))) ++q;
             t.kind = Kind::name;
@@ -616,8 +619,27 @@ TaskImage Reader::run() {
 
 }  // namespace
 
-TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings) {
-    return Reader(text, source, warnings).run();
+TaskImage read_lp(std::string_view text, const std::string& source, std::vector<std::string>& warnings, size_t* rest,
+                  int64_t* rest_line, VLTrescodee error_code) {
+    std::string_view head = text;
+    if (rest) {
+        // The LP part ends with the line of its end keyword: a line whose first
+        // word is "end" (any case) not followed by ':'.
+        *rest = text.size();
+        int64_t end_line = 0;
+        for_each_line(text, [&](std::string_view l, int64_t line) {
+            const size_t b = l.find_first_not_of(" \t");
+            const bool end = b != std::string_view::npos && l.size() >= b + 3 && iequal(l.substr(b, 3), "end") &&
+                             (l.size() == b + 3 || l[b + 3] == ' ' || l[b + 3] == '\t');
+            if (!end || end_line != 0) return;
+            end_line = line;
+            const size_t eol = text.find('\n', size_t(l.data() - text.data()) + l.size());
+            *rest = eol == std::string_view::npos ? text.size() : eol + 1;
+        });
+        head = text.substr(0, *rest);
+        if (rest_line) *rest_line = end_line + 1;
+    }
+    return Reader(head, source, warnings, error_code).run();
 }
 
 }  // namespace vlt::io

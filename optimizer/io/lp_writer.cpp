@@ -49,8 +49,8 @@ class Writer {
 public:
     Writer(const TaskImage& im, const LpWriteOptions& o, Sink& out) : im_(im), o_(o), out_(out), line_(out, o.line_width) {}
 
-    void run() {
-        check_compatible();
+    LpNames run() {
+        if (!o_.conic_elsewhere) check_compatible();
         vars_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.varname, im_.numvar, "x", "variable");
         rows_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.conname, im_.numcon, "c", "constraint", true);
         if (!im_.taskname.empty() && !model::task_name_violation(im_.taskname, VLT_NAME_TYPE_LP))
@@ -62,6 +62,7 @@ public:
         write_bounds();
         write_integers();
         out_.write("end\n");
+        return {vars_, rows_};
     }
 
 private:
@@ -199,7 +200,9 @@ private:
 
 }  // namespace
 
-void write_lp(const TaskImage& image, const LpWriteOptions& options, Sink& out) { Writer(image, options, out).run(); }
+LpNames write_lp(const TaskImage& image, const LpWriteOptions& options, Sink& out) {
+    return Writer(image, options, out).run();
+}
 
 void read_lp_task(Task& task, std::string_view bytes, const std::string& source) {
     std::vector<std::string> warnings;

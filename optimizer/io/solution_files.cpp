@@ -215,16 +215,6 @@ bool ends_with(const std::string& s, std::string_view suffix) {
 // The task's solutions (and the names the text format shows) as an image.
 TaskImage solutions_image(const Task& task) { return capture_task(task, ParamSelection::changed, true); }
 
-std::array<double, 6> objectives_of(Task& task) {
-    std::array<double, 6> out{};
-    for (int32_t which = 0; which < model::kNumSolutions; ++which)
-        if (task.solutions.defined(which)) {
-            const model::ObjectiveValues v = task.solutions.objectives(which, task.problem);
-            out[size_t(2 * which)] = v.primal;
-            out[size_t(2 * which + 1)] = v.dual;
-        }
-    return out;
-}
 
 void write_file(const std::string& path, int32_t compress, const std::function<void(Sink&)>& body) {
     FileSink file(path);
@@ -259,6 +249,18 @@ void require_defined(Task& task, int32_t which) {
 
 }  // namespace
 
+std::array<double, 6> objective_values_of(const model::Problem& problem, const TaskImage& image) {
+    std::array<double, 6> out{};
+    for (int32_t which = 0; which < model::kNumSolutions; ++which) {
+        const model::Solution& s = image.solutions[size_t(which)];
+        if (!s.defined) continue;
+        const model::ObjectiveValues v = model::objective_values(problem, s, which);
+        out[size_t(2 * which)] = s.reported_primal_obj.value_or(v.primal);
+        out[size_t(2 * which + 1)] = s.reported_dual_obj.value_or(v.dual);
+    }
+    return out;
+}
+
 void write_solutions_text(const TaskImage& image, int32_t which, const std::array<double, 6>& objectives,
                           const SolutionTextOptions& options, Sink& out) {
     if (options.head) {
@@ -292,7 +294,7 @@ void write_solution_file(Task& task, int32_t which, const std::string& path) {
         o.head = task.params[VLT_IPAR_WRITE_SOL_HEAD] == VLT_ONOFF_ON;
         o.constraints = task.params[VLT_IPAR_WRITE_SOL_CONSTRAINTS] == VLT_ONOFF_ON;
         o.variables = task.params[VLT_IPAR_WRITE_SOL_VARIABLES] == VLT_ONOFF_ON;
-        const std::array<double, 6> objectives = objectives_of(task);
+        const std::array<double, 6> objectives = objective_values_of(task.problem, image);
         write_file(path, VLT_COMPRESS_FREE, [&](Sink& out) { write_solutions_text(image, which, objectives, o, out); });
     }
 }

@@ -40,6 +40,10 @@ struct SolutionTextOptions {
 // their objective values.
 void write_solutions_text(const TaskImage& image, int32_t which, const std::array<double, 6>& objectives,
                           const SolutionTextOptions& options, Sink& out);
+// The primal and dual objective values of the image's solutions (those the
+// optimizer reported, else computed), two per selector.
+std::array<double, 6> objective_values_of(const model::Problem& problem, const TaskImage& image);
+
 // The solutions a text holds, sized as the task's (sizes).
 std::array<model::Solution, model::kNumSolutions> read_solutions_text(std::string_view text, const std::string& source,
                                                                       const model::SolutionSizes& sizes);

@@ -334,3 +334,49 @@ def test_acc_duals_of_the_integer_solution_are_zero_and_items_are_checked(task):
         assert viol[0] == 7.0
     assert task.getpviolvar_iOO_4(ITR, i32([0]), memoryview(viol)) == (1600, None)   # undefined solution
     assert task.putaccdoty_iLO_4(BAS, 0, f64([math.nan, 0.0]))[0] == 1302
+
+
+@pytest.mark.parametrize("x, violation", [([1.0, -5.0], 0.0), ([2.0, -1.0], 1.0), ([2.5, -0.25], 0.5),
+                                          ([3.0, 0.0], 0.0)])
+def test_disjunctive_violation_is_that_of_the_best_term(task, x, violation):
+    # (x0 - 1 = 0)  or  (x0 - 3 = 0 and x1 >= 0)
+    task.appendvars_i_2(2)
+    task.appendafes_L_2(2)
+    task.putafefentrylist_OOO_4(i64([0, 1]), i32([0, 1]), f64([1.0, 1.0]))
+    _, zero = task.appendrzerodomain_L_2(1)
+    _, plus = task.appendrplusdomain_L_2(1)
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64([zero, zero, plus]), i64([0, 0, 1]), f64([1.0, 3.0, 0.0]),
+                               i64([1, 2])) == (0, None)
+    task.putxx_iO_3(ITG, f64(x))
+    viol = np.empty(1)
+    assert task.getpvioldjc_iOO_4(ITG, i64([0]), memoryview(viol)) == (0, None)
+    assert viol[0] == pytest.approx(violation)
+    assert task.getsolutioninfonew_i_2(ITG)[1][6] == pytest.approx(violation)
+
+
+def test_information_items_and_solution_analysis_agree_with_the_figures(task):
+    # One violated constraint, variable and ACC; the analysis names the worst first.
+    task.appendcons_i_2(3)
+    task.appendvars_i_2(2)
+    for i, (lo, up) in enumerate([(0.0, 1.0), (-1.0, 1.0), (2.0, 2.0)]):
+        task.putconbound_iidd_5(i, RA, lo, up)
+    task.putvarbound_iidd_5(1, LO, 0.0, 0.0)
+    task.appendafes_L_2(1)
+    task.putafefentrylist_OOO_4(i64([0]), i32([1]), f64([1.0]))
+    _, dom = task.appendrplusdomain_L_2(1)
+    task.appendacc_LOO_4(dom, i64([0]), None)
+    task.putxc_iO_3(ITR, f64([1.5, 0.0, -1.0]))          # off the empty rows by 1.5 and 1, bounds by 0.5 and 3
+    task.putxx_iO_3(ITR, f64([0.0, -0.25]))              # variable 1 and the ACC by 0.25
+    res, info = task.getsolutioninfonew_i_2(ITR)
+    assert info[1:3] == (3.0, 0.25) and info[5] == 0.25
+    assert task.updatesolutioninfo_i_2(ITR) == (0, None)
+    for item, figure in [(106, info[1]), (108, info[2]), (104, info[5]), (87, info[8]), (92, info[10])]:
+        assert task.getdouinf_i_2(item) == (0, figure)
+    lines = []
+    task.set_Stream(1, lines.append)
+    assert task.analyzesolution_ii_3(1, ITR) == (0, None)
+    text = "".join(lines)
+    assert text.index("constraint 2 is violated by 3.000e+00") < text.index("constraint 0 is violated by 1.500e+00")
+    assert "variable 1 is violated by 2.500e-01" in text and "affine conic constraint 0 is violated by 2.500e-01" in text
+    assert "acc: 2e-01" in text

@@ -95,9 +95,10 @@ std::vector<ConeSpec> bound_cone_specs(size_t rows) {
 
 class Solver {
 public:
+    // `start`: when the run began (the time limit counts from there).
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
-           const ProgressHook& hook, const LogSink& log)
-        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), cones_(f.cones), bounds_(f),
+           const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
+        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
           bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
@@ -157,11 +158,12 @@ private:
     const IpmOptions& o_;
     const ProgressHook& hook_;
     const LogSink& log_;
+    std::chrono::steady_clock::time_point start_;
     CompositeCone cones_;
     BoundRows bounds_;
     CompositeCone bound_cone_;
     Kkt kkt_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double iteration_started_ = 0.0, last_iteration_seconds_ = 0.0;
 
     Point pt_;
     Residuals res_;
@@ -464,7 +466,9 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         finish_with_best(r, EngineStatus::iteration_limit, "the iteration limit was reached");
         return true;
     }
-    if (elapsed() >= o_.time_limit) {
+    // An iteration cannot be interrupted: the run also ends when the next
+    // one would probably end beyond the limit.
+    if (elapsed() + last_iteration_seconds_ >= o_.time_limit) {
         finish_with_best(r, EngineStatus::time_limit, "the time limit was reached");
         return true;
     }
@@ -676,10 +680,14 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
         r.dual_feasible = q.dual_residual <= std::max(1e-6, o_.dual_feasibility_tolerance);
     }
     r.solve_time = elapsed();
-    char line[200];
-    std::snprintf(line, sizeof line, "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e",
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e; %lld factorizations, "
+                  "%lld solves",
                   to_string(status), message.empty() ? "" : ", ", message.c_str(), static_cast<long long>(iterations_),
-                  r.solve_time, r.primal_objective, r.dual_objective);
+                  r.solve_time, r.primal_objective, r.dual_objective,
+                  static_cast<long long>(kkt_.linear_solver().factorizations()),
+                  static_cast<long long>(kkt_.linear_solver().backend_solves()));
     log_line(line);
 }
 
@@ -723,6 +731,8 @@ EngineResult Solver::run() {
     int small_steps = 0;
     double last_mu = 0.0;
     for (;; ++iterations_) {
+        last_iteration_seconds_ = iterations_ > 0 ? elapsed() - iteration_started_ : 0.0;
+        iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
@@ -808,7 +818,7 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
             return r;
         case PresolveOutcome::Kind::none: break;
     }
-    Solver solver(problem, form, rec, options, hook, log);
+    Solver solver(problem, form, rec, options, hook, log, start);
     return solver.run();
 }
 

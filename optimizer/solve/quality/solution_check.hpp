@@ -11,9 +11,9 @@
 //                  cone (solve/quality/cone_distance.hpp)
 //   ACC k          the violation of F x + g - b, its rows, with respect to
 //                  its domain
-//   DJC k          the least over its terms of the largest violation of a
-//                  term's domains over their AFEs (F x + g - b); infinite
-//                  for a DJC without terms, which never holds
+//   DJC k          the smallest, over its terms, of the largest violation of
+//                  a domain of the term (each measured like an ACC's); a DJC
+//                  without terms is violated without bound (+inf)
 //   integrality j  |xx[j] - round(xx[j])| of an integer variable, else 0
 //
 // Dual violations, with s = +1 when minimizing and -1 when maximizing (every
@@ -29,6 +29,13 @@
 //   cone k         the violation of s*snx over its members w.r.t. the dual cone
 //   ACC k          the violation of s*doty over its rows w.r.t. the dual domain
 // The integer solution has no duals: its dual violations are 0.
+//
+// A certificate is checked as what it is: one of dual infeasibility (a
+// direction x) against the directions of the feasible set (every bound
+// taken as 0 on its side, F x alone in the domains), one of primal
+// infeasibility (multipliers y, s) against the directions of the dual
+// feasible set (reduced costs without c and Q).  The bound combination that
+// makes it a certificate is the solution's dual (or primal) objective.
 #pragma once
 
 #include <cstdint>
@@ -69,14 +76,12 @@ private:
     // The members' values of cone k: xx or snx.
     std::vector<double> cone_values(int32_t k, const std::vector<double>& of) const;
     double acc_violation(int64_t k, const double* rows, bool dual) const;
-    // The violation of n values with respect to domain domidx (or its dual).
-    double domain_violation_of(int64_t domidx, const double* rows, int64_t n, bool dual) const;
     void compute_row_activity();
     void compute_reduced_costs();
 
     const model::Problem& problem_;
     const model::Solution& solution_;
-    bool has_duals_;
+    bool has_duals_, primal_ray_, dual_ray_;
     std::vector<double> row_activity_, acc_activity_, reduced_cost_;
     bool have_row_activity_ = false, have_acc_activity_ = false, have_reduced_costs_ = false;
 };
