@@ -83,8 +83,8 @@ const char* solsta_name(int32_t solsta) {
     return solsta >= 0 && solsta < int32_t(std::size(names)) ? names[solsta] : "unknown";
 }
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+using model::has_lower;
+using model::has_upper;
 
 
 // The largest violations of one kind of item, worst first.

@@ -234,3 +234,20 @@ def test_certificates_of_either_sense_hold_and_seed_the_subproblem(task, sense, 
         keys, _, _ = bounds(sub, True)
         xkeys, _, _ = bounds(sub, False)
         assert keys.tolist() == [LO, FR] and xkeys.tolist() == [UP, UP]
+
+
+def test_repair_of_an_integer_problem(task):
+    # 2x = 3 with x integer in [0, 5]: the row moves by 1 (to 2x in [2, 3], x = 1).
+    task.appendcons_i_2(1)
+    task.appendvars_i_2(1)
+    task.putarow_iOO_4(0, i32([0]), f64([2.0]))
+    task.putconbound_iidd_5(0, FX, 3.0, 3.0)
+    task.putvarbound_iidd_5(0, RA, 0.0, 5.0)
+    task.putvartype_ii_3(0, 1)
+    task.putintparam_ii_3(IPAR_FEASREPAIR_OPTIMIZE, REPAIR_PENALTY)
+    assert task.primalrepair_OOOO_5(None, None, None, None) == (0, None)
+    assert task.getdouinf_i_2(DINF_PRIMAL_REPAIR_PENALTY_OBJ) == (0, 1.0)
+    assert task.getconbound_i_2(0) == (0, (RA, 2.0, 3.0))
+    x = np.zeros(1)
+    assert task.getxx_iO_3(2, memoryview(x)) == (0, None) and x[0] == pytest.approx(1.0)
+    assert task.getsolsta_i_2(2) == (0, 2)     # feasible for the repaired problem

@@ -15,8 +15,8 @@ namespace {
 
 constexpr double kInf = INFINITY;
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+using model::has_lower;
+using model::has_upper;
 
 // The weight of one side, or -1 when it stays (negative, infinite or no bound).
 double side_weight(const double* weights, int32_t i, bool bounded) {
@@ -216,9 +216,10 @@ void primal_repair(Task& task, const double* wlc, const double* wuc, const doubl
     const auto start = std::chrono::steady_clock::now();
     const model::Problem& p = task.problem;
     if (!p.quadratic_constraints().empty() || p.var_cones().num_cone() > 0 || p.conic().num_acc() > 0 ||
-        p.disjunctive().num_djc() > 0)
+        p.disjunctive().num_djc() > 0 || p.semidefinite().num_barvar() > 0)
         fail(VLT_RES_ERR_PROBLEM_TYPE, "Primal repair works on problems with linear constraints only (no quadratic "
-                                       "constraints, cones, affine conic or disjunctive constraints)");
+                                       "constraints, cones, semidefinite variables, affine conic or disjunctive "
+                                       "constraints)");
     check_weights("wlc", wlc, p.num_con());
     check_weights("wuc", wuc, p.num_con());
     check_weights("wlx", wlx, p.num_var());

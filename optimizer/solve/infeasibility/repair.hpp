@@ -29,8 +29,8 @@
 
 namespace vlt::solve {
 
-// Throws VLT_RES_ERR_PROBLEM_TYPE for quadratic constraints, cones, affine
-// conic or disjunctive constraints, VLT_RES_ERR_NAN_VALUE for a NaN weight,
+// Throws VLT_RES_ERR_PROBLEM_TYPE for quadratic constraints, cones,
+// semidefinite variables, affine conic or disjunctive constraints, VLT_RES_ERR_NAN_VALUE for a NaN weight,
 // VLT_RES_ERR_INFEAS_UNDEFINED when the sides that must stay admit no
 // solution, VLT_RES_ERR_OPTIMIZER when a derived problem cannot be solved.
 void primal_repair(Task& task, const double* wlc, const double* wuc, const double* wlx, const double* wux);

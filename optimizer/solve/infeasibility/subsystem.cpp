@@ -11,14 +11,8 @@
 namespace vlt::solve {
 namespace {
 
-bool finite_lower(const model::BoundSet& b, int32_t i) {
-    const int32_t k = b.key(i);
-    return k == VLT_BK_LO || k == VLT_BK_FX || k == VLT_BK_RA;
-}
-bool finite_upper(const model::BoundSet& b, int32_t i) {
-    const int32_t k = b.key(i);
-    return k == VLT_BK_UP || k == VLT_BK_FX || k == VLT_BK_RA;
-}
+bool finite_lower(const model::BoundSet& b, int32_t i) { return model::has_lower(b.key(i)); }
+bool finite_upper(const model::BoundSet& b, int32_t i) { return model::has_upper(b.key(i)); }
 
 // The sides whose multiplier in a certificate is not negligible.
 BoundSides certificate_support(const model::Problem& problem, const model::Solution& s) {
