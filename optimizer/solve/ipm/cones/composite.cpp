@@ -5,6 +5,7 @@
 
 #include "base/error.hpp"
 #include "solve/ipm/cones/nonnegative.hpp"
+#include "solve/ipm/cones/psd.hpp"
 #include "solve/ipm/cones/rotated_second_order.hpp"
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/cones/zero.hpp"
@@ -29,6 +30,7 @@ constexpr ConeEntry kCones[] = {
     entry<NonnegativeCone>(VLT_DOMAIN_RPLUS),
     entry<SecondOrderCone>(VLT_DOMAIN_QUADRATIC_CONE),
     entry<RotatedSecondOrderCone>(VLT_DOMAIN_RQUADRATIC_CONE),
+    entry<PsdCone>(VLT_DOMAIN_SVEC_PSD_CONE),
 };
 
 const ConeEntry* find(int32_t domain) {
