@@ -442,6 +442,8 @@ private:
             par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_REL_GAP : VLT_DPAR_INTPNT_CO_TOL_REL_GAP);
         o.infeasibility_tolerance =
             par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_INFEAS : VLT_DPAR_INTPNT_CO_TOL_INFEAS);
+        o.near_optimal_factor =
+            par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_NEAR_REL : VLT_DPAR_INTPNT_CO_TOL_NEAR_REL);
         o.log_level = engine_log_level();
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
         return o;

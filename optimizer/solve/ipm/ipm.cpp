@@ -112,6 +112,10 @@ private:
     bool certify_primal_infeasibility(EngineResult& r);
     bool certify_dual_infeasibility(EngineResult& r);
     bool stop_requested(EngineResult& r, const Measures& m);
+    // Keeps the iterate closest to the tolerances; ends a run in numerical
+    // trouble with it, as optimal when it is near enough.
+    void remember_best(const Measures& m);
+    void finish_in_trouble(EngineResult& r, const std::string& message);
     bool factor_scaled_system(double mu);
     void solve_tau_direction();
     // Solves for one right-hand side of the complementarity rows (ds over
@@ -157,6 +161,8 @@ private:
     std::vector<double> ds_, dsb_, offset_, offset_b_;
     std::vector<double> rhs_x_, rhs_z_, rhs_b_, kkt_rhs_;
     double tau_denominator_ = 0.0;
+    Point best_;
+    double best_score_ = std::numeric_limits<double>::infinity();
     int64_t iterations_ = 0;
     double last_step_ = 0.0;
 };
@@ -395,7 +401,7 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         return true;
     }
     if (!std::isfinite(m.mu) || !std::isfinite(m.pobj) || !std::isfinite(m.dobj)) {
-        finish(r, EngineStatus::numerical_trouble, "the iterates are no longer finite");
+        finish_in_trouble(r, "the iterates are no longer finite");
         return true;
     }
     return false;
@@ -511,6 +517,24 @@ double Solver::centred_step(const Point& dir, double alpha) const {
     return 0.0;
 }
 
+void Solver::remember_best(const Measures& m) {
+    const double score = std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
+                                   m.gap / o_.relative_gap_tolerance});
+    if (!(score < best_score_)) return;
+    best_score_ = score;
+    best_ = pt_;
+}
+
+void Solver::finish_in_trouble(EngineResult& r, const std::string& message) {
+    if (best_score_ <= o_.near_optimal_factor) {
+        pt_ = best_;
+        compute_residuals();
+        finish(r, EngineStatus::optimal, "near optimal after numerical trouble (" + message + ")");
+        return;
+    }
+    finish(r, EngineStatus::numerical_trouble, message);
+}
+
 void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
     r.status = status;
     r.message = message;
@@ -591,6 +615,7 @@ EngineResult Solver::run() {
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
+        if (std::isfinite(m.mu)) remember_best(m);
         if (m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
             m.gap <= o_.relative_gap_tolerance) {
             finish(r, EngineStatus::optimal, "");
@@ -602,7 +627,7 @@ EngineResult Solver::run() {
         if (stop_requested(r, m)) return r;
 
         if (!factor_scaled_system(m.mu)) {
-            finish(r, EngineStatus::numerical_trouble, "the augmented system could not be factored");
+            finish_in_trouble(r, "the augmented system could not be factored");
             return r;
         }
         solve_tau_direction();
@@ -611,7 +636,7 @@ EngineResult Solver::run() {
         double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
         if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
         if (!std::isfinite(alpha) || alpha <= 0.0) {
-            finish(r, EngineStatus::numerical_trouble, "no step could be taken");
+            finish_in_trouble(r, "no step could be taken");
             return r;
         }
         pt_.add(alpha, d_comb_);
@@ -619,7 +644,7 @@ EngineResult Solver::run() {
         if (alpha < 1e-8 && m.mu >= last_mu * 0.999) {
             kkt_.strengthen(10.0);
             if (++small_steps >= 5) {
-                finish(r, EngineStatus::numerical_trouble, "the method stalled");
+                finish_in_trouble(r, "the method stalled");
                 return r;
             }
         } else {

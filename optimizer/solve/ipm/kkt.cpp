@@ -17,7 +17,8 @@ constexpr double kPivotTolerance = 1e-13;
 constexpr double kPivotReplacement = 1e-7;
 }  // namespace
 
-Kkt::Kkt(const ConicForm& f, const CompositeCone& cones) : n_(f.n), m_(f.m), size_(f.n + f.m) {
+Kkt::Kkt(const ConicForm& f, const CompositeCone& cones)
+    : n_(f.n), m_(f.m), size_(f.n + f.m), cones_(&cones) {
     // G row-wise.
     std::vector<int64_t> rp(size_t(m_) + 1, 0);
     for (int64_t p = 0; p < f.gptr[size_t(n_)]; ++p) ++rp[size_t(f.gind[size_t(p)]) + 1];
@@ -40,12 +41,35 @@ Kkt::Kkt(const ConicForm& f, const CompositeCone& cones) : n_(f.n), m_(f.m), siz
     diag_.assign(size_t(size_), 0);
     signs_.assign(size_t(size_), 1);
     reg_.assign(size_t(size_), kPrimalReg);
+    eliminated_ = EliminatedCones(n_, cones, rp, rc, rv);
+    // The primal block: P, merged with the entries of the Schur complements
+    // of eliminated cones (schur_pos_ records where each of those goes).
+    const std::vector<std::pair<int64_t, int64_t>> schur = eliminated_.pattern();
+    std::vector<std::vector<std::pair<int64_t, int64_t>>> schur_in(static_cast<size_t>(n_));  // per column: (row, value index)
+    for (size_t t = 0; t < schur.size(); ++t) schur_in[size_t(schur[t].second)].emplace_back(schur[t].first, int64_t(t));
+    schur_pos_.assign(schur.size(), -1);
     for (int64_t j = 0; j < n_; ++j) {
+        std::vector<std::pair<int64_t, int64_t>>& extra = schur_in[size_t(j)];
+        std::sort(extra.begin(), extra.end());
+        size_t e = 0;
+        auto take_extra_below = [&](int64_t row) {
+            for (; e < extra.size() && extra[e].first < row; ++e) {
+                if (e == 0 || extra[e - 1].first != extra[e].first) {
+                    k_.rowind.push_back(extra[e].first);
+                    base_.push_back(0.0);
+                }
+                schur_pos_[size_t(extra[e].second)] = int64_t(k_.rowind.size()) - 1;
+            }
+        };
         for (int64_t p = f.p.colptr[size_t(j)]; p < f.p.colptr[size_t(j) + 1]; ++p) {
-            if (f.p.rowind[size_t(p)] == j) diag_[size_t(j)] = int64_t(k_.rowind.size());
-            k_.rowind.push_back(f.p.rowind[size_t(p)]);
+            const int64_t row = f.p.rowind[size_t(p)];
+            take_extra_below(row);
+            if (row == j) diag_[size_t(j)] = int64_t(k_.rowind.size());
+            k_.rowind.push_back(row);
             base_.push_back(f.p.values[size_t(p)]);
+            for (; e < extra.size() && extra[e].first == row; ++e) schur_pos_[size_t(extra[e].second)] = int64_t(k_.rowind.size()) - 1;
         }
+        take_extra_below(n_);
         k_.colptr[size_t(j) + 1] = int64_t(k_.rowind.size());
     }
     add_cone_blocks(cones, rp, rc, rv);
@@ -73,6 +97,21 @@ void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>
         const BlockShape shape = cones.cone(c).block_shape();
         const int64_t start = cones.start(c), dim = cones.cone(c).dim();
         const bool dense = shape.kind == BlockShape::Kind::dense;
+        value_start_.push_back(value_start);
+        if (eliminated_.eliminated(c)) {
+            // Rows kept only as decoupled pivots -1; their block is folded
+            // into the primal block.
+            for (int64_t l = 0; l < dim; ++l) {
+                const int64_t col = n_ + start + l;
+                diag_[size_t(col)] = entry(col, -1.0);
+                decoupled_diag_.push_back(diag_[size_t(col)]);
+                k_.colptr[size_t(col) + 1] = int64_t(k_.rowind.size());
+                signs_[size_t(col)] = -1;
+                reg_[size_t(col)] = 0.0;
+            }
+            value_start += shape.value_count(dim);
+            continue;
+        }
         for (int64_t l = 0; l < dim; ++l) {
             const int64_t i = start + l, col = n_ + i;
             for (int64_t p = rp[size_t(i)]; p < rp[size_t(i) + 1]; ++p) entry(rc[size_t(p)], rv[size_t(p)]);
@@ -135,16 +174,33 @@ bool Kkt::assemble_and_factor(const std::vector<double>& bound_diag, const Compo
     std::copy(base_.begin(), base_.end(), k_.values.begin());
     for (int64_t j = 0; j < n_; ++j) k_.values[size_t(diag_[size_t(j)])] += bound_diag[size_t(j)] + reg_[size_t(j)];
     for (int64_t j = n_; j < size_; ++j) k_.values[size_t(diag_[size_t(j)])] = reg_[size_t(j)];
-    cones.block_values(block_values_);
-    for (size_t v = 0; v < block_values_.size(); ++v)
-        k_.values[size_t(block_pos_[v])] += double(block_sign_[v]) * block_values_[v];
+    for (int64_t pos : decoupled_diag_) k_.values[size_t(pos)] = -1.0;
+    for (size_t c = 0; c < cones.count(); ++c) {
+        if (eliminated_.eliminated(c)) continue;
+        const Cone& cone = cones.cone(c);
+        const int64_t count = cone.block_shape().value_count(cone.dim());
+        cone.block_values(Vec(block_values_.data() + value_start_[c], size_t(count)));
+        for (int64_t v = value_start_[c]; v < value_start_[c] + count; ++v)
+            k_.values[size_t(block_pos_[size_t(v)])] += double(block_sign_[size_t(v)]) * block_values_[size_t(v)];
+    }
+    if (eliminated_.any()) {
+        eliminated_.update(cones);
+        const std::vector<double>& schur = eliminated_.values();
+        for (size_t t = 0; t < schur.size(); ++t) k_.values[size_t(schur_pos_[t])] += schur[t];
+    }
     for (double v : k_.values)
         if (!std::isfinite(v)) return false;
     int64_t nreg = ldl_.factor(k_, signs_, kPivotTolerance * reg_scale_, kPivotReplacement * reg_scale_);
     return nreg >= 0;
 }
 
-void Kkt::multiply_true(const std::vector<double>& v, std::vector<double>& out) const {
+void Kkt::precondition(std::vector<double>& v) {
+    if (eliminated_.any()) eliminated_.fold(*cones_, v);
+    ldl_.solve(v);
+    if (eliminated_.any()) eliminated_.unfold(*cones_, v);
+}
+
+void Kkt::multiply_true(const std::vector<double>& v, std::vector<double>& out) {
     std::fill(out.begin(), out.end(), 0.0);
     for (int64_t j = 0; j < size_; ++j)
         for (int64_t p = k_.colptr[size_t(j)]; p < k_.colptr[size_t(j) + 1]; ++p) {
@@ -154,6 +210,7 @@ void Kkt::multiply_true(const std::vector<double>& v, std::vector<double>& out) 
             if (i != j) out[size_t(j)] += a * v[size_t(i)];
         }
     for (int64_t j = 0; j < size_; ++j) out[size_t(j)] -= reg_[size_t(j)] * v[size_t(j)];
+    if (eliminated_.any()) eliminated_.correct_product(*cones_, v, out);
 }
 
 void Kkt::solve(std::vector<double>& rhs) {
@@ -177,7 +234,7 @@ void Kkt::solve(std::vector<double>& rhs) {
         return std::sqrt(s);
     };
     const double bnorm = norm2(b);
-    ldl_.solve(rhs);  // x0
+    precondition(rhs);  // x0
     if (bnorm == 0.0) return;
     const double tol = 1e-14 * bnorm;
     constexpr int kRestart = 20, kCycles = 3;
@@ -195,7 +252,7 @@ void Kkt::solve(std::vector<double>& rhs) {
         int used = 0;
         for (int j = 0; j < kRestart; ++j) {
             z[size_t(j)] = v[size_t(j)];
-            ldl_.solve(z[size_t(j)]);
+            precondition(z[size_t(j)]);
             multiply_true(z[size_t(j)], corr_);
             for (int i = 0; i <= j; ++i) {
                 double d = 0.0;

@@ -5,7 +5,9 @@
 //
 // where Db holds the diagonal contributions of the simple bounds and H the
 // cones' blocks, each in the shape its cone declares (none for the zero
-// cone, diagonal, dense, or sparse with extra columns for low-rank terms).
+// cone, diagonal, dense, or sparse with extra columns for low-rank terms);
+// dense blocks with a cheap inverse may instead be eliminated into the
+// primal block (solve/ipm/eliminated_cones.hpp).
 // The pattern is built once; every iteration sets the scaling, refactors,
 // and solves with iterative refinement against the system without the
 // static regularization.
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "solve/ipm/cones/composite.hpp"
+#include "solve/ipm/eliminated_cones.hpp"
 #include "solve/ipm/formulation.hpp"
 #include "solve/ipm/ldl.hpp"
 
@@ -40,7 +43,9 @@ private:
     void add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& row_start,
                          const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals);
     bool assemble_and_factor(const std::vector<double>& bound_diag, const CompositeCone& cones);
-    void multiply_true(const std::vector<double>& v, std::vector<double>& out) const;
+    void multiply_true(const std::vector<double>& v, std::vector<double>& out);
+    // A solve with the factored (reduced, regularized) matrix.
+    void precondition(std::vector<double>& v);
 
     int64_t n_, m_, size_;
     UpperCsc k_;
@@ -56,6 +61,11 @@ private:
     std::vector<double> base_reg_;
     double reg_scale_ = 1.0;
     LdlFactor ldl_;
+    const CompositeCone* cones_;
+    EliminatedCones eliminated_;
+    std::vector<int64_t> schur_pos_;       // where each Schur value goes in k_.values
+    std::vector<int64_t> decoupled_diag_;  // the pivots -1 of eliminated rows
+    std::vector<int64_t> value_start_;     // of each cone's block values
     std::vector<double> res_, corr_;
 };
 

@@ -61,7 +61,7 @@ double minus_log_det(const Matrix& x) {
 }  // namespace
 
 struct PsdCone::State {
-    Matrix r, r_inv, w;     // R, R^-1 and Wm = R R'
+    Matrix r, r_inv, w, w_inv;  // R, R^-1, Wm = R R' and Wm^-1
     Eigen::VectorXd lambda;  // the diagonal of Lambda
 };
 
@@ -95,7 +95,7 @@ void PsdCone::shift_by_unit(Vec v, double alpha, bool) const {
 }
 
 void PsdCone::set_identity_scaling() {
-    st_->r = st_->r_inv = st_->w = Matrix::Identity(n_, n_);
+    st_->r = st_->r_inv = st_->w = st_->w_inv = Matrix::Identity(n_, n_);
     st_->lambda = Eigen::VectorXd::Ones(n_);
 }
 
@@ -110,6 +110,7 @@ bool PsdCone::update_scaling(CVec s, CVec z, double) {
     st_->r = l1 * svd.matrixV() * root.asDiagonal();
     st_->r_inv = root.asDiagonal() * svd.matrixU().transpose() * l2.transpose();
     st_->w = st_->r * st_->r.transpose();
+    st_->w_inv = st_->r_inv.transpose() * st_->r_inv;
     st_->lambda = sigma;
     return true;
 }
@@ -140,6 +141,65 @@ void PsdCone::block_values(Vec out) const {
 }
 
 void PsdCone::mul_h(CVec v, Vec out) const { to_svec(st_->w * to_matrix(v, n_) * st_->w, out); }
+
+void PsdCone::mul_w_inverse(CVec v, Vec out, bool transpose) const {
+    // W v = R' V R, so W^-1 V = R^-T V R^-1 and W^-T V = R^-1 V R^-T.
+    if (transpose)
+        to_svec(st_->r_inv * to_matrix(v, n_) * st_->r_inv.transpose(), out);
+    else
+        to_svec(st_->r_inv.transpose() * to_matrix(v, n_) * st_->r_inv, out);
+}
+
+// Column q of G is the svec of a symmetric matrix G_q; the Gram entries are
+// <G_p, Wm^-1 G_q Wm^-1>.  Each U_q = Wm^-1 G_q Wm^-1 is formed from rank-two
+// terms when G_q has few elements, by dense products otherwise.
+void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                           const std::vector<double>& val, std::vector<double>& upper) const {
+    const Matrix& wi = st_->w_inv;
+    // The element (k, l) of svec position p.
+    std::vector<int32_t> pk, pl;
+    for (int32_t l = 0; l < n_; ++l)
+        for (int32_t k = l; k < n_; ++k) {
+            pk.push_back(k);
+            pl.push_back(l);
+        }
+    const int64_t cols = int64_t(ptr.size()) - 1;
+    upper.assign(size_t(cols * (cols + 1) / 2), 0.0);
+    Matrix u(n_, n_);
+    for (int64_t q = 0; q < cols; ++q) {
+        const int64_t nnz = ptr[size_t(q) + 1] - ptr[size_t(q)];
+        if (nnz < 2 * n_) {
+            u.setZero();
+            for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
+                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
+                if (k == l) {
+                    u.noalias() += val[size_t(t)] * wi.col(k) * wi.col(k).transpose();
+                } else {
+                    const double m = val[size_t(t)] / kRoot2;
+                    u.noalias() += m * (wi.col(k) * wi.col(l).transpose() + wi.col(l) * wi.col(k).transpose());
+                }
+            }
+        } else {
+            Matrix g = Matrix::Zero(n_, n_);
+            for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
+                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
+                const double m = k == l ? val[size_t(t)] : val[size_t(t)] / kRoot2;
+                g(k, l) = g(l, k) = m;
+            }
+            u.noalias() = wi * g * wi;
+        }
+        // <G_p, U_q> for p <= q, from the svec entries of G_p.
+        double* out = upper.data() + q * (q + 1) / 2;
+        for (int64_t p = 0; p <= q; ++p) {
+            double sum = 0.0;
+            for (int64_t t = ptr[size_t(p)]; t < ptr[size_t(p) + 1]; ++t) {
+                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
+                sum += val[size_t(t)] * (k == l ? u(k, k) : kRoot2 * u(k, l));
+            }
+            out[p] = sum;
+        }
+    }
+}
 
 void PsdCone::affine_ds(CVec, CVec, Vec ds) const {
     std::fill(ds.begin(), ds.end(), 0.0);

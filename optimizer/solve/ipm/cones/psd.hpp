@@ -9,12 +9,14 @@
 // value decomposition L2' L1 = U Lambda V': R = L1 V Lambda^-1/2.  The
 // scaling acts as W v = svec(R' V R), so H = W'W is V -> Wm V Wm with the
 // scaling matrix Wm = R R', which goes into the KKT system as a dense block
-// (the symmetric Kronecker product Wm (x)s Wm).  The largest step keeps the
+// (the symmetric Kronecker product Wm (x)s Wm), or is eliminated with
+// W^-T V = R^-1 V R^-T (solve/ipm/eliminated_cones.hpp).  The largest step keeps the
 // smallest eigenvalue of L^-1 dS L^-T above -1/alpha.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "solve/ipm/cones/cone.hpp"
 
@@ -44,6 +46,10 @@ public:
     bool update_scaling(CVec s, CVec z, double mu) override;
     void block_values(Vec out) const override;
     void mul_h(CVec v, Vec out) const override;
+    bool has_inverse_block() const override { return true; }
+    void mul_w_inverse(CVec v, Vec out, bool transpose) const override;
+    void inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                      const std::vector<double>& val, std::vector<double>& upper) const override;
 
     void affine_ds(CVec s, CVec z, Vec ds) const override;
     void combined_ds_shift(CVec dz_aff, CVec ds_aff, double sigma_mu, Vec shift) override;
