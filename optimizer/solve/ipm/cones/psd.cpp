@@ -151,13 +151,14 @@ void PsdCone::mul_w_inverse(CVec v, Vec out, bool transpose) const {
 }
 
 // Column q of G is the svec of a symmetric matrix G_q; the Gram entries are
-// <G_p, Wm^-1 G_q Wm^-1>.  Each U_q = Wm^-1 G_q Wm^-1 is formed from rank-two
-// terms when G_q has few elements, by dense products otherwise.
+// <G_p, Wm^-1 G_q Wm^-1>.  With few elements in the columns they are summed
+// element by element: for G_p = sum m e_i e_j' over its ordered element
+// pairs, <G_p, Wi G_q Wi> = sum_(i,j in p) sum_(k,l in q) m_p m_q Wi_jk Wi_li.
+// Otherwise each Wi G_q Wi is formed by dense products.
 void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
                            const std::vector<double>& val, std::vector<double>& upper) const {
     const Matrix& wi = st_->w_inv;
-    // The element (k, l) of svec position p.
-    std::vector<int32_t> pk, pl;
+    std::vector<int32_t> pk, pl;  // the element (k, l) of each svec position
     for (int32_t l = 0; l < n_; ++l)
         for (int32_t k = l; k < n_; ++k) {
             pk.push_back(k);
@@ -165,38 +166,49 @@ void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<in
         }
     const int64_t cols = int64_t(ptr.size()) - 1;
     upper.assign(size_t(cols * (cols + 1) / 2), 0.0);
-    Matrix u(n_, n_);
+    // Ordered element pairs (i, j, m) of each column.
+    struct Pair {
+        int32_t i, j;
+        double m;
+    };
+    std::vector<int64_t> start(size_t(cols) + 1, 0);
+    std::vector<Pair> pairs;
     for (int64_t q = 0; q < cols; ++q) {
-        const int64_t nnz = ptr[size_t(q) + 1] - ptr[size_t(q)];
-        if (nnz < 2 * n_) {
-            u.setZero();
-            for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
-                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
-                if (k == l) {
-                    u.noalias() += val[size_t(t)] * wi.col(k) * wi.col(k).transpose();
-                } else {
-                    const double m = val[size_t(t)] / kRoot2;
-                    u.noalias() += m * (wi.col(k) * wi.col(l).transpose() + wi.col(l) * wi.col(k).transpose());
-                }
+        for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
+            const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
+            if (k == l) {
+                pairs.push_back({k, k, val[size_t(t)]});
+            } else {
+                pairs.push_back({k, l, val[size_t(t)] / kRoot2});
+                pairs.push_back({l, k, val[size_t(t)] / kRoot2});
             }
-        } else {
-            Matrix g = Matrix::Zero(n_, n_);
-            for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
-                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
-                const double m = k == l ? val[size_t(t)] : val[size_t(t)] / kRoot2;
-                g(k, l) = g(l, k) = m;
-            }
-            u.noalias() = wi * g * wi;
         }
-        // <G_p, U_q> for p <= q, from the svec entries of G_p.
-        double* out = upper.data() + q * (q + 1) / 2;
+        start[size_t(q) + 1] = int64_t(pairs.size());
+    }
+    const double total = double(pairs.size());
+    const double pairwise_cost = total * total / 2.0, dense_cost = double(cols) * 4.0 * double(n_) * n_ * n_;
+    if (pairwise_cost <= dense_cost) {
+        for (int64_t q = 0; q < cols; ++q)
+            for (int64_t p = 0; p <= q; ++p) {
+                double sum = 0.0;
+                for (int64_t a = start[size_t(p)]; a < start[size_t(p) + 1]; ++a)
+                    for (int64_t b = start[size_t(q)]; b < start[size_t(q) + 1]; ++b)
+                        sum += pairs[size_t(a)].m * pairs[size_t(b)].m * wi(pairs[size_t(a)].j, pairs[size_t(b)].i) *
+                               wi(pairs[size_t(b)].j, pairs[size_t(a)].i);
+                upper[size_t(q * (q + 1) / 2 + p)] = sum;
+            }
+        return;
+    }
+    Matrix g(n_, n_), u(n_, n_);
+    for (int64_t q = 0; q < cols; ++q) {
+        g.setZero();
+        for (int64_t a = start[size_t(q)]; a < start[size_t(q) + 1]; ++a) g(pairs[size_t(a)].i, pairs[size_t(a)].j) = pairs[size_t(a)].m;
+        u.noalias() = wi * g * wi;
         for (int64_t p = 0; p <= q; ++p) {
             double sum = 0.0;
-            for (int64_t t = ptr[size_t(p)]; t < ptr[size_t(p) + 1]; ++t) {
-                const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
-                sum += val[size_t(t)] * (k == l ? u(k, k) : kRoot2 * u(k, l));
-            }
-            out[p] = sum;
+            for (int64_t a = start[size_t(p)]; a < start[size_t(p) + 1]; ++a)
+                sum += pairs[size_t(a)].m * u(pairs[size_t(a)].j, pairs[size_t(a)].i);
+            upper[size_t(q * (q + 1) / 2 + p)] = sum;
         }
     }
 }
