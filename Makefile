@@ -2,13 +2,14 @@
 PYTHON ?= python3
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-PY_PACKAGES = numpy pytest highsbox scikit-build-core ninja cmake scipy tqdm highspy dask distributed
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev
+PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed
 
 export PYTHONDONTWRITEBYTECODE = 1
 
-.PHONY: all deps build demo test test-cpp test-py test-asan bench install clean
+.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan bench install clean
 
 all: build
 
@@ -48,6 +49,34 @@ test-asan: deps
 	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  PYTHONPATH=$(ASAN_BUILD)/pkg VLT_BUILD_DIR=$(ASAN_BUILD) VLT_ASAN=1 $(PYTHON) -m pytest -q -x tests
 
+# ThreadSanitizer build of module and library; the threading tests under it.
+test-tsan: deps
+	$(PYTHON) -m cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_TSAN=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(PYTHON) -m cmake --build $(TSAN_BUILD) -j $(JOBS) --target _vlt velto_py test_threads
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_threads
+	LD_PRELOAD="$$(gcc -print-file-name=libtsan.so)" TSAN_OPTIONS=halt_on_error=1 \
+	  PYTHONPATH=$(TSAN_BUILD)/pkg VLT_BUILD_DIR=$(TSAN_BUILD) $(PYTHON) -m pytest -q -x tests/module/test_threads.py
+
+# libFuzzer on every file reader (clang from Debian), seeded with the shared
+# instances and random tasks in each format; FUZZ_SECONDS per reader.  Inputs
+# that find a fault are left in $(FUZZ_BUILD)/findings/<reader>/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_READERS = mps lp opf ptf json task solution parameters
+fuzz: build
+	@dpkg -s clang libfuzzer-14-dev >/dev/null 2>&1 || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -q clang libfuzzer-14-dev; }
+	CC=clang CXX=clang++ $(PYTHON) -m cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_FUZZ=ON -DVLT_BUILD_TESTS=OFF -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(PYTHON) -m cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	PYTHONPATH=$(BUILD)/pkg $(PYTHON) tests/fuzz/seeds.py $(FUZZ_BUILD)/corpus
+	@for r in $(FUZZ_READERS); do \
+	  mkdir -p $(FUZZ_BUILD)/findings/$$r; \
+	  echo "fuzzing the $$r reader for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=detect_leaks=0 $(FUZZ_BUILD)/tests/fuzz/fuzz_$$r -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	    -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/findings/$$r/ $(FUZZ_BUILD)/corpus/$$r 2>&1 | grep -E '^(stat::number_of_executed_units|finding|==|SUMMARY)' || true; \
+	  if ls $(FUZZ_BUILD)/findings/$$r/* >/dev/null 2>&1; then echo "findings in $(FUZZ_BUILD)/findings/$$r"; exit 1; fi; \
+	done
+
 bench: build
 	PYTHONPATH=$(BUILD)/pkg $(PYTHON) bench/run_all.py
 
@@ -55,4 +84,4 @@ install: deps
 	$(PYTHON) -m pip install .
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

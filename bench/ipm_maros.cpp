@@ -6,7 +6,7 @@
 // With IPM_BENCH_CROSSCHECK=1 in the environment the library's HiGHS engine
 // also solves each instance and its objective is printed after the line, to
 // tell a questionable reference value from a solver error.
-// DIR holds *.mps.gz / *.QPS.gz files, SET is the set column of
+// DIR holds *.mps.gz / *.QPS.gz / *.cbf(.gz) files, SET is the set column of
 // optimal_values.csv (found beside DIR's parent).  One line per instance:
 // name, status, objective, reference, relative error, gap and residuals as
 // recomputed from the returned vectors, iterations, time.
@@ -23,8 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "cbf_data.hpp"
 #include "io/mps_reader.hpp"
 #include "solve/ipm/formulation.hpp"
+#include "solve/highs_engine.hpp"
 #include "solve/ipm/ipm.hpp"
 
 namespace fs = std::filesystem;
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
     for (const auto& e : fs::directory_iterator(dir)) {
         std::string name = e.path().filename().string();
         if (name.find(".mps") == std::string::npos && name.find(".QPS") == std::string::npos &&
-            name.find(".SIF") == std::string::npos)
+            name.find(".SIF") == std::string::npos && name.find(".cbf") == std::string::npos)
             continue;
         if (!filter.empty() && lower(name).find(filter) == std::string::npos) continue;
         files.push_back(e.path());
@@ -73,13 +75,16 @@ int main(int argc, char** argv) {
                 "relerr", "gap", "pres", "dres", "iter", "time");
     for (const auto& path : files) {
         std::string name = path.filename().string();
-        for (const char* ext : {".gz", ".mps", ".QPS", ".SIF"})
+        for (const char* ext : {".gz", ".mps", ".QPS", ".SIF", ".cbf"})
             if (name.size() > std::strlen(ext) && name.compare(name.size() - std::strlen(ext), std::string::npos, ext) == 0)
                 name.resize(name.size() - std::strlen(ext));
         ++total;
         vlt::model::ProblemData d;
         try {
-            d = vlt::io::read_mps_file(path.string(), vlt::io::MpsFlavor::fixed);
+            if (path.string().find(".cbf") != std::string::npos)
+                d = vlt_test::read_cbf(path.string());
+            else
+                d = vlt::io::read_mps_file(path.string(), vlt::io::MpsFlavor::fixed);
         } catch (const std::exception& e) {
             std::printf("%-12s read error: %s\n", name.c_str(), e.what());
             continue;

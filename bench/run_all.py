@@ -15,6 +15,7 @@ import time
 import call_overhead
 import data_entry
 import model_building
+import remote_solving
 
 DEFAULT_NNZ = 3_000_000
 FULL_NNZ = 10_000_000
@@ -36,6 +37,8 @@ def main(argv=None) -> int:
         data_entry.main(["--nnz", str(FULL_NNZ if args.full else DEFAULT_NNZ)])
     print()
     model_building.main(["--quick"] if args.quick else [])
+    print()
+    remote_solving.main(["--quick"] if args.quick else [])
     print(f"\nall benchmarks: {time.perf_counter() - start:.1f} s")
     return 0
 

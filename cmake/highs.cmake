@@ -1,4 +1,4 @@
-# Locates the HiGHS library and defines the INTERFACE target `vlt_highs`.
+# Locates HiGHS and defines the INTERFACE target `vlt_highs`: its headers.
 #
 # Search order:
 #   1. find_package(highs CONFIG): an installation named through
@@ -8,23 +8,24 @@
 #      directory that the wheel does not ship, so it usually cannot be used);
 #   3. a system installation such as Debian's libhighs-dev.
 #
-# The engine uses only HiGHS's C interface, so a library built with another
-# C++ ABI (as the wheel is) links fine.
+# The library does not link HiGHS: it loads it at run time by its soname
+# (optimizer/solve/highs_runtime.cpp), so that a missing HiGHS is reported in
+# words instead of making the library unloadable.  The engine uses only
+# HiGHS's C interface, so a library built with another C++ ABI (as the wheel
+# is) works.
 #
-# Run time: when HiGHS comes from `highsbox`, that package is a runtime
-# dependency of whatever links `vlt_highs`.  Link through vlt_link_highs() so
-# the binary finds libhighs.so both in the build tree and once installed:
+# Run time: the loader looks through the run path of the object that holds
+# the library's code.  Give such a target its run path with
 #
 #   vlt_link_highs(<target> [SITE_PACKAGES_FROM_ORIGIN <relative path>])
 #
-# adds the absolute HiGHS library directory to BUILD_RPATH and INSTALL_RPATH
-# and, when given, also "$ORIGIN/<relative path>/highsbox/highs_dist/lib" to
+# which adds the HiGHS library directory to BUILD_RPATH (the build tree only)
+# and, when given, "$ORIGIN/<relative path>/highsbox/highs_dist/lib" to
 # INSTALL_RPATH, where <relative path> leads from the installed binary to
-# site-packages ("." for a top-level module, ".." for one inside a package).
-# The relative entry matters for isolated builds (`pip install .`): there the
-# absolute path points into a temporary build environment that is removed
-# after the build, and only the copy of highsbox installed beside the project
-# is found at run time.
+# site-packages ("." for a top-level module, "../.." for velto/bin).  An
+# installed object carries no absolute run path: with pip, the absolute one
+# points into a temporary build environment, world-writable and removed
+# after the build.
 #
 # Results: target vlt_highs, VLT_HIGHS_LIBRARY_DIR, VLT_HIGHS_FROM_HIGHSBOX.
 
@@ -85,7 +86,7 @@ endmacro()
 # --- 1. a CMake package
 find_package(highs CONFIG QUIET)
 if(highs_FOUND AND TARGET highs::highs)
-    target_link_libraries(vlt_highs INTERFACE highs::highs)
+    target_include_directories(vlt_highs INTERFACE $<TARGET_PROPERTY:highs::highs,INTERFACE_INCLUDE_DIRECTORIES>)
     foreach(_vlt_prop IMPORTED_LOCATION_RELEASE IMPORTED_LOCATION_RELWITHDEBINFO IMPORTED_LOCATION
                       IMPORTED_LOCATION_DEBUG IMPORTED_LOCATION_NOCONFIG)
         get_target_property(_vlt_location highs::highs ${_vlt_prop})
@@ -113,7 +114,6 @@ else()
     # highs_export.h, relative to its parent.
     get_filename_component(_vlt_include_parent "${VLT_HIGHS_INCLUDE_DIR}" DIRECTORY)
     target_include_directories(vlt_highs SYSTEM INTERFACE "${VLT_HIGHS_INCLUDE_DIR}" "${_vlt_include_parent}")
-    target_link_libraries(vlt_highs INTERFACE "${VLT_HIGHS_LIBRARY}")
     _vlt_under_highsbox("${VLT_HIGHS_LIBRARY}")
     message(STATUS "HiGHS: ${VLT_HIGHS_LIBRARY} (headers ${VLT_HIGHS_INCLUDE_DIR})")
 endif()
@@ -122,12 +122,13 @@ if(VLT_HIGHS_FROM_HIGHSBOX)
     message(STATUS "HiGHS comes from the highsbox wheel: highsbox is a runtime dependency")
 endif()
 
+target_link_libraries(vlt_highs INTERFACE ${CMAKE_DL_LIBS})
+
 function(vlt_link_highs target)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "SITE_PACKAGES_FROM_ORIGIN" "")
     target_link_libraries(${target} PRIVATE vlt_highs)
     if(VLT_HIGHS_LIBRARY_DIR)
         set_property(TARGET ${target} APPEND PROPERTY BUILD_RPATH "${VLT_HIGHS_LIBRARY_DIR}")
-        set_property(TARGET ${target} APPEND PROPERTY INSTALL_RPATH "${VLT_HIGHS_LIBRARY_DIR}")
     endif()
     if(VLT_HIGHS_FROM_HIGHSBOX AND DEFINED arg_SITE_PACKAGES_FROM_ORIGIN)
         set_property(TARGET ${target} APPEND PROPERTY INSTALL_RPATH

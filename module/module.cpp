@@ -29,8 +29,19 @@ PyMethodDef* assemble(const std::vector<MethodList>& lists) {
 }  // namespace
 }  // namespace vlt::py
 
+// The library built with this project says so when something it needs at
+// run time is missing (a weak reference: another build of the interface
+// need not have it).
+extern "C" const char* vlt_missing_dependency(void) __attribute__((weak));
+
 PyMODINIT_FUNC PyInit__vlt(void) {
     using namespace vlt::py;
+    if (vlt_missing_dependency) {
+        if (const char* missing = vlt_missing_dependency()) {
+            PyErr_SetString(PyExc_ImportError, missing);
+            return nullptr;
+        }
+    }
     if (!EnvType.tp_methods) EnvType.tp_methods = assemble(env_method_lists());
     if (!TaskType.tp_methods) TaskType.tp_methods = assemble(task_method_lists());
     if (PyType_Ready(&EnvType) < 0) return nullptr;

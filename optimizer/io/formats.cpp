@@ -5,7 +5,10 @@
 #include "base/error.hpp"
 #include "io/cbf_format.hpp"
 #include "io/compression.hpp"
+#include "io/json_format.hpp"
+#include "io/lp_format.hpp"
 #include "io/mps_format.hpp"
+#include "io/own_formats.hpp"
 #include "io/task_binary.hpp"
 #include "io/task_files.hpp"
 
@@ -25,12 +28,12 @@ void write_task_binary_of(const Task& task, Sink& out) {
 // Rows by code.  The CBF row is the conic benchmark format's (io/cbf_format.hpp).
 const DataFormat kFormats[] = {
     {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, write_mps_task},
-    {VLT_DATA_FORMAT_LP, "LP", nullptr, nullptr},
-    {VLT_DATA_FORMAT_OPF, "OPF", nullptr, nullptr},
+    {VLT_DATA_FORMAT_LP, "LP", read_lp_task, write_lp_task},
+    {VLT_DATA_FORMAT_OPF, "OPF", read_opf_task, write_opf_task},
     {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
     {VLT_DATA_FORMAT_CBF, "CBF", read_cbf_task, write_cbf_task},
-    {VLT_DATA_FORMAT_PTF, "PTF", nullptr, nullptr},
-    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", nullptr, nullptr},
+    {VLT_DATA_FORMAT_PTF, "PTF", read_ptf_task, write_ptf_task},
+    {VLT_DATA_FORMAT_JSON_TASK, "JSON task", read_json_task_into, write_json_task_of},
     {VLT_DATA_FORMAT_TASK, "binary task", read_task_binary_into, write_task_binary_of},
 };
 
@@ -97,12 +100,12 @@ int32_t format_from_content(std::string_view bytes) {
     const size_t b = bytes.find_first_not_of(" \t\r\n\f\v");
     if (b == std::string_view::npos) return VLT_DATA_FORMAT_EXTENSION;
     if (bytes[b] == '{') return VLT_DATA_FORMAT_JSON_TASK;
-    if (bytes[b] == '[') return VLT_DATA_FORMAT_OPF;
+    if (bytes.substr(b).starts_with(kOpfHeader)) return VLT_DATA_FORMAT_OPF;
     const std::string_view mps = first_word(bytes, "*");
     for (const char* keyword : {"NAME", "ROWS", "OBJSENSE", "OBJSENSE", "OBJNAME"})
         if (mps == keyword) return VLT_DATA_FORMAT_MPS;
     if (first_word(bytes, "#") == "VER") return VLT_DATA_FORMAT_CBF;
-    if (equals_nocase(first_word(bytes, "#"), "Task")) return VLT_DATA_FORMAT_PTF;
+    if (first_word(bytes, "#") == "PTF") return VLT_DATA_FORMAT_PTF;
     const std::string_view lp = first_word(bytes, "\\");
     for (const char* keyword : {"minimize", "maximize", "minimise", "maximise", "minimum", "maximum", "min", "max"})
         if (equals_nocase(lp, keyword)) return VLT_DATA_FORMAT_LP;

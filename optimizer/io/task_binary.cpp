@@ -18,6 +18,7 @@ static_assert(std::endian::native == std::endian::little, "the binary task forma
 namespace {
 
 constexpr char kMagic[12] = {'\x89', 'V', 'L', 'T', 'T', 'A', 'S', 'K', '\r', '\n', '\x1a', '\n'};
+constexpr char kSolutionMagic[12] = {'\x89', 'V', 'L', 'T', 'S', 'O', 'L', 'N', '\r', '\n', '\x1a', '\n'};
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kSectionHeaderSize = 24;
 constexpr uint32_t kSkippable = 1;
@@ -500,20 +501,25 @@ std::string task_binary_bytes(const TaskImage& image) {
     return bytes;
 }
 
-TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
+namespace {
+
+// Walks the sections of a file with the given magic: checks header, sizes,
+// checksums, repeats and the end; hands each known section's payload to
+// decode (false: the tag is not known).
+template <class Decode>
+void for_each_section(std::string_view bytes, const std::string& source, const char (&magic)[12], const char* kind,
+                      const char* required_tag, Decode&& decode) {
     auto fail_file = [&](const std::string& why) { fail(VLT_RES_ERR_FILE_FORMAT, source + ": " + why); };
-    if (!looks_like_task_binary(bytes)) fail_file("not a binary task file (its first bytes are not a task file's)");
+    if (bytes.size() < sizeof magic || std::memcmp(bytes.data(), magic, sizeof magic) != 0)
+        fail_file(std::string("not a ") + kind + " (its first bytes are not those of one)");
     if (bytes.size() < kHeaderSize) fail_file("the file ends inside its header");
     uint16_t version[2];
-    std::memcpy(version, bytes.data() + sizeof kMagic, sizeof version);
+    std::memcpy(version, bytes.data() + sizeof magic, sizeof version);
     if (version[0] != kTaskFormatMajor)
         fail_file("written in version " + std::to_string(version[0]) + "." + std::to_string(version[1]) +
-                  " of the task format, which this version (" + std::to_string(kTaskFormatMajor) + "." +
+                  " of the format, which this version (" + std::to_string(kTaskFormatMajor) + "." +
                   std::to_string(kTaskFormatMinor) + ") cannot read");
-
-    TaskImage im;
     std::set<std::string> seen;
-    std::set<int64_t> solutions_seen;
     size_t pos = kHeaderSize;
     for (;;) {
         if (bytes.size() - pos < kSectionHeaderSize)
@@ -541,14 +547,62 @@ TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
         if (tag == "END ") break;
         if (tag != "SOLN" && !seen.insert(std::string(tag)).second) fail_file(where + " repeats an earlier section");
         Cursor cursor(payload, source + ": " + where);
-        if (!decode_section(tag, cursor, im, solutions_seen)) {
+        if (!decode(tag, cursor)) {
             if (flags & kSkippable) continue;
             fail_file(where + " holds data this version cannot read (a newer writer's?)");
         }
         cursor.expect_end();
     }
     if (pos != bytes.size()) fail_file(std::to_string(bytes.size() - pos) + " bytes follow the end section");
-    if (!seen.count("TASK")) fail_file("the TASK section is missing");
+    if (!seen.count(required_tag)) fail_file(std::string("the ") + required_tag + " section is missing");
+}
+
+}  // namespace
+
+TaskImage read_task_binary(std::string_view bytes, const std::string& source) {
+    TaskImage im;
+    std::set<int64_t> solutions_seen;
+    for_each_section(bytes, source, kMagic, "binary task file", "TASK",
+                     [&](std::string_view tag, Cursor& c) { return decode_section(tag, c, im, solutions_seen); });
+    return im;
+}
+
+bool looks_like_solution_binary(std::string_view bytes) {
+    return bytes.size() >= sizeof kSolutionMagic && std::memcmp(bytes.data(), kSolutionMagic, sizeof kSolutionMagic) == 0;
+}
+
+void write_solutions_binary(const TaskImage& image, Sink& out) {
+    char head[kHeaderSize];
+    std::memcpy(head, kSolutionMagic, sizeof kSolutionMagic);
+    const uint16_t version[2] = {kTaskFormatMajor, kTaskFormatMinor};
+    std::memcpy(head + sizeof kSolutionMagic, version, sizeof version);
+    out.write(head, sizeof head);
+    std::deque<SectionWriter> sections;
+    SectionWriter& size = sections.emplace_back("SIZE");
+    size.i64(image.numcon);
+    size.i64(image.numvar);
+    for (int32_t which = 0; which < model::kNumSolutions; ++which)
+        if (image.solutions[size_t(which)].defined)
+            encode_solution(which, image.solutions[size_t(which)], sections.emplace_back("SOLN"));
+    sections.emplace_back("END ");
+    for (const SectionWriter& s : sections) s.write(out);
+}
+
+TaskImage read_solutions_binary(std::string_view bytes, const std::string& source) {
+    TaskImage im;
+    std::set<int64_t> solutions_seen;
+    for_each_section(bytes, source, kSolutionMagic, "binary solution file", "SIZE", [&](std::string_view tag, Cursor& c) {
+        if (tag == "SIZE") {
+            im.numcon = c.i32("numcon");
+            im.numvar = c.i32("numvar");
+            return true;
+        }
+        if (tag == "SOLN") {
+            decode_solution(c, im, solutions_seen);
+            return true;
+        }
+        return false;
+    });
     return im;
 }
 

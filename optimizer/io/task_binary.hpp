@@ -57,4 +57,12 @@ std::string task_binary_bytes(const TaskImage& image);
 // "<source>: " and says where the data is wrong.
 TaskImage read_task_binary(std::string_view bytes, const std::string& source);
 
+// Binary solution files: the same layout under the magic
+// "\x89VLTSOLN\r\n\x1a\n", holding a SIZE section (numcon, numvar) and one
+// SOLN section per defined solution of the image.  Reading gives an image
+// with numcon, numvar and the solutions.
+bool looks_like_solution_binary(std::string_view bytes);
+void write_solutions_binary(const TaskImage& image, Sink& out);
+TaskImage read_solutions_binary(std::string_view bytes, const std::string& source);
+
 }  // namespace vlt::io

@@ -330,6 +330,8 @@ void check_enum(const char* what, int32_t value, int32_t first, int32_t last) {
         fail_data(std::string(what) + " " + std::to_string(value) + " is not valid");
 }
 
+// Stores the image's defined solutions into out, each checked against the
+// problem's sizes.
 void build_solutions(const TaskImage& im, const model::Problem& p, model::Solutions& out) {
     const model::SolutionSizes sizes = model::solution_sizes(p);
     for (int32_t which = 0; which < model::kNumSolutions; ++which) {
@@ -415,6 +417,16 @@ TaskImage capture(const model::Problem& problem, const model::Solutions& solutio
     for (int32_t which = 0; which < model::kNumSolutions; ++which)
         if (fitted.defined(which)) im.solutions[size_t(which)] = fitted.read(which, sizes);
     return im;
+}
+
+void build_solutions(const TaskImage& image, const model::Problem& problem, model::Solutions& solutions,
+                     const std::string& source, VLTrescodee error_code) {
+    try {
+        build_solutions(image, problem, solutions);
+    } catch (const Error& e) {
+        if (e.code() == VLT_RES_ERR_SPACE) throw;
+        fail(error_code, source + ": " + e.message());
+    }
 }
 
 BuiltTask build(const TaskImage& im, const params::ParamValues& params_base, const std::string& source,

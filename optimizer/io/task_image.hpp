@@ -139,4 +139,10 @@ struct BuiltTask {
 BuiltTask build(const TaskImage& image, const params::ParamValues& params_base, const std::string& source,
                 VLTrescodee error_code);
 
+// Stores the image's defined solutions into `solutions` (the others are
+// left as they are), each checked against the problem's sizes; a failure
+// changes nothing that was not yet stored, so callers store into a copy.
+void build_solutions(const TaskImage& image, const model::Problem& problem, model::Solutions& solutions,
+                     const std::string& source, VLTrescodee error_code);
+
 }  // namespace vlt::io

@@ -73,7 +73,7 @@ std::vector<std::string> NameTable::assign(const std::vector<std::string>& names
     for (int64_t k = 0; k < count; ++k) {
         if (own[size_t(k)]) continue;
         const std::string& name = names.empty() ? std::string() : names[size_t(k)];
-        if (name.empty() && unnamed_ok && !generic_) continue;
+        if (name.empty() && unnamed_ok) continue;
         out[size_t(k)] = assign_one(name, (prefix + std::to_string(k)).c_str(), kind);
     }
     return out;

@@ -23,8 +23,8 @@ std::string format_number(double value, int digits);
 // prefix + index ("x12"), made unique among all names used so far (a
 // suffix "_1", "_2", ... when another item already holds it).  With
 // generic == false an item that would need a generic name is an error
-// (VLT_RES_ERR_INVALID_NAME naming the item), except an unnamed one when
-// unnamed_ok.
+// (VLT_RES_ERR_INVALID_NAME naming the item).  With unnamed_ok an unnamed
+// item stays unnamed ("").
 class NameTable {
 public:
     using Rule = const char* (*)(std::string_view name);

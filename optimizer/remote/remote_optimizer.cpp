@@ -81,6 +81,7 @@ int32_t optimize_remotely(Task& task, const char* address, const char* access_to
     const double wait = std::min(kLongestWaitSeconds, conn.timeout_seconds() / 2);
     bool stop_sent = progress(task, VLT_CALLBACK_BEGIN_REMOTE);
     if (stop_sent) conn.stop(token);
+    // The log of a job that is done is complete: the last status brings its size.
     int64_t log_seen = 0;
     for (;;) {
         const protocol::JobStatus s = conn.status(token, wait);
@@ -91,8 +92,6 @@ int32_t optimize_remotely(Task& task, const char* address, const char* access_to
             stop_sent = true;
         }
     }
-    const protocol::JobStatus last = conn.status(token);
-    forward_log(task, conn, token, log_seen, last.log_size);
     JobResult result = load_result(task, conn, token);
     conn.forget(token);
     task.info[VLT_DINF_REMOTE_TIME] = std::chrono::duration<double>(Clock::now() - start).count();

@@ -12,10 +12,13 @@
 #include "base/error.hpp"
 #include "core/task.hpp"
 #include "model/to_conic.hpp"
+#include "solve/convexity.hpp"
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
+#include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
+#include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
@@ -121,7 +124,7 @@ public:
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed_) mip::restrict_to_task(*mixed_, result);
+        if (mixed_) mip::restrict_to_task(data_, result);
         if (semidefinite_) back_from_semidefinite_form(*semidefinite_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
@@ -173,15 +176,6 @@ private:
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
-        // Integer variables and disjunctive constraints: the mixed-integer
-        // form (DJCs reformulated) goes to the MILP engine when it is linear.
-        if (integer) {
-            mixed_ = mip::mixed_integer_form(task_.problem, data_, par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
-            if (!mixed_->linear)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     std::string("No optimizer is available for problems with integer variables of type ") +
-                         problem_type_name(problem_type_));
-        }
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -207,8 +201,19 @@ private:
                          domain_name(cone.domain));
         // Semidefinite variables become scalar ones in PSD cones (made last,
         // on the conic form when there is one).
-        if (!solve_data().barvar_dim.empty()) semidefinite_ = scalar_semidefinite_form(solve_data());
+        if (!solve_data().barvar_dim.empty()) {
+            if (integer)
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     "No optimizer is available for problems with both integer and semidefinite variables");
+            semidefinite_ = scalar_semidefinite_form(solve_data());
+        }
         conic_ = !solve_data().cones.empty();
+        // Integer variables and disjunctive constraints: the mixed-integer
+        // form (DJCs reformulated) goes to the MILP engine when it is
+        // linear, else to branch and bound over the interior-point optimizer.
+        if (integer)
+            mixed_ = mip::mixed_integer_form(task_.problem, solve_data(), par_.get_dou(VLT_DPAR_MIO_DJC_MAX_BIGM));
+        own_branch_and_bound_ = mixed_ && !mixed_->linear;
         own_interior_point_ = optimizer_ == VLT_OPTIMIZER_INTPNT && problem_type_ != VLT_PROBTYPE_LO;
         if (own_interior_point_ && !solve_data().qoval.empty()) require_convex_objective(solve_data());
     }
@@ -223,6 +228,7 @@ private:
     // interior-point optimizer; the rest to the engine.
     EngineResult first_answer() {
         answered_by_interior_point_ = own_interior_point_;
+        if (own_branch_and_bound_) return call(mixed_integer_conic(), mixed_->data, true);
         if (own_interior_point_) return call(interior_point(), solve_data(), true);
         return call(highs(engine_options()), engine_data(), true);
     }
@@ -270,7 +276,8 @@ private:
     // Presolve found the problem infeasible or unbounded without telling
     // which; solving without it decides and gives a certificate.
     bool undecided_by_presolve(const EngineResult& r) const {
-        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && engine_options().presolve;
+        return r.status == EngineStatus::primal_or_dual_infeasible && !own_interior_point_ && !own_branch_and_bound_ &&
+               engine_options().presolve;
     }
     EngineOptions without_presolve(const EngineResult&) const {
         EngineOptions o = engine_options();
@@ -313,6 +320,25 @@ private:
     Engine highs(EngineOptions o) const {
         return [o](const model::ProblemData& d, const ProgressHook& hook, const LogSink& log) {
             return solve_with_highs(d, o, hook, log);
+        };
+    }
+    // Branch and bound over the interior-point optimizer, or outer
+    // approximation when the relaxations are to be linear (the node
+    // optimizer a simplex optimizer); both solve the mixed-integer form.
+    Engine mixed_integer_conic() const {
+        const mip::MixedIntegerForm& form = *mixed_;
+        const mip::BranchAndBoundOptions o = branch_and_bound_options();
+        const int32_t node = par_.get_int(VLT_IPAR_MIO_NODE_OPTIMIZER);
+        if ((node == VLT_OPTIMIZER_PRIMAL_SIMPLEX || node == VLT_OPTIMIZER_DUAL_SIMPLEX ||
+             node == VLT_OPTIMIZER_FREE_SIMPLEX) &&
+            mip::outer_approximation_applies(form)) {
+            const EngineOptions master = engine_options();
+            return [&form, o, master](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+                return mip::outer_approximation(form, o, master, hook, log);
+            };
+        }
+        return [&form, o](const model::ProblemData&, const ProgressHook& hook, const LogSink& log) {
+            return mip::branch_and_bound(form, o, hook, log);
         };
     }
     Engine interior_point() const {
@@ -395,12 +421,14 @@ private:
     }
 
     // The interior-point optimizer assumes a convex objective: Q positive
-    // semidefinite when minimizing, negative semidefinite when maximizing.
-    // The factorization that the conic form uses decides it (and throws
-    // VLT_RES_ERR_NONCONVEX); a diagonal Q costs it no elimination.
-    static void require_convex_objective(const model::ProblemData& data) {
-        const double s = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-        (void)model::psd_factor_rows(model::QuadraticTerms{data.qosubi, data.qosubj, data.qoval}, s);
+    // semidefinite when minimizing, negative semidefinite when maximizing,
+    // within the relative tolerance of the parameters.
+    void require_convex_objective(const model::ProblemData& data) const {
+        const double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        ConvexityVerdict v =
+            check_convexity(data.qosubi, data.qosubj, data.qoval, data.numvar, sign,
+                            par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL), par_.get_int(VLT_IPAR_CHECK_CONVEXITY));
+        if (!v.convex) fail(VLT_RES_ERR_NONCONVEX, nonconvex_objective_message(sign, v.reason));
     }
 
     // ---- choices and options
@@ -449,6 +477,24 @@ private:
         return o;
     }
 
+    mip::BranchAndBoundOptions branch_and_bound_options() const {
+        mip::BranchAndBoundOptions o;
+        o.relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
+        o.absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+        o.gap_constant = par_.get_dou(VLT_DPAR_MIO_REL_GAP_CONST);
+        o.integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        o.feasibility_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_FEAS);
+        o.node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.time_limit = time_left();
+        o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
+        o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
+        o.heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
+        o.log_level = engine_log_level();
+        o.relaxation = ipm_options();
+        return o;
+    }
+
     EngineOptions engine_options() const {
         EngineOptions o;
         switch (optimizer_) {
@@ -473,6 +519,7 @@ private:
         o.log_level = engine_log_level();
         o.crossover = uses_basis_identification();
         o.presolve = par_.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+        o.convexity_tolerance = par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL);
         return o;
     }
 
@@ -680,6 +727,7 @@ private:
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;
+    bool own_branch_and_bound_ = false;  // the mixed-integer form is not linear
     bool answered_by_interior_point_ = false;
     PhaseCodes codes_{};
     int64_t last_interior_iteration_ = -1;

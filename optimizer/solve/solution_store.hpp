@@ -42,6 +42,11 @@ struct SolutionValues {
 
 void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, SolutionValues& values);
 
+// The interior-point (VLT_SOL_ITR) or basic (VLT_SOL_BAS) solution that a
+// continuous answer gives.  A point with a value that is not finite is
+// never taken: its statuses stay unknown.
+SolutionValues continuous_solution(const model::ProblemData& data, const EngineResult& r, int32_t which);
+
 // How an answer becomes the task's solutions.
 struct StoreChoice {
     bool integer = false;         // the integer solution only
@@ -50,8 +55,7 @@ struct StoreChoice {
 };
 
 // Replaces the task's solutions by the answer's and returns the termination
-// code of the run.  A point with a value that is not finite is never stored
-// as feasible: its statuses are unknown.
+// code of the run.
 int32_t store_answer(Task& task, const model::ProblemData& data, const EngineResult& r, const StoreChoice& choice);
 
 // Fills the solution items of the information record (objective values,

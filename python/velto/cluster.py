@@ -10,45 +10,48 @@ same version) and import it on their own.
     with LocalCluster(n_workers=4, threads_per_worker=1) as cluster, Client(cluster) as client:
         results = velto.solve_distributed(models, client, progress=True)
 """
-import io
 import os
 import tempfile
 from typing import Any, Callable, List, Optional, Sequence, Union
 
-from ._constants import DataFormat
-from .errors import Error
+from .errors import Error, check
 from .progress import logger
 
 _TASK_FILE = "model.task"
 
 
-def _task_bytes(model) -> bytes:
-    stream = io.BytesIO()
-    model.write(stream, format=DataFormat.TASK)
-    return stream.getvalue()
+def _task_bytes(model, folder) -> bytes:
+    """The model's task (with its solutions) in the binary task format."""
+    path = os.path.join(folder, _TASK_FILE)
+    check(model.task, model.task.writetask_s_2(path))
+    with open(path, "rb") as f:
+        return f.read()
 
 
-def _load_task_bytes(model, data: bytes):
-    with tempfile.TemporaryDirectory(prefix="velto-") as folder:
-        path = os.path.join(folder, _TASK_FILE)
-        with open(path, "wb") as f:
-            f.write(data)
-        model.read(path, format=DataFormat.TASK)
+def _load_task_bytes(model, data: bytes, folder):
+    path = os.path.join(folder, _TASK_FILE)
+    with open(path, "wb") as f:
+        f.write(data)
+    check(model.task, model.task.readtask_s_2(path))
 
 
-def _solve_on_worker(data: bytes):
-    """Runs on a worker: the model read from its task bytes, solved, and
+def _solve_on_worker(chunk):
+    """Runs on a worker: each model read from its task bytes, solved, and
     sent back as (task bytes with solutions, Result), or as
     (None, (code, message)) when the library refused it."""
     from .model import Model
 
-    with Model() as model:
-        try:
-            _load_task_bytes(model, data)
-            result = model.solve()
-            return _task_bytes(model), result
-        except Error as e:
-            return None, (int(e.code), e.message)
+    outcomes = []
+    with tempfile.TemporaryDirectory(prefix="velto-") as folder:
+        for data in chunk:
+            with Model() as model:
+                try:
+                    _load_task_bytes(model, data, folder)
+                    result = model.solve()
+                    outcomes.append((_task_bytes(model, folder), result))
+                except Error as e:
+                    outcomes.append((None, (int(e.code), e.message)))
+    return outcomes
 
 
 class _Progress:
@@ -67,10 +70,10 @@ class _Progress:
             else:
                 self.bar = tqdm(total=total, desc="velto", unit=" model")
 
-    def step(self):
-        self.done += 1
+    def step(self, count=1):
+        self.done += count
         if self.bar is not None:
-            self.bar.update(1)
+            self.bar.update(count)
         if self.call is not None:
             self.call(self.done, self.total)
 
@@ -94,7 +97,7 @@ def _client_for(client):
 
 def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] = None, *,  # noqa: F821
                       progress: Union[bool, Callable[[int, int], Any], None] = None,
-                      options: Optional[dict] = None) -> List["Result"]:  # noqa: F821
+                      options: Optional[dict] = None, chunk_size: Optional[int] = None) -> List["Result"]:  # noqa: F821
     """Solves the models on the workers of a Dask cluster and returns their
     Results in order.
 
@@ -102,7 +105,9 @@ def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] =
     or None for the current default client.  progress: True for a bar (tqdm)
     or log lines, or a callable(done, total) called as each model finishes.
     options: solve options (as in Model.set_options) set on every model
-    before it is sent; they stay set.  A model that the library refused
+    before it is sent; they stay set.  chunk_size: models sent to a worker
+    together (default: enough chunks for four per worker thread, which
+    spreads the per-task cost of Dask over small models).  A model that the library refused
     raises velto.Error after all have finished, naming its position; the
     other models keep their solutions."""
     from dask.distributed import as_completed
@@ -111,23 +116,30 @@ def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] =
     if options:
         for model in models:
             model.set_options(**options)
-    payloads = [_task_bytes(model) for model in models]
     dask_client, own = _client_for(client)
     shown = _Progress(progress, len(models))
     results: List[Optional[Any]] = [None] * len(models)
     failures = []
     try:
-        futures = dask_client.map(_solve_on_worker, payloads, pure=False)
-        position = {future.key: k for k, future in enumerate(futures)}
-        for future in as_completed(futures):
-            k = position[future.key]
-            solved, outcome = future.result()
-            if solved is None:
-                failures.append((k, outcome))
-            else:
-                _load_task_bytes(models[k], solved)
-                results[k] = outcome
-            shown.step()
+        if chunk_size is None:
+            threads = sum(dask_client.nthreads().values()) or 1
+            chunk_size = max(1, len(models) // (4 * threads))
+        if chunk_size < 1:
+            raise ValueError("chunk_size must be at least 1")
+        with tempfile.TemporaryDirectory(prefix="velto-") as folder:
+            payloads = [_task_bytes(model, folder) for model in models]
+            starts = range(0, len(models), chunk_size)
+            futures = dask_client.map(_solve_on_worker, [payloads[k:k + chunk_size] for k in starts], pure=False)
+            first = {future.key: k for k, future in zip(starts, futures)}
+            for future in as_completed(futures):
+                k0 = first[future.key]
+                for k, (solved, outcome) in enumerate(future.result(), start=k0):
+                    if solved is None:
+                        failures.append((k, outcome))
+                    else:
+                        _load_task_bytes(models[k], solved, folder)
+                        results[k] = outcome
+                shown.step(min(chunk_size, len(models) - k0))
     finally:
         shown.close()
         if own:

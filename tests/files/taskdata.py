@@ -43,9 +43,29 @@ def _bytes(method, *args):
     return [bytes(b) for b in out]
 
 
-def snapshot(task, with_params=True, with_solutions=True):
+def sorted_columns(ptrb, ptre, sub, val):
+    """Column slice arrays with each column's entries in row order (row-wise
+    formats give that order)."""
+    b, e = np.frombuffer(ptrb, np.int64), np.frombuffer(ptre, np.int64)
+    rows, vals = np.frombuffer(sub, np.int32).copy(), np.frombuffer(val, np.float64).copy()
+    for k in range(len(b)):
+        order = np.argsort(rows[b[k]:e[k]], kind="stable") + b[k]
+        rows[b[k]:e[k]], vals[b[k]:e[k]] = rows[order], vals[order]
+    return [ptrb, ptre, rows.tobytes(), vals.tobytes()]
+
+
+def sorted_terms(subi, subj, val):
+    """Quadratic terms in (i, j) order."""
+    i, j, v = np.frombuffer(subi, np.int32), np.frombuffer(subj, np.int32), np.frombuffer(val, np.float64)
+    order = np.lexsort((j, i))
+    return [i[order].tobytes(), j[order].tobytes(), v[order].tobytes()]
+
+
+def snapshot(task, with_params=True, with_solutions=True, row_order=False):
     """Everything the task reports, as a dict of comparable values: bytes for
-    arrays (exact comparison), plain numbers and strings otherwise."""
+    arrays (exact comparison), plain numbers and strings otherwise.  With
+    row_order the entries of each column, and quadratic terms, are compared
+    in index order (the order a row-wise format gives them).""" 
     t = task
     m, n = ok(t.getnumcon__1()), ok(t.getnumvar__1())
     s = {"numcon": m, "numvar": n, "sense": ok(t.getobjsense__1()),
@@ -60,6 +80,10 @@ def snapshot(task, with_params=True, with_solutions=True):
     s["A"] = _bytes(t.getacolslice64_iiOOOO_3, 0, n)
     s["qobj"] = _bytes(t.getqobj64_OOO_1)
     s["qcon"] = [_bytes(t.getqconk64_iOOO_2, k) for k in range(m) if ok(t.getnumqconknz64_i_2(k))]
+    if row_order:
+        s["A"] = sorted_columns(*s["A"])
+        s["qobj"] = sorted_terms(*s["qobj"])
+        s["qcon"] = [sorted_terms(*q) for q in s["qcon"]]
     numafe = ok(t.getnumafe__1())
     s["F"] = [_bytes(t.getafefrow_LOO_2, r) for r in range(numafe)]
     s["g"] = _bytes(t.getafegslice_LLO_3, 0, numafe)

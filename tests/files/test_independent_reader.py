@@ -1,5 +1,5 @@
 """Files the library writes, read by an independent reader: HiGHS (highspy
-from PyPI) reads our MPS files and reaches the published optimum."""
+from PyPI) reads our MPS and LP files and reaches the published optimum."""
 import csv
 
 import pytest
@@ -32,15 +32,32 @@ def highs_optimum(path):
     return h.getInfo().objective_function_value
 
 
+def has_ranged_rows(t):
+    return any(ok(t.getconbound_i_2(i))[0] == velto.BoundKey.RA for i in range(ok(t.getnumcon__1())))
+
+
 @pytest.mark.parametrize("path", INSTANCES)
-@pytest.mark.parametrize("layout", [velto.MpsFormat.FREE, velto.MpsFormat.STRICT])
-def test_highs_reads_our_mps_to_the_published_optimum(tmp_path, path, layout):
+@pytest.mark.parametrize("name, layout", [("ours.mps", velto.MpsFormat.FREE), ("ours.mps", velto.MpsFormat.STRICT),
+                                          ("ours.lp", None)])
+def test_highs_reads_our_files_to_the_published_optimum(tmp_path, path, name, layout):
     t = velto.Task(None)
     ok(t.readdataautoformat_s_2(str(path)))
-    ok(t.putintparam_ii_3(velto.IParam.WRITE_MPS_FORMAT, layout))
-    out = tmp_path / "ours.mps"
+    if layout is not None:
+        ok(t.putintparam_ii_3(velto.IParam.WRITE_MPS_FORMAT, layout))
+    elif has_ranged_rows(t):
+        pytest.skip("HiGHS does not read ranged rows of LP files (l <= terms <= u)")
+    out = tmp_path / name
     ok(t.writedata_s_2(str(out)))
     expected = reference(path)
     if path.name.startswith("e226"):
         expected += 7.113   # the table leaves out the objective constant of the file
     assert highs_optimum(out) == pytest.approx(expected, rel=1e-6, abs=1e-6)
+
+
+@pytest.mark.parametrize("path", shared_files("formats/qjh.lp", "formats/issue-2585.lp", "formats/issue-2388.lp",
+                                              "formats/qptestnw.lp"))
+def test_highs_reads_our_lp_of_an_lp_file_to_its_optimum(tmp_path, path):
+    t = velto.Task(None)
+    ok(t.readdataautoformat_s_2(str(path)))
+    ok(t.writedata_s_2(str(tmp_path / "ours.lp")))
+    assert highs_optimum(tmp_path / "ours.lp") == pytest.approx(highs_optimum(path), rel=1e-9, abs=1e-9)

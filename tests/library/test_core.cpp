@@ -60,8 +60,13 @@ void errors_and_streams() {
 
 void codes() {
     char name[VLT_MAX_STR_LEN], desc[VLT_MAX_STR_LEN];
+    std::memset(name, 'x', sizeof name);
+    std::memset(desc, 'x', sizeof desc);
     CHECK(VLT_getcodedesc(VLT_RES_ERR_INDEX_VAR, name, desc) == VLT_RES_OK);
     CHECK(std::string(name) == "VLT_RES_ERR_INDEX_VAR" && std::strlen(desc) > 10);
+    // Nothing of what the buffers held shows after the texts.
+    for (const char* text : {name, desc})
+        for (size_t k = std::strlen(text); k < VLT_MAX_STR_LEN; ++k) CHECK(text[k] == 0, "byte %zu", k);
     CHECK(VLT_getcodedesc(-77, name, desc) == VLT_RES_ERR_INVALID_ENUM);
     int32_t major, minor, revision;
     CHECK(VLT_getversion(&major, &minor, &revision) == VLT_RES_OK && major == 10 && minor == 2);

@@ -312,6 +312,14 @@ void sparse_cholesky() {
     Sparse negative = s;
     negative.n = -1;
     CHECK(factor(negative, VLT_ORDER_METHOD_NONE, 0.0).res == VLT_RES_ERR_LA_DIMENSION);
+    // A column outside the sum(nzc) entries that sub and val hold is refused
+    // before anything is read.
+    for (int64_t position : {int64_t(1) << 40, int64_t(s.sub.size()) - s.nzc[0] + 1}) {
+        Sparse far = s;
+        far.ptrc[0] = position;
+        CHECK(factor(far, VLT_ORDER_METHOD_NONE, 0.0).res == VLT_RES_ERR_LA_DIMENSION, "position %lld",
+              static_cast<long long>(position));
+    }
 
     // Triangular solve errors: b is untouched.
     int32_t lnzc[2] = {2, 1}, lsubc[3] = {0, 1, 1};

@@ -230,3 +230,54 @@ def test_bytearrays_are_resized_to_the_slice(task, first, last):
     assert res == (1210 if last < first else 0)
     subclass = type("Sub", (bytearray,), {})()
     assert task.getvartypelist_OO_2(i32(range(n)), subclass)[0] == 0 and len(subclass) == 4 * n
+
+
+INF = np.inf
+# (key, lower, upper) that no key can hold: a side the key bounds at the
+# wrong infinity, a fixed bound without a finite value.
+UNHOLDABLE = [(LO, INF, 0.0), (UP, 0.0, -INF), (RA, 1.0, -INF), (FX, -INF, -INF)]
+
+
+@pytest.mark.parametrize("item", ITEMS)
+@pytest.mark.parametrize("putter", ["single", "list", "listconst", "slice", "sliceconst"])
+@pytest.mark.parametrize("key, lower, upper", UNHOLDABLE)
+def test_a_bound_that_its_key_cannot_hold_is_refused_at_the_put(task, item, putter, key, lower, upper):
+    make_task(task)
+    messages = []
+    task.set_Stream(2, messages.append)
+    before = snapshot(task)
+    put = getattr(task, f"put{item}" + {"single": "bound_iidd_5", "list": "boundlist_OOOO_5",
+                                         "listconst": "boundlistconst_Oidd_5", "slice": "boundslice_iiOOO_6",
+                                         "sliceconst": "boundsliceconst_iiidd_6"}[putter])
+    args = {"single": (3, key, lower, upper),
+            "list": (i32([1, 3]), i32([LO, key]), f64([0.0, lower]), f64([1.0, upper])),
+            "listconst": (i32([3]), key, lower, upper),
+            "slice": (2, 4, i32([LO, key]), f64([0.0, lower]), f64([1.0, upper])),
+            "sliceconst": (3, 4, key, lower, upper)}[putter]
+    assert put(*args) == (1301, None)
+    assert snapshot(task) == before
+    noun = "constraint" if item == "con" else "variable"
+    assert len(messages) == 1 and f"bound of {noun} 3 is " in messages[0] and "give a finite value" in messages[0]
+
+
+@pytest.mark.parametrize("item", ITEMS)
+@pytest.mark.parametrize("key, lower, upper, stored", [
+    (FX, 1.0, 2.0, (FX, 1.0, 1.0)),      # a fixed bound is its lower value
+    (LO, -INF, 3.0, (LO, -INF, INF)),    # an infinite value on its own side leaves the side open
+    (RA, -INF, INF, (RA, -INF, INF)),
+    (RA, 3.0, 1.0, (RA, 3.0, 1.0)),      # crossed: legal data, an infeasible problem
+])
+def test_what_the_values_of_a_bound_mean(task, item, key, lower, upper, stored):
+    make_task(task)
+    assert getattr(task, f"put{item}bound_iidd_5")(1, key, lower, upper) == (0, None)
+    assert getattr(task, f"get{item}bound_i_2")(1) == (0, stored)
+
+
+def test_a_slice_without_values_fixes_at_the_stored_lower_value(task):
+    make_task(task)
+    assert task.putvarbound_iidd_5(0, FR, 0.0, 0.0) == (0, None)
+    assert task.putvarbound_iidd_5(1, LO, 2.0, 0.0) == (0, None)
+    # Variable 0 has no finite lower value to be fixed at; variable 1 has.
+    assert task.putvarboundslice_iiOOO_6(0, 1, i32([FX]), None, None) == (1301, None)
+    assert task.putvarboundslice_iiOOO_6(1, 2, i32([FX]), None, None) == (0, None)
+    assert task.getvarbound_i_2(1) == (0, (FX, 2.0, 2.0))

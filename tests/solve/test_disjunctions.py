@@ -101,3 +101,18 @@ def test_a_djc_without_terms_is_refused_and_loses_nothing(task):
     assert task.optimizetrm__1() == (ERR_DIMENSION, None)
     after = integer_solution(task)
     assert before[:2] == after[:2] and list(before[2]) == list(after[2])
+
+
+def test_violation_of_a_djc_is_that_of_its_nearest_term(task):
+    put_boxes(task, BOXES, *box_task(task, [1.0, 1.0]))
+    assert task.optimizetrm__1() == (0, 0)
+    viol = np.array([7.0])
+    assert task.getpvioldjc_iOO_4(SOL_ITG, i64([0]), memoryview(viol)) == (0, None)
+    assert viol[0] <= 1e-9
+    # a point in no box: each term's distance is the larger of its two domains' (lower and upper side)
+    x = np.array([5.0, 5.0])
+    assert task.putxx_iO_3(SOL_ITG, f64(x)) == (0, None)
+    assert task.getpvioldjc_iOO_4(SOL_ITG, i64([0]), memoryview(viol)) == (0, None)
+    expected = min(max(np.linalg.norm(np.maximum(np.array(lo) - x, 0)), np.linalg.norm(np.maximum(x - hi, 0)))
+                   for lo, hi in BOXES)
+    assert viol[0] == pytest.approx(expected)

@@ -72,6 +72,43 @@ def test_primal_infeasible_gives_a_certificate():
     assert r.certificate.y[0] < 0
 
 
+@pytest.mark.parametrize("crossed", ["constraint", "variable"])
+@pytest.mark.parametrize("optimizer, solution", [("FREE", ST.ITR), ("DUAL_SIMPLEX", ST.BAS), ("quadratic", ST.ITR)])
+def test_crossed_bounds_are_infeasible_with_a_certificate(crossed, optimizer, solution):
+    m = velto.Model()
+    m.add_variables(2, lb=[0, 3] if crossed == "variable" else 0, ub=[10, 1] if crossed == "variable" else 10,
+                    obj=[1, 1])
+    m.add_constraint({0: 1, 1: 1}, lb=5 if crossed == "constraint" else 0, ub=2 if crossed == "constraint" else 20)
+    if optimizer == "quadratic":
+        m.set_quadratic_objective({(0, 0): 1.0})
+    else:
+        assert m.task.putintparam_ii_3(velto.IParam.OPTIMIZER, velto.OptimizerType[optimizer]) == (0, None)
+    r = m.solve()
+    assert (r.problem_status, r.solution_status, r.solution) == (PS.PRIM_INFEAS, SS.PRIM_INFEAS_CER, solution)
+    # Farkas: y = slc - suc, A'y + slx - sux = 0, multipliers >= 0 on existing
+    # sides, and lc'slc - uc'suc + lx'slx - ux'sux > 0.
+    values = {}
+    for name in ("y", "slc", "suc", "slx", "sux"):
+        buf = bytearray()
+        assert getattr(m.task, f"get{name}_iO_2")(solution, buf) == (0, None)
+        values[name] = list(memoryview(buf).cast("d"))
+    y, slc, suc, slx, sux = (values[k] for k in ("y", "slc", "suc", "slx", "sux"))
+    assert y == pytest.approx([a - b for a, b in zip(slc, suc)])
+    assert [y[0] + slx[j] - sux[j] for j in range(2)] == pytest.approx([0, 0])
+    assert min(slc + suc + slx + sux) >= 0
+    blc, buc = (5, 2) if crossed == "constraint" else (0, 20)
+    blx, bux = ([0, 3], [10, 1]) if crossed == "variable" else ([0, 0], [10, 10])
+    gap = blc * slc[0] - buc * suc[0] + sum(blx[j] * slx[j] - bux[j] * sux[j] for j in range(2))
+    assert gap > 0
+
+
+def test_crossed_bounds_of_an_integer_problem_are_infeasible():
+    m = velto.Model()
+    m.add_variables(2, lb=[0, 3], ub=[10, 1], obj=[1, 1], integer=True)
+    r = m.solve()
+    assert (r.problem_status, r.solution) == (PS.PRIM_INFEAS, ST.ITG)
+
+
 def test_unbounded_gives_a_direction():
     m = velto.Model()
     m.add_variables(2, lb=0, obj=[-1, 0])
@@ -233,6 +270,21 @@ def test_reports_reach_the_chosen_stream():
     assert "Constraints            : 2" in text and "Basic solution" in text and "optimal" in text
     assert t.analyzeproblem_i_2(7)[0] == velto.ResponseCode.ERR_INVALID_STREAM
     assert t.onesolutionsummary_ii_3(1, 5)[0] == velto.ResponseCode.ERR_INVALID_SOLSEL
+
+
+@pytest.mark.parametrize("optimizer, integer", [("FREE", False), ("PRIMAL_SIMPLEX", False), ("FREE", True)])
+def test_the_log_does_not_name_the_simplex_engine(optimizer, integer):
+    m = lp()
+    if integer:
+        assert m.task.putvartype_ii_3(0, velto.VariableType.INT) == (0, None)
+    assert m.task.putintparam_ii_3(velto.IParam.OPTIMIZER, velto.OptimizerType[optimizer]) == (0, None)
+    assert m.task.putintparam_ii_3(velto.IParam.LOG, 10) == (0, None)
+    out = []
+    for stream in range(4):
+        m.task.set_Stream(stream, out.append)
+    m.solve()
+    text = "".join(out)
+    assert "Optimizer terminated" in text and "highs" not in text.lower()
 
 
 def test_reading_a_malformed_file_names_the_line(tmp_path):

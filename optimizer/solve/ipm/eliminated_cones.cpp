@@ -6,7 +6,7 @@ namespace vlt::solve::ipm {
 
 EliminatedCones::EliminatedCones(int64_t n, const CompositeCone& cones, const std::vector<int64_t>& row_start,
                                  const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals)
-    : n_(n), is_eliminated_(cones.count(), 0) {
+    : n_(n), cones_(&cones), is_eliminated_(cones.count(), 0) {
     for (size_t c = 0; c < cones.count(); ++c) {
         const Cone& cone = cones.cone(c);
         if (cone.block_shape().kind != BlockShape::Kind::dense || !cone.has_inverse_block()) continue;
@@ -54,10 +54,10 @@ std::vector<std::pair<int64_t, int64_t>> EliminatedCones::pattern() const {
     return out;
 }
 
-void EliminatedCones::update(const CompositeCone& cones) {
+void EliminatedCones::update() {
     size_t at = 0;
     for (Block& b : blocks_) {
-        cones.cone(b.cone).inverse_gram(b.qptr, b.qrow, b.qval, b.schur);
+        cones_->cone(b.cone).inverse_gram(b.qptr, b.qrow, b.qval, b.schur);
         std::copy(b.schur.begin(), b.schur.end(), values_.begin() + int64_t(at));
         at += b.schur.size();
     }
@@ -80,9 +80,9 @@ void EliminatedCones::add_transposed(const Block& b, const double* t, std::vecto
     }
 }
 
-void EliminatedCones::fold(const CompositeCone& cones, std::vector<double>& v) {
+void EliminatedCones::fold(std::vector<double>& v) {
     for (Block& b : blocks_) {
-        const Cone& cone = cones.cone(b.cone);
+        const Cone& cone = cones_->cone(b.cone);
         const CVec rz(v.data() + n_ + b.start, size_t(b.dim));
         b.folded.assign(size_t(b.dim), 0.0);  // W^-T rz
         cone.mul_w_inverse(rz, b.folded, true);
@@ -92,9 +92,9 @@ void EliminatedCones::fold(const CompositeCone& cones, std::vector<double>& v) {
     }
 }
 
-void EliminatedCones::unfold(const CompositeCone& cones, std::vector<double>& v) {
+void EliminatedCones::unfold(std::vector<double>& v) {
     for (Block& b : blocks_) {
-        const Cone& cone = cones.cone(b.cone);
+        const Cone& cone = cones_->cone(b.cone);
         times_g(b, v, work_);  // G_R dx
         std::vector<double> scaled(size_t(b.dim), 0.0);
         cone.mul_w_inverse(work_, scaled, true);
@@ -103,7 +103,7 @@ void EliminatedCones::unfold(const CompositeCone& cones, std::vector<double>& v)
     }
 }
 
-void EliminatedCones::correct_product(const CompositeCone& cones, const std::vector<double>& v, std::vector<double>& out) {
+void EliminatedCones::correct_product(const std::vector<double>& v, std::vector<double>& out) {
     for (const Block& b : blocks_) {
         const size_t k = b.cols.size();
         // - S vx over the block's columns
@@ -117,7 +117,7 @@ void EliminatedCones::correct_product(const CompositeCone& cones, const std::vec
         // the rows: G_R vx - H vz_R, and the columns: + G_R' vz_R
         const CVec vz(v.data() + n_ + b.start, size_t(b.dim));
         Vec rows(out.data() + n_ + b.start, size_t(b.dim));
-        cones.cone(b.cone).mul_h(vz, rows);
+        cones_->cone(b.cone).mul_h(vz, rows);
         for (double& r : rows) r = -r;
         for (size_t q = 0; q < k; ++q) {
             const size_t col = size_t(b.cols[q]);

@@ -19,13 +19,15 @@
 #include <vector>
 
 #include "solve/ipm/cones/composite.hpp"
+#include "solve/ipm/linsys/quasidefinite_solver.hpp"
 
 namespace vlt::solve::ipm {
 
-class EliminatedCones {
+class EliminatedCones final : public SystemReduction {
 public:
     EliminatedCones() = default;
-    // rows: G row-wise (row_start, row_cols, row_vals) with m rows over n columns.
+    // rows: G row-wise (row_start, row_cols, row_vals) with m rows over n
+    // columns.  The cones must outlive this object.
     EliminatedCones(int64_t n, const CompositeCone& cones, const std::vector<int64_t>& row_start,
                     const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals);
 
@@ -35,15 +37,15 @@ public:
     // block, in the order of schur_values.
     std::vector<std::pair<int64_t, int64_t>> pattern() const;
     // Recomputes the Schur complements with the cones' current scaling.
-    void update(const CompositeCone& cones);
+    void update();
     const std::vector<double>& values() const { return values_; }
 
     // Around a solve with the reduced matrix of v = (vx, vz): first folds the
     // eliminated rows into the primal rows, then recovers them.
-    void fold(const CompositeCone& cones, std::vector<double>& v);
-    void unfold(const CompositeCone& cones, std::vector<double>& v);
+    void fold(std::vector<double>& v) override;
+    void unfold(std::vector<double>& v) override;
     // Turns out = K_reduced v into the product with the full system.
-    void correct_product(const CompositeCone& cones, const std::vector<double>& v, std::vector<double>& out);
+    void correct_product(const std::vector<double>& v, std::vector<double>& out) override;
 
 private:
     struct Block {
@@ -62,6 +64,7 @@ private:
     void add_transposed(const Block& b, const double* t, std::vector<double>& v) const;
 
     int64_t n_ = 0;
+    const CompositeCone* cones_ = nullptr;
     std::vector<char> is_eliminated_;
     std::vector<Block> blocks_;
     std::vector<double> values_;

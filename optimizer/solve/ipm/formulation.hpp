@@ -29,7 +29,7 @@
 
 #include "model/problem_data.hpp"
 #include "solve/ipm/cones/composite.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -92,7 +92,8 @@ void recover(const model::ProblemData& d, const ConicForm& form, const Recovery&
              const std::vector<double>& z, const std::vector<double>& zl, const std::vector<double>& zu,
              OriginalPoint& out);
 
-// Evaluations on the original data.
+// Evaluations on the original data; a point with a value that is not finite
+// gets infinite residuals and gap.
 struct OriginalQuality {
     double primal_objective = 0.0;
     double dual_objective = 0.0;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/formulation.hpp"
@@ -13,6 +14,8 @@ namespace vlt::solve {
 namespace {
 
 using namespace ipm;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 double dot(const std::vector<double>& a, const std::vector<double>& b) {
     double s = 0.0;
@@ -92,9 +95,10 @@ std::vector<ConeSpec> bound_cone_specs(size_t rows) {
 
 class Solver {
 public:
+    // `start`: when the run began (the time limit counts from there).
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
-           const ProgressHook& hook, const LogSink& log)
-        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), cones_(f.cones), bounds_(f),
+           const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
+        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
           bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
@@ -112,10 +116,6 @@ private:
     bool certify_primal_infeasibility(EngineResult& r);
     bool certify_dual_infeasibility(EngineResult& r);
     bool stop_requested(EngineResult& r, const Measures& m);
-    // Keeps the iterate closest to the tolerances; ends a run in numerical
-    // trouble with it, as optimal when it is near enough.
-    void remember_best(const Measures& m);
-    void finish_in_trouble(EngineResult& r, const std::string& message);
     bool factor_scaled_system(double mu);
     void solve_tau_direction();
     // Solves for one right-hand side of the complementarity rows (ds over
@@ -123,7 +123,11 @@ private:
     // eta; the result goes to `dir`.
     void direction(double eta, double dkappa_rhs, Point& dir);
     void predictor();
-    void corrector(double mu);
+    // The combined direction: centring and, when asked, the cones'
+    // second-order terms of the affine step.
+    void corrector(double mu, bool second_order);
+    // The combined direction and its step length.
+    double combined_step(double mu, bool second_order);
     double max_step(const Point& dir) const;
     double centred_step(const Point& dir, double alpha) const;
     // Solves the reduced Newton system for right-hand sides of the rows of
@@ -140,6 +144,13 @@ private:
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     }
     void finish(EngineResult& r, EngineStatus status, const std::string& message);
+    OriginalPoint original_point() const;
+    // Keeps the iterate that is closest to the tolerances.
+    void remember_if_best(const Measures& m);
+    // Ends a run that stopped short of the tolerances with the best iterate;
+    // after numerical trouble, a best iterate within the tolerances relaxed
+    // by the near-optimality factor is accepted as optimal.
+    void finish_with_best(EngineResult& r, EngineStatus status, const std::string& message);
 
     const model::ProblemData& d_;
     const ConicForm& f_;
@@ -147,25 +158,45 @@ private:
     const IpmOptions& o_;
     const ProgressHook& hook_;
     const LogSink& log_;
+    std::chrono::steady_clock::time_point start_;
     CompositeCone cones_;
     BoundRows bounds_;
     CompositeCone bound_cone_;
     Kkt kkt_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double iteration_started_ = 0.0, last_iteration_seconds_ = 0.0;
 
     Point pt_;
     Residuals res_;
     std::vector<double> bound_d_, bound_diag_;  // zb / sb per bound row; their sum per column
     Point d_tau_, d_aff_, d_comb_;
     // complementarity right-hand sides and their offsets (ds = -H dz - offset)
-    std::vector<double> ds_, dsb_, offset_, offset_b_;
+    std::vector<double> ds_, dsb_, offset_, offset_b_, zero_;
     std::vector<double> rhs_x_, rhs_z_, rhs_b_, kkt_rhs_;
     double tau_denominator_ = 0.0;
-    Point best_;
-    double best_score_ = std::numeric_limits<double>::infinity();
     int64_t iterations_ = 0;
     double last_step_ = 0.0;
+    Point best_;
+    double best_merit_ = kInf;
+    int64_t best_iteration_ = -1;
+    Measures lowest_{kInf, kInf, kInf, kInf, kInf, kInf};
+    int64_t last_progress_ = 0;
 };
+
+// Certificates: a sum that vanishes to working precision is within this
+// many units of rounding of the sum of its terms' magnitudes; a value that
+// stands clear of rounding exceeds its rounding by this factor.
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
+constexpr double kRoundingUnits = 64.0;
+constexpr double kSignificantRounding = 1e6;
+
+// With non-symmetric cones: the factor of the tolerance on the products of
+// residuals and iterates in the gap (see measure), and the step below which
+// the combined direction is tried again without the second-order terms.
+constexpr double kResidualGapFactor = 100.0;
+constexpr double kShortStep = 0.3;
+
+// Iterations without progress in any measure after which the run is over.
+constexpr int64_t kPatience = 10;
 
 void Solver::mul_p(const std::vector<double>& x, std::vector<double>& out) const {
     std::fill(out.begin(), out.end(), 0.0);
@@ -233,17 +264,30 @@ bool Solver::initial_point() {
     bound_diag_.assign(size_t(n), 0.0);
     for (int64_t j : bounds_.column) bound_diag_[size_t(j)] += 1.0;
     if (!kkt_.factor(bound_diag_, cones_)) return false;
+    // With a quadratic objective the primal and dual point of [P G'; G -I]
+    // for the right-hand side (-q, h); without one (P = 0) a primal point
+    // from (0, h), which minimizes ||s|| with Gx + s = h, and a dual point
+    // from (-q, 0), which minimizes ||z|| with G'z + q = 0.
     std::vector<double> minus_q(static_cast<size_t>(n));
     for (int64_t j = 0; j < n; ++j) minus_q[size_t(j)] = -f_.q[size_t(j)];
-    Point dir;
-    newton_solve(minus_q, f_.h, bounds_.h, dir);
-    pt_.x = dir.x;
-    pt_.z = dir.z;
-    pt_.zb = dir.zb;
+    bool linear_objective = true;
+    for (double v : f_.p.values) linear_objective = linear_objective && v == 0.0;
+    Point primal, dual;
+    if (linear_objective) {
+        std::vector<double> zero_x(static_cast<size_t>(n), 0.0), zero_z(static_cast<size_t>(m), 0.0), zero_b(nb, 0.0);
+        newton_solve(zero_x, f_.h, bounds_.h, primal);
+        newton_solve(minus_q, zero_z, zero_b, dual);
+    } else {
+        newton_solve(minus_q, f_.h, bounds_.h, primal);
+        dual = primal;
+    }
+    pt_.x = primal.x;
+    pt_.z = dual.z;
+    pt_.zb = dual.zb;
     pt_.s.resize(size_t(m));
     pt_.sb.resize(nb);
-    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -pt_.z[size_t(i)];
-    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -pt_.zb[k];
+    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -primal.z[size_t(i)];
+    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -primal.zb[k];
     // v + (1 + alpha) e when alpha = -(smallest eigenvalue) >= 0.
     auto shift = [&](std::vector<double>& v, std::vector<double>& vb, bool primal) {
         double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
@@ -309,23 +353,49 @@ Measures Solver::measure() const {
     m.pres /= tau * (1.0 + pscale / tau);
     m.dres /= tau * (1.0 + dscale);
     m.gap = std::fabs(m.pobj - m.dobj) / std::max(1.0, std::fabs(m.pobj));
+    // With non-symmetric cones an optimum is often approached only as some
+    // variables grow without bound (the exponential cone's boundary at
+    // infinity).  The dual objective then misses a valid bound by about the
+    // dual residual times x, and the primal one by the primal residual times
+    // z, which the relative residuals do not show: those products count in
+    // the gap, against a tolerance kResidualGapFactor times wider.
+    if (!cones_.is_symmetric()) {
+        const double products = std::max(std::fabs(dot(r.x, p.x)), std::fabs(dot(r.z, p.z) + dot(r.b, p.zb)));
+        m.gap = std::max(m.gap, products / (tau * tau * cs) / std::max(1.0, std::fabs(m.pobj)) / kResidualGapFactor);
+    }
     const double nu = cones_.degree() + bound_cone_.degree();
     m.mu = (dot(p.s, p.z) + dot(p.sb, p.zb) + p.tau * p.kappa) / (nu + 1.0);
     return m;
 }
 
 // A primal infeasibility certificate: G'z + bound multipliers = 0 with
-// -h'z > 0.
+// -h'z > 0.  Each column of G'z must vanish within the tolerance times -h'z,
+// or to working precision: within a few units of rounding of the sum of the
+// magnitudes of its terms, while -h'z stands clear of its own rounding.
+// (Where -h'z is the small difference of large terms, the first test asks
+// for more digits than floating point holds.)
 bool Solver::certify_primal_infeasibility(EngineResult& r) {
     const Point& p = pt_;
     const double cs = f_.cost_scale, bz = -res_.hz / cs;
     if (!(bz > 0.0)) return false;
-    std::vector<double> atz(res_.gtz);
-    for (size_t k = 0; k < bounds_.size(); ++k) atz[size_t(bounds_.column[k])] += bounds_.sign[k] * p.zb[k];
-    double residual = 0.0;
+    std::vector<double> atz(res_.gtz), magnitude(size_t(f_.n), 0.0);
     for (int64_t j = 0; j < f_.n; ++j)
-        residual = std::max(residual, std::fabs(atz[size_t(j)]) / (cs * f_.colscale[size_t(j)]));
-    if (residual > o_.infeasibility_tolerance * bz) return false;
+        for (int64_t q = f_.gptr[size_t(j)]; q < f_.gptr[size_t(j) + 1]; ++q)
+            magnitude[size_t(j)] += std::fabs(f_.gval[size_t(q)] * p.z[size_t(f_.gind[size_t(q)])]);
+    for (size_t k = 0; k < bounds_.size(); ++k) {
+        atz[size_t(bounds_.column[k])] += bounds_.sign[k] * p.zb[k];
+        magnitude[size_t(bounds_.column[k])] += std::fabs(p.zb[k]);
+    }
+    double hz_magnitude = 0.0;
+    for (int64_t i = 0; i < f_.m; ++i) hz_magnitude += std::fabs(f_.h[size_t(i)] * p.z[size_t(i)]);
+    for (size_t k = 0; k < bounds_.size(); ++k) hz_magnitude += std::fabs(bounds_.h[k] * p.zb[k]);
+    const bool bz_significant = bz * cs > kSignificantRounding * kEpsilon * hz_magnitude;
+    for (int64_t j = 0; j < f_.n; ++j) {
+        const double residual = std::fabs(atz[size_t(j)]);
+        if (residual / (cs * f_.colscale[size_t(j)]) <= o_.infeasibility_tolerance * bz) continue;
+        if (bz_significant && residual <= kRoundingUnits * kEpsilon * magnitude[size_t(j)]) continue;
+        return false;
+    }
     r.status = EngineStatus::primal_infeasible;
     std::vector<double> zl, zu, x0(size_t(f_.n), 0.0);
     bounds_.split(p.zb, 1.0, f_.n, zl, zu);
@@ -388,20 +458,26 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         ev.interior_iterations = iterations_;
         ev.objective = rec_.sense * m.pobj;
         if (hook_(ev)) {
-            finish(r, EngineStatus::interrupted, "stopped by the progress callback");
+            finish_with_best(r, EngineStatus::interrupted, "stopped by the progress callback");
             return true;
         }
     }
     if (iterations_ >= o_.max_iterations) {
-        finish(r, EngineStatus::iteration_limit, "the iteration limit was reached");
+        finish_with_best(r, EngineStatus::iteration_limit, "the iteration limit was reached");
         return true;
     }
-    if (elapsed() >= o_.time_limit) {
-        finish(r, EngineStatus::time_limit, "the time limit was reached");
+    // An iteration cannot be interrupted: the run also ends when the next
+    // one would probably end beyond the limit.
+    if (elapsed() + last_iteration_seconds_ >= o_.time_limit) {
+        finish_with_best(r, EngineStatus::time_limit, "the time limit was reached");
+        return true;
+    }
+    if (iterations_ - last_progress_ >= kPatience) {
+        finish_with_best(r, EngineStatus::numerical_trouble, "the iterates stopped improving");
         return true;
     }
     if (!std::isfinite(m.mu) || !std::isfinite(m.pobj) || !std::isfinite(m.dobj)) {
-        finish_in_trouble(r, "the iterates are no longer finite");
+        finish_with_best(r, EngineStatus::numerical_trouble, "the iterates are no longer finite");
         return true;
     }
     return false;
@@ -475,18 +551,33 @@ void Solver::predictor() {
 
 // The combined step: centring sigma mu (Mehrotra's sigma from the affine
 // step's length) and the cones' higher-order corrections.
-void Solver::corrector(double mu) {
+void Solver::corrector(double mu, bool second_order) {
     const double alpha_aff = std::min(1.0, max_step(d_aff_));
     const double sigma = std::clamp(std::pow(1.0 - alpha_aff, 3), 0.0, 1.0);
     const double smu = sigma * mu;
     std::vector<double>& shift = offset_;  // free until the next direction
     std::vector<double>& shift_b = offset_b_;
-    cones_.combined_ds_shift(d_aff_.z, d_aff_.s, smu, shift);
-    bound_cone_.combined_ds_shift(d_aff_.zb, d_aff_.sb, smu, shift_b);
+    cones_.affine_ds(pt_.s, pt_.z, ds_);
+    bound_cone_.affine_ds(pt_.sb, pt_.zb, dsb_);
+    if (second_order) {
+        cones_.combined_ds_shift(d_aff_.z, d_aff_.s, smu, shift);
+        bound_cone_.combined_ds_shift(d_aff_.zb, d_aff_.sb, smu, shift_b);
+    } else {
+        zero_.assign(std::max(ds_.size(), dsb_.size()), 0.0);
+        cones_.combined_ds_shift(CVec(zero_).first(ds_.size()), CVec(zero_).first(ds_.size()), smu, shift);
+        bound_cone_.combined_ds_shift(CVec(zero_).first(dsb_.size()), CVec(zero_).first(dsb_.size()), smu, shift_b);
+    }
     for (size_t i = 0; i < ds_.size(); ++i) ds_[i] += shift[i];
     for (size_t k = 0; k < dsb_.size(); ++k) dsb_[k] += shift_b[k];
-    const double dkappa_rhs = pt_.tau * pt_.kappa + d_aff_.tau * d_aff_.kappa - smu;
+    const double dkappa_rhs = pt_.tau * pt_.kappa + (second_order ? d_aff_.tau * d_aff_.kappa : 0.0) - smu;
     direction(1.0 - sigma, dkappa_rhs, d_comb_);
+}
+
+double Solver::combined_step(double mu, bool second_order) {
+    corrector(mu, second_order);
+    double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
+    if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
+    return alpha;
 }
 
 double Solver::max_step(const Point& dir) const {
@@ -501,7 +592,9 @@ double Solver::max_step(const Point& dir) const {
 // Without a symmetric cone's scaling the step to the boundary may leave the
 // central path far behind: the step is shortened until the barrier of the
 // new point exceeds its value on the central path (for the same mu) by at
-// most the degree, a wide neighbourhood of the path.
+// most the degree, a wide neighbourhood of the path.  Each cone's barrier is
+// -degree log mu on the path, so the excess is zero there and positive
+// elsewhere.
 double Solver::centred_step(const Point& dir, double alpha) const {
     const Point& p = pt_;
     const double nu = cones_.degree() + bound_cone_.degree() + 1.0;
@@ -511,34 +604,28 @@ double Solver::centred_step(const Point& dir, double alpha) const {
         trial.add(alpha, dir);
         const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
         const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
-                              std::log(trial.tau * trial.kappa) + nu * std::log(mu) + nu;
+                              std::log(trial.tau * trial.kappa) + nu * std::log(mu);
         if (std::isfinite(excess) && excess <= nu) return alpha;
     }
     return 0.0;
 }
 
-void Solver::remember_best(const Measures& m) {
-    const double score = std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
+void Solver::remember_if_best(const Measures& m) {
+    // Progress: any of the three measures at its lowest so far.
+    if (m.pres < lowest_.pres || m.dres < lowest_.dres || m.gap < lowest_.gap) last_progress_ = iterations_;
+    lowest_.pres = std::min(lowest_.pres, m.pres);
+    lowest_.dres = std::min(lowest_.dres, m.dres);
+    lowest_.gap = std::min(lowest_.gap, m.gap);
+    const double merit = std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
                                    m.gap / o_.relative_gap_tolerance});
-    if (!(score < best_score_)) return;
-    best_score_ = score;
+    if (!(merit < best_merit_)) return;
+    best_merit_ = merit;
+    best_iteration_ = iterations_;
     best_ = pt_;
 }
 
-void Solver::finish_in_trouble(EngineResult& r, const std::string& message) {
-    if (best_score_ <= o_.near_optimal_factor) {
-        pt_ = best_;
-        compute_residuals();
-        finish(r, EngineStatus::optimal, "near optimal after numerical trouble (" + message + ")");
-        return;
-    }
-    finish(r, EngineStatus::numerical_trouble, message);
-}
-
-void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
-    r.status = status;
-    r.message = message;
-    r.interior_iterations = iterations_;
+// The current iterate in the problem's own terms.
+OriginalPoint Solver::original_point() const {
     const double t = pt_.tau;
     std::vector<double> x(pt_.x), z(pt_.z), zl, zu;
     for (auto& v : x) v /= t;
@@ -546,6 +633,34 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
     bounds_.split(pt_.zb, 1.0 / t, f_.n, zl, zu);
     OriginalPoint op;
     recover(d_, f_, rec_, x, z, zl, zu, op);
+    return op;
+}
+
+void Solver::finish_with_best(EngineResult& r, EngineStatus status, const std::string& message) {
+    if (best_iteration_ < 0) return finish(r, status, message);
+    pt_ = best_;
+    // Judged also on the problem's own data, where the slacks of the
+    // internal form play no part.
+    const OriginalQuality q = evaluate(d_, original_point());
+    const double merit = std::min(best_merit_, std::max({q.primal_residual / o_.primal_feasibility_tolerance,
+                                                         q.dual_residual / o_.dual_feasibility_tolerance,
+                                                         q.relative_gap / o_.relative_gap_tolerance}));
+    if (status == EngineStatus::numerical_trouble && merit <= o_.near_optimal_factor) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "Interior point: %s; the iterate of iteration %lld is within %.3g times the tolerances",
+                      message.c_str(), static_cast<long long>(best_iteration_), merit);
+        log_line(line);
+        return finish(r, EngineStatus::optimal, "");
+    }
+    finish(r, status, message);
+}
+
+void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
+    r.status = status;
+    r.message = message;
+    r.interior_iterations = iterations_;
+    OriginalPoint op = original_point();
     OriginalQuality q = evaluate(d_, op);
     r.x = std::move(op.x);
     r.xc = std::move(op.xc);
@@ -565,10 +680,14 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
         r.dual_feasible = q.dual_residual <= std::max(1e-6, o_.dual_feasibility_tolerance);
     }
     r.solve_time = elapsed();
-    char line[200];
-    std::snprintf(line, sizeof line, "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e",
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e; %lld factorizations, "
+                  "%lld solves",
                   to_string(status), message.empty() ? "" : ", ", message.c_str(), static_cast<long long>(iterations_),
-                  r.solve_time, r.primal_objective, r.dual_objective);
+                  r.solve_time, r.primal_objective, r.dual_objective,
+                  static_cast<long long>(kkt_.linear_solver().factorizations()),
+                  static_cast<long long>(kkt_.linear_solver().backend_solves()));
     log_line(line);
 }
 
@@ -612,10 +731,12 @@ EngineResult Solver::run() {
     int small_steps = 0;
     double last_mu = 0.0;
     for (;; ++iterations_) {
+        last_iteration_seconds_ = iterations_ > 0 ? elapsed() - iteration_started_ : 0.0;
+        iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
-        if (std::isfinite(m.mu)) remember_best(m);
+        remember_if_best(m);
         if (m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
             m.gap <= o_.relative_gap_tolerance) {
             finish(r, EngineStatus::optimal, "");
@@ -627,16 +748,23 @@ EngineResult Solver::run() {
         if (stop_requested(r, m)) return r;
 
         if (!factor_scaled_system(m.mu)) {
-            finish_in_trouble(r, "the augmented system could not be factored");
+            finish_with_best(r, EngineStatus::numerical_trouble, "the augmented system could not be factored");
             return r;
         }
         solve_tau_direction();
         predictor();
-        corrector(m.mu);
-        double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
-        if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
+        double alpha = combined_step(m.mu, true);
+        if (!cones_.is_symmetric() && alpha < kShortStep) {
+            // The second-order terms of non-symmetric cones can point the
+            // step at a boundary close by; the plain centred direction may
+            // go further.
+            Point corrected = d_comb_;
+            const double plain = combined_step(m.mu, false);
+            if (plain > alpha) alpha = plain;
+            else d_comb_ = std::move(corrected);
+        }
         if (!std::isfinite(alpha) || alpha <= 0.0) {
-            finish_in_trouble(r, "no step could be taken");
+            finish_with_best(r, EngineStatus::numerical_trouble, "no step could be taken");
             return r;
         }
         pt_.add(alpha, d_comb_);
@@ -644,7 +772,7 @@ EngineResult Solver::run() {
         if (alpha < 1e-8 && m.mu >= last_mu * 0.999) {
             kkt_.strengthen(10.0);
             if (++small_steps >= 5) {
-                finish_in_trouble(r, "the method stalled");
+                finish_with_best(r, EngineStatus::numerical_trouble, "the method stalled");
                 return r;
             }
         } else {
@@ -690,7 +818,7 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
             return r;
         case PresolveOutcome::Kind::none: break;
     }
-    Solver solver(problem, form, rec, options, hook, log);
+    Solver solver(problem, form, rec, options, hook, log, start);
     return solver.run();
 }
 

@@ -24,12 +24,12 @@ struct IpmOptions {
     double primal_feasibility_tolerance = 1e-8;  // relative, infinity norm
     double dual_feasibility_tolerance = 1e-8;    // relative, infinity norm
     double relative_gap_tolerance = 1e-8;        // |pobj - dobj| / max(1, |pobj|)
+    // When the iterates stop improving, the best one is accepted as optimal
+    // if it is within the three tolerances above multiplied by this factor.
+    double near_optimal_factor = 1000.0;
     // A certificate is accepted when its residual is below this fraction
     // of the amount by which it proves infeasibility.
     double infeasibility_tolerance = 1e-10;
-    // When the method ends in numerical trouble, the best iterate it met is
-    // reported optimal if it meets the three tolerances relaxed by this factor.
-    double near_optimal_factor = 1000.0;
     int32_t log_level = 0;  // 0: silent; >= 1: one line per iteration
     int32_t threads = 0;    // ignored: the factorization runs on one thread
 };

@@ -10,14 +10,13 @@ namespace vlt::solve::mip {
 
 namespace {
 
+using model::has_lower;
+using model::has_upper;
 using model::kInf;
 
 constexpr int kMaxPasses = 20;
 constexpr double kFeasibilityTolerance = 1e-6;
 constexpr double kIntegralityTolerance = 1e-6;
-
-bool has_lower(int32_t key) { return key == VLT_BK_LO || key == VLT_BK_FX || key == VLT_BK_RA; }
-bool has_upper(int32_t key) { return key == VLT_BK_UP || key == VLT_BK_FX || key == VLT_BK_RA; }
 
 // Rows lower <= a'x <= upper: the matrix rows and the linear conic rows.
 struct Rows {

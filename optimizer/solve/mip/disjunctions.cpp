@@ -1,5 +1,7 @@
 #include "solve/mip/disjunctions.hpp"
 
+#include "solve/quality/cone_distance.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -138,32 +140,11 @@ std::vector<Disjunction> disjunctions_of(const model::Problem& p) {
 }
 
 double block_violation(const Disjunction::Block& block, const std::vector<double>& x) {
-    const std::vector<Affine>& rows = block.rows;
-    double worst = 0.0;
-    switch (block.domain) {
-        case VLT_DOMAIN_RZERO:
-            for (const Affine& f : rows) worst = std::max(worst, std::fabs(value(f, x)));
-            return worst;
-        case VLT_DOMAIN_RPLUS:
-            for (const Affine& f : rows) worst = std::max(worst, -value(f, x));
-            return worst;
-        case VLT_DOMAIN_RMINUS:
-            for (const Affine& f : rows) worst = std::max(worst, value(f, x));
-            return worst;
-        case VLT_DOMAIN_QUADRATIC_CONE: {
-            double sum = 0.0;
-            for (size_t r = 1; r < rows.size(); ++r) sum += std::pow(value(rows[r], x), 2);
-            return std::max(0.0, std::sqrt(sum) - value(rows[0], x));
-        }
-        case VLT_DOMAIN_RQUADRATIC_CONE: {
-            // 2 a b >= ||c||^2, a, b >= 0  <=>  ((a + b)/sqrt2, (a - b)/sqrt2, c) in the quadratic cone.
-            const double a = value(rows[0], x), b = value(rows[1], x);
-            double sum = std::pow((a - b) / std::sqrt(2.0), 2);
-            for (size_t r = 2; r < rows.size(); ++r) sum += std::pow(value(rows[r], x), 2);
-            return std::max(0.0, std::sqrt(sum) - (a + b) / std::sqrt(2.0));
-        }
-        default: return 0.0;
-    }
+    // The power cones' weights are not kept here; the optimizer does not take them.
+    if (block.domain == VLT_DOMAIN_PRIMAL_POWER_CONE || block.domain == VLT_DOMAIN_DUAL_POWER_CONE) return 0.0;
+    std::vector<double> values(block.rows.size());
+    for (size_t r = 0; r < values.size(); ++r) values[r] = value(block.rows[r], x);
+    return domain_violation({block.domain, nullptr, 0}, values.data(), static_cast<int64_t>(values.size()));
 }
 
 double violation(const Disjunction& djc, const std::vector<double>& x) {

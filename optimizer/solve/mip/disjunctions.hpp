@@ -48,11 +48,10 @@ struct Disjunction {
 std::vector<Disjunction> disjunctions_of(const model::Problem& p);
 
 // How far x is from satisfying the DJC: the least over its terms of the
-// greatest distance of a term's blocks from their domains (0 when some term
-// holds).  Domains the optimizer does not take count as satisfied.
+// greatest violation of a term's blocks (0 when some term holds).
 double violation(const Disjunction& djc, const std::vector<double>& x);
-// How far x is from one domain (distance in the infinity norm for the
-// linear ones, the cone's own measure for the quadratic cones).
+// How far x is from one block's domain, as solution quality measures it
+// (solve/quality/cone_distance.hpp); power cones count as satisfied.
 double block_violation(const Disjunction::Block& block, const std::vector<double>& x);
 
 // Appends the reformulation of every DJC that allows one to e (columns

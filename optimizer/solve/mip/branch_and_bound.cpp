@@ -1,0 +1,551 @@
+#include "solve/mip/branch_and_bound.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <queue>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/bounds.hpp"
+#include "solve/mip/point_check.hpp"
+
+namespace vlt::solve::mip {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using model::has_lower;
+using model::has_upper;
+using model::kInf;
+
+// Sets a column's bounds in exchange data (infinite sides free).
+void set_bounds(model::ProblemData& d, int32_t column, double lower, double upper);
+
+struct BoundChange {
+    int32_t column;
+    double lower, upper;
+};
+
+// A node: the changes from the root, in order (a later change of a column
+// replaces an earlier one), the DJC terms imposed, and the bound inherited
+// from its parent (minimization form).
+struct Node {
+    std::vector<BoundChange> bounds;
+    std::vector<std::pair<int32_t, int32_t>> terms;  // (position in form.branching, term)
+    double bound = -kInf;
+    int64_t depth = 0;
+};
+
+struct ByBound {
+    bool operator()(const Node& a, const Node& b) const { return a.bound > b.bound; }
+};
+
+// The answer of one relaxation.
+struct Relaxation {
+    enum class Kind { solved, infeasible, unbounded, unresolved, stopped, error } kind = Kind::error;
+    double bound = -kInf;  // minimization form (solved)
+    std::vector<double> x;  // when the solver has a point
+    EngineResult engine;
+};
+
+class Search {
+public:
+    Search(const MixedIntegerForm& form, const BranchAndBoundOptions& options, const ProgressHook& hook,
+           const LogSink& log)
+        : form_(form), d_(form.data), options_(options), hook_(hook), log_(log), start_(Clock::now()),
+          sign_(form.data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0) {
+        const auto n = static_cast<size_t>(d_.numvar);
+        root_lower_.assign(n, -kInf);
+        root_upper_.assign(n, kInf);
+        for (size_t j = 0; j < n; ++j) {
+            if (has_lower(d_.bkx[j])) root_lower_[j] = d_.blx[j];
+            if (has_upper(d_.bkx[j])) root_upper_[j] = d_.bux[j];
+            if (!d_.vartype.empty() && d_.vartype[j] == VLT_VAR_TYPE_INT) {
+                integers_.push_back(static_cast<int32_t>(j));
+                root_lower_[j] = std::ceil(root_lower_[j] - options_.integrality_tolerance);
+                root_upper_[j] = std::floor(root_upper_[j] + options_.integrality_tolerance);
+                if (root_lower_[j] > root_upper_[j]) no_integer_in_bounds_ = true;
+            }
+        }
+        // The relaxations see the integer variables' bounds rounded inward.
+        root_ = d_;
+        for (int32_t j : integers_) set_bounds(root_, j, root_lower_[static_cast<size_t>(j)],
+                                               root_upper_[static_cast<size_t>(j)]);
+    }
+
+    EngineResult run();
+
+private:
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+    // The problem of a node with its bounds and terms.
+    model::ProblemData node_problem(const Node& node) const;
+    Relaxation solve(const model::ProblemData& d);
+    Relaxation solve_node(const Node& node) { return solve(node_problem(node)); }
+
+    void effective_bounds(const Node& node, std::vector<double>& lower, std::vector<double>& upper) const;
+    // Tries the integral point x of a node as an integer solution.
+    bool try_solution(const Node& node, const std::vector<double>& x);
+    // The children of a node whose relaxation gave x, the preferred first
+    // (none: x is integral and satisfies every DJC).
+    std::vector<Node> children(const Node& node, const std::vector<double>& x, double bound) const;
+    void heuristics(const Node& root, const std::vector<double>& x);
+    // Files the node's children, or its point as an integer solution, or
+    // the node as unresolved.  False on an engine error (kept in error_).
+    bool expand(const Node& node, Relaxation& r);
+
+    double cutoff() const;
+    double best_bound() const;
+    double gap(double bound) const;
+    bool limit_reached();
+    bool report(ProgressEvent::Kind kind);
+    void log_line(bool force);
+    std::optional<Node> next_node();
+
+    const MixedIntegerForm& form_;
+    const model::ProblemData& d_;
+    const BranchAndBoundOptions& options_;
+    const ProgressHook& hook_;
+    const LogSink& log_;
+    Clock::time_point start_;
+    double sign_;  // -1 when maximizing: the search minimizes sign * objective
+    std::vector<double> root_lower_, root_upper_;
+    std::vector<int32_t> integers_;
+    model::ProblemData root_;  // d_ with the integers' bounds rounded inward
+    bool no_integer_in_bounds_ = false;  // some integer variable's bounds hold no integer
+
+    std::vector<Node> dive_;  // LIFO
+    std::priority_queue<Node, std::vector<Node>, ByBound> open_;
+    double unresolved_bound_ = kInf;  // least bound of leaves that could not be solved
+    bool has_incumbent_ = false;
+    double incumbent_key_ = kInf;  // sign * objective
+    std::vector<double> incumbent_;
+    int64_t nodes_ = 0, solutions_ = 0, last_logged_ = -1;
+    EngineStatus stop_ = EngineStatus::optimal;
+    bool stopped_ = false;
+    EngineResult error_;
+};
+
+void set_bounds(model::ProblemData& d, int32_t column, double lower, double upper) {
+    const auto j = static_cast<size_t>(column);
+    d.blx[j] = lower;
+    d.bux[j] = upper;
+    d.bkx[j] = model::key_from_finite_sides(lower, upper);
+}
+
+model::ProblemData Search::node_problem(const Node& node) const {
+    model::ProblemData d = root_;
+    for (const BoundChange& change : node.bounds) set_bounds(d, change.column, change.lower, change.upper);
+    if (!node.terms.empty()) {
+        Extension e(d);
+        for (const auto& [k, t] : node.terms) impose(form_.branching[static_cast<size_t>(k)].terms[static_cast<size_t>(t)], e);
+        e.apply(d);
+    }
+    return d;
+}
+
+Relaxation Search::solve(const model::ProblemData& d) {
+    IpmOptions o = options_.relaxation;
+    o.time_limit = std::max(0.0, options_.time_limit - elapsed());
+    o.log_level = 0;
+    Relaxation r;
+    r.engine = solve_with_ipm(d, o, {}, {});
+    const EngineResult& e = r.engine;
+    switch (e.status) {
+        case EngineStatus::optimal:
+            r.kind = Relaxation::Kind::solved;
+            // The dual objective bounds the subtree; the primal one when the
+            // solver has no dual.
+            r.bound = e.has_dual ? std::min(sign_ * e.dual_objective, sign_ * e.primal_objective)
+                                 : sign_ * e.primal_objective;
+            r.x = e.x;
+            break;
+        case EngineStatus::primal_infeasible: r.kind = Relaxation::Kind::infeasible; break;
+        case EngineStatus::dual_infeasible:
+        case EngineStatus::primal_or_dual_infeasible: r.kind = Relaxation::Kind::unbounded; break;
+        case EngineStatus::time_limit:
+        case EngineStatus::interrupted: r.kind = Relaxation::Kind::stopped; break;
+        case EngineStatus::error: r.kind = Relaxation::Kind::error; break;
+        default:
+            r.kind = Relaxation::Kind::unresolved;
+            if (e.has_primal) r.x = e.x;
+    }
+    return r;
+}
+
+void Search::effective_bounds(const Node& node, std::vector<double>& lower, std::vector<double>& upper) const {
+    lower = root_lower_;
+    upper = root_upper_;
+    for (const BoundChange& change : node.bounds) {
+        lower[static_cast<size_t>(change.column)] = change.lower;
+        upper[static_cast<size_t>(change.column)] = change.upper;
+    }
+}
+
+double Search::cutoff() const {
+    if (!has_incumbent_) return kInf;
+    const double tolerance =
+        std::max(options_.absolute_gap, options_.relative_gap * std::max(options_.gap_constant, std::fabs(incumbent_key_)));
+    return incumbent_key_ - tolerance;
+}
+
+double Search::best_bound() const {
+    double bound = unresolved_bound_;
+    if (!open_.empty()) bound = std::min(bound, open_.top().bound);
+    for (const Node& node : dive_) bound = std::min(bound, node.bound);
+    if (has_incumbent_) bound = std::min(bound, incumbent_key_);
+    return bound;
+}
+
+double Search::gap(double bound) const {
+    if (!has_incumbent_) return kInf;
+    return std::fabs(incumbent_key_ - bound) / std::max(options_.gap_constant, std::fabs(incumbent_key_));
+}
+
+bool Search::report(ProgressEvent::Kind kind) {
+    if (!hook_) return false;
+    ProgressEvent e;
+    e.kind = kind;
+    e.time = elapsed();
+    e.mip_nodes = nodes_;
+    const double bound = best_bound();
+    e.mip_incumbent = has_incumbent_ ? sign_ * incumbent_key_ : sign_ * kInf;
+    e.mip_bound = sign_ * bound;
+    e.mip_gap = gap(bound);
+    return hook_(e);
+}
+
+void Search::log_line(bool force) {
+    if (!log_ || options_.log_level <= 0) return;
+    if (!force && (options_.log_frequency <= 0 || nodes_ - last_logged_ < options_.log_frequency)) return;
+    last_logged_ = nodes_;
+    const double bound = best_bound();
+    char text[200];
+    std::snprintf(text, sizeof text, "%10lld %10zu %16.8e %16.8e %10.2e %8.2f", static_cast<long long>(nodes_),
+                  open_.size() + dive_.size(), has_incumbent_ ? sign_ * incumbent_key_ : NAN, sign_ * bound,
+                  gap(bound), elapsed());
+    log_(text);
+}
+
+bool Search::limit_reached() {
+    if (stopped_) return true;
+    if (elapsed() >= options_.time_limit) {
+        stop_ = EngineStatus::time_limit;
+    } else if (options_.node_limit >= 0 && nodes_ >= options_.node_limit) {
+        stop_ = EngineStatus::iteration_limit;
+    } else {
+        return false;
+    }
+    stopped_ = true;
+    return true;
+}
+
+std::optional<Node> Search::next_node() {
+    const double limit = cutoff();
+    while (!dive_.empty()) {
+        Node node = std::move(dive_.back());
+        dive_.pop_back();
+        if (node.bound >= limit) continue;
+        // A dive that strays far above the best bound gives way to it.
+        if (options_.node_selection == VLT_MIO_NODE_SELECTION_FREE && has_incumbent_ && !open_.empty() &&
+            node.bound - open_.top().bound > 0.5 * (incumbent_key_ - open_.top().bound)) {
+            open_.push(std::move(node));
+            break;
+        }
+        return node;
+    }
+    while (!open_.empty()) {
+        Node node = open_.top();
+        open_.pop();
+        if (node.bound < limit) return node;
+    }
+    return std::nullopt;
+}
+
+std::vector<Node> Search::children(const Node& node, const std::vector<double>& x, double bound) const {
+    std::vector<double> lower, upper;
+    effective_bounds(node, lower, upper);
+    // The most fractional integer variable (values outside the node's
+    // bounds, from a relaxation not solved to the end, taken at the bound).
+    int32_t column = -1;
+    double best = options_.integrality_tolerance, value = 0.0;
+    for (int32_t j : integers_) {
+        const auto k = static_cast<size_t>(j);
+        if (lower[k] >= upper[k]) continue;
+        const double v = std::clamp(x[k], lower[k], upper[k]);
+        const double frac = v - std::floor(v);
+        const double score = std::min(frac, 1.0 - frac);
+        if (score > best) best = score, column = j, value = v;
+    }
+    std::vector<Node> out;
+    auto child = [&] {
+        Node c = node;
+        c.bound = bound;
+        c.depth = node.depth + 1;
+        return c;
+    };
+    if (column >= 0) {
+        const auto k = static_cast<size_t>(column);
+        const double down = std::floor(value);
+        Node below = child(), above = child();
+        below.bounds.push_back({column, lower[k], down});
+        above.bounds.push_back({column, down + 1.0, upper[k]});
+        bool up_first = false;
+        switch (options_.branch_direction) {
+            case VLT_BRANCH_DIR_UP: up_first = true; break;
+            case VLT_BRANCH_DIR_DOWN: up_first = false; break;
+            case VLT_BRANCH_DIR_FAR: up_first = value - down < 0.5; break;
+            default: up_first = value - down >= 0.5;  // nearest first
+        }
+        if (up_first) std::swap(below, above);
+        out.push_back(std::move(below));
+        out.push_back(std::move(above));
+        return out;
+    }
+    // All integral: the DJC that x violates most, one child per term, the
+    // term nearest to x first.
+    std::vector<char> imposed(form_.branching.size(), 0);
+    for (const auto& [k, t] : node.terms) imposed[static_cast<size_t>(k)] = 1;
+    int32_t djc = -1;
+    double worst = options_.feasibility_tolerance;
+    for (size_t k = 0; k < form_.branching.size(); ++k) {
+        if (imposed[k]) continue;
+        const double v = violation(form_.branching[k], x);
+        if (v > worst) worst = v, djc = static_cast<int32_t>(k);
+    }
+    if (djc < 0) return out;
+    const Disjunction& disjunction = form_.branching[static_cast<size_t>(djc)];
+    std::vector<std::pair<double, int32_t>> order;
+    for (size_t t = 0; t < disjunction.terms.size(); ++t) {
+        double v = 0.0;
+        for (const Disjunction::Block& block : disjunction.terms[t].blocks) v = std::max(v, block_violation(block, x));
+        order.emplace_back(v, static_cast<int32_t>(t));
+    }
+    std::sort(order.begin(), order.end());
+    for (const auto& [v, t] : order) {
+        Node c = child();
+        c.terms.emplace_back(djc, t);
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+bool Search::try_solution(const Node& node, const std::vector<double>& x) {
+    // Integers fixed at their rounded values (within the node's bounds);
+    // every DJC held by a term: the one the node imposes, else the one
+    // nearest to x.
+    std::vector<double> lower, upper;
+    effective_bounds(node, lower, upper);
+    Node fixed = node;
+    for (int32_t j : integers_) {
+        const auto k = static_cast<size_t>(j);
+        const double v = std::clamp(std::round(x[k]), lower[k], upper[k]) + 0.0;
+        fixed.bounds.push_back({j, v, v});
+    }
+    std::vector<char> imposed(form_.branching.size(), 0);
+    for (const auto& [k, t] : node.terms) imposed[static_cast<size_t>(k)] = 1;
+    for (size_t k = 0; k < form_.branching.size(); ++k) {
+        if (imposed[k]) continue;
+        const Disjunction& djc = form_.branching[k];
+        int32_t best_term = 0;
+        double best = kInf;
+        for (size_t t = 0; t < djc.terms.size(); ++t) {
+            double v = 0.0;
+            for (const Disjunction::Block& block : djc.terms[t].blocks) v = std::max(v, block_violation(block, x));
+            if (v < best) best = v, best_term = static_cast<int32_t>(t);
+        }
+        fixed.terms.emplace_back(static_cast<int32_t>(k), best_term);
+    }
+    const Relaxation r = solve_node(fixed);
+    // The relaxation's own point, rounded, when the fixed problem fails but
+    // the point is feasible as it is.
+    std::vector<double> point = r.kind == Relaxation::Kind::solved ? r.x : x;
+    for (const BoundChange& change : fixed.bounds)
+        if (change.lower == change.upper) point[static_cast<size_t>(change.column)] = change.lower;
+    if (r.kind != Relaxation::Kind::solved) {
+        if (max_violation(d_, point) > options_.feasibility_tolerance) return false;
+        for (const Disjunction& djc : form_.branching)
+            if (violation(djc, point) > options_.feasibility_tolerance) return false;
+    }
+    const double key = sign_ * objective_value(d_, point);
+    if (has_incumbent_ && key >= incumbent_key_) return true;
+    has_incumbent_ = true;
+    incumbent_key_ = key;
+    incumbent_ = std::move(point);
+    ++solutions_;
+    log_line(true);
+    if (report(ProgressEvent::Kind::mip_improving_solution)) {
+        stopped_ = true;
+        stop_ = EngineStatus::interrupted;
+    }
+    return true;
+}
+
+void Search::heuristics(const Node& root, const std::vector<double>& x) {
+    if (!options_.heuristics || stopped_) return;
+    // Rounding.
+    try_solution(root, x);
+    if (has_incumbent_ || stopped_) return;
+    // Fractional diving: fix the nearly integral variables (and the least
+    // fractional of the others) at their rounded values, solve again,
+    // repeat until the point is integral or the relaxation infeasible.
+    Node dive = root;
+    std::vector<double> point = x;
+    for (size_t round = 0; round < integers_.size() + 1 && !limit_reached(); ++round) {
+        std::vector<double> lower, upper;
+        effective_bounds(dive, lower, upper);
+        int32_t least = -1;
+        double least_frac = kInf;
+        bool fractional = false;
+        for (int32_t j : integers_) {
+            const auto k = static_cast<size_t>(j);
+            if (lower[k] >= upper[k]) continue;
+            const double frac = std::fabs(point[k] - std::round(point[k]));
+            if (frac <= options_.integrality_tolerance) continue;
+            fractional = true;
+            if (frac < 0.1) {
+                const double v = std::clamp(std::round(point[k]), lower[k], upper[k]);
+                dive.bounds.push_back({j, v, v});
+            } else if (frac < least_frac) {
+                least_frac = frac, least = j;
+            }
+        }
+        if (!fractional) {
+            try_solution(dive, point);
+            return;
+        }
+        if (least >= 0) {
+            const auto k = static_cast<size_t>(least);
+            const double v = std::clamp(std::round(point[k]), lower[k], upper[k]);
+            dive.bounds.push_back({least, v, v});
+        }
+        const Relaxation r = solve_node(dive);
+        if (r.kind != Relaxation::Kind::solved || r.bound >= cutoff()) return;
+        point = r.x;
+    }
+}
+
+bool Search::expand(const Node& node, Relaxation& r) {
+    switch (r.kind) {
+        case Relaxation::Kind::error:
+            error_ = std::move(r.engine);
+            return false;
+        case Relaxation::Kind::infeasible: return true;
+        case Relaxation::Kind::stopped:
+            dive_.push_back(node);
+            stopped_ = true;
+            stop_ = EngineStatus::time_limit;
+            return true;
+        default: break;
+    }
+    // Unresolved (and unbounded) nodes keep their parent's bound and branch
+    // on whatever point the solver has.
+    const bool solved = r.kind == Relaxation::Kind::solved;
+    const double bound = solved ? std::max(r.bound, node.bound) : node.bound;
+    if (bound >= cutoff()) return true;
+    if (r.x.empty()) {
+        unresolved_bound_ = std::min(unresolved_bound_, bound);
+        return true;
+    }
+    std::vector<Node> kids = children(node, r.x, bound);
+    if (kids.empty()) {
+        // x is integral and meets every DJC: the subtree is done when the
+        // relaxation was solved and x makes a solution.
+        if (!try_solution(node, r.x) || !solved) unresolved_bound_ = std::min(unresolved_bound_, bound);
+        return true;
+    }
+    // The preferred child goes on the dive (pure best bound: to the heap).
+    const int32_t selection = options_.node_selection;
+    for (size_t k = kids.size(); k-- > 1;) {
+        if (selection == VLT_MIO_NODE_SELECTION_FIRST)
+            dive_.push_back(std::move(kids[k]));
+        else
+            open_.push(std::move(kids[k]));
+    }
+    if (selection == VLT_MIO_NODE_SELECTION_BEST)
+        open_.push(std::move(kids[0]));
+    else
+        dive_.push_back(std::move(kids[0]));
+    return true;
+}
+
+EngineResult Search::run() {
+    EngineResult result;
+    result.is_mip = true;
+    if (options_.log_level > 0 && log_)
+        log_("     Nodes       Open       Best solution       Best bound        Gap     Time");
+
+    if (no_integer_in_bounds_) {
+        result.status = EngineStatus::primal_infeasible;
+        return result;
+    }
+    Node root;
+    Relaxation first = solve_node(root);
+    nodes_ = 1;
+    if (first.kind == Relaxation::Kind::infeasible || first.kind == Relaxation::Kind::unbounded) {
+        result.status = first.kind == Relaxation::Kind::infeasible ? EngineStatus::primal_infeasible
+                                                                   : EngineStatus::primal_or_dual_infeasible;
+        result.mip_nodes = nodes_;
+        result.solve_time = elapsed();
+        return result;
+    }
+    if (first.kind == Relaxation::Kind::solved) {
+        root.bound = first.bound;
+        if (report(ProgressEvent::Kind::mip_progress)) stopped_ = true, stop_ = EngineStatus::interrupted;
+        heuristics(root, first.x);
+    }
+    if (!expand(root, first)) return error_;
+
+    while (!stopped_) {
+        std::optional<Node> next = next_node();
+        if (!next) break;
+        if (limit_reached()) {
+            dive_.push_back(std::move(*next));
+            break;
+        }
+        Relaxation r = solve_node(*next);
+        ++nodes_;
+        if (!expand(*next, r)) return error_;
+        log_line(false);
+        if (report(ProgressEvent::Kind::mip_progress)) {
+            stopped_ = true;
+            stop_ = EngineStatus::interrupted;
+        }
+    }
+
+    const double bound = best_bound();
+    result.mip_nodes = nodes_;
+    result.mip_best_bound = sign_ * bound;
+    result.mip_gap = gap(bound);
+    result.solve_time = elapsed();
+    log_line(true);
+    if (has_incumbent_) {
+        result.has_primal = result.primal_feasible = true;
+        result.x = incumbent_;
+        result.xc = row_activities(d_, incumbent_);
+        result.primal_objective = objective_value(d_, incumbent_);
+        result.dual_objective = result.mip_best_bound;
+    }
+    if (stopped_)
+        result.status = stop_;
+    else if (has_incumbent_)
+        // Every node is done: optimal unless unresolved leaves keep the gap open.
+        result.status = bound >= cutoff() ? EngineStatus::optimal : EngineStatus::numerical_trouble;
+    else
+        result.status = unresolved_bound_ < kInf ? EngineStatus::numerical_trouble : EngineStatus::primal_infeasible;
+    return result;
+}
+
+}  // namespace
+
+EngineResult branch_and_bound(const MixedIntegerForm& form, const BranchAndBoundOptions& options,
+                              const ProgressHook& hook, const LogSink& log) {
+    Search search(form, options, hook, log);
+    return search.run();
+}
+
+}  // namespace vlt::solve::mip

@@ -1,0 +1,202 @@
+"""Mixed-integer conic and quadratic problems, solved by branch and bound over
+the interior-point optimizer: optima checked against enumeration of the
+integer points, the node selection rules, DJCs that branch and bound takes
+whole, and the limits, progress events and information items of a run."""
+import itertools
+
+import numpy as np
+import pytest
+import velto
+
+from arrays import f64, i32, i64
+
+BK_LO, BK_UP, BK_FR, BK_RA = 0, 1, 3, 4
+VAR_INT = 1
+SOL_ITG = 2
+SENSE_MIN, SENSE_MAX = 0, 1
+
+
+def integer_variables(task, n, lower, upper):
+    task.appendvars_i_2(n)
+    for j in range(n):
+        bk = BK_RA if np.isfinite(lower) and np.isfinite(upper) else BK_FR
+        assert task.putvarbound_iidd_5(j, bk, lower, upper) == (0, None)
+        assert task.putvartype_ii_3(j, VAR_INT) == (0, None)
+
+
+def solve(task):
+    assert task.optimizetrm__1() == (0, 0)
+    x = bytearray()
+    assert task.getxx_iO_2(SOL_ITG, x) == (0, None)
+    assert task.getsolsta_i_2(SOL_ITG) == (0, velto.SolutionStatus.INTEGER_OPTIMAL)
+    return task.getprimalobj_i_2(SOL_ITG)[1], np.frombuffer(bytes(x))
+
+
+def ball(task, center, radius, first_afe=0):
+    """(radius, x - center) in the quadratic cone: ||x - center|| <= radius."""
+    n = len(center)
+    task.appendafes_L_2(n + 1)
+    task.putafefentrylist_OOO_4(i64(range(first_afe + 1, first_afe + n + 1)), i32(range(n)), f64([1.0] * n))
+    task.putafegslice_LLO_4(first_afe, first_afe + n + 1, f64([radius] + [-v for v in center]))
+    cone = task.appendquadraticconedomain_L_2(n + 1)[1]
+    assert task.appendacc_LOO_4(cone, i64(range(first_afe, first_afe + n + 1)), None) == (0, None)
+
+
+def points_in_ball(center, radius):
+    ranges = [range(int(np.floor(c - radius)), int(np.ceil(c + radius)) + 1) for c in center]
+    return [np.array(z, float) for z in itertools.product(*ranges) if np.linalg.norm(np.array(z) - center) <= radius]
+
+
+def use_method(task, method):
+    """B&B with a node selection rule, or outer approximation ("OA")."""
+    if method == "OA":
+        task.putintparam_ii_3(velto.IParam.MIO_NODE_OPTIMIZER, velto.OptimizerType.DUAL_SIMPLEX)
+    else:
+        task.putintparam_ii_3(velto.IParam.MIO_NODE_SELECTION, getattr(velto.MioNodeSelectionType, method))
+
+
+@pytest.mark.parametrize("method", ["FREE", "FIRST", "BEST", "OA"])
+@pytest.mark.parametrize("seed", range(4))
+def test_integer_points_of_a_ball(task, seed, method):
+    rng = np.random.default_rng(seed)
+    center, c, radius = rng.uniform(-2, 2, 4), rng.normal(size=4), rng.uniform(1.0, 2.5)
+    sense = SENSE_MAX if seed % 2 else SENSE_MIN
+    integer_variables(task, 4, -np.inf, np.inf)
+    task.putcslice_iiO_4(0, 4, f64(c))
+    task.putobjsense_i_2(sense)
+    ball(task, center, radius)
+    use_method(task, method)
+    objective, x = solve(task)
+    values = [np.dot(c, z) for z in points_in_ball(center, radius)]
+    best = max(values) if sense == SENSE_MAX else min(values)
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert np.dot(c, x) == pytest.approx(best, abs=1e-6)
+    assert np.all(x == np.round(x)) and np.linalg.norm(x - center) <= radius + 1e-7
+
+
+@pytest.mark.parametrize("method", ["FREE", "OA"])
+def test_rotated_cone_with_an_integer_member(task, method):
+    # minimize a + b with 2ab >= y^2, y >= 2.5 integer, a integer in [0, 10], b >= 0
+    integer_variables(task, 3, 0.0, 10.0)
+    task.putvartype_ii_3(1, 0)
+    task.putvarbound_iidd_5(1, BK_LO, 0.0, 0.0)
+    task.putvarbound_iidd_5(2, BK_RA, 2.5, 10.0)
+    task.putcslice_iiO_4(0, 2, f64([1.0, 1.0]))
+    task.appendafes_L_2(3)
+    task.putafefentrylist_OOO_4(i64([0, 1, 2]), i32([0, 1, 2]), f64([1.0, 1.0, 1.0]))
+    cone = task.appendrquadraticconedomain_L_2(3)[1]
+    task.appendaccseq_LLO_4(cone, 0, None)
+    use_method(task, method)
+    objective, x = solve(task)
+    best = min(a + y * y / (2 * a) for a in range(1, 11) for y in range(3, 11))
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert 2 * x[0] * x[1] >= x[2] ** 2 - 1e-6
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_convex_quadratic_objective_over_integers(task, seed):
+    # minimize (x - a)'H(x - a) with H = M'M + I over the integers of [-2, 2]^3 with x0 + x1 + x2 <= 1
+    rng = np.random.default_rng(10 + seed)
+    m = rng.normal(size=(3, 3))
+    h, a = m.T @ m + np.eye(3), rng.uniform(-2, 2, 3)
+    integer_variables(task, 3, -2.0, 2.0)
+    task.putcslice_iiO_4(0, 3, f64(-2 * h @ a))
+    task.putcfix_d_2(float(a @ h @ a))
+    rows, cols = np.tril_indices(3)
+    task.putqobj_OOO_4(i32(rows), i32(cols), f64(2 * h[rows, cols]))
+    task.appendcons_i_2(1)
+    task.putarow_iOO_4(0, i32([0, 1, 2]), f64([1.0] * 3))
+    task.putconbound_iidd_5(0, BK_UP, 0.0, 1.0)
+    objective, x = solve(task)
+    best = min((np.array(z) - a) @ h @ (np.array(z) - a)
+               for z in itertools.product(range(-2, 3), repeat=3) if sum(z) <= 1)
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert (x - a) @ h @ (x - a) == pytest.approx(best, abs=1e-6)
+
+
+def test_quadratic_constraint_with_integers_and_a_continuous_variable(task):
+    # maximize 3 x0 + 2 x1 + t with x0^2 + x1^2 + t^2 <= 10.5, x integer, t continuous
+    integer_variables(task, 2, -5.0, 5.0)
+    task.appendvars_i_2(1)
+    task.putvarbound_iidd_5(2, BK_FR, 0.0, 0.0)
+    task.putcslice_iiO_4(0, 3, f64([3.0, 2.0, 1.0]))
+    task.putobjsense_i_2(SENSE_MAX)
+    task.appendcons_i_2(1)
+    task.putqconk_iOOO_5(0, i32([0, 1, 2]), i32([0, 1, 2]), f64([2.0] * 3))
+    task.putconbound_iidd_5(0, BK_UP, 0.0, 10.5)
+    objective, x = solve(task)
+    best = max(3 * a + 2 * b + np.sqrt(10.5 - a * a - b * b)
+               for a, b in itertools.product(range(-5, 6), repeat=2) if a * a + b * b <= 10.5)
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert x[2] == pytest.approx(np.sqrt(10.5 - x[0] ** 2 - x[1] ** 2), abs=1e-6)
+    xc = bytearray()
+    assert task.getxc_iO_2(SOL_ITG, xc) == (0, None)
+    assert np.frombuffer(bytes(xc))[0] == pytest.approx(x @ x, abs=1e-6)
+
+
+@pytest.mark.parametrize("bounded", [False, True], ids=["free: branched on", "bounded: big-M"])
+def test_disjunction_with_a_cone_term(task, bounded):
+    # min (x0 - 0.5)^2 + (x1 - 0.5)^2 with: x0 + x1 >= 3 or x0 - x1 = 4 or a ball round (-2, 2) of radius 1
+    task.appendvars_i_2(2)
+    for j in range(2):
+        task.putvarbound_iidd_5(j, BK_RA if bounded else BK_FR, -10.0, 10.0)
+    task.putcslice_iiO_4(0, 2, f64([-1.0, -1.0]))
+    task.putcfix_d_2(0.5)
+    task.putqobj_OOO_4(i32([0, 1]), i32([0, 1]), f64([2.0, 2.0]))
+    task.appendafes_L_2(5)
+    task.putafefentrylist_OOO_4(i64([0, 0, 1, 1, 3, 4]), i32([0, 1, 0, 1, 0, 1]), f64([1, 1, 1, -1, 1, 1]))
+    task.putafegslice_LLO_4(2, 5, f64([1.0, 2.0, -2.0]))
+    plus, zero = task.appendrplusdomain_L_2(1)[1], task.appendrzerodomain_L_2(1)[1]
+    cone = task.appendquadraticconedomain_L_2(3)[1]
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64([plus, zero, cone]), i64([0, 1, 2, 3, 4]), f64([3.0, 4.0, 0, 0, 0]),
+                               i64([1, 1, 1])) == (0, None)
+    objective, x = solve(task)
+    p = np.array([0.5, 0.5])
+    # the nearest point of each set: a half plane, a line, a disc
+    nearest = [p + (3 - p.sum()) / 2 * np.ones(2), p + (4 - (p[0] - p[1])) / 2 * np.array([1, -1]),
+               np.array([-2, 2]) + (p - [-2, 2]) / np.linalg.norm(p - [-2, 2])]
+    best = min(np.sum((q - p) ** 2) for q in nearest)
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert np.sum((x - p) ** 2) == pytest.approx(best, abs=1e-6)
+
+
+def test_limits_stops_and_the_reported_gap(task):
+    rng = np.random.default_rng(7)
+    n = 8
+    center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
+    integer_variables(task, n, -10.0, 10.0)
+    task.putcslice_iiO_4(0, n, f64(c))
+    ball(task, center, 3.3)
+    codes = []
+    task.set_Progress(lambda code: codes.append(code) or code == velto.CallbackCode.NEW_INT_MIO)
+    # stopped at the first integer solution: feasible, not proven optimal, and the gap says how far
+    assert task.optimizetrm__1() == (0, velto.ResponseCode.TRM_USER_CALLBACK)
+    assert task.getsolsta_i_2(SOL_ITG) == (0, velto.SolutionStatus.PRIM_FEAS)
+    objective = task.getprimalobj_i_2(SOL_ITG)[1]
+    bound = task.getdouinf_i_2(velto.DInfItem.MIO_OBJ_BOUND)[1]
+    assert bound <= objective + 1e-9
+    assert task.getdouinf_i_2(velto.DInfItem.MIO_OBJ_REL_GAP)[1] == pytest.approx(
+        (objective - bound) / max(1e-10, abs(objective)))
+    assert codes[-1] == velto.CallbackCode.END_OPTIMIZER and velto.CallbackCode.NEW_INT_MIO in codes
+    # run to the end: integer optimal, every node reported
+    task.remove_Progress()
+    codes.clear()
+    task.set_Progress(lambda code: codes.append(code) and False)
+    objective, _ = solve(task)
+    nodes = task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1]
+    assert codes.count(velto.CallbackCode.MIO_NODE) == nodes > 1
+    assert task.getdouinf_i_2(velto.DInfItem.MIO_OBJ_BOUND)[1] == pytest.approx(objective, abs=1e-6)
+    # a node limit
+    task.putintparam_ii_3(velto.IParam.MIO_MAX_NUM_RELAXS, 2)
+    assert task.optimizetrm__1() == (0, velto.ResponseCode.TRM_MIO_NUM_RELAXS)
+    assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] == 2
+
+
+@pytest.mark.parametrize("lower, upper", [(0.2, 0.8), (2.5, 2.9)])
+def test_bounds_that_hold_no_integer(task, lower, upper):
+    integer_variables(task, 2, lower, upper)
+    task.putcslice_iiO_4(0, 2, f64([1.0, 1.0]))
+    ball(task, [0.5, 0.5], 10.0)
+    assert task.optimizetrm__1() == (0, 0)
+    assert task.getprosta_i_2(SOL_ITG) == (0, velto.ProblemStatus.PRIM_INFEAS)
