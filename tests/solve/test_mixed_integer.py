@@ -200,3 +200,43 @@ def test_bounds_that_hold_no_integer(task, lower, upper):
     ball(task, [0.5, 0.5], 10.0)
     assert task.optimizetrm__1() == (0, 0)
     assert task.getprosta_i_2(SOL_ITG) == (0, velto.ProblemStatus.PRIM_INFEAS)
+
+
+def limited_ball_task(task):
+    rng = np.random.default_rng(7)
+    n = 8
+    center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
+    integer_variables(task, n, -10.0, 10.0)
+    task.putcslice_iiO_4(0, n, f64(c))
+    ball(task, center, 3.3)
+    return solve(task)[0]
+
+
+@pytest.mark.parametrize("parameter, limit, code", [
+    (velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (velto.IParam.MIO_MAX_NUM_BRANCHES, 2, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+    (velto.IParam.MIO_MAX_NUM_BRANCHES, 0, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+])
+def test_solution_and_branch_limits(task, parameter, limit, code):
+    optimum = limited_ball_task(task)
+    nodes = task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1]
+    task.putintparam_ii_3(parameter, limit)
+    assert task.optimizetrm__1() == (0, code)
+    # stopped early: a solution found is feasible, not claimed optimal, and
+    # no better than the optimum (a branch limit may stop before any)
+    solsta = task.getsolsta_i_2(SOL_ITG)[1]
+    if solsta == velto.SolutionStatus.PRIM_FEAS:
+        assert task.getprimalobj_i_2(SOL_ITG)[1] >= optimum - 1e-7
+    else:
+        assert parameter == velto.IParam.MIO_MAX_NUM_BRANCHES and solsta == velto.SolutionStatus.UNKNOWN
+    assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] < nodes
+
+
+def test_integrality_ignored(task):
+    optimum = limited_ball_task(task)
+    task.putintparam_ii_3(velto.IParam.MIO_MODE, velto.MioMode.IGNORED)
+    assert task.optimizetrm__1() == (0, 0)
+    # the continuous relaxation: an interior-point solution, no integer one, a better objective
+    assert task.solutiondef_i_2(SOL_ITG) == (0, 0)
+    assert task.getsolsta_i_2(0) == (0, velto.SolutionStatus.OPTIMAL)
+    assert task.getprimalobj_i_2(0)[1] < optimum - 1e-3
