@@ -510,6 +510,7 @@ private:
         o.simplex_iteration_limit = par_.get_int(VLT_IPAR_SIM_MAX_ITERATIONS);
         o.interior_iteration_limit = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
         o.mip_node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.mip_solution_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_SOLUTIONS);
         o.primal_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS)
                                                    : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
         o.dual_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS)

@@ -212,13 +212,27 @@ def limited_ball_task(task):
     return solve(task)[0]
 
 
-@pytest.mark.parametrize("parameter, limit, code", [
-    (velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
-    (velto.IParam.MIO_MAX_NUM_BRANCHES, 2, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
-    (velto.IParam.MIO_MAX_NUM_BRANCHES, 0, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
-])
-def test_solution_and_branch_limits(task, parameter, limit, code):
-    optimum = limited_ball_task(task)
+def knapsack_task(task):
+    # a MILP (the engine's branch and bound): minimize -v'x, w'x <= half of w's sum, x binary
+    rng = np.random.default_rng(3)
+    n = 60
+    w = rng.integers(20, 100, n).astype(float)
+    integer_variables(task, n, 0.0, 1.0)
+    task.putcslice_iiO_4(0, n, f64(-(w + rng.integers(-5, 6, n))))
+    task.appendcons_i_2(1)
+    task.putarow_iOO_4(0, i32(range(n)), f64(w))
+    task.putconbound_iidd_5(0, BK_UP, -np.inf, w.sum() / 2 + 0.5)
+    return solve(task)[0]
+
+
+@pytest.mark.parametrize("make, parameter, limit, code", [
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (knapsack_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 2, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 0, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+], ids=["solutions", "solutions of a MILP", "branches", "no branching"])
+def test_solution_and_branch_limits(task, make, parameter, limit, code):
+    optimum = make(task)
     nodes = task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1]
     task.putintparam_ii_3(parameter, limit)
     assert task.optimizetrm__1() == (0, code)
@@ -229,7 +243,8 @@ def test_solution_and_branch_limits(task, parameter, limit, code):
         assert task.getprimalobj_i_2(SOL_ITG)[1] >= optimum - 1e-7
     else:
         assert parameter == velto.IParam.MIO_MAX_NUM_BRANCHES and solsta == velto.SolutionStatus.UNKNOWN
-    assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] < nodes
+    if make is limited_ball_task:
+        assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] < nodes
 
 
 def test_integrality_ignored(task):
