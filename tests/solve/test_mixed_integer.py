@@ -161,13 +161,18 @@ def test_disjunction_with_a_cone_term(task, bounded):
     assert np.sum((x - p) ** 2) == pytest.approx(best, abs=1e-6)
 
 
-def test_limits_stops_and_the_reported_gap(task):
+def ball_with_costs(task):
+    """Integer points of a ball of 8 variables under a linear objective: a search of many nodes."""
     rng = np.random.default_rng(7)
     n = 8
     center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
     integer_variables(task, n, -10.0, 10.0)
     task.putcslice_iiO_4(0, n, f64(c))
     ball(task, center, 3.3)
+
+
+def test_limits_stops_and_the_reported_gap(task):
+    ball_with_costs(task)
     codes = []
     task.set_Progress(lambda code: codes.append(code) or code == velto.CallbackCode.NEW_INT_MIO)
     # stopped at the first integer solution: feasible, not proven optimal, and the gap says how far
@@ -203,12 +208,7 @@ def test_bounds_that_hold_no_integer(task, lower, upper):
 
 
 def limited_ball_task(task):
-    rng = np.random.default_rng(7)
-    n = 8
-    center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
-    integer_variables(task, n, -10.0, 10.0)
-    task.putcslice_iiO_4(0, n, f64(c))
-    ball(task, center, 3.3)
+    ball_with_costs(task)
     return solve(task)[0]
 
 
