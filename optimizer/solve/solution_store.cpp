@@ -238,7 +238,9 @@ bool finite_answer(const EngineResult& r) {
 int32_t termination_code(const EngineResult& r, bool integer) {
     switch (r.status) {
         case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
-        case EngineStatus::iteration_limit: return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
+        case EngineStatus::iteration_limit:
+            if (r.termination != VLT_RES_OK) return r.termination;
+            return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
         case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
         case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
         default: return VLT_RES_OK;
