@@ -17,8 +17,9 @@ refused the problem with a response code, e.g. a non-convex objective),
 timeout (the optimizer's time limit or the process deadline was hit), error
 (any other response code, or a crash).
 
-Reference values: optimal_values.csv of the data folder, with the
-corrections of REFERENCE_CONSTANT and REFERENCE_CORRECTED below.
+Reference values: optimal_values.csv of the data folder, with its
+corrections.csv on top (values that independent solvers show wrong, or
+that leave out the objective constant).
 """
 import argparse
 import concurrent.futures
@@ -39,22 +40,6 @@ SETS = {  # set -> (file pattern, tolerance, solution selector)
     "maros": ("*.QPS.gz", 1e-6, None),
 }
 SOL_ITR, SOL_BAS, SOL_ITG = 0, 1, 2
-
-# The Netlib table value of E226 (-18.751929066) is the optimum of c'x alone.
-# The file's objective row has the RHS entry -7.113, i.e. the objective
-# constant +7.113, which the library adds to the objective it reports.
-# (Checked independently: a feasible point and dual multipliers from another
-# reader + LP solver both give c'x = -18.7519290664 without the constant.)
-REFERENCE_CONSTANT = {("netlib", "e226"): 7.113}
-
-# Table values that two independent solvers contradict: the value they agree
-# on, and why.
-REFERENCE_CORRECTED = {
-    ("maros", "HUESTIS"): (3.4824462841e11, "table 3.4824690e11; this library and Clarabel 0.11.1 (tolerances "
-                                            "1e-12) agree on 3.4824462841e11"),
-    ("maros", "LISWET8"): (714.47006, "table 7144.7006 is ten times the optimum that this library's "
-                                      "interior point and HiGHS's QP solver agree on"),
-}
 
 # Response codes with which the library declines a problem it cannot solve.
 UNSUPPORTED_CODES = {1601: "ERR_NO_OPTIMIZER", 1603: "ERR_NONCONVEX", 1604: "ERR_PROBLEM_TYPE"}
@@ -86,28 +71,29 @@ def instance_name(path):
 
 
 def read_references(data_dir):
+    """{(set, instance): (raw value, note)}: the table, then its corrections."""
     refs = {}
     with open(data_dir / "optimal_values.csv", newline="") as f:
         for row in csv.DictReader(f):
-            refs[(row["set"], row["instance"])] = row["optimal_objective"]
+            refs[(row["set"], row["instance"])] = (row["optimal_objective"], "")
+    corrections = data_dir / "corrections.csv"
+    if corrections.exists():
+        with open(corrections, newline="") as f:
+            for row in csv.DictReader(f):
+                table = refs.get((row["set"], row["instance"]), ("?", ""))[0]
+                refs[(row["set"], row["instance"])] = (row["objective"], f"table {table}; {row['evidence']}")
     return refs
 
 
 def reference_value(set_name, instance, refs):
     """(value, note): value is a float, 'infeasible', or None when unknown."""
-    if (set_name, instance) in REFERENCE_CORRECTED:
-        return REFERENCE_CORRECTED[set_name, instance]
-    raw = refs.get((set_name, instance))
+    raw, note = refs.get((set_name, instance), (None, "no reference"))
     if raw is None:
-        return None, "no reference"
+        return None, note
     try:
-        value = float(raw)
+        return float(raw), note
     except ValueError:
-        return raw, ""
-    shift = REFERENCE_CONSTANT.get((set_name, instance))
-    if shift is not None:
-        return value + shift, f"table {raw} + objective constant {shift:+g}"
-    return value, ""
+        return raw, note
 
 
 def list_instances(data_dir, sets, patterns):

@@ -169,7 +169,7 @@ struct Frame {
         for (Py_ssize_t i = 0; i < v.count(); ++i) {
             int64_t x;
             std::memcpy(&x, p + i * v.buffer.strides[0], sizeof x);
-            sum += x;
+            if (x > 0) sum = x > INT64_MAX - sum ? INT64_MAX : sum + x;  // saturates: no view is that long
         }
         return sum;
     }
@@ -179,7 +179,7 @@ struct Frame {
     // reports no mismatch as such: each present member is compared with the
     // count in argument order, and the first that differs is named in the
     // count message of views.
-    template <class W, Text Names, bool Checked>
+    template <class W, Text Names, bool Checked, int Sources = 0>
     bool check_group(W& out) {
         constexpr int members = count_members(Names.s);
         const PinnedView* views[members] = {};
@@ -188,6 +188,7 @@ struct Frame {
         W count = 0;
         for (int m = 0; m < members; ++m) {
             if (!views[m] || !views[m]->present()) continue;
+            if (Sources > 0 && m >= Sources) continue;  // compared only
             W c = W(views[m]->count());
             if (!have) {
                 have = true;

@@ -238,7 +238,10 @@ struct Fixed {
     }
 };
 
-// The sum of the int64 elements of an input view (0 for None).
+// The sum of the int64 elements of an input view (0 for None).  A negative
+// element (a count the library refuses) adds nothing: the library may read
+// the arrays tied to the sum up to the end of any run of the counts before
+// it stops at a bad one, and that end never lies beyond this sum.
 template <Text Name>
 struct SumOf {
     template <class F> static bool get(F& f, int64_t& n) {
@@ -325,19 +328,23 @@ struct Queried {
 
 // The count of a length group (members named in the group's order).  The
 // count is the first present member's; the others must agree.  Passed with
-// the width W (int32: cut, and compared in that form).
-template <class W, Text Names, bool Checked = false>
+// the width W (int32: cut, and compared in that form).  With Sources > 0
+// only the first Sources members may give the count (0 when none of them is
+// present); the members after them are only compared with it.
+template <class W, Text Names, bool Checked = false, int Sources = 0>
 struct GroupCount {
     static constexpr bool python = false;
     static constexpr bool group = true;
     struct State {
         W value = 0;
     };
-    template <class F> static bool check_group(State& s, F& f) { return f.template check_group<W, Names, Checked>(s.value); }
+    template <class F> static bool check_group(State& s, F& f) {
+        return f.template check_group<W, Names, Checked, Sources>(s.value);
+    }
     template <class F> static auto c_args(State& s, F&) { return std::make_tuple(s.value); }
 };
-template <class W, Text Names>
-using CheckedGroupCount = GroupCount<W, Names, true>;
+template <class W, Text Names, int Sources = 0>
+using CheckedGroupCount = GroupCount<W, Names, true, Sources>;
 
 // A count passed to the library, taken from a count source when the counts
 // are checked.

@@ -23,6 +23,7 @@ MethodList task_sizes_bounds_methods();
 MethodList task_linear_methods();
 MethodList task_quadratic_methods();
 MethodList task_cone_methods();       // cones on variables
+MethodList task_semidefinite_methods();  // semidefinite variables, symmetric matrices, barC, barA
 MethodList task_affine_methods();
 MethodList task_conic_methods();
 MethodList task_disjunctive_methods();

@@ -63,8 +63,9 @@ void log_request(const httplib::Request& req, const httplib::Response& res) {
     std::tm utc{};
     gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    std::printf("%s %s %s %s %d %zu %zu %.1fms\n", stamp, req.remote_addr.c_str(), req.method.c_str(),
-                loggable_path(req.path).c_str(), res.status, req.body.size(), res.body.size(), ms);
+    auto shown = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
+    std::printf("%s %s %s %s %d %zu %zu %.1fms\n", stamp, shown(req.remote_addr).c_str(), shown(req.method).c_str(),
+                shown(loggable_path(req.path)).c_str(), res.status, req.body.size(), res.body.size(), ms);
     std::fflush(stdout);
 }
 
@@ -94,12 +95,19 @@ const char* kNoJob = "no such job (it was never started here, or has been remove
 
 void install_api(httplib::Server& server, JobStore& store, const ApiOptions& options) {
     server.set_payload_max_length(options.max_body_bytes);
-    server.set_pre_routing_handler([options](const httplib::Request& req, httplib::Response& res) {
+    server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
         request_start = Clock::now();
-        if (authorized(req, options)) return httplib::Server::HandlerResponse::Unhandled;
-        reply(res, 401, "a valid access token is required (Authorization: Bearer TOKEN)");
-        return httplib::Server::HandlerResponse::Handled;
+        return httplib::Server::HandlerResponse::Unhandled;
     });
+    // The token is checked once the request has been read (within the body
+    // limit), so that the connection stays in step for the next request.
+    auto guarded = [options](httplib::Server::Handler handler) {
+        return [options, handler](const httplib::Request& req, httplib::Response& res) {
+            if (!authorized(req, options))
+                return reply(res, 401, "a valid access token is required (Authorization: Bearer TOKEN)");
+            handler(req, res);
+        };
+    };
     server.set_logger(log_request);
     server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
@@ -114,9 +122,9 @@ void install_api(httplib::Server& server, JobStore& store, const ApiOptions& opt
         reply(res, 500, "the server failed while answering");
     });
 
-    server.Get("/health", [](const httplib::Request&, httplib::Response& res) { reply(res, 200, "ok"); });
+    server.Get("/health", guarded([](const httplib::Request&, httplib::Response& res) { reply(res, 200, "ok"); }));
 
-    server.Post("/jobs", [&store, options](const httplib::Request& req, httplib::Response& res) {
+    server.Post("/jobs", guarded([&store, options](const httplib::Request& req, httplib::Response& res) {
         std::unique_ptr<Task> task;
         try {
             task = read_task(req.body, options.max_body_bytes);
@@ -128,10 +136,10 @@ void install_api(httplib::Server& server, JobStore& store, const ApiOptions& opt
         }
         res.status = 201;
         res.set_content(store.submit(std::move(task)), kText);
-    });
+    }));
 
     const std::string job = "/jobs/([0-9a-f]{" + std::to_string(protocol::kTokenLength) + "})";
-    server.Get(job, [&store](const httplib::Request& req, httplib::Response& res) {
+    server.Get(job, guarded([&store](const httplib::Request& req, httplib::Response& res) {
         double wait;
         try {
             wait = wait_seconds(req);
@@ -141,8 +149,8 @@ void install_api(httplib::Server& server, JobStore& store, const ApiOptions& opt
         const auto status = store.status(req.matches[1], std::chrono::milliseconds(int64_t(wait * 1000)));
         if (!status) return reply(res, 404, kNoJob);
         res.set_content(protocol::status_line(*status), kText);
-    });
-    server.Get(job + "/log", [&store](const httplib::Request& req, httplib::Response& res) {
+    }));
+    server.Get(job + "/log", guarded([&store](const httplib::Request& req, httplib::Response& res) {
         int64_t from = 0;
         if (req.has_param("from")) {
             const std::string text = req.get_param_value("from");
@@ -153,21 +161,21 @@ void install_api(httplib::Server& server, JobStore& store, const ApiOptions& opt
         const auto log = store.log(req.matches[1], from);
         if (!log) return reply(res, 404, kNoJob);
         res.set_content(*log, kText);
-    });
-    server.Get(job + "/result", [&store](const httplib::Request& req, httplib::Response& res) {
+    }));
+    server.Get(job + "/result", guarded([&store](const httplib::Request& req, httplib::Response& res) {
         const auto result = store.result(req.matches[1]);
         if (!result) return reply(res, 404, kNoJob);
         if (result->empty()) return reply(res, 409, "the job has not finished");
         res.set_content(*result, protocol::kResultType);
-    });
-    server.Post(job + "/stop", [&store](const httplib::Request& req, httplib::Response& res) {
+    }));
+    server.Post(job + "/stop", guarded([&store](const httplib::Request& req, httplib::Response& res) {
         if (!store.stop(req.matches[1])) return reply(res, 404, kNoJob);
         reply(res, 200, "stopping");
-    });
-    server.Delete(job, [&store](const httplib::Request& req, httplib::Response& res) {
+    }));
+    server.Delete(job, guarded([&store](const httplib::Request& req, httplib::Response& res) {
         if (!store.forget(req.matches[1])) return reply(res, 404, kNoJob);
         reply(res, 200, "removed");
-    });
+    }));
 }
 
 }  // namespace vlt::server

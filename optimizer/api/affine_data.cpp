@@ -1,7 +1,6 @@
 // Entry points: affine expressions (the matrix F and the constants g).  Each
 // forwards to the task's AFE store, which checks its arguments.  The
-// semidefinite part barF does not exist yet; its entry points stay
-// unimplemented.
+// semidefinite part barF is in semidefinite_data.cpp.
 #include "api/impl.hpp"
 #include "model/problem.hpp"
 

@@ -1,7 +1,7 @@
 // Entry points: domains, affine conic constraints and the conversion of a
 // quadratic objective to conic form.  Each forwards to the task's stores,
-// which check their arguments.  The barF views of the ACCs stay
-// unimplemented until barF exists.
+// which check their arguments.  The barF view of the ACCs is in
+// semidefinite_data.cpp.
 #include "api/impl.hpp"
 #include "model/problem.hpp"
 #include "model/to_conic.hpp"

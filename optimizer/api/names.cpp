@@ -9,8 +9,8 @@
 // Lookups answer asgn = 1 and the lowest index of the items carrying the
 // name, or asgn = 0 and index = -1 when no item carries it.
 //
-// Names of cones and semidefinite variables wait for the stores of those
-// items.
+// Cones on variables and semidefinite variables are named like constraints
+// and variables.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -63,25 +63,46 @@ void copy_name(const std::string& name, int32_t size, char* buffer, const char* 
     buffer[name.size()] = '\0';
 }
 
-void find_name(Task& task, Item item, const char* somename, int32_t* asgn, int32_t* index) {
+void find_name(const NameList& list, const char* somename, int32_t* asgn, int32_t* index) {
     if (!somename) fail(VLT_RES_ERR_NULL_POINTER, "Argument somename is a null pointer");
     const std::string_view name(somename, strnlen(somename, model::kMaxNameBytes + 1));
-    const int64_t found = list_of(task, item).find(name);
+    const int64_t found = list.find(name);
     put_out(asgn, int32_t(found >= 0));
     put_out(index, int32_t(found));
+}
+
+// Generated names of int32-indexed items; check(arg, index) checks one index.
+template <class Check>
+void generate_names_of(NameList& list, Check&& check, int32_t num, const int32_t* sub, const char* sub_arg,
+                       const char* fmt, int32_t ndims, const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                       const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    model::check_count({"num"}, num);
+    model::check_present(sub, sub_arg, "num", num);
+    for (int32_t k = 0; k < num; ++k) check(model::at(sub_arg, k), sub[k]);
+    std::vector<std::string> made =
+        model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+    for (int32_t k = 0; k < num; ++k) list.put(sub[k], made[size_t(k)]);  // a repeated index: the last entry wins
 }
 
 void generate_item_names(Task& task, Item item, int32_t num, const int32_t* sub, const char* sub_arg,
                          const char* fmt, int32_t ndims, const int32_t* dims, const int64_t* sp,
                          int32_t numnamedaxis, const int32_t* namedaxisidxs, int64_t numnames,
                          const char* const* names) {
-    model::check_count({"num"}, num);
-    model::check_present(sub, sub_arg, "num", num);
-    model::check_index_list(item, sub_arg, num, sub, task.problem.num_items(item));
-    std::vector<std::string> made =
-        model::generate_names(num, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
-    NameList& list = list_of(task, item);
-    for (int32_t k = 0; k < num; ++k) list.put(sub[k], made[size_t(k)]);  // a repeated index: the last entry wins
+    const int32_t count = task.problem.num_items(item);
+    generate_names_of(
+        list_of(task, item), [&](model::Arg arg, int32_t i) { model::check_index(item, arg, i, count); }, num, sub,
+        sub_arg, fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+}
+
+// Cones on variables and semidefinite variables: their name lists, with the
+// index checked.
+NameList& cone_names(Task& task, model::Arg arg, int32_t k) {
+    task.problem.var_cones().check_cone_index(arg, k);
+    return task.problem.cone_names();
+}
+NameList& barvar_names(Task& task, model::Arg arg, int32_t j) {
+    task.problem.semidefinite().check_barvar(arg, j);
+    return task.problem.semidefinite().names();
 }
 
 }  // namespace
@@ -153,10 +174,52 @@ void impl::getdjcname(Task& task, int64_t djcidx, int32_t sizename, char* name) 
 }
 
 void impl::getconnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
-    find_name(task, Item::Con, somename, asgn, index);
+    find_name(list_of(task, Item::Con), somename, asgn, index);
 }
 void impl::getvarnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
-    find_name(task, Item::Var, somename, asgn, index);
+    find_name(list_of(task, Item::Var), somename, asgn, index);
+}
+
+void impl::putconename(Task& task, int32_t k, const char* name) {
+    cone_names(task, {"k"}, k).put(k, model::checked_name(name, "name"));
+}
+void impl::getconenamelen(Task& task, int32_t k, int32_t* len) {
+    put_out(len, checked_length(cone_names(task, {"k"}, k).get(k)));
+}
+void impl::getconename(Task& task, int32_t k, int32_t sizename, char* name) {
+    copy_name(cone_names(task, {"k"}, k).get(k), sizename, name, "sizename", "name",
+              "the name of cone " + std::to_string(k));
+}
+void impl::getconenameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
+    find_name(task.problem.cone_names(), somename, asgn, index);
+}
+void impl::generateconenames(Task& task, int32_t num, const int32_t* subk, const char* fmt, int32_t ndims,
+                             const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                             const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    generate_names_of(
+        task.problem.cone_names(), [&](model::Arg arg, int32_t k) { cone_names(task, arg, k); }, num, subk, "subk",
+        fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
+}
+
+void impl::putbarvarname(Task& task, int32_t j, const char* name) {
+    barvar_names(task, {"j"}, j).put(j, model::checked_name(name, "name"));
+}
+void impl::getbarvarnamelen(Task& task, int32_t j, int32_t* len) {
+    put_out(len, checked_length(barvar_names(task, {"j"}, j).get(j)));
+}
+void impl::getbarvarname(Task& task, int32_t j, int32_t sizename, char* name) {
+    copy_name(barvar_names(task, {"j"}, j).get(j), sizename, name, "sizename", "name",
+              "the name of semidefinite variable " + std::to_string(j));
+}
+void impl::getbarvarnameindex(Task& task, const char* somename, int32_t* asgn, int32_t* index) {
+    find_name(task.problem.semidefinite().names(), somename, asgn, index);
+}
+void impl::generatebarvarnames(Task& task, int32_t num, const int32_t* subj, const char* fmt, int32_t ndims,
+                               const int32_t* dims, const int64_t* sp, int32_t numnamedaxis,
+                               const int32_t* namedaxisidxs, int64_t numnames, const char* const* names) {
+    generate_names_of(
+        task.problem.semidefinite().names(), [&](model::Arg arg, int32_t j) { barvar_names(task, arg, j); }, num,
+        subj, "subj", fmt, ndims, dims, sp, numnamedaxis, namedaxisidxs, numnames, names);
 }
 
 void impl::generateconnames(Task& task, int32_t num, const int32_t* subi, const char* fmt, int32_t ndims,
@@ -351,7 +414,8 @@ Findings analyze_list(const NameList& list, const ListKind& kind, int32_t namety
 
 // The report lists, for the task name, the objective name, the constraints,
 // the variables and (when there are any) the domains, affine conic
-// constraints and disjunctive constraints: what is named, which names several items share, and
+// constraints, disjunctive constraints, cones and semidefinite variables: what
+// is named, which names several items share, and
 // which names break the rules of the chosen file type (see the rules in
 // model/names.cpp).  The last line counts the problems and notes.
 void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
@@ -410,6 +474,11 @@ void impl::analyzenames(Task& task, int32_t whichstream, int32_t nametype) {
     if (task.problem.disjunctive().num_djc() > 0)
         add(task.problem.disjunctive().names(),
             {"DJCs           ", "disjunctive constraint", "disjunctive constraints", false});
+    if (task.problem.var_cones().num_cone() > 0)
+        add(task.problem.var_cones().names(), {"Cones          ", "cone", "cones", false});
+    if (task.problem.semidefinite().num_barvar() > 0)
+        add(task.problem.semidefinite().names(),
+            {"Sdp variables  ", "semidefinite variable", "semidefinite variables", false});
     if (problems == 0 && notes == 0)
         r += std::string("  No problems found: the names are fit for ") + type_text(nametype) + ".\n";
     else

@@ -19,20 +19,24 @@ void impl::asyncoptimize(Task& task, const char* address, const char* accesstoke
     std::memcpy(token, job.c_str(), job.size() + 1);
 }
 
-void impl::asyncpoll(Task& task, const char* address, const char* accesstoken, const char* token,
-                     int32_t* respavailable, int32_t* resp, int32_t* trm) {
-    const remote::JobCodes codes = remote::poll_job(task, address, accesstoken, token);
+namespace {
+
+void put_codes(const remote::JobCodes& codes, int32_t* respavailable, int32_t* resp, int32_t* trm) {
     put_out(respavailable, codes.done);
     put_out(resp, codes.response);
     put_out(trm, codes.trmcode);
 }
 
+}  // namespace
+
+void impl::asyncpoll(Task& task, const char* address, const char* accesstoken, const char* token,
+                     int32_t* respavailable, int32_t* resp, int32_t* trm) {
+    put_codes(remote::poll_job(task, address, accesstoken, token), respavailable, resp, trm);
+}
+
 void impl::asyncgetresult(Task& task, const char* address, const char* accesstoken, const char* token,
                           int32_t* respavailable, int32_t* resp, int32_t* trm) {
-    const remote::JobCodes codes = remote::fetch_job(task, address, accesstoken, token);
-    put_out(respavailable, codes.done);
-    put_out(resp, codes.response);
-    put_out(trm, codes.trmcode);
+    put_codes(remote::fetch_job(task, address, accesstoken, token), respavailable, resp, trm);
 }
 
 void impl::asyncstop(Task& task, const char* address, const char* accesstoken, const char* token) {

@@ -2,11 +2,6 @@
 // task's solutions (model/solution.hpp, which documents the choices: sizes
 // that follow the problem, undefined solutions, the integer solution's
 // duals), sized by the task's problem.
-//
-// Not implemented yet, for want of the structures they concern: the values
-// of semidefinite variables (getbarxj, getbarsj, putbarxj, putbarsj,
-// getbarxslice, getbarsslice) and the whole solutions with the duals of
-// affine conic constraints (getsolutionnew, putsolutionnew).
 #include "api/impl.hpp"
 #include "model/solution.hpp"
 
@@ -152,6 +147,42 @@ void impl::putsolution(Task& task, int32_t whichsol, const int32_t* skc, const i
     const double* const values[model::kNumSolutionItems] = {xc, xx, y, slc, suc, slx, sux, snx};
     task.solutions.put_whole(whichsol, skc, skx, skn, values, sizes(task));
 }
+void impl::getsolutionnew(Task& task, int32_t whichsol, int32_t* problemsta, int32_t* solutionsta, int32_t* skc,
+                          int32_t* skx, int32_t* skn, double* xc, double* xx, double* y, double* slc, double* suc,
+                          double* slx, double* sux, double* snx, double* doty) {
+    double* const values[model::kNumSolutionItems] = {xc, xx, y, slc, suc, slx, sux, snx};
+    task.solutions.get_whole(whichsol, problemsta, solutionsta, skc, skx, skn, values, sizes(task), doty);
+}
+void impl::putsolutionnew(Task& task, int32_t whichsol, const int32_t* skc, const int32_t* skx, const int32_t* skn,
+                          const double* xc, const double* xx, const double* y, const double* slc, const double* suc,
+                          const double* slx, const double* sux, const double* snx, const double* doty) {
+    const double* const values[model::kNumSolutionItems] = {xc, xx, y, slc, suc, slx, sux, snx};
+    task.solutions.put_whole(whichsol, skc, skx, skn, values, sizes(task), doty);
+}
+
+// ------------------------------------------------ semidefinite variables
+
+void impl::getbarxj(Task& task, int32_t whichsol, int32_t j, double* barxj) {
+    task.solutions.get_bar(whichsol, false, j, barxj, sizes(task));
+}
+void impl::getbarsj(Task& task, int32_t whichsol, int32_t j, double* barsj) {
+    task.solutions.get_bar(whichsol, true, j, barsj, sizes(task));
+}
+void impl::putbarxj(Task& task, int32_t whichsol, int32_t j, const double* barxj) {
+    task.solutions.put_bar(whichsol, false, j, barxj, sizes(task));
+}
+void impl::putbarsj(Task& task, int32_t whichsol, int32_t j, const double* barsj) {
+    task.solutions.put_bar(whichsol, true, j, barsj, sizes(task));
+}
+void impl::getbarxslice(Task& task, int32_t whichsol, int32_t first, int32_t last, int64_t slicesize,
+                        double* barxslice) {
+    task.solutions.get_bar_slice(whichsol, false, first, last, slicesize, barxslice, sizes(task));
+}
+void impl::getbarsslice(Task& task, int32_t whichsol, int32_t first, int32_t last, int64_t slicesize,
+                        double* barsslice) {
+    task.solutions.get_bar_slice(whichsol, true, first, last, slicesize, barsslice, sizes(task));
+}
+
 void impl::putconsolutioni(Task& task, int32_t i, int32_t whichsol, int32_t sk, double x, double sl, double su) {
     task.solutions.put_con(whichsol, i, sk, x, sl, su, sizes(task));
 }

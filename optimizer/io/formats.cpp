@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/error.hpp"
+#include "io/cbf_format.hpp"
 #include "io/compression.hpp"
 #include "io/json_format.hpp"
 #include "io/lp_format.hpp"
@@ -24,14 +25,13 @@ void write_task_binary_of(const Task& task, Sink& out) {
                       out);
 }
 
-// Rows by code.  The CBF row is the conic benchmark format's: its reader and
-// writer are set here when they exist.
+// Rows by code.  The CBF row is the conic benchmark format's (io/cbf_format.hpp).
 const DataFormat kFormats[] = {
     {VLT_DATA_FORMAT_MPS, "MPS", read_mps_task, write_mps_task},
     {VLT_DATA_FORMAT_LP, "LP", read_lp_task, write_lp_task},
     {VLT_DATA_FORMAT_OPF, "OPF", read_opf_task, write_opf_task},
     {VLT_DATA_FORMAT_FREE_MPS, "free MPS", read_free_mps_task, write_free_mps_task},
-    {VLT_DATA_FORMAT_CBF, "CBF", nullptr, nullptr},
+    {VLT_DATA_FORMAT_CBF, "CBF", read_cbf_task, write_cbf_task},
     {VLT_DATA_FORMAT_PTF, "PTF", read_ptf_task, write_ptf_task},
     {VLT_DATA_FORMAT_JSON_TASK, "JSON task", read_json_task_into, write_json_task_of},
     {VLT_DATA_FORMAT_TASK, "binary task", read_task_binary_into, write_task_binary_of},

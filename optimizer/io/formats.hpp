@@ -8,7 +8,7 @@
 //   VLT_DATA_FORMAT_LP     .lp                         yes    yes
 //   VLT_DATA_FORMAT_OPF    .opf                        yes    yes
 //   VLT_DATA_FORMAT_PTF    .ptf                        yes    yes
-//   VLT_DATA_FORMAT_CBF    .cbf                        (the conic benchmark format's own reader and writer)
+//   VLT_DATA_FORMAT_CBF    .cbf                        yes    yes (io/cbf_format.hpp)
 //   VLT_DATA_FORMAT_JSON_TASK  .jtask .json            yes    yes
 //   VLT_DATA_FORMAT_TASK   .task                       yes    yes (binary, lossless)
 //

@@ -1,11 +1,8 @@
 // Up-looking sparse Cholesky: the elimination tree of the permuted matrix
 // gives the pattern of each row of L (the reach of the row's entries in the
 // tree); a symbolic pass counts the entries per column, a numeric pass fills
-// them.  The ordering comes from Eigen's approximate minimum degree.
+// them.  The ordering is linalg/ordering's approximate minimum degree.
 #include "linalg/sparse_cholesky.hpp"
-
-#include <Eigen/OrderingMethods>
-#include <Eigen/SparseCore>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +10,7 @@
 #include <string>
 
 #include "base/error.hpp"
+#include "linalg/ordering.hpp"
 
 namespace vlt::linalg {
 namespace {
@@ -32,18 +30,9 @@ std::vector<int32_t> ordering(int32_t ordermethod, int32_t n, const Columns& low
     std::vector<int32_t> perm(static_cast<size_t>(n));
     std::iota(perm.begin(), perm.end(), 0);
     if (ordermethod == VLT_ORDER_METHOD_NONE || n == 0) return perm;
-    std::vector<Eigen::Triplet<double, int>> entries;
-    entries.reserve(lower.row.size());
-    for (int32_t j = 0; j < n; ++j)
-        for (int64_t p = lower.ptr[size_t(j)]; p < lower.ptr[size_t(j) + 1]; ++p)
-            entries.emplace_back(lower.row[size_t(p)], j, 1.0);
-    Eigen::SparseMatrix<double, Eigen::ColMajor, int> pattern(n, n);
-    pattern.setFromTriplets(entries.begin(), entries.end());
-    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> order;
-    Eigen::AMDOrdering<int> amd;
-    amd(pattern, order);  // symmetrises the pattern itself
-    // Eigen's ordering maps new positions to old indexes.
-    for (int32_t k = 0; k < n; ++k) perm[size_t(k)] = order.indices()[k];
+    std::vector<int64_t> rows(lower.row.begin(), lower.row.end());
+    std::vector<int64_t> order = minimum_degree_order(n, lower.ptr, rows, Triangle::lower);
+    for (int32_t k = 0; k < n; ++k) perm[size_t(k)] = int32_t(order[size_t(k)]);
     return perm;
 }
 

@@ -443,8 +443,12 @@ void ConicStore::export_to(const AffineStore& afes, ProblemData& d) const {
     const int64_t rows = num_acc_rows(), nz = stacked_f_nnz(afes);
     const size_t row0 = size_t(d.num_conic_rows()), nz0 = d.fsub.size();
     d.cones.reserve(d.cones.size() + static_cast<size_t>(num_acc()));
-    for (int64_t a = 0; a < num_acc(); ++a)
-        d.cones.push_back({domain_type_[acc_domain_[a]], acc_start_[a + 1] - acc_start_[a]});
+    for (int64_t a = 0; a < num_acc(); ++a) {
+        const int64_t dom = acc_domain_[a];
+        d.cones.push_back({domain_type_[dom], acc_start_[a + 1] - acc_start_[a],
+                           std::vector<double>(alpha_.begin() + alpha_start_[dom],
+                                               alpha_.begin() + alpha_start_[dom + 1])});
+    }
     d.fptr.resize(row0 + static_cast<size_t>(rows) + 1);
     for (int64_t r = 0; r < rows; ++r) d.fptr[row0 + r + 1] = d.fptr[row0 + r] + afes.length(acc_afe_[r]);
     d.fsub.resize(nz0 + static_cast<size_t>(nz));
@@ -521,9 +525,10 @@ ConicImport import_conic(const ProblemData& d) {
     if (d.fptr[rows] != static_cast<int64_t>(d.fsub.size())) bad("fptr does not end at the length of fsub");
     int64_t covered = 0;
     for (const ProblemData::Cone& cone : d.cones) {
-        if (is_power(cone.domain))
-            fail(VLT_RES_ERR_INVALID_DOMAIN, "Problem data: power cones cannot be given without their weights");
-        check_domain(cone.domain, cone.dim, 0, nullptr);
+        if (is_power(cone.domain) != !cone.alpha.empty())
+            fail(VLT_RES_ERR_INVALID_DOMAIN, is_power(cone.domain) ? "Problem data: a power cone without its weights"
+                                                                   : "Problem data: only power cones have weights");
+        check_domain(cone.domain, cone.dim, int64_t(cone.alpha.size()), cone.alpha.data());
         covered += cone.dim;
     }
     if (covered != rows) bad("the cones cover " + num(covered) + " rows of " + num(rows));
@@ -539,7 +544,7 @@ ConicImport import_conic(const ProblemData& d) {
     }
     int64_t at = 0;
     for (const ProblemData::Cone& cone : d.cones) {
-        int64_t dom = out.cones.append_domain(cone.domain, cone.dim);
+        int64_t dom = out.cones.append_domain(cone.domain, cone.dim, int64_t(cone.alpha.size()), cone.alpha.data());
         out.cones.append_acc_seq(dom, cone.dim, at, nullptr, rows);
         at += cone.dim;
     }

@@ -138,9 +138,9 @@ private:
 };
 
 // The conic part of exchange data, checked and converted: one AFE per
-// stacked row, one domain and one ACC (b = 0) per cone.  Throws vlt::Error
-// on data that does not fit the declared layout; power cones cannot come
-// this way (the exchange form has no weights for them).
+// stacked row, one domain and one ACC (b = 0) per cone (power cones with
+// their weights).  Throws vlt::Error on data that does not fit the declared
+// layout.
 struct ConicImport {
     AffineStore afes;
     ConicStore cones;

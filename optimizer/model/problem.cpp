@@ -77,6 +77,7 @@ void Problem::remove_cons(int32_t num, const int32_t* subset) {
     a_.remove_rows(keep);  // the only step that allocates: first
     con_bounds_.compact(keep);
     qcon_.remove_cons(keep);
+    sdp_.remove_cons(keep);
     names_.con.compact(keep);
 }
 
@@ -324,7 +325,8 @@ void Problem::put_sense(int32_t sense) {
 
 int32_t Problem::problem_type() const {
     const bool quadratic = !qobj_.empty() || !qcon_.empty();
-    if (cones_.num_acc() > 0 || var_cones_.num_cone() > 0) return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
+    if (cones_.num_acc() > 0 || var_cones_.num_cone() > 0 || sdp_.num_barvar() > 0)
+        return quadratic ? VLT_PROBTYPE_MIXED : VLT_PROBTYPE_CONIC;
     if (!qcon_.empty()) return VLT_PROBTYPE_QCQO;
     return qobj_.empty() ? VLT_PROBTYPE_LO : VLT_PROBTYPE_QO;
 }
@@ -334,6 +336,7 @@ size_t Problem::memory_bytes() const {
            var_type_.capacity() * sizeof(int32_t) + c_.capacity() * sizeof(double) + a_.memory_bytes() +
            qobj_.memory_bytes() + qcon_.memory_bytes() +
            afes_.memory_bytes() + cones_.memory_bytes() + djcs_.memory_bytes() + var_cones_.memory_bytes() +
+           sdp_.memory_bytes() +
            names_.con.memory_bytes() + names_.var.memory_bytes() + names_.task.capacity() +
            names_.objective.capacity();
 }
@@ -353,6 +356,7 @@ std::string Problem::consistency_error() const {
     if (std::string e = cones_.consistency_error(afes_.num_afe()); !e.empty()) return e;
     if (std::string e = djcs_.consistency_error(cones_, afes_.num_afe()); !e.empty()) return e;
     if (std::string e = var_cones_.consistency_error(n); !e.empty()) return e;
+    if (std::string e = sdp_.consistency_error(m, afes_.num_afe()); !e.empty()) return e;
     return {};
 }
 

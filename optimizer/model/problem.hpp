@@ -38,6 +38,7 @@
 #include "model/sparse_matrix.hpp"
 #include "model/conic.hpp"
 #include "model/disjunctive.hpp"
+#include "model/semidefinite.hpp"
 #include "model/var_cones.hpp"
 
 namespace vlt::model {
@@ -172,9 +173,16 @@ public:
     DisjunctiveStore& disjunctive() { return djcs_; }
     const DisjunctiveStore& disjunctive() const { return djcs_; }
 
+    // ---------------------------------------------------- semidefinite data
+    // Semidefinite variables, symmetric matrices, barC, barA and barF (model/
+    // semidefinite.hpp); barA is kept in step with removals of constraints.
+    SemidefiniteStore& semidefinite() { return sdp_; }
+    const SemidefiniteStore& semidefinite() const { return sdp_; }
+
     // ------------------------------------------------ cones on variables
     // The members are checked against the current variables.
     const VarConeStore& var_cones() const { return var_cones_; }
+    NameList& cone_names() { return var_cones_.names(); }
     void append_cone(int32_t ct, double conepar, int32_t nummem, const int32_t* submem) {
         var_cones_.append_cone(ct, conepar, nummem, submem, num_var());
     }
@@ -237,6 +245,7 @@ private:
     ConicStore cones_;
     DisjunctiveStore djcs_;
     VarConeStore var_cones_;
+    SemidefiniteStore sdp_;
     QuadraticObjective qobj_;
     QuadraticConstraints qcon_;
     ProblemNames names_;

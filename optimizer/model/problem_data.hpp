@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "velto.h"
@@ -61,11 +62,16 @@ struct ProblemData {
     // each (cones[0] takes the first cones[0].dim rows, and so on).  Each run
     // must lie in the domain of its cone: VLT_DOMAIN_RZERO (all zero),
     // RPLUS, RMINUS, R (free), QUADRATIC_CONE (r0 >= ||r1..||) or
-    // RQUADRATIC_CONE (2 r0 r1 >= ||r2..||^2, r0, r1 >= 0).  Column indexes
+    // RQUADRATIC_CONE (2 r0 r1 >= ||r2..||^2, r0, r1 >= 0), and the other
+    // domains of model/conic.hpp; power cones carry their weights in alpha
+    // (nleft values, as given), the others leave it empty.  Column indexes
     // within a row are distinct.  Empty when the problem has no such rows.
     struct Cone {
         int32_t domain = VLT_DOMAIN_R;  // VLT_DOMAIN_*
         int64_t dim = 0;
+        std::vector<double> alpha;
+        Cone(int32_t domain_ = VLT_DOMAIN_R, int64_t dim_ = 0, std::vector<double> alpha_ = {})
+            : domain(domain_), dim(dim_), alpha(std::move(alpha_)) {}
     };
     std::vector<Cone> cones;
     std::vector<int64_t> fptr{0};  // total conic rows + 1 positions
@@ -79,11 +85,36 @@ struct ProblemData {
 
     int64_t num_conic_rows() const { return int64_t(fptr.size()) - 1; }
 
+    // Semidefinite variables X_j of dimension barvar_dim[j], and their terms
+    // as elements (k, l) of the lower triangle (k >= l) of symmetric
+    // matrices, each element of a term once:
+    //   barc: the objective gains  sum_j <C_j, X_j>           (row 0)
+    //   bara: constraint i gains   sum_j <A_ij, X_j>          (row i)
+    //   barf: conic row r gains    sum_j <F_rj, X_j>          (row r)
+    // <M, X> is the trace inner product: an element off the diagonal counts
+    // twice.  Elements of one (row, j) are distinct.
+    struct SymTerms {
+        std::vector<int64_t> row;
+        std::vector<int32_t> j, k, l;
+        std::vector<double> val;
+        size_t size() const { return val.size(); }
+        void push(int64_t r, int32_t jj, int32_t kk, int32_t ll, double v) {
+            row.push_back(r);
+            j.push_back(jj);
+            k.push_back(kk);
+            l.push_back(ll);
+            val.push_back(v);
+        }
+    };
+    std::vector<int32_t> barvar_dim;
+    SymTerms barc, bara, barf;
+
     // Optional names (empty vectors when the source had none).
     std::string name;       // problem name
     std::string objname;    // objective name
     std::vector<std::string> conname;  // numcon or empty
     std::vector<std::string> varname;  // numvar or empty
+    std::vector<std::string> barvarname;  // barvar_dim.size() or empty
 };
 
 }  // namespace vlt::model

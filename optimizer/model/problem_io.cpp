@@ -95,6 +95,7 @@ void Problem::input_data(int32_t maxnumcon, int32_t maxnumvar, int32_t numcon, i
     var_type_ = std::move(types);
     qobj_ = std::move(q);
     qcon_.keep_below(numcon, numvar);  // only erases: cannot fail
+    sdp_.keep_cons_below(numcon);      // likewise
     if (!f_columns.empty()) afes_.renumber_vars(f_columns);
     names_.con.resize(numcon);  // kept items keep their names
     names_.var.resize(numvar);
@@ -139,7 +140,11 @@ ProblemData Problem::to_data() const {
         d.qcval.insert(d.qcval.end(), q.val.begin(), q.val.end());
     }
     var_cones_.export_to(d);  // first: the optimizer maps their duals back by position
+    const int64_t acc_row0 = d.num_conic_rows();
     cones_.export_to(afes_, d);
+    std::vector<int64_t> acc_afes(static_cast<size_t>(cones_.num_acc_rows()));
+    cones_.get_accs(nullptr, acc_afes.data(), nullptr);
+    sdp_.export_to(acc_afes, acc_row0, d);
     names_.to_data(d);
     return d;
 }
@@ -196,6 +201,7 @@ void Problem::load(const ProblemData& d) {
     // The conic rows replace all AFEs, domains and ACCs: data without them
     // leaves the task with none.
     ConicImport conic = import_conic(d);
+    SemidefiniteStore sdp = SemidefiniteStore::from_data(d);
     std::vector<int64_t> ends;
     if (has_matrix) ends.assign(d.aptr.begin() + 1, d.aptr.end());
     std::vector<int32_t> types = d.vartype.empty() ? std::vector<int32_t>(d.numvar, VLT_VAR_TYPE_CONT) : d.vartype;
@@ -219,6 +225,7 @@ void Problem::load(const ProblemData& d) {
     names_ = std::move(names);
     afes_ = std::move(conic.afes);
     cones_ = std::move(conic.cones);
+    sdp_ = std::move(sdp);
     djcs_.clear();
     sense_ = d.sense;
 }

@@ -81,7 +81,8 @@ double bound_terms(const BoundSet& bounds, const std::vector<double>& sl, const 
 }  // namespace
 
 SolutionSizes solution_sizes(const Problem& problem) {
-    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone(), problem.conic().num_acc_rows()};
+    return {problem.num_con(), problem.num_var(), problem.var_cones().num_cone(), problem.conic().num_acc_rows(),
+            &problem.semidefinite().dims()};
 }
 
 const char* item_name(int32_t item) {
@@ -95,12 +96,19 @@ void Solution::fit(const SolutionSizes& sizes) {
     fit_vector(skn, sizes.numcone, int32_t(VLT_SK_UNK));
     for (int32_t item = 0; item < kNumSolutionItems; ++item)
         fit_vector(values[size_t(item)], count_of(item_kind(item), sizes), 0.0);
+    const size_t numbarvar = size_t(sizes.numbarvar());
+    for (auto* bar : {&barx, &bars}) {
+        bar->resize(numbarvar);
+        for (size_t j = 0; j < numbarvar; ++j) (*bar)[j].resize(size_t(packed_length((*sizes.barvar_dims)[j])), 0.0);
+    }
     doty.resize(size_t(std::max<int64_t>(sizes.numaccrows, 0)), 0.0);
 }
 
 size_t Solution::memory_bytes() const {
     size_t bytes = (skc.capacity() + skx.capacity() + skn.capacity()) * sizeof(int32_t);
     for (const auto& v : values) bytes += v.capacity() * sizeof(double);
+    for (const auto* bar : {&barx, &bars})
+        for (const auto& v : *bar) bytes += v.capacity() * sizeof(double);
     return bytes + doty.capacity() * sizeof(double);
 }
 
@@ -112,7 +120,7 @@ ObjectiveValues objective_values(const Problem& problem, const Solution& solutio
     const double quadratic = quadratic_term(problem, xx);
 
     ObjectiveValues result;
-    result.primal = linear + quadratic;
+    result.primal = linear + quadratic + problem.semidefinite().objective_term(solution.barx);
     if (whichsol == VLT_SOL_ITG) {
         result.dual = result.primal;
     } else {
@@ -274,7 +282,7 @@ void Solutions::put_y(int32_t whichsol, int32_t i, double y, const SolutionSizes
 }
 
 void Solutions::get_whole(int32_t whichsol, int32_t* prosta, int32_t* solsta, int32_t* skc, int32_t* skx,
-                          int32_t* skn, double* const* values, const SolutionSizes& sizes) {
+                          int32_t* skn, double* const* values, const SolutionSizes& sizes, double* doty) {
     const Solution& s = read(whichsol, sizes);
     if (prosta) *prosta = s.prosta;
     if (solsta) *solsta = s.solsta;
@@ -287,16 +295,18 @@ void Solutions::get_whole(int32_t whichsol, int32_t* prosta, int32_t* solsta, in
         const auto& v = s.values[size_t(item)];
         std::copy(v.begin(), v.end(), out);
     }
+    if (doty) std::copy(s.doty.begin(), s.doty.end(), doty);
 }
 
 void Solutions::put_whole(int32_t whichsol, const int32_t* skc, const int32_t* skx, const int32_t* skn,
-                          const double* const* values, const SolutionSizes& sizes) {
+                          const double* const* values, const SolutionSizes& sizes, const double* doty) {
     check_selector(whichsol);
     if (skc) check_keys("skc", skc, sizes.numcon);
     if (skx) check_keys("skx", skx, sizes.numvar);
     if (skn) check_keys("skn", skn, sizes.numcone);
     for (int32_t item = 0; item < kNumSolutionItems; ++item)
         if (values[item]) check_values(item_name(item), values[item], count_of(item_kind(item), sizes));
+    if (doty) check_values("doty", doty, sizes.numaccrows);
 
     Solution& s = write(whichsol, sizes);
     if (skc) std::copy(skc, skc + sizes.numcon, s.skc.begin());
@@ -307,6 +317,51 @@ void Solutions::put_whole(int32_t whichsol, const int32_t* skc, const int32_t* s
         if (!in || (whichsol == VLT_SOL_ITG && is_dual_item(item))) continue;
         auto& v = s.values[size_t(item)];
         std::copy(in, in + v.size(), v.begin());
+    }
+    if (doty && whichsol != VLT_SOL_ITG) std::copy(doty, doty + s.doty.size(), s.doty.begin());
+}
+
+// ------------------------------------- semidefinite values, duals of ACCs
+
+void Solutions::get_bar(int32_t whichsol, bool bars, int32_t j, double* values, const SolutionSizes& sizes) {
+    check_selector(whichsol);
+    if (j < 0 || j >= sizes.numbarvar()) fail_barvar_index({"j"}, j, sizes.numbarvar());
+    const Solution& s = read(whichsol, sizes);
+    const std::vector<double>& v = (bars ? s.bars : s.barx)[size_t(j)];
+    if (values) std::copy(v.begin(), v.end(), values);
+}
+
+void Solutions::put_bar(int32_t whichsol, bool bars, int32_t j, const double* values, const SolutionSizes& sizes) {
+    const char* name = bars ? "barsj" : "barxj";
+    check_selector(whichsol);
+    if (j < 0 || j >= sizes.numbarvar()) fail_barvar_index({"j"}, j, sizes.numbarvar());
+    const int64_t n = packed_length((*sizes.barvar_dims)[size_t(j)]);
+    check_present(values, name, "lenbarvarj", n);
+    check_values(name, values, n);
+    Solution& s = write(whichsol, sizes);
+    if (bars && whichsol == VLT_SOL_ITG) return;
+    std::copy(values, values + n, (bars ? s.bars : s.barx)[size_t(j)].begin());
+}
+
+void Solutions::get_bar_slice(int32_t whichsol, bool bars, int32_t first, int32_t last, int64_t slicesize,
+                              double* values, const SolutionSizes& sizes) {
+    check_selector(whichsol);
+    const int32_t n = sizes.numbarvar();
+    if (first < 0 || first > last || last > n)
+        fail(VLT_RES_ERR_SLICE, "Arguments first = " + std::to_string(first) + ", last = " + std::to_string(last) +
+                                    " do not give a slice of semidefinite variables within [0, numbarvar = " +
+                                    std::to_string(n) + "]");
+    int64_t needed = 0;
+    for (int32_t j = first; j < last; ++j) needed += packed_length((*sizes.barvar_dims)[size_t(j)]);
+    if (slicesize < needed)
+        fail(VLT_RES_ERR_BUFFER_TOO_SMALL, "Argument slicesize = " + std::to_string(slicesize) + " is below the " +
+                                               std::to_string(needed) + " values of the semidefinite variables " +
+                                               std::to_string(first) + " to " + std::to_string(last - 1));
+    const Solution& s = read(whichsol, sizes);
+    if (!values) return;
+    for (int32_t j = first; j < last; ++j) {
+        const std::vector<double>& v = (bars ? s.bars : s.barx)[size_t(j)];
+        values = std::copy(v.begin(), v.end(), values);
     }
 }
 
@@ -327,10 +382,12 @@ ObjectiveValues Solutions::objectives(int32_t whichsol, const Problem& problem) 
 void Solutions::store(int32_t whichsol, Solution solution) {
     check_selector(whichsol);
     solution.defined = true;
-    if (whichsol == VLT_SOL_ITG)
+    if (whichsol == VLT_SOL_ITG) {
         for (int32_t item = VLT_SOL_ITEM_Y; item < kNumSolutionItems; ++item)
             std::fill(solution.values[size_t(item)].begin(), solution.values[size_t(item)].end(), 0.0);
-    if (whichsol == VLT_SOL_ITG) std::fill(solution.doty.begin(), solution.doty.end(), 0.0);
+        for (auto& v : solution.bars) std::fill(v.begin(), v.end(), 0.0);
+        std::fill(solution.doty.begin(), solution.doty.end(), 0.0);
+    }
     solutions_[size_t(whichsol)] = std::move(solution);
 }
 

@@ -6,7 +6,9 @@
 // vectors xc, y, slc, suc (per constraint) and xx, slx, sux, snx (per
 // variable), kept in one array indexed by the solution items VLT_SOL_ITEM_*,
 // and doty, the duals of the affine conic constraints (one per row of all
-// of them stacked in order).
+// of them stacked in order); besides them the values barx and bars of each
+// semidefinite variable (its lower triangle column by column,
+// model/semidefinite.hpp).
 //
 // Choices (each is what a caller sees through the entry points):
 //  - Sizes follow the problem.  A solution stored before the problem grew or
@@ -22,7 +24,7 @@
 //    written are zero, the keys VLT_SK_UNK and both statuses unknown.
 //    Writing into a defined solution keeps its statuses.
 //  - The integer solution has no dual values: its y, slc, suc, slx, sux,
-//    snx and doty are kept at zero and read as zeros; dual values written to it are
+//    snx, bars and doty are kept at zero and read as zeros; dual values written to it are
 //    checked like any others and then dropped (also those of store()).
 //  - Status keys must be VLT_SK_UNK..VLT_SK_INF; values must be finite.
 //  - Null output pointers mean "not wanted".  Null inputs are refused when
@@ -54,8 +56,11 @@ struct SolutionSizes {
     int32_t numvar = 0;
     int32_t numcone = 0;
     int64_t numaccrows = 0;  // rows of all affine conic constraints together
+    const std::vector<int32_t>* barvar_dims = nullptr;  // null: no semidefinite variables
+    int32_t numbarvar() const { return barvar_dims ? int32_t(barvar_dims->size()) : 0; }
 };
-// numcone counts the cones on variables (skn holds one key per cone).
+// numcone counts the cones on variables (skn holds one key per cone).  The
+// sizes refer to the problem, which must outlive them.
 SolutionSizes solution_sizes(const Problem& problem);
 
 // Is the item one of y, slc, suc, slx, sux, snx?
@@ -74,6 +79,7 @@ struct Solution {
     std::vector<int32_t> skc, skx, skn;
     std::array<std::vector<double>, kNumSolutionItems> values;  // by VLT_SOL_ITEM_*
     std::vector<double> doty;  // numaccrows duals of the affine conic constraints
+    std::vector<std::vector<double>> barx, bars;  // per semidefinite variable
 
     // Objective values reported by the optimizer that made the solution;
     // cleared whenever the solution is written through the interface.
@@ -96,7 +102,7 @@ struct ObjectiveValues {
 // The objective values of a solution of the problem (the one place where
 // they are computed):
 //
-//   primal = c'xx + cfix + 0.5 xx'Q xx
+//   primal = c'xx + cfix + 0.5 xx'Q xx + sum_j <C_j, barx_j>
 //   dual   = cfix + sum over constraints i of  slc[i] blc[i] (when i has a finite lower bound)
 //                                            - suc[i] buc[i] (when i has a finite upper bound)
 //                 + sum over variables j of    slx[j] blx[j] (finite lower bound)
@@ -158,11 +164,20 @@ public:
                  const SolutionSizes& sizes);
     void put_y(int32_t whichsol, int32_t i, double y, const SolutionSizes& sizes);
 
-    // The whole solution; null arrays are not wanted (get) or kept (put).
+    // The whole solution, with the duals of the affine conic constraints;
+    // null arrays are not wanted (get) or kept (put).
     void get_whole(int32_t whichsol, int32_t* prosta, int32_t* solsta, int32_t* skc, int32_t* skx, int32_t* skn,
-                   double* const* values, const SolutionSizes& sizes);
+                   double* const* values, const SolutionSizes& sizes, double* doty = nullptr);
     void put_whole(int32_t whichsol, const int32_t* skc, const int32_t* skx, const int32_t* skn,
-                   const double* const* values, const SolutionSizes& sizes);
+                   const double* const* values, const SolutionSizes& sizes, const double* doty = nullptr);
+
+    // barx (bars = false) or bars of semidefinite variable j, or of the
+    // variables [first, last) one after another into room for slicesize
+    // values (VLT_RES_ERR_BUFFER_TOO_SMALL if fewer than they hold).
+    void get_bar(int32_t whichsol, bool bars, int32_t j, double* values, const SolutionSizes& sizes);
+    void put_bar(int32_t whichsol, bool bars, int32_t j, const double* values, const SolutionSizes& sizes);
+    void get_bar_slice(int32_t whichsol, bool bars, int32_t first, int32_t last, int64_t slicesize, double* values,
+                       const SolutionSizes& sizes);
 
     // Problem and solution status.
     void statuses(int32_t whichsol, int32_t* prosta, int32_t* solsta, const SolutionSizes& sizes);

@@ -105,6 +105,7 @@ void VarConeStore::own(int32_t j, int32_t k) {
 
 void VarConeStore::push(int32_t ct, double conepar, int32_t nummem, const int32_t* submem, int32_t j) {
     const int32_t k = num_cone();
+    names_.append(1);
     type_.push_back(ct);
     par_.push_back(conepar);
     for (int32_t t = 0; t < nummem; ++t) {
@@ -185,6 +186,7 @@ void VarConeStore::remove_cones(int32_t num_cones, const int32_t* subset) {
     for (int32_t t = 0; t < num_cones; ++t) check_cone_index(at("subset", t), subset[t]);
     std::vector<char> keep(size_t(num_cone()), 1);
     for (int32_t t = 0; t < num_cones; ++t) keep[size_t(subset[t])] = 0;
+    names_.compact(keep);
     size_t w = 0, wm = 0;
     for (size_t k = 0; k < keep.size(); ++k) {
         const int64_t b = start_[k], e = start_[k + 1];
@@ -247,11 +249,17 @@ void VarConeStore::clear() {
     start_.assign(1, 0);
     mem_.clear();
     owner_.clear();
+    names_ = NameList();
 }
 
 void VarConeStore::export_to(ProblemData& d) const {
-    for (int32_t k = 0; k < num_cone(); ++k)
-        d.cones.push_back({cone_type_domain(type_[size_t(k)]), start_[size_t(k) + 1] - start_[size_t(k)]});
+    for (int32_t k = 0; k < num_cone(); ++k) {
+        const int32_t ct = type_[size_t(k)];
+        // A power cone's weight a stands for the weights (a, 1 - a) of its first two members.
+        std::vector<double> alpha;
+        if (ct == VLT_CT_PPOW || ct == VLT_CT_DPOW) alpha = {par_[size_t(k)], 1.0 - par_[size_t(k)]};
+        d.cones.push_back({cone_type_domain(ct), start_[size_t(k) + 1] - start_[size_t(k)], std::move(alpha)});
+    }
     for (int32_t v : mem_) {
         d.fsub.push_back(v);
         d.fval.push_back(1.0);
@@ -263,12 +271,14 @@ void VarConeStore::export_to(ProblemData& d) const {
 
 size_t VarConeStore::memory_bytes() const {
     return (type_.capacity() + mem_.capacity() + owner_.capacity()) * sizeof(int32_t) +
-           (par_.capacity() + start_.capacity()) * 8;
+           (par_.capacity() + start_.capacity()) * 8 + names_.memory_bytes();
 }
 
 std::string VarConeStore::consistency_error(int32_t numvar) const {
     if (par_.size() != type_.size() || start_.size() != type_.size() + 1 || start_.back() != num_members())
         return "the cones on variables have arrays of different lengths";
+    if (names_.size() != num_cone())
+        return "there are " + num(names_.size()) + " cone names for " + num(num_cone()) + " cones";
     for (int32_t k = 0; k < num_cone(); ++k)
         for (int64_t t = start_[size_t(k)]; t < start_[size_t(k) + 1]; ++t) {
             const int32_t v = mem_[size_t(t)];

@@ -27,6 +27,7 @@
 //  - The capacity (putmaxnumcone) is a hint; getmaxnumcone answers at
 //    least the number of cones.
 //  - Null outputs are not written.
+//  - Cones are born unnamed; their names follow appends and removals.
 //
 // Every call checks all of its arguments before it changes anything.
 #pragma once
@@ -36,6 +37,7 @@
 #include <vector>
 
 #include "model/arg_check.hpp"
+#include "model/names.hpp"
 #include "model/problem_data.hpp"
 
 namespace vlt::model {
@@ -54,6 +56,9 @@ public:
                           int32_t numvar);
     void put_cone(int32_t k, int32_t ct, double conepar, int32_t nummem, const int32_t* submem, int32_t numvar);
     void remove_cones(int32_t num, const int32_t* subset);
+    // The caller checks the index and the name's text.
+    NameList& names() { return names_; }
+    const NameList& names() const { return names_; }
 
     void get_cone_info(int32_t k, int32_t* ct, double* conepar, int32_t* nummem) const;
     void get_cone(int32_t k, int32_t* ct, double* conepar, int32_t* nummem, int32_t* submem) const;
@@ -78,8 +83,9 @@ public:
     size_t memory_bytes() const;
     std::string consistency_error(int32_t numvar) const;
 
-private:
     void check_cone_index(Arg arg, int32_t k) const;
+
+private:
     // The type, count and parameter rules of one cone.
     static void check_shape(Arg ct_arg, int32_t ct, Arg par_arg, double conepar, Arg count_arg, int32_t nummem);
     // Members valid, distinct and of no cone but `except`.  A scratch mark
@@ -95,6 +101,7 @@ private:
     std::vector<int64_t> start_{0};  // num_cone() + 1 positions into mem_
     std::vector<int32_t> mem_;
     std::vector<int32_t> owner_;     // per variable: its cone or -1 (may be shorter than numvar)
+    NameList names_;
     int32_t max_num_cone_ = 0;
 };
 

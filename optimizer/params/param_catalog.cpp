@@ -200,7 +200,7 @@ constexpr DouParamDef kDouParams[] = {
     VLT_DOU(BASIS_REL_TOL_S, 1e-12, 0.0, kInf, "Relative dual feasibility tolerance of basic solutions"),
     VLT_DOU(BASIS_TOL_S, 1e-6, 1e-9, kInf, "Absolute dual feasibility tolerance of basic solutions"),
     VLT_DOU(BASIS_TOL_X, 1e-6, 1e-9, kInf, "Absolute primal feasibility tolerance of basic solutions"),
-    VLT_DOU(CHECK_CONVEXITY_REL_TOL, 1e-10, 0.0, kInf, "Relative tolerance of the convexity check of quadratic terms"),
+    VLT_DOU(CHECK_CONVEXITY_REL_TOL, 1e-5, 0.0, kInf, "Relative tolerance of the convexity check of quadratic terms"),
     VLT_DOU(DATA_SYM_MAT_TOL, 1e-12, 1e-16, 1e-6, "Symmetric matrix entries below this magnitude are dropped"),
     VLT_DOU(DATA_SYM_MAT_TOL_HUGE, 1e20, 0.0, kInf, "Symmetric matrix entries above this magnitude are an error"),
     VLT_DOU(DATA_SYM_MAT_TOL_LARGE, 1e10, 0.0, kInf, "Symmetric matrix entries above this magnitude give a warning"),

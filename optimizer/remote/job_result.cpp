@@ -35,7 +35,7 @@ public:
     void array(const T* data, size_t n, bool with_count_u64 = true) {
         if (with_count_u64) scalar<uint64_t>(n);
         else scalar<uint32_t>(static_cast<uint32_t>(n));
-        out.append(reinterpret_cast<const char*>(data), n * sizeof(T));
+        if (n > 0) out.append(reinterpret_cast<const char*>(data), n * sizeof(T));
     }
     template <class T>
     void array(const std::vector<T>& v) { array(v.data(), v.size()); }
@@ -59,7 +59,7 @@ public:
         const uint64_t n = scalar<uint64_t>(what);
         if (n > (data_.size() - pos_) / sizeof(T)) bad(std::string(what) + " is longer than the data left");
         out.resize(size_t(n));
-        std::memcpy(out.data(), data_.data() + pos_, size_t(n) * sizeof(T));
+        if (n > 0) std::memcpy(out.data(), data_.data() + pos_, size_t(n) * sizeof(T));
         pos_ += size_t(n) * sizeof(T);
     }
     template <class T>

@@ -61,7 +61,7 @@ ServerConnection::ServerConnection(ServerAddress address, std::string access_tok
     http.set_keep_alive(true);
     http.set_tcp_nodelay(true);
     if (!access_token.empty()) http.set_bearer_token_auth(access_token.c_str());
-    if (address_.tls && !options.ca_cert_path.empty()) http.set_ca_cert_path(nullptr, options.ca_cert_path.c_str());
+    if (address_.tls && !options.ca_cert_path.empty()) http.set_ca_cert_path(std::string(), options.ca_cert_path);
 }
 
 ServerConnection::~ServerConnection() = default;

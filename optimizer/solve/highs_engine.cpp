@@ -1,6 +1,7 @@
 #include "solve/highs_engine.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -12,6 +13,7 @@
 
 #include "interfaces/highs_c_api.h"
 #include "base/error.hpp"
+#include "solve/convexity.hpp"
 
 namespace vlt::solve {
 
@@ -49,80 +51,6 @@ Hessian lower_triangle_by_column(const model::ProblemData& p) {
     }
     if (h.empty()) h.start.clear();
     return h;
-}
-
-// HiGHS's QP solver accepts an indefinite Hessian and returns a stationary
-// point, so convexity is checked here: sign * Q must be positive
-// semidefinite.  Each connected block of Q is factored densely with
-// diagonal pivoting (a pivoted Cholesky); blocks larger than
-// kMaxDenseBlock are left to HiGHS.
-constexpr int32_t kMaxDenseBlock = 2500;
-
-bool block_is_psd(std::vector<double>& a, int32_t n, double tol) {
-    auto at = [&](int32_t r, int32_t c) -> double& { return a[static_cast<size_t>(r) * n + c]; };
-    std::vector<int32_t> order(n);
-    for (int32_t i = 0; i < n; ++i) order[i] = i;
-    for (int32_t k = 0; k < n; ++k) {
-        int32_t best = k;
-        for (int32_t i = k + 1; i < n; ++i)
-            if (at(order[i], order[i]) > at(order[best], order[best])) best = i;
-        std::swap(order[k], order[best]);
-        const int32_t pk = order[k];
-        const double pivot = at(pk, pk);
-        if (pivot <= tol) {
-            // What is left must be (numerically) zero for Q to be semidefinite.
-            for (int32_t r = k; r < n; ++r)
-                for (int32_t c = k; c < n; ++c)
-                    if (std::fabs(at(order[r], order[c])) > tol) return false;
-            return true;
-        }
-        for (int32_t r = k + 1; r < n; ++r) {
-            const int32_t pr = order[r];
-            const double factor = at(pr, pk) / pivot;
-            if (factor == 0.0) continue;
-            for (int32_t c = k + 1; c < n; ++c) at(pr, order[c]) -= factor * at(pk, order[c]);
-        }
-    }
-    return true;
-}
-
-bool is_convex(const Hessian& h, int32_t numvar, double sign) {
-    // Connected blocks of the sparsity graph, by union-find.
-    std::vector<int32_t> parent(numvar);
-    for (int32_t j = 0; j < numvar; ++j) parent[j] = j;
-    auto root = [&](int32_t v) {
-        while (parent[v] != v) v = parent[v] = parent[parent[v]];
-        return v;
-    };
-    std::vector<bool> involved(numvar, false);
-    double scale = 0.0;
-    for (int32_t j = 0; j < numvar; ++j)
-        for (HighsInt k = h.start[j]; k < h.start[j + 1]; ++k) {
-            const int32_t i = h.index[k];
-            involved[i] = involved[j] = true;
-            parent[root(i)] = root(j);
-            scale = std::max(scale, std::fabs(h.value[k]));
-        }
-    std::map<int32_t, std::vector<int32_t>> blocks;
-    for (int32_t j = 0; j < numvar; ++j)
-        if (involved[j]) blocks[root(j)].push_back(j);
-
-    const double tol = 1e-9 * std::max(1.0, scale);
-    std::vector<int32_t> position(numvar, -1);
-    for (const auto& [block_root, members] : blocks) {
-        const auto n = static_cast<int32_t>(members.size());
-        if (n > kMaxDenseBlock) continue;
-        for (int32_t t = 0; t < n; ++t) position[members[t]] = t;
-        std::vector<double> dense(static_cast<size_t>(n) * n, 0.0);
-        for (int32_t j : members)
-            for (HighsInt k = h.start[j]; k < h.start[j + 1]; ++k) {
-                const int32_t r = position[h.index[k]], c = position[j];
-                dense[static_cast<size_t>(r) * n + c] = sign * h.value[k];
-                dense[static_cast<size_t>(c) * n + r] = sign * h.value[k];
-            }
-        if (!block_is_psd(dense, n, tol)) return false;
-    }
-    return true;
 }
 
 // ---------------------------------------------------------------- HiGHS session
@@ -197,11 +125,20 @@ struct CallbackContext {
     std::string pending_line;  // HiGHS may deliver a line in pieces
 };
 
+// The engine's log lines reach the task's log in the library's words: the
+// engine's banner is left out and its name is not shown.
+void emit_log_line(CallbackContext& ctx, std::string line) {
+    if (line.rfind("Running HiGHS", 0) == 0 || line.find("Copyright (c)") != std::string::npos) return;
+    for (size_t at; (at = line.find("HiGHS ")) != std::string::npos;) line.erase(at, 6);
+    if (!line.empty()) line[0] = char(std::toupper(static_cast<unsigned char>(line[0])));
+    (*ctx.log)(line);
+}
+
 void emit_log(CallbackContext& ctx, const char* text) {
     ctx.pending_line += text;
     size_t newline;
     while ((newline = ctx.pending_line.find('\n')) != std::string::npos) {
-        (*ctx.log)(ctx.pending_line.substr(0, newline));
+        emit_log_line(ctx, ctx.pending_line.substr(0, newline));
         ctx.pending_line.erase(0, newline + 1);
     }
 }
@@ -370,12 +307,17 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     EngineResult result;
     result.is_mip = has_integers && !options.relax_integrality;
 
-    if (!hessian.empty() && !is_convex(hessian, n, sense)) {
-        result.status = EngineStatus::error;
-        result.error_code = VLT_RES_ERR_NONCONVEX;
-        result.message = sense > 0 ? "the quadratic objective is not convex (Q is not positive semidefinite)"
-                                   : "the quadratic objective is not concave (Q is not negative semidefinite)";
-        return result;
+    // The engine's QP solver accepts an indefinite Hessian and returns a
+    // stationary point, so convexity is checked here.
+    if (!hessian.empty()) {
+        ConvexityVerdict v = check_convexity(p.qosubi, p.qosubj, p.qoval, n, sense, options.convexity_tolerance,
+                                             VLT_CHECK_CONVEXITY_FULL);
+        if (!v.convex) {
+            result.status = EngineStatus::error;
+            result.error_code = VLT_RES_ERR_NONCONVEX;
+            result.message = nonconvex_objective_message(sense, v.reason);
+            return result;
+        }
     }
 
     if (result.is_mip && !hessian.empty()) {

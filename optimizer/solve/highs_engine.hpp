@@ -39,6 +39,9 @@ struct EngineOptions {
     int32_t threads = 0;
     // 0: no log lines; >= 1: HiGHS's normal log is sent to the log sink.
     int32_t log_level = 1;
+    // A quadratic objective must be convex within this tolerance relative to
+    // the size of Q (see convexity.hpp).
+    double convexity_tolerance = 1e-5;
     bool crossover = true;   // basis identification after the interior point
     bool presolve = true;
     bool relax_integrality = false;

@@ -12,6 +12,7 @@
 #include "base/error.hpp"
 #include "core/task.hpp"
 #include "model/to_conic.hpp"
+#include "solve/convexity.hpp"
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
@@ -196,6 +197,8 @@ private:
                 fail(VLT_RES_ERR_NO_OPTIMIZER,
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
+        if (!solve_data().barvar_dim.empty())
+            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
         conic_ = !solve_data().cones.empty();
         // Integer variables and disjunctive constraints: the mixed-integer
         // form (DJCs reformulated) goes to the MILP engine when it is
@@ -407,12 +410,14 @@ private:
     }
 
     // The interior-point optimizer assumes a convex objective: Q positive
-    // semidefinite when minimizing, negative semidefinite when maximizing.
-    // The factorization that the conic form uses decides it (and throws
-    // VLT_RES_ERR_NONCONVEX); a diagonal Q costs it no elimination.
-    static void require_convex_objective(const model::ProblemData& data) {
-        const double s = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-        (void)model::psd_factor_rows(model::QuadraticTerms{data.qosubi, data.qosubj, data.qoval}, s);
+    // semidefinite when minimizing, negative semidefinite when maximizing,
+    // within the relative tolerance of the parameters.
+    void require_convex_objective(const model::ProblemData& data) const {
+        const double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        ConvexityVerdict v =
+            check_convexity(data.qosubi, data.qosubj, data.qoval, data.numvar, sign,
+                            par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL), par_.get_int(VLT_IPAR_CHECK_CONVEXITY));
+        if (!v.convex) fail(VLT_RES_ERR_NONCONVEX, nonconvex_objective_message(sign, v.reason));
     }
 
     // ---- choices and options
@@ -503,6 +508,7 @@ private:
         o.log_level = engine_log_level();
         o.crossover = uses_basis_identification();
         o.presolve = par_.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
+        o.convexity_tolerance = par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL);
         return o;
     }
 

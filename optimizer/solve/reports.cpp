@@ -188,6 +188,17 @@ void analyze_problem(Task& task, int32_t whichstream) {
                 r += format("    %-22s: %lld (total dimension %lld)\n", kNames[k], static_cast<long long>(count[k]),
                             static_cast<long long>(rows[k]));
     }
+    if (!d.barvar_dim.empty()) {
+        // Semidefinite variables with their dimensions, and the elements of
+        // their terms in the objective, the constraints and the conic rows.
+        const auto [lo, hi] = std::minmax_element(d.barvar_dim.begin(), d.barvar_dim.end());
+        Range bar;
+        for (const auto* terms : {&d.barc, &d.bara, &d.barf})
+            for (double v : terms->val) bar.add(v);
+        r += format("  Semidefinite variables : %zu (dimensions %d to %d)\n", d.barvar_dim.size(), *lo, *hi);
+        r += format("    elements of terms    : objective %zu, constraints %zu, conic rows %zu, range %s\n",
+                    d.barc.size(), d.bara.size(), d.barf.size(), bar.text().c_str());
+    }
     if (a.count && a.hi / a.lo > 1e10) r += "  Warning: the matrix coefficients span more than ten orders of magnitude.\n";
     task.streams.emit(whichstream, r);
 

@@ -23,7 +23,7 @@ from .model import INF, Model, bound_key  # noqa: F401
 from .result import Certificate, Result, Status, Termination  # noqa: F401
 
 __all__ = ["Env", "Task", "Model", "Result", "Status", "Termination", "Certificate", "Error", "INF",
-           "bound_key", "solve_batch", "get_include"] + list(_constant_names)
+           "bound_key", "solve_batch", "solve_distributed", "get_include"] + list(_constant_names)
 __version__ = "10.2.1"
 
 

@@ -202,3 +202,13 @@ def lower_triangle(terms, name="terms"):
         raise ValueError(f"{name} must be a square matrix, not of shape {dense.shape}")
     i, j = np.nonzero(np.tril(dense))
     return indexes(i, name), indexes(j, name), np.ascontiguousarray(dense[i, j])
+
+
+def symmetric_from_lower(packed, dim):
+    """The dense symmetric matrix of its lower triangle packed column by
+    column (the library's layout of semidefinite values)."""
+    rows, cols = np.triu_indices(dim)  # row-major upper = column-major lower, transposed
+    matrix = np.zeros((dim, dim))
+    matrix[cols, rows] = packed
+    matrix[rows, cols] = packed
+    return matrix

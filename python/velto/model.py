@@ -117,16 +117,24 @@ class Model:
         """Frees the library's task; the model cannot be used afterwards."""
         self.task.dispose()
 
+    def __repr__(self):
+        (res_var, numvar), (res_con, numcon) = self.task.getnumvar__1(), self.task.getnumcon__1()
+        if res_var or res_con:
+            return "Model(disposed)"
+        return f"Model({numvar} variables, {numcon} constraints)"
+
     def _check(self, result):
         return check(self.task, result)
 
     # ------------------------------------------------------------- sizes
     @property
     def num_variables(self) -> int:
+        """The number of variables."""
         return self._check(self.task.getnumvar__1())
 
     @property
     def num_constraints(self) -> int:
+        """The number of constraints."""
         return self._check(self.task.getnumcon__1())
 
     @property
@@ -339,6 +347,44 @@ class Model:
             self._check(self.task.putaccname_Ls_3(index, str(name)))
         return index
 
+    # ------------------------------------------------------- semidefinite
+    def add_psd_variable(self, dim: int, name: Optional[str] = None) -> int:
+        """Appends a semidefinite variable: a symmetric dim x dim matrix X
+        constrained to be positive semidefinite.  It enters the objective and
+        the constraints through inner products <C, X> (set_psd_objective,
+        set_psd_coefficient).  Returns its index."""
+        dim = int(dim)
+        if dim < 1:
+            raise ValueError(f"a semidefinite variable needs a dimension of at least 1, not {dim}")
+        j = self._check(self.task.getnumbarvar__1())
+        self._check(self.task.appendbarvars_O_2(arr.view(np.array([dim], dtype=np.int32))))
+        if name is not None:
+            try:
+                self._check(self.task.putbarvarname_is_3(j, str(name)))
+            except BaseException:
+                self.task.removebarvars_O_2(arr.view(np.array([j], dtype=np.int32)))
+                raise
+        return j
+
+    def set_psd_objective(self, j: int, C):
+        """Makes <C, X_j> the objective's term of semidefinite variable j; C
+        is a symmetric matrix as Q in set_quadratic_objective (a mapping over
+        either triangle, a scipy.sparse matrix or a dense array)."""
+        index = self._symmetric_matrix(j, C)
+        self._check(self.task.putbarcj_iOO_4(int(j), arr.view(np.array([index], dtype=np.int64)),
+                                             arr.view(np.ones(1))))
+
+    def set_psd_coefficient(self, i: int, j: int, A):
+        """Makes <A, X_j> the term of semidefinite variable j in constraint i."""
+        index = self._symmetric_matrix(j, A)
+        self._check(self.task.putbaraij_iiOO_5(int(i), int(j), arr.view(np.array([index], dtype=np.int64)),
+                                               arr.view(np.ones(1))))
+
+    def _symmetric_matrix(self, j, matrix):
+        """Stores a symmetric matrix of the dimension of variable j; its index."""
+        dim = self._check(self.task.getdimbarvarj_i_2(int(j)))
+        return self._check(self.task.appendsparsesymmat_iOOO_5(dim, *map(arr.view, arr.lower_triangle(matrix, "C"))))
+
     def add_disjunction(self, terms: Sequence[Sequence[tuple]], name: Optional[str] = None) -> int:
         """Appends a disjunctive constraint: at least one of the terms holds.
         Each term is a list of linear constraints (coefficients, relation,
@@ -399,11 +445,13 @@ class Model:
             self._check(put(first + k, str(text)))
 
     def variable_name(self, j: int) -> str:
+        """The name of variable j ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getvarname_iO_2(int(j), text))
         return text.split(b"\0")[0].decode()
 
     def constraint_name(self, i: int) -> str:
+        """The name of constraint i ('' when it has none)."""
         text = bytearray()
         self._check(self.task.getconname_iO_2(int(i), text))
         return text.split(b"\0")[0].decode()
@@ -496,7 +544,8 @@ class Model:
 
     # -------------------------------------------------------------- solving
     def solve(self, *, progress: Optional[Callable[[CallbackCode], Any]] = None,
-              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False, **options) -> Result:
+              info: Optional[Callable[..., Any]] = None, progress_bar: bool = False,
+              remote: Optional[str] = None, access_token: str = "", **options) -> Result:
         """Optimizes and returns the Result.
 
         progress(code) is called at each event of the run (a true result
@@ -506,6 +555,10 @@ class Model:
         a line a second on the `velto` logger).  Options as in set_options
         are set first and stay set.  Ctrl-C stops the optimizer and raises
         KeyboardInterrupt; the model stays usable.
+
+        With remote="host:port" the problem is solved by a velto-server
+        there (access_token when the server asks for one) and the solutions
+        come back into the model.
         """
         if options:
             self.set_options(**options)
@@ -518,7 +571,10 @@ class Model:
             if monitor.wants_info:
                 self.task.set_InfoCallback(monitor.info)
         try:
-            termination = self._check(self.task.optimizetrm__1())
+            if remote is None:
+                termination = self._check(self.task.optimizetrm__1())
+            else:
+                termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
         finally:
             if monitor.wants_info:
                 self.task.remove_InfoCallback()
@@ -545,8 +601,27 @@ class Model:
             bound = self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_BOUND)) if bound_defined else None
             mip = (bound, self._check(self.task.getdouinf_i_2(DInfItem.MIO_OBJ_REL_GAP)) if bound_defined else None)
         values["doty"] = self._acc_duals(sol)
+        values["barx"], values["bars"] = self._psd_values(sol)
         return solution_result(termination, sol, ProblemStatus(problem_status), SolutionStatus(solution_status),
                                values, objectives, mip, info, var_cones=self._check(self.task.getnumcone__1()) > 0)
+
+    def _psd_values(self, sol):
+        """The values of the semidefinite variables and their duals, as dense
+        symmetric matrices (None without any; no duals for ITG)."""
+        count = self._check(self.task.getnumbarvar__1())
+        if count == 0:
+            return None, None
+        xs, ss = [], []
+        for j in range(count):
+            dim = self._check(self.task.getdimbarvarj_i_2(j))
+            x = bytearray()
+            self._check(self.task.getbarxj_iiO_3(sol, j, x))
+            xs.append(arr.symmetric_from_lower(arr.from_bytes(x), dim))
+            if sol != SolutionType.ITG:
+                s = bytearray()
+                self._check(self.task.getbarsj_iiO_3(sol, j, s))
+                ss.append(arr.symmetric_from_lower(arr.from_bytes(s), dim))
+        return xs, (ss if sol != SolutionType.ITG else None)
 
     def _acc_duals(self, sol):
         """The dual values of each affine conic constraint (None without any)."""

@@ -124,6 +124,8 @@ class Result:
             model has such cones.
         acc_duals: the dual values of each affine conic constraint (one array
             per constraint, in the dual cone of its domain), when it has any.
+        psd_x, psd_duals: the values of the semidefinite variables and their
+            dual matrices, dense symmetric, one per variable, when it has any.
         certificate: a `Certificate` when the problem is proven infeasible or
             unbounded, else None.
         solve_time: seconds spent by the optimizer.
@@ -152,6 +154,8 @@ class Result:
     sux: Optional[np.ndarray]
     cone_duals: Optional[np.ndarray]
     acc_duals: Optional[List[np.ndarray]]
+    psd_x: Optional[List[np.ndarray]]
+    psd_duals: Optional[List[np.ndarray]]
     certificate: Optional[Certificate]
     solve_time: float
     iterations: int
@@ -178,14 +182,16 @@ def empty_result(termination_code, info):
                   problem_status=ProblemStatus.UNKNOWN, solution_status=SolutionStatus.UNKNOWN,
                   objective=None, dual_objective=None, primal_bound=None, dual_bound=None, mip_gap=None,
                   x=None, row_activity=None, y=None, reduced_costs=None, slc=None, suc=None, slx=None, sux=None,
-                  cone_duals=None, acc_duals=None, certificate=None, **info)
+                  cone_duals=None, acc_duals=None, psd_x=None, psd_duals=None, certificate=None,
+                  **info)
 
 
 def solution_result(termination_code, sol, problem_status, solution_status, values, objectives, mip, info,
                     var_cones=False):
     """The result of a run from one of the task's solutions: `values` maps
-    xc, xx, y, slc, suc, slx, sux, snx to arrays and doty to the list of the
-    conic constraints' duals (or None), `objectives` holds the
+    xc, xx, y, slc, suc, slx, sux, snx to arrays, doty to the list of the
+    conic constraints' duals and barx, bars to the lists of the semidefinite
+    values (each None when there are none), `objectives` holds the
     primal and dual objective values, `mip` the bound and gap of a
     mixed-integer run (or None); `var_cones` says whether the model has
     cones on variables, whose duals snx are then reported."""
@@ -215,4 +221,5 @@ def solution_result(termination_code, sol, problem_status, solution_status, valu
                   slx=values["slx"] if dual else None, sux=values["sux"] if dual else None,
                   cone_duals=values["snx"] if dual and var_cones else None,
                   acc_duals=values.get("doty") if dual else None,
+                  psd_x=values.get("barx") if primal else None, psd_duals=values.get("bars") if dual else None,
                   certificate=certificate, **info)

@@ -16,11 +16,13 @@
 #include "cbf_data.hpp"
 #include "check.hpp"
 #include "io/mps_reader.hpp"
+#include "solve/convexity.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/ipm.hpp"
 #include "solve/ipm/formulation.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/quasidefinite_solver.hpp"
+#include "solve/ipm/linsys/up_looking_ldl.hpp"
 #include "solve/solution_store.hpp"
 
 using namespace vlt;
@@ -605,6 +607,47 @@ void test_non_finite_points() {
     CHECK(s.solsta == VLT_SOL_STA_PRIM_AND_DUAL_FEAS, "a finite stopped point keeps its feasibility: %d", s.solsta);
 }
 
+// ------------------------------------------------------------ convexity
+// Q = V diag(lambda) V' for an orthogonal V (a rotation in the (0,1) and
+// (1,2) planes): accepted when no eigenvalue is below -tolerance ||Q||_inf.
+void test_convexity_check() {
+    struct Case {
+        const char* name;
+        std::vector<double> lambda;
+        double sign, tolerance;
+        int32_t level;
+        bool convex;
+    };
+    const Case cases[] = {
+        {"positive definite", {1, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_FULL, true},
+        {"singular semidefinite", {0, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_FULL, true},
+        {"slightly negative within tolerance", {-1e-7, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_FULL, true},
+        {"slightly negative, tight tolerance", {-1e-7, 2, 3}, 1, 1e-10, VLT_CHECK_CONVEXITY_FULL, false},
+        {"indefinite", {-0.5, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_FULL, false},
+        {"indefinite, diagonal check only", {-0.5, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_SIMPLE, true},
+        {"indefinite, no check", {-0.5, 2, 3}, 1, 1e-5, VLT_CHECK_CONVEXITY_NONE, true},
+        {"negative definite when maximizing", {-1, -2, -3}, -1, 1e-5, VLT_CHECK_CONVEXITY_FULL, true},
+        {"positive definite when maximizing", {1, 2, 3}, -1, 1e-5, VLT_CHECK_CONVEXITY_SIMPLE, false},
+    };
+    const double c1 = std::cos(0.7), s1 = std::sin(0.7), c2 = std::cos(1.3), s2 = std::sin(1.3);
+    const double v[3][3] = {{c1, -s1 * c2, s1 * s2}, {s1, c1 * c2, -c1 * s2}, {0, s2, c2}};
+    for (const Case& c : cases) {
+        std::vector<int32_t> subi, subj;
+        std::vector<double> val;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j <= i; ++j) {
+                double q = 0.0;
+                for (int k = 0; k < 3; ++k) q += v[i][k] * c.lambda[size_t(k)] * v[j][k];
+                subi.push_back(i), subj.push_back(j), val.push_back(q);
+            }
+        // a duplicate entry, split in two, is summed
+        subi.push_back(2), subj.push_back(1), val.push_back(0.25);
+        val[4] -= 0.25;
+        ConvexityVerdict r = check_convexity(subi, subj, val, 4, c.sign, c.tolerance, c.level);
+        CHECK(r.convex == c.convex && (r.convex || !r.reason.empty()), "%s: %s", c.name, r.reason.c_str());
+    }
+}
+
 // ------------------------------------------------------------ bad input
 void test_bad_input() {
     auto base = [] {
@@ -825,9 +868,9 @@ void test_ldl() {
         }
         std::vector<int8_t> signs(n, 1);
         for (int i = n1; i < n; ++i) signs[i] = -1;
-        LdlFactor f;
+        UpLookingLdl f;
         CHECK(f.analyze(a));
-        CHECK(f.factor(a, signs, 1e-14, 1e-8) == 0, "no pivot needs regularization");
+        CHECK(f.factor(a.values, signs, 1e-14, 1e-8) == 0, "no pivot needs regularization");
         std::vector<double> b(n), x;
         for (int i = 0; i < n; ++i) b[i] = std::sin(double(i) + 1.0);
         x = b;
@@ -839,14 +882,14 @@ void test_ldl() {
             err = std::max(err, std::fabs(s - b[i]));
         }
         CHECK(err <= 1e-10, "n = %d: residual %.2e", n, err);
-        CHECK((f.dense_size() > 0) == (n1 == 420), "n = %d: dense block %lld", n, static_cast<long long>(f.dense_size()));
+        CHECK((f.dense_block() > 0) == (n1 == 420), "n = %d: dense block %lld", n, static_cast<long long>(f.dense_block()));
     }
     UpperCsc lower_entry;
     lower_entry.n = 2;
     lower_entry.colptr = {0, 2, 3};
     lower_entry.rowind = {0, 1, 1};
     lower_entry.values = {1, 1, 1};
-    LdlFactor f;
+    UpLookingLdl f;
     CHECK(!f.analyze(lower_entry), "an entry below the diagonal is refused");
 }
 
@@ -940,6 +983,7 @@ int main() {
     test_hook_and_limits();
     test_bad_input();
     test_non_finite_points();
+    test_convexity_check();
     test_instances();
     return vlt_test::report();
 }

@@ -5,7 +5,7 @@ import pytest
 from arrays import f64, i32, i64
 
 NUMVAR, NUMAFE = 4, 5
-ERR_NOT_IMPLEMENTED, ERR_NULL_POINTER, ERR_NEGATIVE_COUNT = 1001, 1005, 1012
+ERR_NULL_POINTER, ERR_NEGATIVE_COUNT, ERR_INDEX_BARVAR = 1005, 1012, 1204
 ERR_INDEX_VAR, ERR_INDEX_AFE, ERR_SLICE, ERR_DUPLICATE_INDEX, ERR_INVALID_PTR = 1202, 1205, 1210, 1211, 1212
 ERR_NAN, ERR_INF = 1302, 1303
 
@@ -165,7 +165,7 @@ def test_library_refusals_pass_through_and_change_nothing(task, call, res):
     assert state(task) == before
 
 
-def test_semidefinite_methods_pass_the_library_answer_through(task, env_log_path, calls):
+def test_semidefinite_methods_on_a_task_without_semidefinite_variables(task, env_log_path, calls):
     with_base(task)
     before, logged = state(task), len(calls(env_log_path))
     nothing = [bytearray(b"keep") for _ in range(5)]
@@ -185,14 +185,17 @@ def test_semidefinite_methods_pass_the_library_answer_through(task, env_log_path
         task.getafebarfrow_LOOOOO_7(0, None, None, None, None, None),
         task.getafebarfrow_LOOOOO_2(0, *nothing),
     ]
-    assert results == [(ERR_NOT_IMPLEMENTED, None)] * len(results)
-    assert nothing == [b"keep"] * 5  # the failing size query came before any resize
+    assert results == [(ERR_INDEX_BARVAR, None)] * 3 + [(0, None)] * 2 + [(ERR_INDEX_BARVAR, None)] + [
+        (0, 0), (0, 0), (0, 0), (0, 0), (0, (0, 0)), (0, None), (0, None)]
+    assert nothing == [b""] * 5
     lines = calls(env_log_path)[logged:]
+    assert state(task) == before
+    row_getter = ["getafebarfrowinfo"] * 5 + ["getafebarfrow"]
     assert [line.split()[0][4:] for line in lines] == [
         "putafebarfentry", "putafebarfentrylist", "putafebarfrow", "emptyafebarfrow", "emptyafebarfrowlist",
         "putafebarfblocktriplet", "getafebarfnumblocktriplets", "getafebarfnumblocktriplets",
-        "getafebarfnumblocktriplets", "getafebarfnumrowentries", "getafebarfrowinfo", "getafebarfrowinfo",
-        "getafebarfrowinfo"]
+        "getafebarfblocktriplet", "getafebarfnumblocktriplets", "getafebarfblocktriplet", "getafebarfnumrowentries",
+        "getafebarfrowinfo"] + row_getter * 2
     # the counts each putter passes
     assert " numterm=2 termidx=ptr" in lines[0]
     assert " numafeidx=2 afeidx=ptr" in lines[1] and " lenterm=3 " in lines[1]

@@ -78,3 +78,9 @@ def test_the_install_solves_with_highsbox_beside_it(installed):
     finally:
         beside.unlink()
     assert (done.returncode, done.stdout.strip()) == (0, "-6.0"), done.stderr
+
+
+def test_the_install_carries_the_stub_the_header_and_the_typed_marker(installed):
+    for part in ("_vlt.pyi", "velto/include/velto.h", "velto/include/velto_params.h", "velto/py.typed"):
+        assert (installed / part).is_file(), part
+    assert "class Task:" in (installed / "_vlt.pyi").read_text()

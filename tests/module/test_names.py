@@ -9,7 +9,8 @@ import pytest
 import _vlt
 
 OK, NOT_IMPLEMENTED, BUFFER_TOO_SMALL = 0, 1001, 1010
-ERR_INDEX_CON, ERR_INDEX_VAR, ERR_INDEX_DOMAIN, ERR_INDEX_ACC = 1201, 1202, 1206, 1207
+ERR_INDEX_CON, ERR_INDEX_VAR, ERR_INDEX_CONE, ERR_INDEX_BARVAR = 1201, 1202, 1203, 1204
+ERR_INDEX_DOMAIN, ERR_INDEX_ACC = 1206, 1207
 NAME_TYPE_GEN, STREAM_LOG = 0, 0
 
 
@@ -32,7 +33,7 @@ def name_pair(*texts):
 
 @pytest.fixture
 def filled(task):
-    """A task with 3 constraints, 4 variables, 2 domains and 3 ACCs."""
+    """A task with 3 constraints, 4 variables, 2 domains, 3 ACCs, 2 cones and 2 semidefinite variables."""
     assert task.appendcons_i_2(3) == (OK, None)
     assert task.appendvars_i_2(4) == (OK, None)
     assert task.appendafes_L_2(4) == (OK, None)
@@ -41,6 +42,9 @@ def filled(task):
     for afe in (0, 2):
         assert task.appendaccseq_LLO_4(0, afe, None) == (OK, None)
     assert task.appendaccseq_LLO_4(1, 1, None) == (OK, None)
+    assert task.appendconeseq_idii_5(0, 0.0, 2, 0) == (OK, None)
+    assert task.appendconeseq_idii_5(0, 0.0, 2, 2) == (OK, None)
+    assert task.appendbarvars_O_2(i32(2, 3)) == (OK, None)
     return task
 
 
@@ -52,6 +56,8 @@ ITEMS = {
     "domain": ("putdomainname_Ls_3", "getdomainnamelen_L_2", "getdomainname_LO_2", "name", 1, 2**40,
                ERR_INDEX_DOMAIN),
     "acc": ("putaccname_Ls_3", "getaccnamelen_L_2", "getaccname_LO_2", "name", 2, 3, ERR_INDEX_ACC),
+    "cone": ("putconename_is_3", "getconenamelen_i_2", "getconename_iO_2", "name", 1, 2, ERR_INDEX_CONE),
+    "barvar": ("putbarvarname_is_3", "getbarvarnamelen_i_2", "getbarvarname_iO_2", "name", 0, -1, ERR_INDEX_BARVAR),
 }
 TASK_LEVEL = {
     "obj": ("putobjname_s_2", "getobjnamelen__1", "getobjname_O_1", "objname"),
@@ -143,29 +149,6 @@ def test_lookups_answer_asgn_then_the_lowest_index(filled):
     assert filled.getconnameindex_s_2("a") == (OK, (1, 2))
 
 
-NOT_YET = [
-    ("putconename_is_3", (0, "k")), ("putbarvarname_is_3", (0, "b")),
-    ("getconenamelen_i_2", (0,)), ("getbarvarnamelen_i_2", (0,)),
-    ("getconenameindex_s_2", ("k",)), ("getbarvarnameindex_s_2", ("b",)),
-    ("generateconenames_OsOOOOO_7", (i32(0), "k{}", i32(1), None, None, None, None)),
-    ("generatebarvarnames_OsOOOOO_7", (i32(0), "b{}", i32(1), None, None, None, None)),
-]
-
-
-@pytest.mark.parametrize("method, args", NOT_YET, ids=[m for m, _ in NOT_YET])
-def test_kinds_without_a_store_pass_not_implemented_through(filled, method, args):
-    assert getattr(filled, method)(*args) == (NOT_IMPLEMENTED, None)
-
-
-@pytest.mark.parametrize("method", ["getconename_iO_2", "getbarvarname_iO_2"])
-def test_getters_of_kinds_without_a_store_stop_at_the_length_query(filled, env_log_path, calls, method):
-    buffer = bytearray(b"keep")
-    before = len(calls(env_log_path))
-    assert getattr(filled, method)(0, buffer) == (NOT_IMPLEMENTED, None)
-    assert buffer == b"keep"
-    assert len(calls(env_log_path)) == before + 1 and "namelen" in calls(env_log_path)[-1]
-
-
 # ---------------------------------------------------------------- generators
 
 def names_of(task, getter, count):
@@ -210,6 +193,31 @@ def test_generated_acc_names_take_int64_indexes(filled, env_log_path, calls):
 ])
 def test_generator_failures_pass_the_library_code(filled, method, sub, code):
     assert getattr(filled, method)(sub, "n{}", i32(8), None, None, None, None) == (code, None)
+
+
+@pytest.mark.parametrize("generate, get, lookup, count, bad, code", [
+    ("generateconenames_OsOOOOO_7", "getconename_iO_2", "getconenameindex_s_2", 2, 2, ERR_INDEX_CONE),
+    ("generatebarvarnames_OsOOOOO_7", "getbarvarname_iO_2", "getbarvarnameindex_s_2", 2, -1, ERR_INDEX_BARVAR),
+])
+def test_cone_and_semidefinite_variable_names_are_generated_and_found(filled, generate, get, lookup, count, bad,
+                                                                      code):
+    assert getattr(filled, generate)(i32(1, 0), "k{}", i32(2), None, None, None, None) == (OK, None)
+    assert names_of(filled, get, count) == ["k1", "k0"]
+    assert getattr(filled, lookup)("k0") == (OK, (1, 1))
+    assert getattr(filled, lookup)("k2") == (OK, (0, -1))
+    assert getattr(filled, generate)(i32(0, bad), "z{}", i32(4), None, None, None, None) == (code, None)
+    assert names_of(filled, get, count) == ["k1", "k0"]
+
+
+def test_removing_items_shifts_their_names(filled):
+    for k, name in enumerate(["c0", "c1"]):
+        assert filled.putconename_is_3(k, name) == (OK, None)
+        assert filled.putbarvarname_is_3(k, "b" + name) == (OK, None)
+    assert filled.removecones_O_2(i32(0)) == (OK, None)
+    assert filled.removebarvars_O_2(i32(0)) == (OK, None)
+    assert names_of(filled, "getconename_iO_2", 1) == ["c1"]
+    assert names_of(filled, "getbarvarname_iO_2", 1) == ["bc1"]
+    assert filled.getconenameindex_s_2("c0") == (OK, (0, -1))
 
 
 def test_generator_names_the_library_cannot_use_give_its_code(filled):

@@ -75,6 +75,17 @@ def test_a_task_disposed_by_its_own_callable_ends_its_call_cleanly(callable_kind
     assert lines == ["0 1002"] * 5
 
 
+def test_an_env_disposed_by_its_own_stream_callable_during_a_call():
+    lines = run_child("""
+        env = _vlt.Env()
+        t = lp(env)
+        env.set_Stream(0, lambda message: env.dispose())
+        # The banner's call ends normally; the task made in it lives on.
+        print(env.echointro_i_2(1), env.echointro_i_2(1), t.optimizetrm__1()[0])
+    """)
+    assert lines == ["(0, None) (0, None) 0"] * 5
+
+
 def test_a_task_disposed_by_another_thread_while_optimizing():
     lines = run_child("""
         env = _vlt.Env()

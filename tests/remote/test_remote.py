@@ -277,3 +277,10 @@ def test_failed_job_reports_the_local_error(server):
     assert wait_until_done(model.task, server.address, token)[0] == ResponseCode.ERR_NONCONVEX
     assert model.task.asyncgetresult_sss_4(server.address, "", token) == (0, (1, ResponseCode.ERR_NONCONVEX, 0))
     del x
+
+
+def test_https_to_a_plain_server_fails_cleanly(server, tmp_path):
+    model = lp()
+    model.task.putstrparam_is_3(velto.SParam.REMOTE_TLS_CERT_PATH, str(tmp_path))
+    assert model.task.optimizermt_ss_3("https://" + server.address, "") == (ResponseCode.ERR_SERVER_CONNECT, None)
+    assert "https://" + server.address in model.task.getlasterror()[1]

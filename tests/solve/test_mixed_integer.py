@@ -134,11 +134,12 @@ def test_quadratic_constraint_with_integers_and_a_continuous_variable(task):
     assert np.frombuffer(bytes(xc))[0] == pytest.approx(x @ x, abs=1e-6)
 
 
-def test_disjunction_of_free_variables_is_branched_on(task):
-    # min (x0 - 0.5)^2 + (x1 - 0.5)^2 with x free and: x0 + x1 >= 3 or x0 - x1 = 4 or a ball round (-2, 2) of radius 1
+@pytest.mark.parametrize("bounded", [False, True], ids=["free: branched on", "bounded: big-M"])
+def test_disjunction_with_a_cone_term(task, bounded):
+    # min (x0 - 0.5)^2 + (x1 - 0.5)^2 with: x0 + x1 >= 3 or x0 - x1 = 4 or a ball round (-2, 2) of radius 1
     task.appendvars_i_2(2)
     for j in range(2):
-        task.putvarbound_iidd_5(j, BK_FR, 0.0, 0.0)
+        task.putvarbound_iidd_5(j, BK_RA if bounded else BK_FR, -10.0, 10.0)
     task.putcslice_iiO_4(0, 2, f64([-1.0, -1.0]))
     task.putcfix_d_2(0.5)
     task.putqobj_OOO_4(i32([0, 1]), i32([0, 1]), f64([2.0, 2.0]))

@@ -272,6 +272,21 @@ def test_reports_reach_the_chosen_stream():
     assert t.onesolutionsummary_ii_3(1, 5)[0] == velto.ResponseCode.ERR_INVALID_SOLSEL
 
 
+@pytest.mark.parametrize("optimizer, integer", [("FREE", False), ("PRIMAL_SIMPLEX", False), ("FREE", True)])
+def test_the_log_does_not_name_the_simplex_engine(optimizer, integer):
+    m = lp()
+    if integer:
+        assert m.task.putvartype_ii_3(0, velto.VariableType.INT) == (0, None)
+    assert m.task.putintparam_ii_3(velto.IParam.OPTIMIZER, velto.OptimizerType[optimizer]) == (0, None)
+    assert m.task.putintparam_ii_3(velto.IParam.LOG, 10) == (0, None)
+    out = []
+    for stream in range(4):
+        m.task.set_Stream(stream, out.append)
+    m.solve()
+    text = "".join(out)
+    assert "Optimizer terminated" in text and "highs" not in text.lower()
+
+
 def test_reading_a_malformed_file_names_the_line(tmp_path):
     path = tmp_path / "bad.mps"
     path.write_text("NAME x\nROWS\n N obj\nCOLUMNS\n    x  nosuchrow  1\nENDATA\n")

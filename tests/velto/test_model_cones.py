@@ -111,3 +111,56 @@ def test_bad_disjunctions_are_refused_before_anything_is_added(terms, message):
     with pytest.raises(ValueError, match=message):
         m.add_disjunction(terms)
     assert [m.task.getnumafe__1()[1], m.task.getnumdomain__1()[1], m.task.getnumdjc__1()[1]] == [0, 0, 0]
+
+
+def stored_matrix(m, index):
+    subi, subj, val = bytearray(), bytearray(), bytearray()
+    assert m.task.getsparsesymmat_LOOO_2(index, subi, subj, val)[0] == 0
+    return sorted(zip(np.frombuffer(subi, np.int32), np.frombuffer(subj, np.int32), np.frombuffer(val)))
+
+
+@pytest.mark.parametrize("C", [np.array([[2.0, 0, 1], [0, 0, 0], [1, 0, 3]]), {(0, 0): 2, (0, 2): 1, (2, 2): 3},
+                               sp.csr_matrix(np.array([[2.0, 0, 1], [0, 0, 0], [1, 0, 3]]))])
+def test_semidefinite_terms_are_stored_as_lower_triangles(C):
+    m = velto.Model()
+    m.add_variables(1)
+    m.add_constraint({0: 1}, lb=1, ub=1)
+    j = m.add_psd_variable(3, name="X")
+    assert j == 0 and m.task.getdimbarvarj_i_2(0) == (0, 3)
+    m.set_psd_objective(j, C)
+    m.set_psd_coefficient(0, j, {(1, 0): 0.5})
+    assert stored_matrix(m, 0) == [(0, 0, 2.0), (2, 0, 1.0), (2, 2, 3.0)]
+    assert stored_matrix(m, 1) == [(1, 0, 0.5)]
+    try:
+        r = m.solve()
+    except velto.Error as error:  # not every build of the optimizer solves semidefinite problems yet
+        assert error.code == velto.ResponseCode.ERR_NO_OPTIMIZER
+    else:  # min <C, X> with X psd: 0 at X = 0
+        assert r.status == Status.OPTIMAL and np.linalg.eigvalsh(r.psd_x[0]).min() >= -1e-6
+
+
+@pytest.mark.parametrize("i, j", [(0, 0), (1, 0), (2, 1), (2, 0), (2, 2)])
+def test_semidefinite_values_unpack_as_the_library_reads_them(i, j):
+    # The library's objective <C, X> with C = e_i e_j' + e_j e_i' (or e_i e_i')
+    # picks entry (i, j) of the packed values; the unpacked matrix has it there.
+    m = velto.Model()
+    m.add_psd_variable(3)
+    m.set_psd_objective(0, {(i, j): 1.0})
+    packed = np.arange(1.0, 7.0)
+    assert m.task.putbarxj_iiO_4(velto.SolutionType.ITR, 0, memoryview(packed)) == (0, None)
+    X = velto._arrays.symmetric_from_lower(packed, 3)
+    assert (X == X.T).all() and sorted(X[np.tril_indices(3)]) == list(packed)
+    weight = 1 if i == j else 2
+    assert m.task.getprimalobj_i_2(velto.SolutionType.ITR) == (0, weight * X[i, j])
+
+
+def test_bad_semidefinite_input_is_refused():
+    m = velto.Model()
+    with pytest.raises(ValueError, match="dimension"):
+        m.add_psd_variable(0)
+    j = m.add_psd_variable(2)
+    with pytest.raises(velto.Error):
+        m.set_psd_objective(j, {(2, 2): 1.0})  # outside the 2 x 2 matrix
+    with pytest.raises(velto.Error):
+        m.set_psd_objective(5, np.eye(2))  # no such variable
+    assert m.task.getnumbarvar__1() == (0, 1)

@@ -178,5 +178,15 @@ def test_context_manager_disposes_and_names_survive():
         assert m.constraint_index("plant2") == 1
         m.name = "plan"
         assert m.name == "plan"
+        assert repr(m) == "Model(2 variables, 3 constraints)"
     with pytest.raises(velto.Error):
         m.num_variables
+    assert repr(m) == "Model(disposed)"
+
+
+def test_a_remote_solve_without_a_server_raises_and_the_model_stays_usable():
+    m = production_lp()
+    with pytest.raises(velto.Error) as info:
+        m.solve(remote="127.0.0.1:1")  # nothing listens on port 1
+    assert info.value.code == velto.ResponseCode.ERR_SERVER_CONNECT
+    assert m.solve().objective == pytest.approx(36)

@@ -44,387 +44,431 @@ struct LinRow {
     int64_t index = 0;  // original row or conic row
 };
 
+// One row of G: entries over the internal columns, and its h.
+struct GRow {
+    std::vector<std::pair<int64_t, double>> entries;
+    double h = 0.0;
+};
+
+// The stages of the formulation, each filling what the next one reads.
+// A stage that decides the problem (infeasible, unbounded) says so in the
+// outcome and returns false.
+class Formulation {
+public:
+    Formulation(const model::ProblemData& d, ConicForm& f, Recovery& rec, PresolveOutcome& outcome)
+        : d_(d), f_(f), rec_(rec), outcome_(outcome), sense_(d.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0) {}
+
+    void run() {
+        rec_.sense = sense_;
+        collect_quadratic_objective();
+        collect_linear_rows();
+        if (!bounds_in_order() || !choose_columns() || !classify_rows()) return;
+        objective_of_kept_columns();
+        collect_cone_rows();
+        stack_rows_and_columns();
+        equilibrate();
+        scale_objective();
+    }
+
+private:
+    // Quadratic objective of the minimization form, by columns, duplicates summed.
+    void collect_quadratic_objective() {
+        qent_.reserve(d_.qoval.size());
+        for (size_t k = 0; k < d_.qoval.size(); ++k) qent_.emplace_back(d_.qosubi[k], d_.qosubj[k], sense_ * d_.qoval[k]);
+        std::sort(qent_.begin(), qent_.end(), [](const auto& a, const auto& b) {
+            return std::get<1>(a) != std::get<1>(b) ? std::get<1>(a) < std::get<1>(b) : std::get<0>(a) < std::get<0>(b);
+        });
+        size_t w = 0;
+        for (size_t k = 0; k < qent_.size(); ++k) {
+            if (w > 0 && std::get<0>(qent_[w - 1]) == std::get<0>(qent_[k]) &&
+                std::get<1>(qent_[w - 1]) == std::get<1>(qent_[k]))
+                std::get<2>(qent_[w - 1]) += std::get<2>(qent_[k]);
+            else
+                qent_[w++] = qent_[k];
+        }
+        qent_.resize(w);
+    }
+
+    // Linear rows: the original rows, then the conic rows of linear domains.
+    void collect_linear_rows() {
+        const int64_t m0 = d_.numcon, n0 = d_.numvar;
+        lin_.assign(size_t(m0), LinRow{});
+        for (int64_t j = 0; j < n0; ++j)
+            for (int64_t p = d_.aptr[size_t(j)]; p < d_.aptr[size_t(j) + 1]; ++p)
+                lin_[size_t(d_.asub[size_t(p)])].entries.emplace_back(int32_t(j), d_.aval[size_t(p)]);
+        for (int64_t i = 0; i < m0; ++i) {
+            LinRow& r = lin_[size_t(i)];
+            r.index = i;
+            if (has_lower(d_.bkc[size_t(i)])) r.lo = d_.blc[size_t(i)];
+            if (has_upper(d_.bkc[size_t(i)])) r.up = d_.buc[size_t(i)];
+            if (d_.bkc[size_t(i)] == VLT_BK_FX) r.up = r.lo;
+        }
+        rec_.conic_linear.assign(size_t(d_.num_conic_rows()), Recovery::Row{});
+        rec_.conic_cone.assign(size_t(d_.num_conic_rows()), -1);
+        int64_t r0 = 0;
+        for (const auto& cone : d_.cones) {
+            if (cone.domain != VLT_DOMAIN_R && is_linear_domain(cone.domain))
+                for (int64_t r = r0; r < r0 + cone.dim; ++r) {
+                    LinRow row;
+                    row.is_conic = true;
+                    row.index = r;
+                    for (int64_t p = d_.fptr[size_t(r)]; p < d_.fptr[size_t(r) + 1]; ++p)
+                        row.entries.emplace_back(d_.fsub[size_t(p)], d_.fval[size_t(p)]);
+                    const double g = d_.g[size_t(r)];
+                    if (cone.domain != VLT_DOMAIN_RMINUS) row.lo = -g;
+                    if (cone.domain != VLT_DOMAIN_RPLUS) row.up = -g;
+                    lin_.push_back(std::move(row));
+                }
+            r0 += cone.dim;
+        }
+    }
+
+    bool decide(PresolveOutcome::Kind kind, std::string message) {
+        outcome_.kind = kind;
+        outcome_.message = std::move(message);
+        return false;
+    }
+
+    bool bounds_in_order() {
+        const int64_t n0 = d_.numvar;
+        lbx_.assign(size_t(n0), -kInf);
+        ubx_.assign(size_t(n0), kInf);
+        for (int64_t j = 0; j < n0; ++j) {
+            const int32_t bk = d_.bkx[size_t(j)];
+            if (has_lower(bk)) lbx_[size_t(j)] = d_.blx[size_t(j)];
+            if (has_upper(bk)) ubx_[size_t(j)] = bk == VLT_BK_FX ? d_.blx[size_t(j)] : d_.bux[size_t(j)];
+            if (lbx_[size_t(j)] > ubx_[size_t(j)])
+                return decide(PresolveOutcome::Kind::primal_infeasible,
+                              "variable " + std::to_string(j) + " has a lower bound above its upper bound");
+        }
+        for (const auto& r : lin_)
+            if (r.lo > r.up)
+                return decide(PresolveOutcome::Kind::primal_infeasible, "a constraint has a lower bound above its upper bound");
+        return true;
+    }
+
+    // Fixed columns and those that appear only in the linear objective are
+    // removed: their values are known (or the objective is unbounded).
+    bool choose_columns() {
+        const int64_t n0 = d_.numvar;
+        std::vector<char> used(static_cast<size_t>(n0), 0);
+        for (const auto& r : lin_)
+            if (r.lo > -kInf || r.up < kInf)
+                for (const auto& e : r.entries) used[size_t(e.first)] = 1;
+        int64_t r0 = 0;
+        for (const auto& cone : d_.cones) {
+            if (!is_linear_domain(cone.domain))
+                for (int64_t p = d_.fptr[size_t(r0)]; p < d_.fptr[size_t(r0 + cone.dim)]; ++p)
+                    used[size_t(d_.fsub[size_t(p)])] = 1;
+            r0 += cone.dim;
+        }
+        for (const auto& e : qent_) used[size_t(std::get<0>(e))] = used[size_t(std::get<1>(e))] = 1;
+
+        rec_.column.assign(size_t(n0), -1);
+        rec_.fixed_value.assign(size_t(n0), 0.0);
+        for (int64_t j = 0; j < n0; ++j) {
+            const double cj = sense_ * d_.c[size_t(j)];
+            if (lbx_[size_t(j)] == ubx_[size_t(j)]) {
+                rec_.fixed_value[size_t(j)] = lbx_[size_t(j)];
+            } else if (!used[size_t(j)]) {
+                double v;
+                if (cj > 0.0) v = lbx_[size_t(j)];
+                else if (cj < 0.0) v = ubx_[size_t(j)];
+                else v = std::min(std::max(0.0, lbx_[size_t(j)]), ubx_[size_t(j)]);
+                if (std::isinf(v)) {
+                    outcome_.primal_ray.assign(size_t(n0), 0.0);
+                    outcome_.primal_ray[size_t(j)] = cj > 0.0 ? -1.0 : 1.0;
+                    return decide(PresolveOutcome::Kind::dual_infeasible,
+                                  "variable " + std::to_string(j) + " improves the objective without bound");
+                }
+                rec_.fixed_value[size_t(j)] = v;
+            } else {
+                rec_.column[size_t(j)] = n_++;
+            }
+        }
+        kept_ = n_;
+        return true;
+    }
+
+    // Each linear row becomes a row of the zero cone (equations), of R+
+    // (one-sided; negated for a lower bound), or an equation with a slack
+    // column for a ranged row; free rows are dropped, rows left without
+    // columns are checked.
+    bool classify_rows() {
+        rec_.rows.assign(size_t(d_.numcon), Recovery::Row{});
+        for (auto& r : lin_) {
+            Recovery::Row& out = r.is_conic ? rec_.conic_linear[size_t(r.index)] : rec_.rows[size_t(r.index)];
+            if (r.lo == -kInf && r.up == kInf) continue;  // free row
+            double constant = 0.0;
+            std::vector<std::pair<int64_t, double>> ent;
+            for (const auto& e : r.entries) {
+                const int64_t cj = rec_.column[size_t(e.first)];
+                if (cj >= 0) ent.emplace_back(cj, e.second);
+                else constant += e.second * rec_.fixed_value[size_t(e.first)];
+            }
+            const double lo = r.lo - constant, up = r.up - constant;
+            if (ent.empty()) {
+                const double tol = 1e-9 * std::max(1.0, std::fabs(constant));
+                if (lo > tol || up < -tol) {
+                    outcome_.dual_ray.assign(size_t(d_.numcon), 0.0);
+                    outcome_.dual_ray_conic.assign(size_t(d_.num_conic_rows()), 0.0);
+                    (r.is_conic ? outcome_.dual_ray_conic : outcome_.dual_ray)[size_t(r.index)] =
+                        (lo > tol ? 1.0 : -1.0) * sense_;
+                    return decide(PresolveOutcome::Kind::primal_infeasible,
+                                  std::string("a ") + (r.is_conic ? "conic row" : "constraint") +
+                                      " without free variables cannot meet its bounds");
+                }
+                continue;
+            }
+            if (lo == up) {
+                zero_rows_.push_back({std::move(ent), lo});
+                out.kind = Recovery::RowKind::equal;
+                pending_.push_back({&out, false, int64_t(zero_rows_.size()) - 1});
+            } else if (lo == -kInf) {
+                pos_rows_.push_back({std::move(ent), up});
+                out.kind = Recovery::RowKind::upper;
+                pending_.push_back({&out, true, int64_t(pos_rows_.size()) - 1});
+            } else if (up == kInf) {
+                for (auto& e : ent) e.second = -e.second;
+                pos_rows_.push_back({std::move(ent), -lo});
+                out.kind = Recovery::RowKind::lower;
+                pending_.push_back({&out, true, int64_t(pos_rows_.size()) - 1});
+            } else {
+                const int64_t s = n_++;
+                slack_lo_.push_back(lo);
+                slack_up_.push_back(up);
+                ent.emplace_back(s, -1.0);
+                zero_rows_.push_back({std::move(ent), 0.0});
+                out.kind = Recovery::RowKind::range;
+                out.slack = s;
+                pending_.push_back({&out, false, int64_t(zero_rows_.size()) - 1});
+            }
+        }
+        return true;
+    }
+
+    // The linear objective of the kept columns, the constant of the removed
+    // ones, and the upper triangle of P.
+    void objective_of_kept_columns() {
+        f_.objective_constant = sense_ * d_.cfix;
+        q_.assign(size_t(kept_), 0.0);
+        for (int64_t j = 0; j < d_.numvar; ++j) {
+            if (rec_.column[size_t(j)] >= 0) q_[size_t(rec_.column[size_t(j)])] = sense_ * d_.c[size_t(j)];
+            else f_.objective_constant += sense_ * d_.c[size_t(j)] * rec_.fixed_value[size_t(j)];
+        }
+        for (const auto& [i, j, v] : qent_) {
+            const int64_t ci = rec_.column[size_t(i)], cj = rec_.column[size_t(j)];
+            const double vi = rec_.fixed_value[size_t(i)], vj = rec_.fixed_value[size_t(j)];
+            if (ci >= 0 && cj >= 0) pent_.emplace_back(std::min(ci, cj), std::max(ci, cj), v);
+            else if (ci >= 0) q_[size_t(ci)] += v * vj;
+            else if (cj >= 0) q_[size_t(cj)] += v * vi;
+            else f_.objective_constant += (i == j ? 0.5 : 1.0) * v * vi * vj;
+        }
+    }
+
+    // The rows of every other cone: F x + g in K  ->  -F x + s = g.
+    void collect_cone_rows() {
+        int64_t r0 = 0;
+        for (const auto& cone : d_.cones) {
+            if (!is_linear_domain(cone.domain)) {
+                for (int64_t r = r0; r < r0 + cone.dim; ++r) {
+                    GRow row;
+                    row.h = d_.g[size_t(r)];
+                    for (int64_t p = d_.fptr[size_t(r)]; p < d_.fptr[size_t(r) + 1]; ++p) {
+                        const int64_t cj = rec_.column[size_t(d_.fsub[size_t(p)])];
+                        if (cj >= 0) row.entries.emplace_back(cj, -d_.fval[size_t(p)]);
+                        else row.h += d_.fval[size_t(p)] * rec_.fixed_value[size_t(d_.fsub[size_t(p)])];
+                    }
+                    rec_.conic_cone[size_t(r)] = int64_t(cone_rows_.size());
+                    cone_rows_.push_back(std::move(row));
+                }
+                cone_dims_.emplace_back(cone.domain, cone.dim);
+            }
+            r0 += cone.dim;
+        }
+    }
+
+    // G by columns with the rows stacked as zero, R+, other cones; the
+    // cones; q, the bounds and P (upper triangle, every diagonal present).
+    void stack_rows_and_columns() {
+        const int64_t mz = int64_t(zero_rows_.size()), mp = int64_t(pos_rows_.size()), n = n_;
+        for (auto& pnd : pending_) pnd.target->g_row = pnd.nonnegative ? mz + pnd.local : pnd.local;
+        for (auto& v : rec_.conic_cone)
+            if (v >= 0) v += mz + mp;
+        f_.n = n;
+        f_.m = mz + mp + int64_t(cone_rows_.size());
+        f_.cones.clear();
+        if (mz > 0) f_.cones.push_back({VLT_DOMAIN_RZERO, 0, mz, {}});
+        if (mp > 0) f_.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
+        int64_t start = mz + mp;
+        for (auto [domain, dim] : cone_dims_) {
+            f_.cones.push_back({domain, start, dim, {}});
+            start += dim;
+        }
+        f_.q.assign(size_t(n), 0.0);
+        std::copy(q_.begin(), q_.end(), f_.q.begin());
+        f_.lb.assign(size_t(n), -kInf);
+        f_.ub.assign(size_t(n), kInf);
+        for (int64_t j = 0; j < d_.numvar; ++j)
+            if (rec_.column[size_t(j)] >= 0) {
+                f_.lb[size_t(rec_.column[size_t(j)])] = lbx_[size_t(j)];
+                f_.ub[size_t(rec_.column[size_t(j)])] = ubx_[size_t(j)];
+            }
+        for (size_t k = 0; k < slack_lo_.size(); ++k) {
+            f_.lb[size_t(kept_) + k] = slack_lo_[k];
+            f_.ub[size_t(kept_) + k] = slack_up_[k];
+        }
+        std::vector<int64_t> count(size_t(n) + 1, 0);
+        auto each_row = [&](auto&& fn) {
+            int64_t i = 0;
+            for (auto* list : {&zero_rows_, &pos_rows_, &cone_rows_})
+                for (const auto& r : *list) fn(i++, r);
+        };
+        each_row([&](int64_t, const GRow& r) {
+            for (const auto& e : r.entries) ++count[size_t(e.first) + 1];
+        });
+        f_.gptr.assign(size_t(n) + 1, 0);
+        for (int64_t j = 0; j < n; ++j) f_.gptr[size_t(j) + 1] = f_.gptr[size_t(j)] + count[size_t(j) + 1];
+        f_.gind.assign(size_t(f_.gptr[size_t(n)]), 0);
+        f_.gval.assign(size_t(f_.gptr[size_t(n)]), 0.0);
+        f_.h.assign(size_t(f_.m), 0.0);
+        std::vector<int64_t> next(f_.gptr.begin(), f_.gptr.end() - 1);
+        each_row([&](int64_t i, const GRow& r) {
+            f_.h[size_t(i)] = r.h;
+            for (const auto& e : r.entries) {
+                const int64_t p = next[size_t(e.first)]++;
+                f_.gind[size_t(p)] = i;
+                f_.gval[size_t(p)] = e.second;
+            }
+        });
+        for (int64_t j = 0; j < n; ++j) pent_.emplace_back(j, j, 0.0);
+        std::sort(pent_.begin(), pent_.end(), [](const auto& a, const auto& b) {
+            return std::get<1>(a) != std::get<1>(b) ? std::get<1>(a) < std::get<1>(b) : std::get<0>(a) < std::get<0>(b);
+        });
+        f_.p.n = n;
+        f_.p.colptr.assign(size_t(n) + 1, 0);
+        f_.p.rowind.clear();
+        f_.p.values.clear();
+        for (size_t k = 0; k < pent_.size(); ++k) {
+            auto [i, j, v] = pent_[k];
+            if (k > 0 && std::get<0>(pent_[k - 1]) == i && std::get<1>(pent_[k - 1]) == j) {
+                f_.p.values.back() += v;
+                continue;
+            }
+            f_.p.rowind.push_back(i);
+            f_.p.values.push_back(v);
+            ++f_.p.colptr[size_t(j) + 1];
+        }
+        for (int64_t j = 0; j < n; ++j) f_.p.colptr[size_t(j) + 1] += f_.p.colptr[size_t(j)];
+    }
+
+    // Ruiz equilibration of [P G'; G 0]; the rows of a cone other than {0}
+    // and R+ share one factor, which keeps the cone what it is.
+    void equilibrate() {
+        f_.colscale.assign(size_t(n_), 1.0);
+        f_.rowscale.assign(size_t(f_.m), 1.0);
+        std::vector<double> cn(static_cast<size_t>(n_)), rn(static_cast<size_t>(f_.m));
+        for (int pass = 0; pass < 15; ++pass) {
+            std::fill(cn.begin(), cn.end(), 0.0);
+            std::fill(rn.begin(), rn.end(), 0.0);
+            for (int64_t j = 0; j < n_; ++j) {
+                for (int64_t p = f_.p.colptr[size_t(j)]; p < f_.p.colptr[size_t(j) + 1]; ++p) {
+                    int64_t i = f_.p.rowind[size_t(p)];
+                    double v = std::fabs(f_.p.values[size_t(p)]) * f_.colscale[size_t(i)] * f_.colscale[size_t(j)];
+                    cn[size_t(j)] = std::max(cn[size_t(j)], v);
+                    cn[size_t(i)] = std::max(cn[size_t(i)], v);
+                }
+                for (int64_t p = f_.gptr[size_t(j)]; p < f_.gptr[size_t(j) + 1]; ++p) {
+                    int64_t i = f_.gind[size_t(p)];
+                    double v = std::fabs(f_.gval[size_t(p)]) * f_.rowscale[size_t(i)] * f_.colscale[size_t(j)];
+                    cn[size_t(j)] = std::max(cn[size_t(j)], v);
+                    rn[size_t(i)] = std::max(rn[size_t(i)], v);
+                }
+            }
+            for (const auto& c : f_.cones)
+                if (c.domain != VLT_DOMAIN_RZERO && c.domain != VLT_DOMAIN_RPLUS) {
+                    double mx = 0.0;
+                    for (int64_t i = c.start; i < c.start + c.dim; ++i) mx = std::max(mx, rn[size_t(i)]);
+                    for (int64_t i = c.start; i < c.start + c.dim; ++i) rn[size_t(i)] = mx;
+                }
+            double worst = 0.0;
+            for (int64_t j = 0; j < n_; ++j)
+                if (cn[size_t(j)] > 0.0) {
+                    worst = std::max(worst, std::fabs(1.0 - cn[size_t(j)]));
+                    f_.colscale[size_t(j)] = std::clamp(f_.colscale[size_t(j)] / std::sqrt(cn[size_t(j)]), 1e-4, 1e4);
+                }
+            for (int64_t i = 0; i < f_.m; ++i)
+                if (rn[size_t(i)] > 0.0) {
+                    worst = std::max(worst, std::fabs(1.0 - rn[size_t(i)]));
+                    f_.rowscale[size_t(i)] = std::clamp(f_.rowscale[size_t(i)] / std::sqrt(rn[size_t(i)]), 1e-4, 1e4);
+                }
+            if (worst < 1e-2) break;
+        }
+        for (int64_t j = 0; j < n_; ++j) {
+            const double dj = f_.colscale[size_t(j)];
+            for (int64_t p = f_.p.colptr[size_t(j)]; p < f_.p.colptr[size_t(j) + 1]; ++p)
+                f_.p.values[size_t(p)] *= dj * f_.colscale[size_t(f_.p.rowind[size_t(p)])];
+            for (int64_t p = f_.gptr[size_t(j)]; p < f_.gptr[size_t(j) + 1]; ++p)
+                f_.gval[size_t(p)] *= dj * f_.rowscale[size_t(f_.gind[size_t(p)])];
+            f_.q[size_t(j)] *= dj;
+            f_.lb[size_t(j)] /= dj;
+            f_.ub[size_t(j)] /= dj;
+        }
+        for (int64_t i = 0; i < f_.m; ++i) f_.h[size_t(i)] *= f_.rowscale[size_t(i)];
+    }
+
+    void scale_objective() {
+        double pnorm = 0.0;
+        {
+            std::vector<double> colmax(static_cast<size_t>(n_), 0.0);
+            for (int64_t j = 0; j < n_; ++j)
+                for (int64_t p = f_.p.colptr[size_t(j)]; p < f_.p.colptr[size_t(j) + 1]; ++p) {
+                    double v = std::fabs(f_.p.values[size_t(p)]);
+                    colmax[size_t(j)] = std::max(colmax[size_t(j)], v);
+                    colmax[size_t(f_.p.rowind[size_t(p)])] = std::max(colmax[size_t(f_.p.rowind[size_t(p)])], v);
+                }
+            if (n_ > 0) pnorm = std::accumulate(colmax.begin(), colmax.end(), 0.0) / double(n_);
+        }
+        double qnorm = 0.0;
+        for (double v : f_.q) qnorm = std::max(qnorm, std::fabs(v));
+        double t = std::max(pnorm, qnorm);
+        f_.cost_scale = t > 0.0 ? std::clamp(1.0 / t, 1e-4, 1e4) : 1.0;
+        for (auto& v : f_.q) v *= f_.cost_scale;
+        for (auto& v : f_.p.values) v *= f_.cost_scale;
+    }
+
+    // A row whose place in G is settled once the rows are stacked.
+    struct Pending {
+        Recovery::Row* target;
+        bool nonnegative;  // R+ (else the zero cone)
+        int64_t local;
+    };
+
+    const model::ProblemData& d_;
+    ConicForm& f_;
+    Recovery& rec_;
+    PresolveOutcome& outcome_;
+    const double sense_;
+    std::vector<std::tuple<int32_t, int32_t, double>> qent_;
+    std::vector<LinRow> lin_;
+    std::vector<double> lbx_, ubx_;
+    int64_t n_ = 0;      // internal columns: kept ones, then slacks of ranged rows
+    int64_t kept_ = 0;   // original columns kept
+    std::vector<GRow> zero_rows_, pos_rows_, cone_rows_;
+    std::vector<std::pair<int32_t, int64_t>> cone_dims_;  // domain, rows
+    std::vector<double> slack_lo_, slack_up_;
+    std::vector<Pending> pending_;
+    std::vector<double> q_;
+    std::vector<std::tuple<int64_t, int64_t, double>> pent_;  // (row, column) of P's upper triangle
+};
+
 }  // namespace
 
 void formulate(const model::ProblemData& d, ConicForm& f, Recovery& rec, PresolveOutcome& outcome) {
     validate_problem(d);
     check_cone_domains(d, outcome);
     if (outcome.kind != PresolveOutcome::Kind::none) return;
-    const int64_t m0 = d.numcon, n0 = d.numvar, nconic = d.num_conic_rows();
-    const double sense = d.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-    rec.sense = sense;
-
-    // Quadratic objective of the minimization form, duplicates summed.
-    std::vector<std::tuple<int32_t, int32_t, double>> qent;
-    qent.reserve(d.qoval.size());
-    for (size_t k = 0; k < d.qoval.size(); ++k) qent.emplace_back(d.qosubi[k], d.qosubj[k], sense * d.qoval[k]);
-    std::sort(qent.begin(), qent.end(), [](const auto& a, const auto& b) {
-        return std::get<1>(a) != std::get<1>(b) ? std::get<1>(a) < std::get<1>(b) : std::get<0>(a) < std::get<0>(b);
-    });
-    {
-        size_t w = 0;
-        for (size_t k = 0; k < qent.size(); ++k) {
-            if (w > 0 && std::get<0>(qent[w - 1]) == std::get<0>(qent[k]) && std::get<1>(qent[w - 1]) == std::get<1>(qent[k]))
-                std::get<2>(qent[w - 1]) += std::get<2>(qent[k]);
-            else
-                qent[w++] = qent[k];
-        }
-        qent.resize(w);
-    }
-
-    // Linear rows: original rows, then conic rows of the linear domains.
-    std::vector<LinRow> lin(static_cast<size_t>(m0));
-    for (int64_t j = 0; j < n0; ++j)
-        for (int64_t p = d.aptr[size_t(j)]; p < d.aptr[size_t(j) + 1]; ++p)
-            lin[size_t(d.asub[size_t(p)])].entries.emplace_back(int32_t(j), d.aval[size_t(p)]);
-    for (int64_t i = 0; i < m0; ++i) {
-        LinRow& r = lin[size_t(i)];
-        r.index = i;
-        if (has_lower(d.bkc[size_t(i)])) r.lo = d.blc[size_t(i)];
-        if (has_upper(d.bkc[size_t(i)])) r.up = d.buc[size_t(i)];
-        if (d.bkc[size_t(i)] == VLT_BK_FX) r.up = r.lo;
-    }
-    rec.conic_linear.assign(size_t(nconic), Recovery::Row{});
-    rec.conic_cone.assign(size_t(nconic), -1);
-    {
-        int64_t r0 = 0;
-        for (const auto& cone : d.cones) {
-            bool linear = cone.domain == VLT_DOMAIN_RZERO || cone.domain == VLT_DOMAIN_RPLUS ||
-                          cone.domain == VLT_DOMAIN_RMINUS;
-            if (linear)
-                for (int64_t r = r0; r < r0 + cone.dim; ++r) {
-                    LinRow row;
-                    row.is_conic = true;
-                    row.index = r;
-                    for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p)
-                        row.entries.emplace_back(d.fsub[size_t(p)], d.fval[size_t(p)]);
-                    double g = d.g[size_t(r)];
-                    if (cone.domain != VLT_DOMAIN_RMINUS) row.lo = -g;
-                    if (cone.domain != VLT_DOMAIN_RPLUS) row.up = -g;
-                    lin.push_back(std::move(row));
-                }
-            r0 += cone.dim;
-        }
-    }
-
-    // Columns: fixed ones and those that appear only in the linear objective
-    // are removed.
-    std::vector<double> lbx(static_cast<size_t>(n0), -kInf), ubx(size_t(n0), kInf);
-    for (int64_t j = 0; j < n0; ++j) {
-        if (has_lower(d.bkx[size_t(j)])) lbx[size_t(j)] = d.blx[size_t(j)];
-        if (has_upper(d.bkx[size_t(j)])) ubx[size_t(j)] = d.bkx[size_t(j)] == VLT_BK_FX ? d.blx[size_t(j)] : d.bux[size_t(j)];
-        if (lbx[size_t(j)] > ubx[size_t(j)]) {
-            outcome.kind = PresolveOutcome::Kind::primal_infeasible;
-            outcome.message = "variable " + std::to_string(j) + " has a lower bound above its upper bound";
-            return;
-        }
-    }
-    for (auto& r : lin)
-        if (r.lo > r.up) {
-            outcome.kind = PresolveOutcome::Kind::primal_infeasible;
-            outcome.message = "a constraint has a lower bound above its upper bound";
-            return;
-        }
-    std::vector<char> used(static_cast<size_t>(n0), 0);
-    for (const auto& r : lin)
-        if (r.lo > -kInf || r.up < kInf)
-            for (const auto& e : r.entries) used[size_t(e.first)] = 1;
-    {
-        int64_t r0 = 0;
-        for (const auto& cone : d.cones) {
-            if (!is_linear_domain(cone.domain))
-                for (int64_t p = d.fptr[size_t(r0)]; p < d.fptr[size_t(r0 + cone.dim)]; ++p) used[size_t(d.fsub[size_t(p)])] = 1;
-            r0 += cone.dim;
-        }
-    }
-    for (const auto& e : qent) used[size_t(std::get<0>(e))] = used[size_t(std::get<1>(e))] = 1;
-
-    rec.column.assign(size_t(n0), -1);
-    rec.fixed_value.assign(size_t(n0), 0.0);
-    int64_t n = 0;
-    for (int64_t j = 0; j < n0; ++j) {
-        double cj = sense * d.c[size_t(j)];
-        if (lbx[size_t(j)] == ubx[size_t(j)]) {
-            rec.fixed_value[size_t(j)] = lbx[size_t(j)];
-        } else if (!used[size_t(j)]) {
-            double v;
-            if (cj > 0.0) v = lbx[size_t(j)];
-            else if (cj < 0.0) v = ubx[size_t(j)];
-            else v = std::min(std::max(0.0, lbx[size_t(j)]), ubx[size_t(j)]);
-            if (std::isinf(v)) {
-                outcome.kind = PresolveOutcome::Kind::dual_infeasible;
-                outcome.message = "variable " + std::to_string(j) + " improves the objective without bound";
-                outcome.primal_ray.assign(size_t(n0), 0.0);
-                outcome.primal_ray[size_t(j)] = cj > 0.0 ? -1.0 : 1.0;
-                return;
-            }
-            rec.fixed_value[size_t(j)] = v;
-        } else {
-            rec.column[size_t(j)] = n++;
-        }
-    }
-    const int64_t nx = n;  // original columns kept
-
-    // Objective of the kept columns and the constant of the removed ones.
-    f.objective_constant = sense * d.cfix;
-    std::vector<double> q(static_cast<size_t>(nx), 0.0);
-    for (int64_t j = 0; j < n0; ++j) {
-        if (rec.column[size_t(j)] >= 0) q[size_t(rec.column[size_t(j)])] = sense * d.c[size_t(j)];
-        else f.objective_constant += sense * d.c[size_t(j)] * rec.fixed_value[size_t(j)];
-    }
-    std::vector<std::tuple<int64_t, int64_t, double>> pent;  // (row, col) upper, internal
-    for (const auto& e : qent) {
-        int32_t i = std::get<0>(e), j = std::get<1>(e);
-        double v = std::get<2>(e);
-        int64_t ci = rec.column[size_t(i)], cj = rec.column[size_t(j)];
-        double vi = rec.fixed_value[size_t(i)], vj = rec.fixed_value[size_t(j)];
-        if (ci >= 0 && cj >= 0) {
-            pent.emplace_back(std::min(ci, cj), std::max(ci, cj), v);
-        } else if (ci >= 0) {
-            q[size_t(ci)] += v * vj;
-        } else if (cj >= 0) {
-            q[size_t(cj)] += v * vi;
-        } else {
-            f.objective_constant += (i == j ? 0.5 : 1.0) * v * vi * vj;
-        }
-    }
-
-    // Rows of G.
-    struct GRow {
-        std::vector<std::pair<int64_t, double>> entries;  // internal column, value
-        double h = 0.0;
-    };
-    std::vector<GRow> zero_rows, pos_rows, cone_rows;
-    std::vector<std::pair<int32_t, int64_t>> cone_dims;  // domain, rows
-    std::vector<double> slack_lo, slack_up;
-    rec.rows.assign(size_t(m0), Recovery::Row{});
-    // Which kind each row got; the G row index is settled after stacking.
-    struct Pending {
-        Recovery::Row* target;
-        int which;  // 0 zero, 1 nonneg
-        int64_t local;
-    };
-    std::vector<Pending> pending;
-    for (auto& r : lin) {
-        Recovery::Row& out = r.is_conic ? rec.conic_linear[size_t(r.index)] : rec.rows[size_t(r.index)];
-        if (r.lo == -kInf && r.up == kInf) continue;  // free row
-        double constant = 0.0;
-        std::vector<std::pair<int64_t, double>> ent;
-        for (const auto& e : r.entries) {
-            int64_t cj = rec.column[size_t(e.first)];
-            if (cj >= 0) ent.emplace_back(cj, e.second);
-            else constant += e.second * rec.fixed_value[size_t(e.first)];
-        }
-        double lo = r.lo - constant, up = r.up - constant;
-        if (ent.empty()) {
-            double tol = 1e-9 * std::max(1.0, std::fabs(constant));
-            if (lo > tol || up < -tol) {
-                outcome.kind = PresolveOutcome::Kind::primal_infeasible;
-                outcome.message = std::string("a ") + (r.is_conic ? "conic row" : "constraint") +
-                                  " without free variables cannot meet its bounds";
-                outcome.dual_ray.assign(size_t(m0), 0.0);
-                outcome.dual_ray_conic.assign(size_t(nconic), 0.0);
-                double yv = (lo > tol ? 1.0 : -1.0) * sense;
-                (r.is_conic ? outcome.dual_ray_conic : outcome.dual_ray)[size_t(r.index)] = yv;
-                return;
-            }
-            continue;
-        }
-        if (lo == up) {
-            zero_rows.push_back({std::move(ent), lo});
-            out.kind = Recovery::RowKind::equal;
-            pending.push_back({&out, 0, int64_t(zero_rows.size()) - 1});
-        } else if (lo == -kInf) {
-            pos_rows.push_back({std::move(ent), up});
-            out.kind = Recovery::RowKind::upper;
-            pending.push_back({&out, 1, int64_t(pos_rows.size()) - 1});
-        } else if (up == kInf) {
-            for (auto& e : ent) e.second = -e.second;
-            pos_rows.push_back({std::move(ent), -lo});
-            out.kind = Recovery::RowKind::lower;
-            pending.push_back({&out, 1, int64_t(pos_rows.size()) - 1});
-        } else {
-            int64_t s = n++;
-            slack_lo.push_back(lo);
-            slack_up.push_back(up);
-            ent.emplace_back(s, -1.0);
-            zero_rows.push_back({std::move(ent), 0.0});
-            out.kind = Recovery::RowKind::range;
-            out.slack = s;
-            pending.push_back({&out, 0, int64_t(zero_rows.size()) - 1});
-        }
-    }
-    // The other cones: F x + g in K  ->  -F x + s = g.
-    {
-        int64_t r0 = 0;
-        for (const auto& cone : d.cones) {
-            if (!is_linear_domain(cone.domain)) {
-                for (int64_t k = 0; k < cone.dim; ++k) {
-                    int64_t r = r0 + k;
-                    GRow row;
-                    row.h = d.g[size_t(r)];
-                    for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p) {
-                        int64_t cj = rec.column[size_t(d.fsub[size_t(p)])];
-                        if (cj >= 0) row.entries.emplace_back(cj, -d.fval[size_t(p)]);
-                        else row.h += d.fval[size_t(p)] * rec.fixed_value[size_t(d.fsub[size_t(p)])];
-                    }
-                    rec.conic_cone[size_t(r)] = int64_t(cone_rows.size());
-                    cone_rows.push_back(std::move(row));
-                }
-                cone_dims.emplace_back(cone.domain, cone.dim);
-            }
-            r0 += cone.dim;
-        }
-    }
-    const int64_t mz = int64_t(zero_rows.size()), mp = int64_t(pos_rows.size());
-    for (auto& pnd : pending) pnd.target->g_row = pnd.which == 0 ? pnd.local : mz + pnd.local;
-    for (auto& v : rec.conic_cone)
-        if (v >= 0) v += mz + mp;
-
-    f.n = n;
-    f.m = mz + mp + int64_t(cone_rows.size());
-    f.cones.clear();
-    if (mz > 0) f.cones.push_back({VLT_DOMAIN_RZERO, 0, mz, {}});
-    if (mp > 0) f.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
-    {
-        int64_t start = mz + mp;
-        for (auto [domain, dim] : cone_dims) {
-            f.cones.push_back({domain, start, dim, {}});
-            start += dim;
-        }
-    }
-    f.q.assign(size_t(n), 0.0);
-    std::copy(q.begin(), q.end(), f.q.begin());
-    f.lb.assign(size_t(n), -kInf);
-    f.ub.assign(size_t(n), kInf);
-    for (int64_t j = 0; j < n0; ++j)
-        if (rec.column[size_t(j)] >= 0) {
-            f.lb[size_t(rec.column[size_t(j)])] = lbx[size_t(j)];
-            f.ub[size_t(rec.column[size_t(j)])] = ubx[size_t(j)];
-        }
-    for (size_t k = 0; k < slack_lo.size(); ++k) {
-        f.lb[size_t(nx) + k] = slack_lo[k];
-        f.ub[size_t(nx) + k] = slack_up[k];
-    }
-    // G by columns.
-    {
-        std::vector<int64_t> cnt(size_t(n) + 1, 0);
-        auto each_row = [&](auto&& fn) {
-            int64_t i = 0;
-            for (auto* list : {&zero_rows, &pos_rows, &cone_rows})
-                for (const auto& r : *list) fn(i++, r);
-        };
-        each_row([&](int64_t, const GRow& r) {
-            for (const auto& e : r.entries) ++cnt[size_t(e.first) + 1];
-        });
-        f.gptr.assign(size_t(n) + 1, 0);
-        for (int64_t j = 0; j < n; ++j) f.gptr[size_t(j) + 1] = f.gptr[size_t(j)] + cnt[size_t(j) + 1];
-        f.gind.assign(size_t(f.gptr[size_t(n)]), 0);
-        f.gval.assign(size_t(f.gptr[size_t(n)]), 0.0);
-        f.h.assign(size_t(f.m), 0.0);
-        std::vector<int64_t> next(f.gptr.begin(), f.gptr.end() - 1);
-        each_row([&](int64_t i, const GRow& r) {
-            f.h[size_t(i)] = r.h;
-            for (const auto& e : r.entries) {
-                int64_t p = next[size_t(e.first)]++;
-                f.gind[size_t(p)] = i;
-                f.gval[size_t(p)] = e.second;
-            }
-        });
-    }
-    // P upper triangle with every diagonal entry present.
-    {
-        for (int64_t j = 0; j < n; ++j) pent.emplace_back(j, j, 0.0);
-        std::sort(pent.begin(), pent.end(), [](const auto& a, const auto& b) {
-            return std::get<1>(a) != std::get<1>(b) ? std::get<1>(a) < std::get<1>(b) : std::get<0>(a) < std::get<0>(b);
-        });
-        f.p.n = n;
-        f.p.colptr.assign(size_t(n) + 1, 0);
-        f.p.rowind.clear();
-        f.p.values.clear();
-        for (size_t k = 0; k < pent.size(); ++k) {
-            auto [i, j, v] = pent[k];
-            if (k > 0 && std::get<0>(pent[k - 1]) == i && std::get<1>(pent[k - 1]) == j) {
-                f.p.values.back() += v;
-                continue;
-            }
-            f.p.rowind.push_back(i);
-            f.p.values.push_back(v);
-            ++f.p.colptr[size_t(j) + 1];
-        }
-        for (int64_t j = 0; j < n; ++j) f.p.colptr[size_t(j) + 1] += f.p.colptr[size_t(j)];
-    }
-
-    // Ruiz equilibration of [P G'; G 0]; the rows of a cone other than {0}
-    // and R+ share one factor, which keeps the cone what it is.
-    f.colscale.assign(size_t(n), 1.0);
-    f.rowscale.assign(size_t(f.m), 1.0);
-    std::vector<double> cn(static_cast<size_t>(n)), rn(static_cast<size_t>(f.m));
-    for (int pass = 0; pass < 15; ++pass) {
-        std::fill(cn.begin(), cn.end(), 0.0);
-        std::fill(rn.begin(), rn.end(), 0.0);
-        for (int64_t j = 0; j < n; ++j) {
-            for (int64_t p = f.p.colptr[size_t(j)]; p < f.p.colptr[size_t(j) + 1]; ++p) {
-                int64_t i = f.p.rowind[size_t(p)];
-                double v = std::fabs(f.p.values[size_t(p)]) * f.colscale[size_t(i)] * f.colscale[size_t(j)];
-                cn[size_t(j)] = std::max(cn[size_t(j)], v);
-                cn[size_t(i)] = std::max(cn[size_t(i)], v);
-            }
-            for (int64_t p = f.gptr[size_t(j)]; p < f.gptr[size_t(j) + 1]; ++p) {
-                int64_t i = f.gind[size_t(p)];
-                double v = std::fabs(f.gval[size_t(p)]) * f.rowscale[size_t(i)] * f.colscale[size_t(j)];
-                cn[size_t(j)] = std::max(cn[size_t(j)], v);
-                rn[size_t(i)] = std::max(rn[size_t(i)], v);
-            }
-        }
-        for (const auto& c : f.cones)
-            if (c.domain != VLT_DOMAIN_RZERO && c.domain != VLT_DOMAIN_RPLUS) {
-                double mx = 0.0;
-                for (int64_t i = c.start; i < c.start + c.dim; ++i) mx = std::max(mx, rn[size_t(i)]);
-                for (int64_t i = c.start; i < c.start + c.dim; ++i) rn[size_t(i)] = mx;
-            }
-        double worst = 0.0;
-        for (int64_t j = 0; j < n; ++j)
-            if (cn[size_t(j)] > 0.0) {
-                worst = std::max(worst, std::fabs(1.0 - cn[size_t(j)]));
-                f.colscale[size_t(j)] = std::clamp(f.colscale[size_t(j)] / std::sqrt(cn[size_t(j)]), 1e-4, 1e4);
-            }
-        for (int64_t i = 0; i < f.m; ++i)
-            if (rn[size_t(i)] > 0.0) {
-                worst = std::max(worst, std::fabs(1.0 - rn[size_t(i)]));
-                f.rowscale[size_t(i)] = std::clamp(f.rowscale[size_t(i)] / std::sqrt(rn[size_t(i)]), 1e-4, 1e4);
-            }
-        if (worst < 1e-2) break;
-    }
-    for (int64_t j = 0; j < n; ++j) {
-        const double dj = f.colscale[size_t(j)];
-        for (int64_t p = f.p.colptr[size_t(j)]; p < f.p.colptr[size_t(j) + 1]; ++p)
-            f.p.values[size_t(p)] *= dj * f.colscale[size_t(f.p.rowind[size_t(p)])];
-        for (int64_t p = f.gptr[size_t(j)]; p < f.gptr[size_t(j) + 1]; ++p)
-            f.gval[size_t(p)] *= dj * f.rowscale[size_t(f.gind[size_t(p)])];
-        f.q[size_t(j)] *= dj;
-        f.lb[size_t(j)] /= dj;
-        f.ub[size_t(j)] /= dj;
-    }
-    for (int64_t i = 0; i < f.m; ++i) f.h[size_t(i)] *= f.rowscale[size_t(i)];
-    // Objective scaling.
-    double pnorm = 0.0;
-    {
-        std::vector<double> colmax(static_cast<size_t>(n), 0.0);
-        for (int64_t j = 0; j < n; ++j)
-            for (int64_t p = f.p.colptr[size_t(j)]; p < f.p.colptr[size_t(j) + 1]; ++p) {
-                double v = std::fabs(f.p.values[size_t(p)]);
-                colmax[size_t(j)] = std::max(colmax[size_t(j)], v);
-                colmax[size_t(f.p.rowind[size_t(p)])] = std::max(colmax[size_t(f.p.rowind[size_t(p)])], v);
-            }
-        if (n > 0) pnorm = std::accumulate(colmax.begin(), colmax.end(), 0.0) / double(n);
-    }
-    double qnorm = 0.0;
-    for (double v : f.q) qnorm = std::max(qnorm, std::fabs(v));
-    double t = std::max(pnorm, qnorm);
-    f.cost_scale = t > 0.0 ? std::clamp(1.0 / t, 1e-4, 1e4) : 1.0;
-    for (auto& v : f.q) v *= f.cost_scale;
-    for (auto& v : f.p.values) v *= f.cost_scale;
+    Formulation(d, f, rec, outcome).run();
 }
 
 void recover(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const std::vector<double>& x,

@@ -29,7 +29,7 @@
 
 #include "model/problem_data.hpp"
 #include "solve/ipm/cones/composite.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
 

@@ -95,9 +95,10 @@ std::vector<ConeSpec> bound_cone_specs(size_t rows) {
 
 class Solver {
 public:
+    // `start`: when the run began (the time limit counts from there).
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
-           const ProgressHook& hook, const LogSink& log)
-        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), cones_(f.cones), bounds_(f),
+           const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
+        : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
           bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
@@ -153,11 +154,12 @@ private:
     const IpmOptions& o_;
     const ProgressHook& hook_;
     const LogSink& log_;
+    std::chrono::steady_clock::time_point start_;
     CompositeCone cones_;
     BoundRows bounds_;
     CompositeCone bound_cone_;
     Kkt kkt_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double iteration_started_ = 0.0, last_iteration_seconds_ = 0.0;
 
     Point pt_;
     Residuals res_;
@@ -245,21 +247,30 @@ bool Solver::initial_point() {
     bound_diag_.assign(size_t(n), 0.0);
     for (int64_t j : bounds_.column) bound_diag_[size_t(j)] += 1.0;
     if (!kkt_.factor(bound_diag_, cones_)) return false;
-    // The least-squares-like primal and dual point of [P G'; G -I] with
-    // right-hand side (-q, h).  (Two separate solves, (0, h) for the primal
-    // and (-q, 0) for the dual point, converge faster on some cone problems
-    // but end less centred on others, with duals accurate to 1e-5 only.)
+    // With a quadratic objective the primal and dual point of [P G'; G -I]
+    // for the right-hand side (-q, h); without one (P = 0) a primal point
+    // from (0, h), which minimizes ||s|| with Gx + s = h, and a dual point
+    // from (-q, 0), which minimizes ||z|| with G'z + q = 0.
     std::vector<double> minus_q(static_cast<size_t>(n));
     for (int64_t j = 0; j < n; ++j) minus_q[size_t(j)] = -f_.q[size_t(j)];
-    Point dir;
-    newton_solve(minus_q, f_.h, bounds_.h, dir);
-    pt_.x = dir.x;
-    pt_.z = dir.z;
-    pt_.zb = dir.zb;
+    bool linear_objective = true;
+    for (double v : f_.p.values) linear_objective = linear_objective && v == 0.0;
+    Point primal, dual;
+    if (linear_objective) {
+        std::vector<double> zero_x(static_cast<size_t>(n), 0.0), zero_z(static_cast<size_t>(m), 0.0), zero_b(nb, 0.0);
+        newton_solve(zero_x, f_.h, bounds_.h, primal);
+        newton_solve(minus_q, zero_z, zero_b, dual);
+    } else {
+        newton_solve(minus_q, f_.h, bounds_.h, primal);
+        dual = primal;
+    }
+    pt_.x = primal.x;
+    pt_.z = dual.z;
+    pt_.zb = dual.zb;
     pt_.s.resize(size_t(m));
     pt_.sb.resize(nb);
-    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -pt_.z[size_t(i)];
-    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -pt_.zb[k];
+    for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -primal.z[size_t(i)];
+    for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -primal.zb[k];
     // v + (1 + alpha) e when alpha = -(smallest eigenvalue) >= 0.
     auto shift = [&](std::vector<double>& v, std::vector<double>& vb, bool primal) {
         double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
@@ -412,7 +423,9 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         finish_with_best(r, EngineStatus::iteration_limit, "the iteration limit was reached");
         return true;
     }
-    if (elapsed() >= o_.time_limit) {
+    // An iteration cannot be interrupted: the run also ends when the next
+    // one would probably end beyond the limit.
+    if (elapsed() + last_iteration_seconds_ >= o_.time_limit) {
         finish_with_best(r, EngineStatus::time_limit, "the time limit was reached");
         return true;
     }
@@ -654,6 +667,8 @@ EngineResult Solver::run() {
     int small_steps = 0;
     double last_mu = 0.0;
     for (;; ++iterations_) {
+        last_iteration_seconds_ = iterations_ > 0 ? elapsed() - iteration_started_ : 0.0;
+        iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
         log_iteration(m);
@@ -732,7 +747,7 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
             return r;
         case PresolveOutcome::Kind::none: break;
     }
-    Solver solver(problem, form, rec, options, hook, log);
+    Solver solver(problem, form, rec, options, hook, log, start);
     return solver.run();
 }
 

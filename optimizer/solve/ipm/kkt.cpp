@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <memory>
+
+#include "solve/ipm/linsys/up_looking_ldl.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -13,11 +15,10 @@ namespace {
 // the refinement converge too slowly on degenerate problems.
 constexpr double kPrimalReg = 1e-8;
 constexpr double kDualReg = 1e-8;
-constexpr double kPivotTolerance = 1e-13;
-constexpr double kPivotReplacement = 1e-7;
 }  // namespace
 
-Kkt::Kkt(const ConicForm& f, const CompositeCone& cones) : n_(f.n), m_(f.m), size_(f.n + f.m) {
+Kkt::Kkt(const ConicForm& f, const CompositeCone& cones)
+    : n_(f.n), m_(f.m), size_(f.n + f.m), solver_(std::make_unique<UpLookingLdl>()) {
     // G row-wise.
     std::vector<int64_t> rp(size_t(m_) + 1, 0);
     for (int64_t p = 0; p < f.gptr[size_t(n_)]; ++p) ++rp[size_t(f.gind[size_t(p)]) + 1];
@@ -50,10 +51,7 @@ Kkt::Kkt(const ConicForm& f, const CompositeCone& cones) : n_(f.n), m_(f.m), siz
     }
     add_cone_blocks(cones, rp, rc, rv);
     k_.values = base_;
-    base_reg_ = reg_;
     block_values_.assign(size_t(cones.block_value_count()), 0.0);
-    res_.assign(size_t(size_), 0.0);
-    corr_.assign(size_t(size_), 0.0);
 }
 
 // The columns of the rows of G (their entries of G, then the cone's block
@@ -116,123 +114,20 @@ void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>
 }
 
 bool Kkt::factor(const std::vector<double>& bound_diag, const CompositeCone& cones) {
-    // A factorization that breaks down (overflow after tiny pivots) is
-    // retried with a stronger regularization, which then stays in force.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (assemble_and_factor(bound_diag, cones)) return true;
-        if (reg_scale_ >= 1e6) break;
-        strengthen(100.0);
-    }
-    return false;
-}
-
-void Kkt::strengthen(double factor) {
-    reg_scale_ = std::min(reg_scale_ * factor, 1e6);
-    for (size_t j = 0; j < reg_.size(); ++j) reg_[j] = base_reg_[j] * reg_scale_;
-}
-
-bool Kkt::assemble_and_factor(const std::vector<double>& bound_diag, const CompositeCone& cones) {
     std::copy(base_.begin(), base_.end(), k_.values.begin());
-    for (int64_t j = 0; j < n_; ++j) k_.values[size_t(diag_[size_t(j)])] += bound_diag[size_t(j)] + reg_[size_t(j)];
-    for (int64_t j = n_; j < size_; ++j) k_.values[size_t(diag_[size_t(j)])] = reg_[size_t(j)];
+    for (int64_t j = 0; j < n_; ++j) k_.values[size_t(diag_[size_t(j)])] += bound_diag[size_t(j)];
     cones.block_values(block_values_);
     for (size_t v = 0; v < block_values_.size(); ++v)
         k_.values[size_t(block_pos_[v])] += double(block_sign_[v]) * block_values_[v];
-    for (double v : k_.values)
-        if (!std::isfinite(v)) return false;
-    int64_t nreg = ldl_.factor(k_, signs_, kPivotTolerance * reg_scale_, kPivotReplacement * reg_scale_);
-    return nreg >= 0;
-}
-
-void Kkt::multiply_true(const std::vector<double>& v, std::vector<double>& out) const {
-    std::fill(out.begin(), out.end(), 0.0);
-    for (int64_t j = 0; j < size_; ++j)
-        for (int64_t p = k_.colptr[size_t(j)]; p < k_.colptr[size_t(j) + 1]; ++p) {
-            int64_t i = k_.rowind[size_t(p)];
-            double a = k_.values[size_t(p)];
-            out[size_t(i)] += a * v[size_t(j)];
-            if (i != j) out[size_t(j)] += a * v[size_t(i)];
-        }
-    for (int64_t j = 0; j < size_; ++j) out[size_t(j)] -= reg_[size_t(j)] * v[size_t(j)];
+    return solver_.factor(k_);
 }
 
 void Kkt::solve(std::vector<double>& rhs) {
-    // Right-preconditioned restarted GMRES on the unregularized system, with
-    // the regularized factorization as preconditioner.  Where the static or
-    // dynamic regularization dominates a pivot, plain iterative refinement
-    // converges slowly or not at all; GMRES deals with the few eigenvalues
-    // of the preconditioned operator that are far from 1.
-    const size_t n = size_t(size_);
+    // The extra columns of the cones' low-rank terms have zero right-hand side.
     const size_t outer = rhs.size();
-    rhs.resize(n, 0.0);  // the extra columns of expanded cones have zero right-hand side
-    struct Shrink {
-        std::vector<double>& v;
-        size_t size;
-        ~Shrink() { v.resize(size); }
-    } shrink{rhs, outer};
-    const std::vector<double> b = rhs;
-    auto norm2 = [](const std::vector<double>& v) {
-        double s = 0.0;
-        for (double t : v) s += t * t;
-        return std::sqrt(s);
-    };
-    const double bnorm = norm2(b);
-    ldl_.solve(rhs);  // x0
-    if (bnorm == 0.0) return;
-    const double tol = 1e-14 * bnorm;
-    constexpr int kRestart = 20, kCycles = 3;
-    std::vector<std::vector<double>> v(kRestart + 1, std::vector<double>(n)), z(kRestart, std::vector<double>(n));
-    std::vector<double> hcol((kRestart + 1) * kRestart, 0.0), cs(kRestart), sn(kRestart), g(kRestart + 1);
-    auto h = [&](int i, int j) -> double& { return hcol[size_t(j * (kRestart + 1) + i)]; };
-    for (int cycle = 0; cycle < kCycles; ++cycle) {
-        multiply_true(rhs, res_);
-        for (size_t i = 0; i < n; ++i) res_[i] = b[i] - res_[i];
-        double beta = norm2(res_);
-        if (!(beta > tol)) return;
-        for (size_t i = 0; i < n; ++i) v[0][i] = res_[i] / beta;
-        std::fill(g.begin(), g.end(), 0.0);
-        g[0] = beta;
-        int used = 0;
-        for (int j = 0; j < kRestart; ++j) {
-            z[size_t(j)] = v[size_t(j)];
-            ldl_.solve(z[size_t(j)]);
-            multiply_true(z[size_t(j)], corr_);
-            for (int i = 0; i <= j; ++i) {
-                double d = 0.0;
-                for (size_t k = 0; k < n; ++k) d += corr_[k] * v[size_t(i)][k];
-                h(i, j) = d;
-                for (size_t k = 0; k < n; ++k) corr_[k] -= d * v[size_t(i)][k];
-            }
-            double hn = norm2(corr_);
-            h(j + 1, j) = hn;
-            if (hn > 0.0)
-                for (size_t k = 0; k < n; ++k) v[size_t(j + 1)][k] = corr_[k] / hn;
-            for (int i = 0; i < j; ++i) {
-                double t = cs[size_t(i)] * h(i, j) + sn[size_t(i)] * h(i + 1, j);
-                h(i + 1, j) = -sn[size_t(i)] * h(i, j) + cs[size_t(i)] * h(i + 1, j);
-                h(i, j) = t;
-            }
-            double r = std::hypot(h(j, j), h(j + 1, j));
-            cs[size_t(j)] = r > 0.0 ? h(j, j) / r : 1.0;
-            sn[size_t(j)] = r > 0.0 ? h(j + 1, j) / r : 0.0;
-            h(j, j) = r;
-            h(j + 1, j) = 0.0;
-            g[size_t(j + 1)] = -sn[size_t(j)] * g[size_t(j)];
-            g[size_t(j)] = cs[size_t(j)] * g[size_t(j)];
-            used = j + 1;
-            if (std::fabs(g[size_t(j + 1)]) <= tol || hn == 0.0) break;
-        }
-        // y = H^{-1} g, x += Z y
-        std::vector<double> y(size_t(used), 0.0);
-        for (int i = used - 1; i >= 0; --i) {
-            double t = g[size_t(i)];
-            for (int k = i + 1; k < used; ++k) t -= h(i, k) * y[size_t(k)];
-            y[size_t(i)] = h(i, i) != 0.0 ? t / h(i, i) : 0.0;
-        }
-        for (int k = 0; k < used; ++k)
-            for (size_t i = 0; i < n; ++i) rhs[i] += y[size_t(k)] * z[size_t(k)][i];
-        if (std::fabs(g[size_t(used)]) <= tol) return;
-    }
+    rhs.resize(size_t(size_), 0.0);
+    solver_.solve(rhs);
+    rhs.resize(outer);
 }
 
 }  // namespace vlt::solve::ipm

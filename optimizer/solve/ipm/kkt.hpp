@@ -6,9 +6,9 @@
 // where Db holds the diagonal contributions of the simple bounds and H the
 // cones' blocks, each in the shape its cone declares (none for the zero
 // cone, diagonal, dense, or sparse with extra columns for low-rank terms).
-// The pattern is built once; every iteration sets the scaling, refactors,
-// and solves with iterative refinement against the system without the
-// static regularization.
+// The pattern is built once; every iteration sets the scaling and hands the
+// matrix to the quasi-definite solver (static and dynamic regularization,
+// iterative refinement against the matrix itself).
 #pragma once
 
 #include <cstdint>
@@ -16,14 +16,14 @@
 
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/formulation.hpp"
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/quasidefinite_solver.hpp"
 
 namespace vlt::solve::ipm {
 
 class Kkt {
 public:
     Kkt(const ConicForm& f, const CompositeCone& cones);
-    bool analyze() { return ldl_.analyze(k_); }
+    bool analyze() { return solver_.analyze(k_, signs_, reg_); }
     // Sets the scalings: bound_diag (n) and the cones' current blocks.
     // Returns false when the factorization fails.
     bool factor(const std::vector<double>& bound_diag, const CompositeCone& cones);
@@ -32,15 +32,13 @@ public:
     void solve(std::vector<double>& rhs);
     // Multiplies the static regularization and the pivot threshold (used
     // when the method stalls); capped at 1e6 times the initial values.
-    void strengthen(double factor);
-    int64_t factor_nonzeros() const { return ldl_.nnz_factor(); }
-    int64_t dense_block() const { return ldl_.dense_size(); }
+    void strengthen(double factor) { solver_.strengthen(factor); }
+    int64_t factor_nonzeros() const { return solver_.factor_nonzeros(); }
+    int64_t dense_block() const { return solver_.dense_block(); }
 
 private:
     void add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& row_start,
                          const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals);
-    bool assemble_and_factor(const std::vector<double>& bound_diag, const CompositeCone& cones);
-    void multiply_true(const std::vector<double>& v, std::vector<double>& out) const;
 
     int64_t n_, m_, size_;
     UpperCsc k_;
@@ -53,10 +51,7 @@ private:
     std::vector<double> block_values_;
     std::vector<int8_t> signs_;
     std::vector<double> reg_;  // signed static regularization on the diagonal
-    std::vector<double> base_reg_;
-    double reg_scale_ = 1.0;
-    LdlFactor ldl_;
-    std::vector<double> res_, corr_;
+    QuasiDefiniteSolver solver_;
 };
 
 }  // namespace vlt::solve::ipm

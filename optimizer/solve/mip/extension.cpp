@@ -1,5 +1,6 @@
 #include "solve/mip/extension.hpp"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "model/bounds.hpp"
@@ -97,31 +98,42 @@ void Extension::apply(model::ProblemData& d) const {
     }
 }
 
-bool linearize_conic_rows(model::ProblemData& d) {
-    for (const model::ProblemData::Cone& cone : d.cones)
-        if (!linear_domain(cone.domain)) return false;
-    if (d.cones.empty()) return true;
-    Extension rows(d);
-    int64_t r = 0;
-    for (const model::ProblemData::Cone& cone : d.cones)
-        for (int64_t k = 0; k < cone.dim; ++k, ++r) {
-            Affine f;
-            const auto first = static_cast<size_t>(d.fptr[static_cast<size_t>(r)]),
-                       last = static_cast<size_t>(d.fptr[static_cast<size_t>(r) + 1]);
-            f.col.assign(d.fsub.begin() + static_cast<std::ptrdiff_t>(first),
-                         d.fsub.begin() + static_cast<std::ptrdiff_t>(last));
-            f.val.assign(d.fval.begin() + static_cast<std::ptrdiff_t>(first),
-                         d.fval.begin() + static_cast<std::ptrdiff_t>(last));
-            double lower = 0.0, upper = 0.0;
-            domain_bounds(cone.domain, d.g[static_cast<size_t>(r)], lower, upper);
-            if (cone.domain != VLT_DOMAIN_R) rows.add_row(f, lower, upper);
-        }
+std::vector<Affine> conic_rows(const model::ProblemData& d) {
+    std::vector<Affine> rows(static_cast<size_t>(std::max<int64_t>(0, d.num_conic_rows())));
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const auto first = static_cast<std::ptrdiff_t>(d.fptr[r]), last = static_cast<std::ptrdiff_t>(d.fptr[r + 1]);
+        rows[r].col.assign(d.fsub.begin() + first, d.fsub.begin() + last);
+        rows[r].val.assign(d.fval.begin() + first, d.fval.begin() + last);
+        rows[r].constant = d.g[r];
+    }
+    return rows;
+}
+
+void clear_conic_rows(model::ProblemData& d) {
     d.cones.clear();
     d.fptr.assign(1, 0);
     d.fsub.clear();
     d.fval.clear();
     d.g.clear();
     d.var_cone_rows = 0;
+}
+
+bool linearize_conic_rows(model::ProblemData& d) {
+    for (const model::ProblemData::Cone& cone : d.cones)
+        if (!linear_domain(cone.domain)) return false;
+    if (d.cones.empty()) return true;
+    const std::vector<Affine> conic = conic_rows(d);
+    Extension rows(d);
+    size_t r = 0;
+    for (const model::ProblemData::Cone& cone : d.cones)
+        for (int64_t k = 0; k < cone.dim; ++k, ++r) {
+            double lower = 0.0, upper = 0.0;
+            Affine f = conic[r];
+            domain_bounds(cone.domain, f.constant, lower, upper);
+            f.constant = 0.0;
+            if (cone.domain != VLT_DOMAIN_R) rows.add_row(f, lower, upper);
+        }
+    clear_conic_rows(d);
     rows.apply(d);
     return true;
 }

@@ -53,6 +53,11 @@ private:
     std::vector<Block> cones_;
 };
 
+// The conic rows of d as affine functions F[r,:] x + g[r], in order.
+std::vector<Affine> conic_rows(const model::ProblemData& d);
+// Removes every conic row and cone from d.
+void clear_conic_rows(model::ProblemData& d);
+
 // Moves the conic rows of the linear domains (R, RZERO, RPLUS, RMINUS) into
 // ordinary rows of the matrix; returns false, and changes nothing, when some
 // conic row is in another domain.  Used to hand a linear problem to the

@@ -58,23 +58,13 @@ struct Cone {
 // The master's rows without cones, and the cones apart.
 void split(const model::ProblemData& d, model::ProblemData& base, std::vector<Cone>& cones) {
     base = d;
-    base.cones.clear();
-    base.fptr.assign(1, 0);
-    base.fsub.clear();
-    base.fval.clear();
-    base.g.clear();
-    base.var_cone_rows = 0;
+    clear_conic_rows(base);
+    const std::vector<Affine> rows = conic_rows(d);
+    auto at = rows.begin();
     Disjunction::Term linear;
-    size_t row = 0;
     for (const model::ProblemData::Cone& cone : d.cones) {
-        Disjunction::Block block;
-        block.domain = cone.domain;
-        for (int64_t k = 0; k < cone.dim; ++k, ++row) {
-            Affine& f = block.rows.emplace_back();
-            f.col.assign(d.fsub.begin() + d.fptr[row], d.fsub.begin() + d.fptr[row + 1]);
-            f.val.assign(d.fval.begin() + d.fptr[row], d.fval.begin() + d.fptr[row + 1]);
-            f.constant = d.g[row];
-        }
+        Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim)};
+        at += cone.dim;
         if (linear_domain(cone.domain)) {
             linear.blocks.push_back(std::move(block));
         } else if (cone.domain == VLT_DOMAIN_QUADRATIC_CONE) {

@@ -51,16 +51,11 @@ double max_violation(const model::ProblemData& d, const std::vector<double>& x) 
         worst = std::max(worst, bound_violation(d.bkx[j], d.blx[j], d.bux[j], x[j]));
     const std::vector<double> xc = row_activities(d, x);
     for (size_t i = 0; i < xc.size(); ++i) worst = std::max(worst, bound_violation(d.bkc[i], d.blc[i], d.buc[i], xc[i]));
-    size_t row = 0;
+    const std::vector<Affine> rows = conic_rows(d);
+    auto at = rows.begin();
     for (const model::ProblemData::Cone& cone : d.cones) {
-        Disjunction::Block block;
-        block.domain = cone.domain;
-        for (int64_t k = 0; k < cone.dim; ++k, ++row) {
-            Affine& f = block.rows.emplace_back();
-            f.col.assign(d.fsub.begin() + d.fptr[row], d.fsub.begin() + d.fptr[row + 1]);
-            f.val.assign(d.fval.begin() + d.fptr[row], d.fval.begin() + d.fptr[row + 1]);
-            f.constant = d.g[row];
-        }
+        const Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim)};
+        at += cone.dim;
         worst = std::max(worst, block_violation(block, x));
     }
     return worst;

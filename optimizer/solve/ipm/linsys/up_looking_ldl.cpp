@@ -1,10 +1,10 @@
-#include "solve/ipm/ldl.hpp"
+#include "solve/ipm/linsys/up_looking_ldl.hpp"
 
 #include <cmath>
 
-#include <Eigen/OrderingMethods>
 #include <Eigen/Dense>
-#include <Eigen/SparseCore>
+
+#include "linalg/ordering.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -14,7 +14,7 @@ constexpr int64_t kMaxDense = 12000;   // memory bound of the dense block
 constexpr int64_t kBlock = 64;         // panel width of the dense factorization
 }  // namespace
 
-bool LdlFactor::analyze(const UpperCsc& a) {
+bool UpLookingLdl::analyze(const UpperCsc& a) {
     n_ = a.n;
     const int64_t n = n_;
     for (int64_t j = 0; j < n; ++j) {
@@ -27,24 +27,9 @@ bool LdlFactor::analyze(const UpperCsc& a) {
     }
 
     // Approximate minimum degree ordering on the pattern of A + A'.
-    using SpMat = Eigen::SparseMatrix<double, Eigen::ColMajor, int>;
-    std::vector<Eigen::Triplet<double, int>> trip;
-    trip.reserve(size_t(a.colptr[n]));
-    for (int64_t j = 0; j < n; ++j)
-        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) trip.emplace_back(int(a.rowind[p]), int(j), 1.0);
-    SpMat m(static_cast<int>(n), static_cast<int>(n));
-    m.setFromTriplets(trip.begin(), trip.end());
-    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> pm;
-    Eigen::AMDOrdering<int> amd;
-    amd(m.selfadjointView<Eigen::Upper>(), pm);
-    // The ordering comes back as the inverse permutation: entry k is the
-    // original index of the k-th pivot.
+    perm_ = linalg::minimum_degree_order(n, a.colptr, a.rowind, linalg::Triangle::upper);
     iperm_.assign(size_t(n), 0);
-    perm_.assign(size_t(n), 0);
-    for (int64_t k = 0; k < n; ++k) {
-        perm_[size_t(k)] = pm.indices()[int(k)];
-        iperm_[size_t(perm_[size_t(k)])] = k;
-    }
+    for (int64_t k = 0; k < n; ++k) iperm_[size_t(perm_[size_t(k)])] = k;
 
     // Permuted upper triangle C = P A P' with a map back to A's entries.
     std::vector<int64_t> count(size_t(n) + 1, 0);
@@ -116,10 +101,10 @@ bool LdlFactor::analyze(const UpperCsc& a) {
     return true;
 }
 
-int64_t LdlFactor::factor(const UpperCsc& a, const std::vector<int8_t>& signs, double pivot_tolerance,
-                          double pivot_replacement) {
+int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vector<int8_t>& signs,
+                             double pivot_tolerance, double pivot_replacement) {
     const int64_t n = n_, k0 = k0_, nd = nd_;
-    for (size_t p = 0; p < cx_.size(); ++p) cx_[p] = a.values[size_t(csrc_[p])];
+    for (size_t p = 0; p < cx_.size(); ++p) cx_[p] = values[size_t(csrc_[p])];
     for (int64_t i = 0; i < n; ++i) next_[size_t(i)] = lp_[size_t(i)];
     std::fill(dense_.begin(), dense_.end(), 0.0);
     int64_t regularized = 0;
@@ -237,7 +222,7 @@ int64_t LdlFactor::factor(const UpperCsc& a, const std::vector<int8_t>& signs, d
     return regularized;
 }
 
-void LdlFactor::solve(std::vector<double>& b) const {
+void UpLookingLdl::solve(std::vector<double>& b) const {
     const int64_t n = n_;
     for (int64_t i = 0; i < n; ++i) work_[size_t(iperm_[size_t(i)])] = b[size_t(i)];
     for (int64_t i = 0; i < k0_; ++i) {

@@ -1,0 +1,55 @@
+// Solves K x = b for a symmetric quasi-definite K of fixed pattern (the KKT
+// system of the interior-point method): analyze once; factor K plus a
+// static regularization (+ on the primal block, - on the rows of
+// equations) with the backend's dynamic regularization; solve by iterative
+// refinement against K itself.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "solve/ipm/linsys/ldl_backend.hpp"
+
+namespace vlt::solve::ipm {
+
+class QuasiDefiniteSolver {
+public:
+    explicit QuasiDefiniteSolver(std::unique_ptr<LdlBackend> backend);
+
+    // The pattern of K, the expected sign of each pivot and the static
+    // regularization of each diagonal entry (signed: +delta on the primal
+    // block, -delta or 0 on the dual block).
+    bool analyze(const UpperCsc& k, std::vector<int8_t> signs, std::vector<double> static_regularization);
+    // Factors k (values in the analysed pattern; k is kept for the
+    // refinement, so it must outlive the solves).  A factorization that
+    // breaks down is retried with a stronger regularization, which then
+    // stays in force.  Returns false when even that fails.
+    bool factor(const UpperCsc& k);
+    // Solves K x = b in place.  Not const: it uses work space.
+    void solve(std::vector<double>& b);
+    // Multiplies the static regularization and the pivot threshold (used
+    // when the method stalls); capped at 1e6 times the initial values.
+    void strengthen(double factor);
+
+    int64_t factor_nonzeros() const { return backend_->factor_nonzeros(); }
+    int64_t dense_block() const { return backend_->dense_block(); }
+
+private:
+    bool factor_once();
+    void multiply(const std::vector<double>& v, std::vector<double>& out) const;
+
+    std::unique_ptr<LdlBackend> backend_;
+    const UpperCsc* k_ = nullptr;
+    std::vector<int64_t> diag_;  // position of each diagonal entry in k's values
+    std::vector<int8_t> signs_;
+    std::vector<double> base_reg_, reg_;
+    double reg_scale_ = 1.0;
+    std::vector<double> regularized_;  // k's values with the static regularization
+    // refinement work space
+    std::vector<double> b_, residual_, work_;
+    std::vector<std::vector<double>> basis_, preconditioned_;
+    std::vector<double> hessenberg_, cosines_, sines_, g_, y_;
+};
+
+}  // namespace vlt::solve::ipm
