@@ -42,7 +42,7 @@ void clear_slots(TaskObject* self) {
 // dispatcher keeps asking to stop.
 class HookRun {
 public:
-    HookRun(void* handle) : foreign_(PyGILState_GetThisThreadState() == nullptr), state_(PyGILState_Ensure()) {
+    explicit HookRun(void* handle) : foreign_(PyGILState_GetThisThreadState() == nullptr), state_(PyGILState_Ensure()) {
         self_ = reinterpret_cast<TaskObject*>(hooks::find(handle));
         if (!self_) return;
         Py_INCREF(self_);

@@ -19,18 +19,6 @@ void require(const void* pointer, const char* name) {
 VLTenv_t env_handle(uint64_t value) { return reinterpret_cast<VLTenv_t>(value); }
 VLTtask_t task_handle(uint64_t value) { return reinterpret_cast<VLTtask_t>(value); }
 
-// Registers a new task object and returns its handle; deletes it on failure.
-VLTtask_t register_task(Task* task) {
-    Library& lib = Library::instance();
-    task->serial = lib.next_serial();
-    task->handle = lib.tasks.add(task);
-    if (!task->handle) {
-        delete task;
-        fail(VLT_RES_ERR_SIZE_LIMIT, "Too many tasks exist at once");
-    }
-    return task_handle(task->handle);
-}
-
 // Copies text, cut to size - 1 bytes, and fills the rest of the buffer with
 // zero bytes: nothing of what the buffer held before shows through.
 void copy_text(char* buffer, size_t size, const char* text) {
@@ -41,6 +29,17 @@ void copy_text(char* buffer, size_t size, const char* text) {
 }
 
 }  // namespace
+
+VLTtask_t register_task(Task* task) {
+    Library& lib = Library::instance();
+    task->serial = lib.next_serial();
+    task->handle = lib.tasks.add(task);
+    if (!task->handle) {
+        delete task;
+        fail(VLT_RES_ERR_SIZE_LIMIT, "Too many tasks exist at once");
+    }
+    return task_handle(task->handle);
+}
 
 void impl::makeenv(VLTenv_t* env, const char* dbgfile) {
     require(env, "env");

@@ -17,4 +17,7 @@ void put_out(T* out, T value) {
     if (out) *out = value;
 }
 
+// Registers a new task object and returns its handle; deletes it on failure.
+VLTtask_t register_task(Task* task);
+
 }  // namespace vlt

@@ -61,14 +61,13 @@ void check_cones(Task& task, int32_t num, const int32_t* sub) {
 void check_accs(Task& task, int64_t num, const int64_t* sub) {
     task.problem.conic().check_acc_list("accidxlist", num, sub);
 }
-// Semidefinite variables are not part of the data model yet: no index is
-// valid.
-constexpr int32_t kNumBarvar = 0;
-void check_barvars(int32_t num, const int32_t* sub) {
-    check_list(num, sub, "sub", VLT_RES_ERR_INDEX_BARVAR, "semidefinite variable", "numbarvar", kNumBarvar);
-}
 void check_djcs(Task& task, int64_t num, const int64_t* sub) {
     task.problem.disjunctive().check_list("djcidxlist", num, sub);
+}
+void check_barvars(Task& task, int32_t num, const int32_t* sub) {
+    model::check_count({"num"}, num);
+    model::check_present(sub, "sub", "num", num);
+    for (int32_t k = 0; k < num; ++k) task.problem.semidefinite().check_barvar(model::at("sub", k), sub[k]);
 }
 
 }  // namespace
@@ -92,8 +91,8 @@ void impl::getpviolacc(Task& task, int32_t whichsol, int64_t numaccidx, const in
     list_violations(task, whichsol, numaccidx, accidxlist, viol, [](auto& c, int64_t k) { return c.acc(k); });
 }
 void impl::getpviolbarvar(Task& task, int32_t whichsol, int32_t num, const int32_t* sub, double* viol) {
-    check_barvars(num, sub);
-    list_violations(task, whichsol, num, sub, viol, [](auto&, int32_t) { return 0.0; });
+    check_barvars(task, num, sub);
+    list_violations(task, whichsol, num, sub, viol, [](auto& c, int32_t j) { return c.barvar(j); });
 }
 void impl::getpvioldjc(Task& task, int32_t whichsol, int64_t numdjcidx, const int64_t* djcidxlist, double* viol) {
     check_djcs(task, numdjcidx, djcidxlist);
@@ -116,8 +115,8 @@ void impl::getdviolacc(Task& task, int32_t whichsol, int64_t numaccidx, const in
     list_violations(task, whichsol, numaccidx, accidxlist, viol, [](auto& c, int64_t k) { return c.dual_acc(k); });
 }
 void impl::getdviolbarvar(Task& task, int32_t whichsol, int32_t num, const int32_t* sub, double* viol) {
-    check_barvars(num, sub);
-    list_violations(task, whichsol, num, sub, viol, [](auto&, int32_t) { return 0.0; });
+    check_barvars(task, num, sub);
+    list_violations(task, whichsol, num, sub, viol, [](auto& c, int32_t j) { return c.dual_barvar(j); });
 }
 
 // ------------------------------------------------ affine conic constraints

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,10 @@
 #include "params/info_table.hpp"
 #include "params/param_table.hpp"
 #include "velto.h"
+
+namespace vlt::solve {
+class FactoredBasis;
+}
 
 namespace vlt {
 
@@ -38,6 +43,9 @@ public:
     model::Solutions solutions;     // interior-point, basic and integer solutions
     params::ParamValues params;     // the task's parameter values
     params::InfoValues info;        // information items of the last optimizer run
+
+    // The basis that initbasissolve factored, for solvewithbasis (not cloned).
+    std::shared_ptr<const solve::FactoredBasis> factored_basis;
 
     // The progress hook; called by the optimizers.  Returns true when the
     // caller asks to stop, or when the task has been deleted meanwhile.

@@ -11,6 +11,8 @@
 
 #include "base/error.hpp"
 #include "core/task.hpp"
+#include "solve/quality/solution_check.hpp"
+#include "solve/quality/solution_figures.hpp"
 
 namespace vlt::solve {
 namespace {
@@ -81,22 +83,16 @@ const char* solsta_name(int32_t solsta) {
     return solsta >= 0 && solsta < int32_t(std::size(names)) ? names[solsta] : "unknown";
 }
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+using model::has_lower;
+using model::has_upper;
 
-double bound_violation(int32_t bk, double lo, double up, double x) {
-    double v = 0.0;
-    if (has_lower(bk)) v = std::max(v, lo - x);
-    if (has_upper(bk)) v = std::max(v, x - up);
-    return v;
-}
 
 // The largest violations of one kind of item, worst first.
 struct Worst {
     size_t keep;
-    std::vector<std::pair<double, int32_t>> items;
+    std::vector<std::pair<double, long long>> items;
     explicit Worst(size_t k) : keep(k) {}
-    void add(double v, int32_t index) {
+    void add(double v, long long index) {
         if (v <= 0.0) return;
         items.emplace_back(v, index);
         if (items.size() > 4 * keep) trim();
@@ -227,32 +223,26 @@ void analyze_problem(Task& task, int32_t whichstream) {
 std::string solution_summary_text(Task& task, int32_t whichsol) {
     model::Solutions::check_selector(whichsol);
     if (!task.solutions.defined(whichsol)) return std::string(solution_name(whichsol)) + ": undefined\n";
-    model::SolutionSizes sizes = model::solution_sizes(task.problem);
-    const model::Solution& s = task.solutions.read(whichsol, sizes);
-    model::ObjectiveValues obj = task.solutions.objectives(whichsol, task.problem);
-    model::ProblemData d = task.problem.to_data();
-    const auto& xc = s.values[VLT_SOL_ITEM_XC];
-    const auto& xx = s.values[VLT_SOL_ITEM_XX];
-    double pcon = 0, pvar = 0, pitg = 0, nx = 0;
-    for (int32_t i = 0; i < d.numcon; ++i)
-        pcon = std::max(pcon, bound_violation(d.bkc[size_t(i)], d.blc[size_t(i)], d.buc[size_t(i)], xc[size_t(i)]));
-    for (int32_t j = 0; j < d.numvar; ++j) {
-        pvar = std::max(pvar, bound_violation(d.bkx[size_t(j)], d.blx[size_t(j)], d.bux[size_t(j)], xx[size_t(j)]));
-        nx = std::max(nx, std::fabs(xx[size_t(j)]));
-        if (d.vartype[size_t(j)] == VLT_VAR_TYPE_INT)
-            pitg = std::max(pitg, std::fabs(xx[size_t(j)] - std::round(xx[size_t(j)])));
-    }
+    const model::Problem& problem = task.problem;
+    int32_t prosta = 0, solsta = 0;
+    task.solutions.statuses(whichsol, &prosta, &solsta, model::solution_sizes(problem));
+    const SolutionFigures f = solution_figures(task, whichsol);
     std::string r = std::string(solution_name(whichsol)) + "\n";
-    r += format("  Problem status  : %s\n", prosta_name(s.prosta));
-    r += format("  Solution status : %s\n", solsta_name(s.solsta));
-    r += format("  Primal.  obj: %.10e    nrm: %.0e    Viol.  con: %.0e    var: %.0e", obj.primal, nx, pcon, pvar);
-    if (whichsol == VLT_SOL_ITG) r += format("    itg: %.0e", pitg);
+    r += format("  Problem status  : %s\n", prosta_name(prosta));
+    r += format("  Solution status : %s\n", solsta_name(solsta));
+    r += format("  Primal.  obj: %.10e    nrm: %.0e    Viol.  con: %.0e    var: %.0e", f.primal_obj,
+                primal_norms(task, whichsol).xx, f.pviolcon, f.pviolvar);
+    if (problem.var_cones().num_cone() > 0) r += format("    cones: %.0e", f.pviolcone);
+    if (problem.conic().num_acc() > 0) r += format("    acc: %.0e", f.pviolacc);
+    if (problem.disjunctive().num_djc() > 0) r += format("    djc: %.0e", f.pvioldjc);
+    if (whichsol == VLT_SOL_ITG) r += format("    itg: %.0e", f.pviolitg);
     r += "\n";
     if (whichsol != VLT_SOL_ITG) {
-        const auto& y = s.values[VLT_SOL_ITEM_Y];
-        double ny = 0;
-        for (double v : y) ny = std::max(ny, std::fabs(v));
-        r += format("  Dual.    obj: %.10e    nrm: %.0e\n", obj.dual, ny);
+        r += format("  Dual.    obj: %.10e    nrm: %.0e    Viol.  con: %.0e    var: %.0e", f.dual_obj,
+                    dual_norms(task, whichsol).y, f.dviolcon, f.dviolvar);
+        if (problem.var_cones().num_cone() > 0) r += format("    cones: %.0e", f.dviolcone);
+        if (problem.conic().num_acc() > 0) r += format("    acc: %.0e", f.dviolacc);
+        r += "\n";
     }
     return r;
 }
@@ -275,23 +265,24 @@ void analyze_solution(Task& task, int32_t whichstream, int32_t whichsol) {
     check_stream(whichstream);
     std::string r = solution_summary_text(task, whichsol);
     if (task.solutions.defined(whichsol)) {
-        model::SolutionSizes sizes = model::solution_sizes(task.problem);
-        const model::Solution& s = task.solutions.read(whichsol, sizes);
-        model::ProblemData d = task.problem.to_data();
-        Worst cons(10), vars(10);
-        for (int32_t i = 0; i < d.numcon; ++i)
-            cons.add(bound_violation(d.bkc[size_t(i)], d.blc[size_t(i)], d.buc[size_t(i)],
-                                     s.values[VLT_SOL_ITEM_XC][size_t(i)]),
-                     i);
-        for (int32_t j = 0; j < d.numvar; ++j)
-            vars.add(bound_violation(d.bkx[size_t(j)], d.blx[size_t(j)], d.bux[size_t(j)],
-                                     s.values[VLT_SOL_ITEM_XX][size_t(j)]),
-                     j);
-        cons.trim();
-        vars.trim();
-        if (cons.items.empty() && vars.items.empty()) r += "  No constraint or variable violates its bounds.\n";
-        for (auto& [v, i] : cons.items) r += format("  constraint %d violates its bounds by %.3e\n", i, v);
-        for (auto& [v, j] : vars.items) r += format("  variable %d violates its bounds by %.3e\n", j, v);
+        // The items whose primal violation is largest (solve/quality/solution_check.hpp).
+        const model::Problem& problem = task.problem;
+        SolutionCheck check(problem, task.solutions.read(whichsol, model::solution_sizes(problem)), whichsol);
+        Worst cons(10), vars(10), cones(10), accs(10), djcs(10);
+        for (int32_t i = 0; i < problem.num_con(); ++i) cons.add(check.constraint(i), i);
+        for (int32_t j = 0; j < problem.num_var(); ++j) vars.add(check.variable(j), j);
+        for (int32_t k = 0; k < problem.var_cones().num_cone(); ++k) cones.add(check.cone(k), k);
+        for (int64_t k = 0; k < problem.conic().num_acc(); ++k) accs.add(check.acc(k), k);
+        for (int64_t k = 0; k < problem.disjunctive().num_djc(); ++k) djcs.add(check.djc(k), k);
+        bool any = false;
+        for (auto [worst, noun] : {std::pair{&cons, "constraint"}, std::pair{&vars, "variable"},
+                                   std::pair{&cones, "cone"}, std::pair{&accs, "affine conic constraint"},
+                                   std::pair{&djcs, "disjunctive constraint"}}) {
+            worst->trim();
+            for (auto& [v, i] : worst->items) r += format("  %s %lld is violated by %.3e\n", noun, i, v);
+            any = any || !worst->items.empty();
+        }
+        if (!any) r += "  No item of the problem is violated.\n";
     }
     task.streams.emit(whichstream, r);
 }

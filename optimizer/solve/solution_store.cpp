@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/task.hpp"
+#include "solve/quality/solution_figures.hpp"
 
 namespace vlt::solve {
 namespace {
@@ -38,6 +39,17 @@ std::vector<double> cone_duals(const model::ProblemData& data, const std::vector
     return snx;
 }
 
+// F'doty over every conic row (cones on variables and affine conic
+// constraints): with it a Farkas ray gives -A'y - F'doty = slx - sux.
+std::vector<double> conic_columns(const model::ProblemData& data, const std::vector<double>& doty, int32_t numvar) {
+    std::vector<double> ftd(size_t(numvar), 0.0);
+    const int64_t rows = std::min<int64_t>(int64_t(doty.size()), data.num_conic_rows());
+    for (int64_t r = 0; r < rows; ++r)
+        for (int64_t p = data.fptr[size_t(r)]; p < data.fptr[size_t(r) + 1]; ++p)
+            ftd[size_t(data.fsub[size_t(p)])] += data.fval[size_t(p)] * doty[size_t(r)];
+    return ftd;
+}
+
 }  // namespace
 
 void SolutionValues::take_point(const EngineResult& r) {
@@ -64,27 +76,73 @@ void SolutionValues::take_primal(const EngineResult& r) {
     }
 }
 
+namespace {
+
+// The value that a Farkas ray proves positive, in minimization form: with
+// s = -A'ray - F'doty, the sum of ray[i] times the bound of row i on the side
+// its sign selects (lower when positive), of s[j] times the bound of column
+// j likewise, less the conic part doty'g.  A side without a bound makes it
+// -inf: that orientation certifies nothing.
+double farkas_value(const model::ProblemData& data, const std::vector<double>& ray, const std::vector<double>& doty,
+                    const std::vector<double>& ftd, double orientation) {
+    auto term = [](double v, double lower, double upper) {
+        if (v == 0.0) return 0.0;
+        return v > 0 ? v * lower : v * upper;
+    };
+    double sum = 0.0;
+    for (int32_t i = 0; i < data.numcon; ++i) {
+        const int32_t bk = data.bkc[size_t(i)];
+        sum += term(orientation * ray[size_t(i)], has_lower(bk) ? data.blc[size_t(i)] : -INFINITY,
+                    has_upper(bk) ? data.buc[size_t(i)] : INFINITY);
+    }
+    for (int32_t j = 0; j < data.numvar; ++j) {
+        double v = -ftd[size_t(j)];
+        for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
+            v -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
+        const int32_t bk = data.bkx[size_t(j)];
+        sum += term(orientation * v, has_lower(bk) ? data.blx[size_t(j)] : -INFINITY,
+                    has_upper(bk) ? data.bux[size_t(j)] : INFINITY);
+    }
+    for (size_t r = 0; r < doty.size() && r < data.g.size(); ++r) sum -= orientation * doty[r] * data.g[r];
+    return sum;
+}
+
+}  // namespace
+
 void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::vector<double>& ray,
                                    const std::vector<double>& conic_ray) {
+    // Engines report the ray in either orientation (and in their own sign
+    // convention for maximization): keep the one that certifies, in
+    // minimization form, then give it the sign of the problem's
+    // multipliers (<= 0 when maximizing).
+    const std::vector<double> ray_ftd = conic_columns(data, conic_ray, numvar);
+    const double orientation =
+        farkas_value(data, ray, conic_ray, ray_ftd, 1.0) >= farkas_value(data, ray, conic_ray, ray_ftd, -1.0) ? 1.0
+                                                                                                               : -1.0;
+    const double sense = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
     doty = conic_ray;
-    const std::vector<double> snx = cone_duals(data, doty, numvar);
-    y = ray;
+    for (double& v : doty) v *= orientation;
+    const std::vector<double> ftd = conic_columns(data, doty, numvar);
+    y.assign(size_t(numcon), 0.0);
     slc.assign(size_t(numcon), 0.0);
     suc.assign(size_t(numcon), 0.0);
     for (int32_t i = 0; i < numcon; ++i) {
-        if (ray[size_t(i)] > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = ray[size_t(i)];
-        if (ray[size_t(i)] < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -ray[size_t(i)];
+        const double r = orientation * ray[size_t(i)];
+        y[size_t(i)] = sense * r;
+        if (r > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = sense * r;
+        if (r < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -sense * r;
     }
-    // s = -A'y - snx split into slx - sux on the sides that have bounds.
+    // s = -A'y - F'doty split into slx - sux on the sides that have bounds.
     slx.assign(size_t(numvar), 0.0);
     sux.assign(size_t(numvar), 0.0);
     for (int32_t j = 0; j < numvar; ++j) {
-        double s = -snx[size_t(j)];
+        double s = -ftd[size_t(j)];
         for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
-            s -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
-        if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = s;
-        if (s < 0 && has_upper(data.bkx[size_t(j)])) sux[size_t(j)] = -s;
+            s -= data.aval[size_t(k)] * orientation * ray[size_t(data.asub[size_t(k)])];
+        if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = sense * s;
+        if (s < 0 && has_upper(data.bkx[size_t(j)])) sux[size_t(j)] = -sense * s;
     }
+    for (double& v : doty) v *= sense;
     xc.assign(size_t(numcon), 0.0);
     xx.assign(size_t(numvar), 0.0);
 }
@@ -258,126 +316,74 @@ int32_t store_answer(Task& task, const model::ProblemData& data, const EngineRes
 
 namespace {
 
-struct Figures {
-    double pviolcon = 0, pviolvar = 0, pviolitg = 0, dviolcon = 0, dviolvar = 0;
-    double nrm_xc = 0, nrm_xx = 0, nrm_y = 0, nrm_slc = 0, nrm_suc = 0, nrm_slx = 0, nrm_sux = 0;
-};
-
-double violation(int32_t bk, double lo, double up, double x) {
-    double v = 0.0;
-    if (has_lower(bk)) v = std::max(v, lo - x);
-    if (has_upper(bk)) v = std::max(v, x - up);
-    return v;
-}
-
-double max_abs(const std::vector<double>& x) {
-    double m = 0.0;
-    for (double v : x) m = std::max(m, std::fabs(v));
-    return m;
-}
-
-Figures figures(const model::ProblemData& data, const model::Solution& s, bool integer) {
-    Figures f;
-    const auto& xc = s.values[VLT_SOL_ITEM_XC];
-    const auto& xx = s.values[VLT_SOL_ITEM_XX];
-    for (int32_t i = 0; i < data.numcon && size_t(i) < xc.size(); ++i)
-        f.pviolcon = std::max(f.pviolcon, violation(data.bkc[size_t(i)], data.blc[size_t(i)], data.buc[size_t(i)], xc[size_t(i)]));
-    for (int32_t j = 0; j < data.numvar && size_t(j) < xx.size(); ++j) {
-        f.pviolvar = std::max(f.pviolvar, violation(data.bkx[size_t(j)], data.blx[size_t(j)], data.bux[size_t(j)], xx[size_t(j)]));
-        if (integer && data.vartype[size_t(j)] == VLT_VAR_TYPE_INT)
-            f.pviolitg = std::max(f.pviolitg, std::fabs(xx[size_t(j)] - std::round(xx[size_t(j)])));
-    }
-    // Dual violations: negative multipliers (for minimization; sign flipped
-    // for maximization) and the residual of c - A'y - slx + sux.
-    double sign = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
-    const auto& slc = s.values[VLT_SOL_ITEM_SLC];
-    const auto& suc = s.values[VLT_SOL_ITEM_SUC];
-    const auto& slx = s.values[VLT_SOL_ITEM_SLX];
-    const auto& sux = s.values[VLT_SOL_ITEM_SUX];
-    const auto& y = s.values[VLT_SOL_ITEM_Y];
-    const auto& snx = s.values[VLT_SOL_ITEM_SNX];
-    if (!integer && y.size() == size_t(data.numcon) && slx.size() == size_t(data.numvar)) {
-        for (int32_t i = 0; i < data.numcon; ++i)
-            f.dviolcon = std::max({f.dviolcon, -sign * slc[size_t(i)], -sign * suc[size_t(i)],
-                                   std::fabs(y[size_t(i)] - slc[size_t(i)] + suc[size_t(i)])});
-        // Gradient of the objective at xx: c + Qx (Q symmetric, given by its lower triangle).
-        std::vector<double> gradient(data.c);
-        if (xx.size() == size_t(data.numvar))
-            for (size_t k = 0; k < data.qoval.size(); ++k) {
-                size_t i = size_t(data.qosubi[k]), j = size_t(data.qosubj[k]);
-                gradient[i] += data.qoval[k] * xx[j];
-                if (i != j) gradient[j] += data.qoval[k] * xx[i];
-            }
-        for (int32_t j = 0; j < data.numvar; ++j) {
-            double r = gradient[size_t(j)] - slx[size_t(j)] + sux[size_t(j)];
-            if (snx.size() == size_t(data.numvar)) r -= snx[size_t(j)];
-            for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
-                r -= data.aval[size_t(k)] * y[size_t(data.asub[size_t(k)])];
-            f.dviolvar = std::max({f.dviolvar, -sign * slx[size_t(j)], -sign * sux[size_t(j)], std::fabs(r)});
-        }
-    }
-    f.nrm_xc = max_abs(xc);
-    f.nrm_xx = max_abs(xx);
-    f.nrm_y = max_abs(y);
-    f.nrm_slc = max_abs(slc);
-    f.nrm_suc = max_abs(suc);
-    f.nrm_slx = max_abs(slx);
-    f.nrm_sux = max_abs(sux);
-    return f;
-}
-
 // Where the figures of one solution go among the information items (-1: the
 // solution has no such item).
 struct SolutionItems {
     int32_t sol;
     int32_t primal_obj, dual_obj, prosta, solsta;
-    int32_t pviolcon, pviolvar, pviolitg, dviolcon, dviolvar;
-    int32_t nrm_xc, nrm_xx, nrm_y, nrm_slc, nrm_suc, nrm_slx, nrm_sux;
+    int32_t pviolcon, pviolvar, pviolbarvar, pviolcones, pviolacc, pvioldjc, pviolitg;
+    int32_t dviolcon, dviolvar, dviolbarvar, dviolcones, dviolacc;
+    int32_t nrm_xc, nrm_xx, nrm_barx, nrm_y, nrm_slc, nrm_suc, nrm_slx, nrm_sux, nrm_snx, nrm_bars;
 };
 
 constexpr SolutionItems kSolutionItems[] = {
     {VLT_SOL_ITR, VLT_DINF_SOL_ITR_PRIMAL_OBJ, VLT_DINF_SOL_ITR_DUAL_OBJ, VLT_IINF_SOL_ITR_PROSTA,
-     VLT_IINF_SOL_ITR_SOLSTA, VLT_DINF_SOL_ITR_PVIOLCON, VLT_DINF_SOL_ITR_PVIOLVAR, -1, VLT_DINF_SOL_ITR_DVIOLCON,
-     VLT_DINF_SOL_ITR_DVIOLVAR, VLT_DINF_SOL_ITR_NRM_XC, VLT_DINF_SOL_ITR_NRM_XX, VLT_DINF_SOL_ITR_NRM_Y,
-     VLT_DINF_SOL_ITR_NRM_SLC, VLT_DINF_SOL_ITR_NRM_SUC, VLT_DINF_SOL_ITR_NRM_SLX, VLT_DINF_SOL_ITR_NRM_SUX},
+     VLT_IINF_SOL_ITR_SOLSTA, VLT_DINF_SOL_ITR_PVIOLCON, VLT_DINF_SOL_ITR_PVIOLVAR, VLT_DINF_SOL_ITR_PVIOLBARVAR,
+     VLT_DINF_SOL_ITR_PVIOLCONES, VLT_DINF_SOL_ITR_PVIOLACC, -1, -1, VLT_DINF_SOL_ITR_DVIOLCON,
+     VLT_DINF_SOL_ITR_DVIOLVAR, VLT_DINF_SOL_ITR_DVIOLBARVAR, VLT_DINF_SOL_ITR_DVIOLCONES, VLT_DINF_SOL_ITR_DVIOLACC,
+     VLT_DINF_SOL_ITR_NRM_XC, VLT_DINF_SOL_ITR_NRM_XX, VLT_DINF_SOL_ITR_NRM_BARX, VLT_DINF_SOL_ITR_NRM_Y,
+     VLT_DINF_SOL_ITR_NRM_SLC, VLT_DINF_SOL_ITR_NRM_SUC, VLT_DINF_SOL_ITR_NRM_SLX, VLT_DINF_SOL_ITR_NRM_SUX,
+     VLT_DINF_SOL_ITR_NRM_SNX, VLT_DINF_SOL_ITR_NRM_BARS},
     {VLT_SOL_BAS, VLT_DINF_SOL_BAS_PRIMAL_OBJ, VLT_DINF_SOL_BAS_DUAL_OBJ, VLT_IINF_SOL_BAS_PROSTA,
-     VLT_IINF_SOL_BAS_SOLSTA, VLT_DINF_SOL_BAS_PVIOLCON, VLT_DINF_SOL_BAS_PVIOLVAR, -1, VLT_DINF_SOL_BAS_DVIOLCON,
-     VLT_DINF_SOL_BAS_DVIOLVAR, VLT_DINF_SOL_BAS_NRM_XC, VLT_DINF_SOL_BAS_NRM_XX, VLT_DINF_SOL_BAS_NRM_Y,
-     VLT_DINF_SOL_BAS_NRM_SLC, VLT_DINF_SOL_BAS_NRM_SUC, VLT_DINF_SOL_BAS_NRM_SLX, VLT_DINF_SOL_BAS_NRM_SUX},
+     VLT_IINF_SOL_BAS_SOLSTA, VLT_DINF_SOL_BAS_PVIOLCON, VLT_DINF_SOL_BAS_PVIOLVAR, -1, -1, -1, -1, -1,
+     VLT_DINF_SOL_BAS_DVIOLCON, VLT_DINF_SOL_BAS_DVIOLVAR, -1, -1, -1, VLT_DINF_SOL_BAS_NRM_XC,
+     VLT_DINF_SOL_BAS_NRM_XX, VLT_DINF_SOL_BAS_NRM_BARX, VLT_DINF_SOL_BAS_NRM_Y, VLT_DINF_SOL_BAS_NRM_SLC,
+     VLT_DINF_SOL_BAS_NRM_SUC, VLT_DINF_SOL_BAS_NRM_SLX, VLT_DINF_SOL_BAS_NRM_SUX, -1, -1},
     {VLT_SOL_ITG, VLT_DINF_SOL_ITG_PRIMAL_OBJ, -1, VLT_IINF_SOL_ITG_PROSTA, VLT_IINF_SOL_ITG_SOLSTA,
-     VLT_DINF_SOL_ITG_PVIOLCON, VLT_DINF_SOL_ITG_PVIOLVAR, VLT_DINF_SOL_ITG_PVIOLITG, -1, -1, VLT_DINF_SOL_ITG_NRM_XC,
-     VLT_DINF_SOL_ITG_NRM_XX, -1, -1, -1, -1, -1},
+     VLT_DINF_SOL_ITG_PVIOLCON, VLT_DINF_SOL_ITG_PVIOLVAR, VLT_DINF_SOL_ITG_PVIOLBARVAR, VLT_DINF_SOL_ITG_PVIOLCONES,
+     VLT_DINF_SOL_ITG_PVIOLACC, VLT_DINF_SOL_ITG_PVIOLDJC, VLT_DINF_SOL_ITG_PVIOLITG, -1, -1, -1, -1, -1,
+     VLT_DINF_SOL_ITG_NRM_XC, VLT_DINF_SOL_ITG_NRM_XX, VLT_DINF_SOL_ITG_NRM_BARX, -1, -1, -1, -1, -1, -1, -1},
 };
 
 }  // namespace
 
 void update_solution_info(Task& task) {
-    model::SolutionSizes sizes = model::solution_sizes(task.problem);
-    model::ProblemData data = task.problem.to_data();
     auto put = [&](int32_t item, double value) {
         if (item >= 0) task.info.d[item] = value;
     };
     for (const SolutionItems& at : kSolutionItems) {
         if (!task.solutions.defined(at.sol)) continue;
-        const model::Solution& s = task.solutions.read(at.sol, sizes);
-        model::ObjectiveValues obj = task.solutions.objectives(at.sol, task.problem);
-        Figures f = figures(data, s, at.sol == VLT_SOL_ITG);
-        task.info.i[at.prosta] = s.prosta;
-        task.info.i[at.solsta] = s.solsta;
-        put(at.primal_obj, obj.primal);
-        put(at.dual_obj, obj.dual);
+        int32_t prosta = 0, solsta = 0;
+        task.solutions.statuses(at.sol, &prosta, &solsta, model::solution_sizes(task.problem));
+        task.info.i[at.prosta] = prosta;
+        task.info.i[at.solsta] = solsta;
+        const SolutionFigures f = solution_figures(task, at.sol);
+        put(at.primal_obj, f.primal_obj);
+        put(at.dual_obj, f.dual_obj);
         put(at.pviolcon, f.pviolcon);
         put(at.pviolvar, f.pviolvar);
+        put(at.pviolbarvar, f.pviolbarvar);
+        put(at.pviolcones, f.pviolcone);
+        put(at.pviolacc, f.pviolacc);
+        put(at.pvioldjc, f.pvioldjc);
         put(at.pviolitg, f.pviolitg);
         put(at.dviolcon, f.dviolcon);
         put(at.dviolvar, f.dviolvar);
-        put(at.nrm_xc, f.nrm_xc);
-        put(at.nrm_xx, f.nrm_xx);
-        put(at.nrm_y, f.nrm_y);
-        put(at.nrm_slc, f.nrm_slc);
-        put(at.nrm_suc, f.nrm_suc);
-        put(at.nrm_slx, f.nrm_slx);
-        put(at.nrm_sux, f.nrm_sux);
+        put(at.dviolbarvar, f.dviolbarvar);
+        put(at.dviolcones, f.dviolcone);
+        put(at.dviolacc, f.dviolacc);
+        const PrimalNorms primal = primal_norms(task, at.sol);
+        put(at.nrm_xc, primal.xc);
+        put(at.nrm_xx, primal.xx);
+        put(at.nrm_barx, primal.barx);
+        const DualNorms dual = dual_norms(task, at.sol);
+        put(at.nrm_y, dual.y);
+        put(at.nrm_slc, dual.slc);
+        put(at.nrm_suc, dual.suc);
+        put(at.nrm_slx, dual.slx);
+        put(at.nrm_sux, dual.sux);
+        put(at.nrm_snx, dual.snx);
+        put(at.nrm_bars, dual.bars);
     }
 }
 

@@ -679,12 +679,18 @@ void test_bad_input() {
              d.fptr = {0, 1}, d.fsub = {9}, d.fval = {1}, d.g = {0};
          },
          VLT_RES_ERR_INDEX_VAR},
-        {"exponential cone",
+        {"exponential cone of two rows",
          [](model::ProblemData& d) {
-             d.cones = {{VLT_DOMAIN_PRIMAL_EXP_CONE, 3}};
-             d.fptr = {0, 1, 2, 3}, d.fsub = {0, 1, 0}, d.fval = {1, 1, 1}, d.g = {0, 0, 0};
+             d.cones = {{VLT_DOMAIN_PRIMAL_EXP_CONE, 2}};
+             d.fptr = {0, 1, 2}, d.fsub = {0, 1}, d.fval = {1, 1}, d.g = {0, 0};
          },
-         VLT_RES_ERR_NOT_IMPLEMENTED},
+         VLT_RES_ERR_DIMENSION},
+        {"power cone without weights",
+         [](model::ProblemData& d) {
+             d.cones = {{VLT_DOMAIN_PRIMAL_POWER_CONE, 2}};
+             d.fptr = {0, 1, 2}, d.fsub = {0, 1}, d.fval = {1, 1}, d.g = {0, 0};
+         },
+         VLT_RES_ERR_DIMENSION},
     };
     // Malformed data throws; a problem the optimizer declines comes back
     // with status error.  Either way the code and a message say why.

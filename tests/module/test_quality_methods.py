@@ -107,7 +107,28 @@ def test_basis_methods_query_their_sizes(task, env_log_path, calls):
     raw = bytearray()
     assert task.initbasissolve_O_1(raw)[0] != 0 and len(raw) == 8
     before = len(calls(env_log_path))
-    assert task.primalrepair_OOOO_5(None, None, None, None)[0] != 0
+    assert task.primalrepair_OOOO_5(None, None, None, None) == (0, None)   # nothing to repair
     assert names(calls, env_log_path, before) == ["VLT_getnumcon"] * 2 + ["VLT_getnumvar"] * 2 + ["VLT_primalrepair"]
     with pytest.raises(TypeError, match="^Array is too short in argument wux$"):
         task.primalrepair_OOOO_5(None, None, None, f64([1.0]))
+
+
+def test_infeasible_subproblem_is_a_task_of_its_own(task, env_log_path, calls):
+    task.appendcons_i_2(1)
+    task.appendvars_i_2(1)
+    task.putarow_iOO_4(0, i32([0]), f64([1.0]))
+    task.putconbound_iidd_5(0, 0, 2.0, 0.0)      # x >= 2
+    task.putvarbound_iidd_5(0, 4, 0.0, 1.0)      # 0 <= x <= 1
+    assert task.optimizetrm__1() == (0, 0)
+    before = len(calls(env_log_path))
+    res, sub = task.getinfeasiblesubproblem_i_2(ITR)
+    assert res == 0 and type(sub) is _vlt.Task
+    lines = calls(env_log_path)[before:]
+    assert [line.split()[0] for line in lines] == ["VLT_getinfeasiblesubproblem"] + \
+        ["VLT_linkfunctotaskstream"] * 4 + ["VLT_putcallbackfunc"]
+    assert [line.split()[2] for line in lines[1:5]] == [f"whichstream={k}" for k in (0, 1, 3, 2)]
+    messages = []
+    sub.set_Stream(1, messages.append)
+    assert sub.analyzeproblem_i_2(1) == (0, None) and messages
+    assert task.getinfeasiblesubproblem_i_2(5) == (1306, None)   # not a solution
+    sub.dispose()

@@ -14,7 +14,6 @@ CT_QUAD, CT_RQUAD, CT_PEXP, CT_PPOW = 0, 1, 2, 4
 SOL_ITR, SOLSTA_OPTIMAL, SOLSTA_PRIM_INFEAS_CER = 0, 1, 5
 SENSE_MIN, SENSE_MAX = 0, 1
 PROBTYPE_CONIC, PROBTYPE_MIXED = 3, 4
-ERR_NO_OPTIMIZER = 1601
 
 
 def row(task, i, cols, vals, bk, lo, up):
@@ -138,11 +137,30 @@ def test_quadratic_objective_with_a_cone(task, free_variables):
     assert np.abs(stationarity_residual(task, q)).max() < 1e-6
 
 
-@pytest.mark.parametrize("ct,conepar", [(CT_PEXP, 0.0), (CT_PPOW, 0.5)])
-def test_cones_the_optimizer_cannot_solve_are_refused(task, ct, conepar, free_variables):
+def power_mean_bound(a):
+    # min x0 + x1 with x0^a x1^(1-a) >= 1: weighted AM-GM, x = c (a, 1 - a)
+    return 1.0 / (a ** a * (1.0 - a) ** (1.0 - a))
+
+
+@pytest.mark.parametrize("ct, conepar, optimum, x_opt", [
+    (CT_PEXP, 0.0, math.e, [math.e, 1.0, 1.0]),  # x0 >= x1 exp(x2 / x1) at x1 = x2 = 1
+    (CT_PPOW, 0.5, 2.0, [1.0, 1.0, 1.0]),
+    (CT_PPOW, 0.25, power_mean_bound(0.25), [0.25 * power_mean_bound(0.25), 0.75 * power_mean_bound(0.25), 1.0])])
+def test_exponential_and_power_cones_on_variables(task, ct, conepar, optimum, x_opt, free_variables):
+    # min x0 (+ x1 for the power cone) with x2 = 1 (and x1 = 1 for the
+    # exponential cone); the cone duals satisfy the stationarity identity.
     free_variables(task, 3)
+    task.putvarbound_iidd_5(2, BK_FX, 1.0, 1.0)
+    task.putcj_id_3(0, 1.0)
+    if ct == CT_PEXP:
+        task.putvarbound_iidd_5(1, BK_FX, 1.0, 1.0)
+    else:
+        task.putcj_id_3(1, 1.0)
     assert task.appendconeseq_idii_5(ct, conepar, 3, 0) == (0, None)
-    assert task.optimizetrm__1() == (ERR_NO_OPTIMIZER, None)
+    objective, x = solve(task)
+    assert objective == pytest.approx(optimum, rel=1e-7)
+    assert x == pytest.approx(x_opt, rel=1e-3)  # the objective is flat to second order there
+    assert np.abs(stationarity_residual(task)).max() < 1e-6
 
 
 def test_certificate_of_infeasibility_carries_cone_duals(task, free_variables):

@@ -334,3 +334,99 @@ def test_acc_duals_of_the_integer_solution_are_zero_and_items_are_checked(task):
         assert viol[0] == 7.0
     assert task.getpviolvar_iOO_4(ITR, i32([0]), memoryview(viol)) == (1600, None)   # undefined solution
     assert task.putaccdoty_iLO_4(BAS, 0, f64([math.nan, 0.0]))[0] == 1302
+
+
+@pytest.mark.parametrize("x, violation", [([1.0, -5.0], 0.0), ([2.0, -1.0], 1.0), ([2.5, -0.25], 0.5),
+                                          ([3.0, 0.0], 0.0)])
+def test_disjunctive_violation_is_that_of_the_best_term(task, x, violation):
+    # (x0 - 1 = 0)  or  (x0 - 3 = 0 and x1 >= 0)
+    task.appendvars_i_2(2)
+    task.appendafes_L_2(2)
+    task.putafefentrylist_OOO_4(i64([0, 1]), i32([0, 1]), f64([1.0, 1.0]))
+    _, zero = task.appendrzerodomain_L_2(1)
+    _, plus = task.appendrplusdomain_L_2(1)
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64([zero, zero, plus]), i64([0, 0, 1]), f64([1.0, 3.0, 0.0]),
+                               i64([1, 2])) == (0, None)
+    task.putxx_iO_3(ITG, f64(x))
+    viol = np.empty(1)
+    assert task.getpvioldjc_iOO_4(ITG, i64([0]), memoryview(viol)) == (0, None)
+    assert viol[0] == pytest.approx(violation)
+    assert task.getsolutioninfonew_i_2(ITG)[1][6] == pytest.approx(violation)
+
+
+def test_information_items_and_solution_analysis_agree_with_the_figures(task):
+    # One violated constraint, variable and ACC; the analysis names the worst first.
+    task.appendcons_i_2(3)
+    task.appendvars_i_2(2)
+    for i, (lo, up) in enumerate([(0.0, 1.0), (-1.0, 1.0), (2.0, 2.0)]):
+        task.putconbound_iidd_5(i, RA, lo, up)
+    task.putvarbound_iidd_5(1, LO, 0.0, 0.0)
+    task.appendafes_L_2(1)
+    task.putafefentrylist_OOO_4(i64([0]), i32([1]), f64([1.0]))
+    _, dom = task.appendrplusdomain_L_2(1)
+    task.appendacc_LOO_4(dom, i64([0]), None)
+    task.putxc_iO_3(ITR, f64([1.5, 0.0, -1.0]))          # off the empty rows by 1.5 and 1, bounds by 0.5 and 3
+    task.putxx_iO_3(ITR, f64([0.0, -0.25]))              # variable 1 and the ACC by 0.25
+    res, info = task.getsolutioninfonew_i_2(ITR)
+    assert info[1:3] == (3.0, 0.25) and info[5] == 0.25
+    assert task.updatesolutioninfo_i_2(ITR) == (0, None)
+    for item, figure in [(106, info[1]), (108, info[2]), (104, info[5]), (87, info[8]), (92, info[10])]:
+        assert task.getdouinf_i_2(item) == (0, figure)
+    lines = []
+    task.set_Stream(1, lines.append)
+    assert task.analyzesolution_ii_3(1, ITR) == (0, None)
+    text = "".join(lines)
+    assert text.index("constraint 2 is violated by 3.000e+00") < text.index("constraint 0 is violated by 1.500e+00")
+    assert "variable 1 is violated by 2.500e-01" in text and "affine conic constraint 0 is violated by 2.500e-01" in text
+    assert "acc: 2e-01" in text
+
+
+def packed(m):
+    """The lower triangle of a symmetric matrix, column by column."""
+    return np.array([m[r, c] for c in range(m.shape[0]) for r in range(c, m.shape[0])])
+
+
+@pytest.mark.parametrize("sense", [MIN, MAX])
+def test_semidefinite_violations_at_an_optimum_and_off_it(task, sense):
+    # min (max) <C, X>  s.t.  <I, X> = 1, X psd:  X = v v' for the extreme eigenvector v of C,
+    # y its eigenvalue, S = C - y I.
+    C = np.array([[2.0, 1.0], [1.0, 3.0]])
+    task.appendcons_i_2(1)
+    task.appendbarvars_O_2(i32([2]))
+    _, c = task.appendsparsesymmat_iOOO_5(2, i32([0, 1, 1]), i32([0, 0, 1]), f64([2.0, 1.0, 3.0]))
+    _, e = task.appendsparsesymmat_iOOO_5(2, i32([0, 1]), i32([0, 1]), f64([1.0, 1.0]))
+    task.putbarcj_iOO_4(0, i64([c]), f64([1.0]))
+    task.putbaraij_iiOO_5(0, 0, i64([e]), f64([1.0]))
+    task.putconbound_iidd_5(0, FX, 1.0, 1.0)
+    task.putobjsense_i_2(sense)
+    values, vectors = np.linalg.eigh(C)
+    k = 0 if sense == MIN else 1
+    X, y = np.outer(vectors[:, k], vectors[:, k]), values[k]
+    task.putbarxj_iiO_4(ITR, 0, f64(packed(X)))
+    task.putbarsj_iiO_4(ITR, 0, f64(packed(C - y * np.eye(2))))
+    task.puty_iO_3(ITR, f64([y]))                 # y = slc - suc, multipliers <= 0 when maximizing
+    if sense == MIN:
+        task.putslc_iO_3(ITR, f64([y]))
+    else:
+        task.putsuc_iO_3(ITR, f64([-y]))
+    task.putxc_iO_3(ITR, f64([1.0]))
+    _, info = task.getsolutioninfonew_i_2(ITR)
+    assert max(info[1:8] + info[9:]) < 1e-12 and info[0] == pytest.approx(y)
+    # Off the optimum: a matrix that is not semidefinite, and S no longer C - yI.
+    Xbad, Sbad = np.array([[1.0, 2.0], [2.0, -1.0]]), np.array([[0.5, 0.0], [0.0, 0.25]])
+    task.putbarxj_iiO_4(ITR, 0, f64(packed(Xbad)))
+    task.putbarsj_iiO_4(ITR, 0, f64(packed(Sbad)))
+    viol = np.zeros(2)
+    assert task.getpviolbarvar_iOO_4(ITR, i32([0]), memoryview(viol[:1])) == (0, None)
+    assert task.getdviolbarvar_iOO_4(ITR, i32([0]), memoryview(viol[1:])) == (0, None)
+    s = -1.0 if sense == MAX else 1.0
+    residual = C - y * np.eye(2) - Sbad
+    psd = lambda m: np.linalg.norm(np.minimum(np.linalg.eigvalsh(m), 0))
+    assert viol[0] == pytest.approx(psd(Xbad))
+    assert viol[1] == pytest.approx(max(psd(s * Sbad), abs(packed(residual)).max()))
+    _, info = task.getsolutioninfonew_i_2(ITR)
+    assert info[1] == pytest.approx(abs(1.0 - np.trace(Xbad)))      # xc against <I, X>
+    assert task.getprimalsolutionnorms_i_2(ITR) == (0, (1.0, 0.0, 2.0))
+    assert task.getdualsolutionnorms_i_2(ITR)[1][6] == 0.5
+    assert task.getpviolbarvar_iOO_4(ITR, i32([1]), memoryview(viol[:1]))[0] == 1204

@@ -8,6 +8,7 @@
 
 #include "base/error.hpp"
 #include "solve/engine.hpp"
+#include "solve/quality/cone_distance.hpp"
 
 namespace vlt::solve::ipm {
 namespace {
@@ -31,7 +32,7 @@ void check_cone_domains(const model::ProblemData& d, PresolveOutcome& outcome) {
             outcome.message = "the interior-point optimizer has no cone of the domain of cone " + std::to_string(c);
             return;
         }
-        std::string wrong = check_cone(cone.domain, cone.dim, {});
+        std::string wrong = check_cone(cone.domain, cone.dim, cone.alpha);
         if (!wrong.empty()) fail(VLT_RES_ERR_DIMENSION, "cone " + std::to_string(c) + ": " + wrong);
     }
 }
@@ -282,7 +283,7 @@ private:
                     rec_.conic_cone[size_t(r)] = int64_t(cone_rows_.size());
                     cone_rows_.push_back(std::move(row));
                 }
-                cone_dims_.emplace_back(cone.domain, cone.dim);
+                other_cones_.push_back({cone.domain, 0, cone.dim, cone.alpha});
             }
             r0 += cone.dim;
         }
@@ -301,9 +302,10 @@ private:
         if (mz > 0) f_.cones.push_back({VLT_DOMAIN_RZERO, 0, mz, {}});
         if (mp > 0) f_.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
         int64_t start = mz + mp;
-        for (auto [domain, dim] : cone_dims_) {
-            f_.cones.push_back({domain, start, dim, {}});
-            start += dim;
+        for (ConeSpec& c : other_cones_) {
+            c.start = start;
+            start += c.dim;
+            f_.cones.push_back(std::move(c));
         }
         f_.q.assign(size_t(n), 0.0);
         std::copy(q_.begin(), q_.end(), f_.q.begin());
@@ -455,7 +457,7 @@ private:
     int64_t n_ = 0;      // internal columns: kept ones, then slacks of ranged rows
     int64_t kept_ = 0;   // original columns kept
     std::vector<GRow> zero_rows_, pos_rows_, cone_rows_;
-    std::vector<std::pair<int32_t, int64_t>> cone_dims_;  // domain, rows
+    std::vector<ConeSpec> other_cones_;  // domain, rows, parameters (start settled when stacked)
     std::vector<double> slack_lo_, slack_up_;
     std::vector<Pending> pending_;
     std::vector<double> q_;
@@ -646,7 +648,10 @@ OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt) {
                     pviol = std::max({pviol, -v[0], -v[1], std::sqrt(t) - std::sqrt(2.0 * std::max(0.0, v[0]) * std::max(0.0, v[1]))});
                     break;
                 }
-                default: break;
+                default:
+                    pviol = std::max(pviol, domain_violation({cone.domain, cone.alpha.data(), int64_t(cone.alpha.size())},
+                                                             v.data(), cone.dim));
+                    break;
             }
             r0 += cone.dim;
         }

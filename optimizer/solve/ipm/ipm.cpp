@@ -123,7 +123,11 @@ private:
     // eta; the result goes to `dir`.
     void direction(double eta, double dkappa_rhs, Point& dir);
     void predictor();
-    void corrector(double mu);
+    // The combined direction: centring and, when asked, the cones'
+    // second-order terms of the affine step.
+    void corrector(double mu, bool second_order);
+    // The combined direction and its step length.
+    double combined_step(double mu, bool second_order);
     double max_step(const Point& dir) const;
     double centred_step(const Point& dir, double alpha) const;
     // Solves the reduced Newton system for right-hand sides of the rows of
@@ -166,7 +170,7 @@ private:
     std::vector<double> bound_d_, bound_diag_;  // zb / sb per bound row; their sum per column
     Point d_tau_, d_aff_, d_comb_;
     // complementarity right-hand sides and their offsets (ds = -H dz - offset)
-    std::vector<double> ds_, dsb_, offset_, offset_b_;
+    std::vector<double> ds_, dsb_, offset_, offset_b_, zero_;
     std::vector<double> rhs_x_, rhs_z_, rhs_b_, kkt_rhs_;
     double tau_denominator_ = 0.0;
     int64_t iterations_ = 0;
@@ -177,6 +181,19 @@ private:
     Measures lowest_{kInf, kInf, kInf, kInf, kInf, kInf};
     int64_t last_progress_ = 0;
 };
+
+// Certificates: a sum that vanishes to working precision is within this
+// many units of rounding of the sum of its terms' magnitudes; a value that
+// stands clear of rounding exceeds its rounding by this factor.
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
+constexpr double kRoundingUnits = 64.0;
+constexpr double kSignificantRounding = 1e6;
+
+// With non-symmetric cones: the factor of the tolerance on the products of
+// residuals and iterates in the gap (see measure), and the step below which
+// the combined direction is tried again without the second-order terms.
+constexpr double kResidualGapFactor = 100.0;
+constexpr double kShortStep = 0.3;
 
 // Iterations without progress in any measure after which the run is over.
 constexpr int64_t kPatience = 10;
@@ -336,23 +353,49 @@ Measures Solver::measure() const {
     m.pres /= tau * (1.0 + pscale / tau);
     m.dres /= tau * (1.0 + dscale);
     m.gap = std::fabs(m.pobj - m.dobj) / std::max(1.0, std::fabs(m.pobj));
+    // With non-symmetric cones an optimum is often approached only as some
+    // variables grow without bound (the exponential cone's boundary at
+    // infinity).  The dual objective then misses a valid bound by about the
+    // dual residual times x, and the primal one by the primal residual times
+    // z, which the relative residuals do not show: those products count in
+    // the gap, against a tolerance kResidualGapFactor times wider.
+    if (!cones_.is_symmetric()) {
+        const double products = std::max(std::fabs(dot(r.x, p.x)), std::fabs(dot(r.z, p.z) + dot(r.b, p.zb)));
+        m.gap = std::max(m.gap, products / (tau * tau * cs) / std::max(1.0, std::fabs(m.pobj)) / kResidualGapFactor);
+    }
     const double nu = cones_.degree() + bound_cone_.degree();
     m.mu = (dot(p.s, p.z) + dot(p.sb, p.zb) + p.tau * p.kappa) / (nu + 1.0);
     return m;
 }
 
 // A primal infeasibility certificate: G'z + bound multipliers = 0 with
-// -h'z > 0.
+// -h'z > 0.  Each column of G'z must vanish within the tolerance times -h'z,
+// or to working precision: within a few units of rounding of the sum of the
+// magnitudes of its terms, while -h'z stands clear of its own rounding.
+// (Where -h'z is the small difference of large terms, the first test asks
+// for more digits than floating point holds.)
 bool Solver::certify_primal_infeasibility(EngineResult& r) {
     const Point& p = pt_;
     const double cs = f_.cost_scale, bz = -res_.hz / cs;
     if (!(bz > 0.0)) return false;
-    std::vector<double> atz(res_.gtz);
-    for (size_t k = 0; k < bounds_.size(); ++k) atz[size_t(bounds_.column[k])] += bounds_.sign[k] * p.zb[k];
-    double residual = 0.0;
+    std::vector<double> atz(res_.gtz), magnitude(size_t(f_.n), 0.0);
     for (int64_t j = 0; j < f_.n; ++j)
-        residual = std::max(residual, std::fabs(atz[size_t(j)]) / (cs * f_.colscale[size_t(j)]));
-    if (residual > o_.infeasibility_tolerance * bz) return false;
+        for (int64_t q = f_.gptr[size_t(j)]; q < f_.gptr[size_t(j) + 1]; ++q)
+            magnitude[size_t(j)] += std::fabs(f_.gval[size_t(q)] * p.z[size_t(f_.gind[size_t(q)])]);
+    for (size_t k = 0; k < bounds_.size(); ++k) {
+        atz[size_t(bounds_.column[k])] += bounds_.sign[k] * p.zb[k];
+        magnitude[size_t(bounds_.column[k])] += std::fabs(p.zb[k]);
+    }
+    double hz_magnitude = 0.0;
+    for (int64_t i = 0; i < f_.m; ++i) hz_magnitude += std::fabs(f_.h[size_t(i)] * p.z[size_t(i)]);
+    for (size_t k = 0; k < bounds_.size(); ++k) hz_magnitude += std::fabs(bounds_.h[k] * p.zb[k]);
+    const bool bz_significant = bz * cs > kSignificantRounding * kEpsilon * hz_magnitude;
+    for (int64_t j = 0; j < f_.n; ++j) {
+        const double residual = std::fabs(atz[size_t(j)]);
+        if (residual / (cs * f_.colscale[size_t(j)]) <= o_.infeasibility_tolerance * bz) continue;
+        if (bz_significant && residual <= kRoundingUnits * kEpsilon * magnitude[size_t(j)]) continue;
+        return false;
+    }
     r.status = EngineStatus::primal_infeasible;
     std::vector<double> zl, zu, x0(size_t(f_.n), 0.0);
     bounds_.split(p.zb, 1.0, f_.n, zl, zu);
@@ -508,18 +551,33 @@ void Solver::predictor() {
 
 // The combined step: centring sigma mu (Mehrotra's sigma from the affine
 // step's length) and the cones' higher-order corrections.
-void Solver::corrector(double mu) {
+void Solver::corrector(double mu, bool second_order) {
     const double alpha_aff = std::min(1.0, max_step(d_aff_));
     const double sigma = std::clamp(std::pow(1.0 - alpha_aff, 3), 0.0, 1.0);
     const double smu = sigma * mu;
     std::vector<double>& shift = offset_;  // free until the next direction
     std::vector<double>& shift_b = offset_b_;
-    cones_.combined_ds_shift(d_aff_.z, d_aff_.s, smu, shift);
-    bound_cone_.combined_ds_shift(d_aff_.zb, d_aff_.sb, smu, shift_b);
+    cones_.affine_ds(pt_.s, pt_.z, ds_);
+    bound_cone_.affine_ds(pt_.sb, pt_.zb, dsb_);
+    if (second_order) {
+        cones_.combined_ds_shift(d_aff_.z, d_aff_.s, smu, shift);
+        bound_cone_.combined_ds_shift(d_aff_.zb, d_aff_.sb, smu, shift_b);
+    } else {
+        zero_.assign(std::max(ds_.size(), dsb_.size()), 0.0);
+        cones_.combined_ds_shift(CVec(zero_).first(ds_.size()), CVec(zero_).first(ds_.size()), smu, shift);
+        bound_cone_.combined_ds_shift(CVec(zero_).first(dsb_.size()), CVec(zero_).first(dsb_.size()), smu, shift_b);
+    }
     for (size_t i = 0; i < ds_.size(); ++i) ds_[i] += shift[i];
     for (size_t k = 0; k < dsb_.size(); ++k) dsb_[k] += shift_b[k];
-    const double dkappa_rhs = pt_.tau * pt_.kappa + d_aff_.tau * d_aff_.kappa - smu;
+    const double dkappa_rhs = pt_.tau * pt_.kappa + (second_order ? d_aff_.tau * d_aff_.kappa : 0.0) - smu;
     direction(1.0 - sigma, dkappa_rhs, d_comb_);
+}
+
+double Solver::combined_step(double mu, bool second_order) {
+    corrector(mu, second_order);
+    double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
+    if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
+    return alpha;
 }
 
 double Solver::max_step(const Point& dir) const {
@@ -534,7 +592,9 @@ double Solver::max_step(const Point& dir) const {
 // Without a symmetric cone's scaling the step to the boundary may leave the
 // central path far behind: the step is shortened until the barrier of the
 // new point exceeds its value on the central path (for the same mu) by at
-// most the degree, a wide neighbourhood of the path.
+// most the degree, a wide neighbourhood of the path.  Each cone's barrier is
+// -degree log mu on the path, so the excess is zero there and positive
+// elsewhere.
 double Solver::centred_step(const Point& dir, double alpha) const {
     const Point& p = pt_;
     const double nu = cones_.degree() + bound_cone_.degree() + 1.0;
@@ -544,7 +604,7 @@ double Solver::centred_step(const Point& dir, double alpha) const {
         trial.add(alpha, dir);
         const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
         const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
-                              std::log(trial.tau * trial.kappa) + nu * std::log(mu) + nu;
+                              std::log(trial.tau * trial.kappa) + nu * std::log(mu);
         if (std::isfinite(excess) && excess <= nu) return alpha;
     }
     return 0.0;
@@ -620,10 +680,14 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
         r.dual_feasible = q.dual_residual <= std::max(1e-6, o_.dual_feasibility_tolerance);
     }
     r.solve_time = elapsed();
-    char line[200];
-    std::snprintf(line, sizeof line, "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e",
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "Interior point: %s%s%s after %lld iterations, %.2f s; primal %.10e dual %.10e; %lld factorizations, "
+                  "%lld solves",
                   to_string(status), message.empty() ? "" : ", ", message.c_str(), static_cast<long long>(iterations_),
-                  r.solve_time, r.primal_objective, r.dual_objective);
+                  r.solve_time, r.primal_objective, r.dual_objective,
+                  static_cast<long long>(kkt_.linear_solver().factorizations()),
+                  static_cast<long long>(kkt_.linear_solver().backend_solves()));
     log_line(line);
 }
 
@@ -689,9 +753,16 @@ EngineResult Solver::run() {
         }
         solve_tau_direction();
         predictor();
-        corrector(m.mu);
-        double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
-        if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
+        double alpha = combined_step(m.mu, true);
+        if (!cones_.is_symmetric() && alpha < kShortStep) {
+            // The second-order terms of non-symmetric cones can point the
+            // step at a boundary close by; the plain centred direction may
+            // go further.
+            Point corrected = d_comb_;
+            const double plain = combined_step(m.mu, false);
+            if (plain > alpha) alpha = plain;
+            else d_comb_ = std::move(corrected);
+        }
         if (!std::isfinite(alpha) || alpha <= 0.0) {
             finish_with_best(r, EngineStatus::numerical_trouble, "no step could be taken");
             return r;

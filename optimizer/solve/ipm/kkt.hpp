@@ -35,6 +35,7 @@ public:
     void strengthen(double factor) { solver_.strengthen(factor); }
     int64_t factor_nonzeros() const { return solver_.factor_nonzeros(); }
     int64_t dense_block() const { return solver_.dense_block(); }
+    const QuasiDefiniteSolver& linear_solver() const { return solver_; }
 
 private:
     void add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& row_start,

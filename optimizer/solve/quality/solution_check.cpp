@@ -2,19 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "solve/quality/cone_distance.hpp"
 
 namespace vlt::solve {
 namespace {
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+using model::has_lower;
+using model::has_upper;
 
-double bound_violation(const model::BoundSet& bounds, int32_t i, double x) {
+// With recession true, the bounds of the directions along which the
+// problem's feasible set recedes: 0 on every side that has a bound.
+double bound_violation(const model::BoundSet& bounds, int32_t i, double x, bool recession) {
     double v = 0.0;
-    if (has_lower(bounds.key(i))) v = std::max(v, bounds.lower(i) - x);
-    if (has_upper(bounds.key(i))) v = std::max(v, x - bounds.upper(i));
+    if (has_lower(bounds.key(i))) v = std::max(v, (recession ? 0.0 : bounds.lower(i)) - x);
+    if (has_upper(bounds.key(i))) v = std::max(v, x - (recession ? 0.0 : bounds.upper(i)));
     return v;
 }
 
@@ -45,6 +48,23 @@ double half_quadratic_form(const model::QuadraticTerms& q, const std::vector<dou
     return sum;
 }
 
+// The distance of a packed lower triangle (column by column) of a d x d
+// symmetric matrix from the semidefinite cone.
+double packed_psd_distance(const std::vector<double>& packed, int32_t d) {
+    std::vector<double> scaled(packed.size());
+    // The svec form of the cone distance: off-diagonal elements scaled by sqrt2.
+    int64_t at = 0;
+    for (int32_t col = 0; col < d; ++col)
+        for (int32_t row = col; row < d; ++row, ++at)
+            scaled[size_t(at)] = row == col ? packed[size_t(at)] : std::sqrt(2.0) * packed[size_t(at)];
+    return domain_violation({VLT_DOMAIN_SVEC_PSD_CONE, nullptr, 0}, scaled.data(), int64_t(scaled.size()));
+}
+
+// <M, X> for an element (k, l) of M's lower triangle: off-diagonal ones count twice.
+double element_product(const model::BlockTriplet& t, int32_t dim, const std::vector<double>& x) {
+    return (t.k == t.l ? 1.0 : 2.0) * t.value * x[size_t(model::packed_index(dim, t.k, t.l))];
+}
+
 // The shape of a cone on variables as a domain (the power cones' weight
 // conepar becomes the weights (conepar, 1 - conepar) of two leading members).
 struct ConeShape {
@@ -70,10 +90,36 @@ ConeShape cone_shape(const model::VarConeStore& cones, int32_t k) {
     return shape;
 }
 
+// The violation of the values of n rows w.r.t. a domain of the task (or
+// its dual, after the sign s is applied to the values).
+double domain_rows_violation(const model::ConicStore& domains, int64_t domidx, const double* rows, bool dual,
+                             double s) {
+    DomainShape shape;
+    shape.kind = domains.domain_type(domidx);
+    const int64_t n = domains.domain_n(domidx);
+    std::vector<double> alpha;
+    if (shape.kind == VLT_DOMAIN_PRIMAL_POWER_CONE || shape.kind == VLT_DOMAIN_DUAL_POWER_CONE) {
+        int64_t total = 0;
+        domains.power_domain_info(domidx, &total, &shape.nleft);
+        alpha.resize(size_t(shape.nleft));
+        domains.power_domain_alpha(domidx, alpha.data());
+        shape.alpha = alpha.data();
+    }
+    if (!dual) return domain_violation(shape, rows, n);
+    shape.kind = dual_domain_kind(shape.kind);
+    std::vector<double> signed_rows(rows, rows + n);
+    for (double& v : signed_rows) v *= s;
+    return domain_violation(shape, signed_rows.data(), n);
+}
+
 }  // namespace
 
 SolutionCheck::SolutionCheck(const model::Problem& problem, const model::Solution& solution, int32_t whichsol)
-    : problem_(problem), solution_(solution), has_duals_(whichsol != VLT_SOL_ITG) {}
+    : problem_(problem),
+      solution_(solution),
+      has_duals_(whichsol != VLT_SOL_ITG),
+      primal_ray_(solution.solsta == VLT_SOL_STA_DUAL_INFEAS_CER),
+      dual_ray_(solution.solsta == VLT_SOL_STA_PRIM_INFEAS_CER) {}
 
 // ------------------------------------------------------------------ primal
 
@@ -88,17 +134,21 @@ void SolutionCheck::compute_row_activity() {
     }
     for (const auto& [i, q] : problem_.quadratic_constraints().terms())
         row_activity_[size_t(i)] += half_quadratic_form(q, xx);
+    const model::SemidefiniteStore& sdp = problem_.semidefinite();
+    for (const model::BlockTriplet& t : sdp.bara().expand_all(sdp.symmats()))
+        row_activity_[size_t(t.row)] += element_product(t, sdp.dim(t.j), solution_.barx[size_t(t.j)]);
     have_row_activity_ = true;
 }
 
 double SolutionCheck::constraint(int32_t i) {
     if (!have_row_activity_) compute_row_activity();
     const double xc = value(VLT_SOL_ITEM_XC)[size_t(i)];
-    return std::max(bound_violation(problem_.bounds(model::Item::Con), i, xc), std::fabs(xc - row_activity_[size_t(i)]));
+    return std::max(bound_violation(problem_.bounds(model::Item::Con), i, xc, primal_ray_),
+                    std::fabs(xc - row_activity_[size_t(i)]));
 }
 
 double SolutionCheck::variable(int32_t j) const {
-    return bound_violation(problem_.bounds(model::Item::Var), j, value(VLT_SOL_ITEM_XX)[size_t(j)]);
+    return bound_violation(problem_.bounds(model::Item::Var), j, value(VLT_SOL_ITEM_XX)[size_t(j)], primal_ray_);
 }
 
 double SolutionCheck::integrality(int32_t j) const {
@@ -122,67 +172,78 @@ double SolutionCheck::cone(int32_t k) const {
     return domain_violation(shape.domain(false), values.data(), int64_t(values.size()));
 }
 
+const std::vector<double>& SolutionCheck::afe_semidefinite_terms() {
+    if (!have_afe_bar_) {
+        const model::SemidefiniteStore& sdp = problem_.semidefinite();
+        afe_bar_.assign(size_t(problem_.affine().num_afe()), 0.0);
+        for (const model::BlockTriplet& t : sdp.barf().expand_all(sdp.symmats()))
+            afe_bar_[size_t(t.row)] += element_product(t, sdp.dim(t.j), solution_.barx[size_t(t.j)]);
+        have_afe_bar_ = true;
+    }
+    return afe_bar_;
+}
+
 const std::vector<double>& SolutionCheck::acc_activity() {
     if (!have_acc_activity_) {
-        acc_activity_.assign(size_t(problem_.conic().num_acc_rows()), 0.0);
-        problem_.conic().stacked_activity(problem_.affine(), value(VLT_SOL_ITEM_XX).data(), acc_activity_.data());
+        const model::ConicStore& accs = problem_.conic();
+        acc_activity_.assign(size_t(accs.num_acc_rows()), 0.0);
+        accs.stacked_activity(problem_.affine(), value(VLT_SOL_ITEM_XX).data(), acc_activity_.data());
+        if (problem_.semidefinite().barf().size() > 0) {
+            std::vector<int64_t> afes(acc_activity_.size());
+            accs.get_accs(nullptr, afes.data(), nullptr);
+            const std::vector<double>& bar = afe_semidefinite_terms();
+            for (size_t r = 0; r < afes.size(); ++r) acc_activity_[r] += bar[size_t(afes[r])];
+        }
         have_acc_activity_ = true;
     }
     return acc_activity_;
 }
 
+double SolutionCheck::barvar(int32_t j) const {
+    return packed_psd_distance(solution_.barx[size_t(j)], problem_.semidefinite().dim(j));
+}
+
 double SolutionCheck::acc_violation(int64_t k, const double* rows, bool dual) const {
-    const model::ConicStore& accs = problem_.conic();
-    return domain_violation_of(accs.acc_domain(k), rows, accs.acc_n(k), dual);
+    return domain_rows_violation(problem_.conic(), problem_.conic().acc_domain(k), rows, dual, sign());
 }
 
-double SolutionCheck::domain_violation_of(int64_t domidx, const double* rows, int64_t n, bool dual) const {
-    const model::ConicStore& accs = problem_.conic();
-    DomainShape shape;
-    shape.kind = accs.domain_type(domidx);
-    std::vector<double> alpha;
-    if (shape.kind == VLT_DOMAIN_PRIMAL_POWER_CONE || shape.kind == VLT_DOMAIN_DUAL_POWER_CONE) {
-        int64_t total = 0;
-        accs.power_domain_info(domidx, &total, &shape.nleft);
-        alpha.resize(size_t(shape.nleft));
-        accs.power_domain_alpha(domidx, alpha.data());
-        shape.alpha = alpha.data();
-    }
-    if (!dual) return domain_violation(shape, rows, n);
-    shape.kind = dual_domain_kind(shape.kind);
-    std::vector<double> signed_rows(rows, rows + n);
-    for (double& v : signed_rows) v *= sign();
-    return domain_violation(shape, signed_rows.data(), n);
-}
-
-double SolutionCheck::acc(int64_t k) {
-    const int64_t first = problem_.conic().acc_first_row(k);
-    return acc_violation(k, acc_activity().data() + first, false);
-}
-
-double SolutionCheck::djc(int64_t k) const {
+double SolutionCheck::djc(int64_t k) {
     const model::DisjunctiveStore::View djc = problem_.disjunctive().view(k);
     const model::AffineStore& afes = problem_.affine();
     const auto& xx = value(VLT_SOL_ITEM_XX);
-    std::vector<double> rows;
-    double best = INFINITY;  // a DJC without terms never holds
-    int64_t domain = 0, afe = 0;
+    const std::vector<double>& bar = afe_semidefinite_terms();
+    // The rows of every domain, F x + g - b, in the DJC's order.
+    std::vector<double> rows(size_t(djc.num_afe));
+    for (int64_t r = 0; r < djc.num_afe; ++r) {
+        const int64_t afe = djc.afes[r];
+        double sum = afes.g(afe) - djc.b[r] + bar[size_t(afe)];
+        for (int32_t e = 0; e < afes.length(afe); ++e) sum += afes.vals(afe)[e] * xx[size_t(afes.cols(afe)[e])];
+        rows[size_t(r)] = sum;
+    }
+    // A term holds when all its domains hold; the DJC when one term does.
+    double best = std::numeric_limits<double>::infinity();
+    int64_t domain = 0, row = 0;
     for (int64_t t = 0; t < djc.num_term; ++t) {
         double worst = 0.0;
         for (int64_t d = 0; d < djc.term_sizes[t]; ++d, ++domain) {
-            const int64_t n = problem_.conic().domain_n(djc.domains[domain]);
-            rows.assign(size_t(n), 0.0);
-            for (int64_t r = 0; r < n; ++r, ++afe) {
-                const int64_t a = djc.afes[afe];
-                double v = afes.g(a) - djc.b[afe];
-                for (int32_t e = 0; e < afes.length(a); ++e) v += afes.vals(a)[e] * xx[size_t(afes.cols(a)[e])];
-                rows[size_t(r)] = v;
-            }
-            worst = std::max(worst, domain_violation_of(djc.domains[domain], rows.data(), n, false));
+            const int64_t domidx = djc.domains[domain];
+            worst = std::max(worst, domain_rows_violation(problem_.conic(), domidx, rows.data() + row, false, 1.0));
+            row += problem_.conic().domain_n(domidx);
         }
         best = std::min(best, worst);
     }
     return best;
+}
+
+double SolutionCheck::acc(int64_t k) {
+    const int64_t first = problem_.conic().acc_first_row(k), n = problem_.conic().acc_n(k);
+    if (!primal_ray_) return acc_violation(k, acc_activity().data() + first, false);
+    // A direction of the feasible set: F x alone lies in the domain.
+    std::vector<double> constant(size_t(problem_.conic().num_acc_rows()));
+    problem_.conic().stacked_g(problem_.affine(), constant.data());
+    std::vector<double> rows(acc_activity().begin() + first, acc_activity().begin() + first + n);
+    for (int64_t r = 0; r < n; ++r) rows[size_t(r)] -= constant[size_t(first + r)];
+    return acc_violation(k, rows.data(), false);
 }
 
 // -------------------------------------------------------------------- dual
@@ -199,8 +260,13 @@ void SolutionCheck::compute_reduced_costs() {
     const auto& xx = value(VLT_SOL_ITEM_XX);
     const auto& y = value(VLT_SOL_ITEM_Y);
     const auto& snx = value(VLT_SOL_ITEM_SNX);
-    reduced_cost_.assign(problem_.c().begin(), problem_.c().end());
-    add_symmetric_product(problem_.quadratic_objective(), xx, 1.0, reduced_cost_);
+    // A certificate of infeasibility is a direction of the dual feasible set: no objective.
+    if (dual_ray_) {
+        reduced_cost_.assign(problem_.c().size(), 0.0);
+    } else {
+        reduced_cost_.assign(problem_.c().begin(), problem_.c().end());
+        add_symmetric_product(problem_.quadratic_objective(), xx, 1.0, reduced_cost_);
+    }
     const model::LineStore& columns = problem_.matrix().lines(model::Axis::Col);
     for (int32_t j = 0; j < problem_.num_var(); ++j) {
         const int32_t* rows = columns.index(j);
@@ -243,6 +309,40 @@ double SolutionCheck::dual_acc(int64_t k) const {
     if (!has_duals_) return 0.0;
     const int64_t first = problem_.conic().acc_first_row(k);
     return acc_violation(k, solution_.doty.data() + first, true);
+}
+
+void SolutionCheck::compute_semidefinite_residuals() {
+    const model::SemidefiniteStore& sdp = problem_.semidefinite();
+    const auto& y = value(VLT_SOL_ITEM_Y);
+    bar_residual_ = solution_.bars;
+    for (auto& packed : bar_residual_)
+        for (double& v : packed) v = -v;
+    auto add = [&](const model::BarEntries& entries, auto weight_of) {
+        for (const model::BlockTriplet& t : entries.expand_all(sdp.symmats()))
+            bar_residual_[size_t(t.j)][size_t(model::packed_index(sdp.dim(t.j), t.k, t.l))] += weight_of(t.row) * t.value;
+    };
+    // A certificate of infeasibility has no objective.
+    if (!dual_ray_) add(sdp.barc(), [](int64_t) { return 1.0; });
+    add(sdp.bara(), [&](int64_t i) { return -y[size_t(i)]; });
+    if (sdp.barf().size() > 0) {
+        // w_a: the duals of the ACC rows that read affine expression a.
+        std::vector<double> w(size_t(problem_.affine().num_afe()), 0.0);
+        std::vector<int64_t> afes(size_t(problem_.conic().num_acc_rows()));
+        problem_.conic().get_accs(nullptr, afes.data(), nullptr);
+        for (size_t r = 0; r < afes.size(); ++r) w[size_t(afes[r])] += solution_.doty[r];
+        add(sdp.barf(), [&](int64_t a) { return -w[size_t(a)]; });
+    }
+    have_bar_residual_ = true;
+}
+
+double SolutionCheck::dual_barvar(int32_t j) {
+    if (!has_duals_) return 0.0;
+    if (!have_bar_residual_) compute_semidefinite_residuals();
+    std::vector<double> signed_bars = solution_.bars[size_t(j)];
+    for (double& v : signed_bars) v *= sign();
+    double v = packed_psd_distance(signed_bars, problem_.semidefinite().dim(j));
+    for (double r : bar_residual_[size_t(j)]) v = std::max(v, std::fabs(r));
+    return v;
 }
 
 }  // namespace vlt::solve

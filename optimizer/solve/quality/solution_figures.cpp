@@ -16,6 +16,12 @@ double largest_magnitude(const std::vector<double>& v) {
     return m;
 }
 
+double largest_magnitude(const std::vector<std::vector<double>>& blocks) {
+    double m = 0.0;
+    for (const auto& v : blocks) m = std::max(m, largest_magnitude(v));
+    return m;
+}
+
 const model::Solution& solution_of(Task& task, int32_t whichsol) {
     return task.solutions.read(whichsol, model::solution_sizes(task.problem));
 }
@@ -48,12 +54,17 @@ SolutionFigures solution_figures(Task& task, int32_t whichsol) {
         f.dviolacc = std::max(f.dviolacc, check.dual_acc(k));
     }
     for (int64_t k = 0; k < problem.disjunctive().num_djc(); ++k) f.pvioldjc = std::max(f.pvioldjc, check.djc(k));
+    for (int32_t j = 0; j < problem.semidefinite().num_barvar(); ++j) {
+        f.pviolbarvar = std::max(f.pviolbarvar, check.barvar(j));
+        f.dviolbarvar = std::max(f.dviolbarvar, check.dual_barvar(j));
+    }
     return f;
 }
 
 PrimalNorms primal_norms(Task& task, int32_t whichsol) {
     const model::Solution& s = solution_of(task, whichsol);
-    return {largest_magnitude(s.values[VLT_SOL_ITEM_XC]), largest_magnitude(s.values[VLT_SOL_ITEM_XX]), 0.0};
+    return {largest_magnitude(s.values[VLT_SOL_ITEM_XC]), largest_magnitude(s.values[VLT_SOL_ITEM_XX]),
+            largest_magnitude(s.barx)};
 }
 
 DualNorms dual_norms(Task& task, int32_t whichsol) {
@@ -62,7 +73,7 @@ DualNorms dual_norms(Task& task, int32_t whichsol) {
     return {largest_magnitude(v[VLT_SOL_ITEM_Y]),   largest_magnitude(v[VLT_SOL_ITEM_SLC]),
             largest_magnitude(v[VLT_SOL_ITEM_SUC]), largest_magnitude(v[VLT_SOL_ITEM_SLX]),
             largest_magnitude(v[VLT_SOL_ITEM_SUX]), largest_magnitude(v[VLT_SOL_ITEM_SNX]),
-            0.0};
+            largest_magnitude(s.bars)};
 }
 
 }  // namespace vlt::solve

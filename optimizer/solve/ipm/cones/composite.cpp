@@ -4,7 +4,10 @@
 #include <limits>
 
 #include "base/error.hpp"
+#include "solve/ipm/cones/exponential.hpp"
+#include "solve/ipm/cones/geometric_mean.hpp"
 #include "solve/ipm/cones/nonnegative.hpp"
+#include "solve/ipm/cones/power.hpp"
 #include "solve/ipm/cones/rotated_second_order.hpp"
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/cones/zero.hpp"
@@ -12,16 +15,24 @@
 namespace vlt::solve::ipm {
 namespace {
 
-// The factory: one line per cone.
+// The factory: one line per cone.  `check` says what is wrong with a
+// number of rows and parameters, or nothing.
 struct ConeEntry {
     int32_t domain;
-    int64_t min_dim;
     std::unique_ptr<Cone> (*make)(const ConeSpec&);
+    std::string (*check)(int64_t dim, const std::vector<double>& parameters);
 };
 
 template <class C>
 constexpr ConeEntry entry(int32_t domain) {
-    return {domain, C::kMinDim, [](const ConeSpec& s) -> std::unique_ptr<Cone> { return std::make_unique<C>(s.dim); }};
+    return {domain, [](const ConeSpec& s) -> std::unique_ptr<Cone> { return std::make_unique<C>(s.dim); },
+            [](int64_t dim, const std::vector<double>& parameters) -> std::string {
+                if (!parameters.empty()) return "a cone of this domain takes no parameters";
+                if (dim < C::kMinDim)
+                    return "a cone of this domain needs at least " + std::to_string(C::kMinDim) + " row" +
+                           (C::kMinDim == 1 ? "" : "s");
+                return {};
+            }};
 }
 
 constexpr ConeEntry kCones[] = {
@@ -29,6 +40,12 @@ constexpr ConeEntry kCones[] = {
     entry<NonnegativeCone>(VLT_DOMAIN_RPLUS),
     entry<SecondOrderCone>(VLT_DOMAIN_QUADRATIC_CONE),
     entry<RotatedSecondOrderCone>(VLT_DOMAIN_RQUADRATIC_CONE),
+    {VLT_DOMAIN_PRIMAL_EXP_CONE, make_exponential_cone, check_exponential_cone},
+    {VLT_DOMAIN_DUAL_EXP_CONE, make_dual_exponential_cone, check_exponential_cone},
+    {VLT_DOMAIN_PRIMAL_POWER_CONE, make_power_cone, check_power_cone},
+    {VLT_DOMAIN_DUAL_POWER_CONE, make_dual_power_cone, check_power_cone},
+    {VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE, make_geometric_mean_cone, check_geometric_mean_cone},
+    {VLT_DOMAIN_DUAL_GEO_MEAN_CONE, make_dual_geometric_mean_cone, check_geometric_mean_cone},
 };
 
 const ConeEntry* find(int32_t domain) {
@@ -41,19 +58,16 @@ const ConeEntry* find(int32_t domain) {
 
 bool has_cone(int32_t domain) { return find(domain) != nullptr; }
 
-std::string check_cone(int32_t domain, int64_t dim, const std::vector<double>&) {
+std::string check_cone(int32_t domain, int64_t dim, const std::vector<double>& parameters) {
     const ConeEntry* e = find(domain);
     if (e == nullptr) return "the interior-point optimizer has no cone of domain " + std::to_string(domain);
-    if (dim < e->min_dim)
-        return "a cone of this domain needs at least " + std::to_string(e->min_dim) + " row" +
-               (e->min_dim == 1 ? "" : "s");
-    return {};
+    return e->check(dim, parameters);
 }
 
 CompositeCone::CompositeCone(const std::vector<ConeSpec>& specs) {
     for (const auto& s : specs) {
         const ConeEntry* e = find(s.domain);
-        if (e == nullptr || s.start != dim_ || s.dim < e->min_dim)
+        if (e == nullptr || s.start != dim_ || !e->check(s.dim, s.parameters).empty())
             fail(VLT_RES_ERR_INTERNAL, "the cones of the conic form are out of order or unsupported");
         cones_.push_back(e->make(s));
         const Cone& c = *cones_.back();

@@ -33,6 +33,10 @@ public:
     void strengthen(double factor);
 
     int64_t factor_nonzeros() const { return backend_->factor_nonzeros(); }
+    // Work done so far: numeric factorizations, and solves with the factor
+    // (one per solve plus one per refinement step).
+    int64_t factorizations() const { return factorizations_; }
+    int64_t backend_solves() const { return backend_solves_; }
     int64_t dense_block() const { return backend_->dense_block(); }
 
 private:
@@ -45,6 +49,7 @@ private:
     std::vector<int8_t> signs_;
     std::vector<double> base_reg_, reg_;
     double reg_scale_ = 1.0;
+    int64_t factorizations_ = 0, backend_solves_ = 0;
     std::vector<double> regularized_;  // k's values with the static regularization
     // refinement work space
     std::vector<double> b_, residual_, work_;

@@ -1,0 +1,162 @@
+// The non-symmetric cones (exponential, power, geometric mean) of the
+// interior-point method.
+//
+// Each is described by a logarithmically homogeneous self-concordant barrier
+// g of its dual cone K* in closed form (DualBarrier); the barrier of K itself
+// is the conjugate f = g*, known only through its gradient: -grad f(s) is the
+// u in int K* with -grad g(u) = s (conjugate_point), and f(s) = -nu - g(u).
+// The central path is s = -mu grad g(z).
+//
+// Scaling.  With s~ = -grad g(z), z~ = -grad f(s), mu = s'z / nu and
+// mu~ = s~'z~ / nu (mu mu~ >= 1, equality on the central path), the block
+//   H = s s' / s'z + ds ds' / ds'dz + mu P (hess g(z) - s~ s~'/nu - r r'/d2) P
+// with ds = s - mu s~, dz = z - mu z~, r = hess g(z) z~ - mu~ s~,
+// d2 = z~' hess g(z) z~ - nu mu~^2 and P the projection onto the orthogonal
+// complement of {z, z~}, is positive definite and satisfies H z = s and
+// H z~ = s~: the primal-dual scaling of the published non-symmetric methods
+// (a rank-four update of mu hess g(z)).  Close to the central path, where
+// the update degenerates, the dual scaling H = mu hess g(z) is used.
+//
+// Right-hand sides.  The affine step aims at s + ds = -H dz - s; the combined
+// step at the centred point with the second-order term of the path,
+//   ds + H dz = -(s + sigma mu grad g(z) + eta),
+//   eta = -1/2 D^3 g(z)[dz_a, hess g(z)^-1 ds_a],
+// from the affine step (dz_a, ds_a).
+//
+// A cone may be a linear image of the cone its barrier describes: with an
+// invertible map A that has one non-zero per row (ConeMap), s is in the cone
+// when A s is in K, z in its dual when A^-T z is in K*, and H = A^-1 H' A^-T.
+// The dual exponential and dual power cones are such images of the primal
+// ones.  The cones enter the KKT system as dense blocks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "solve/ipm/cones/cone.hpp"
+
+namespace vlt::solve::ipm {
+
+// A logarithmically homogeneous self-concordant barrier g of a dual cone K*
+// (of dimension dim and degree nu) in closed form, with what the method needs
+// of it and of its conjugate.  Dense matrices are row-major dim x dim.
+class DualBarrier {
+public:
+    DualBarrier(int64_t dim, double degree) : dim_(dim), degree_(degree) {}
+    virtual ~DualBarrier() = default;
+    int64_t dim() const { return dim_; }
+    double degree() const { return degree_; }
+
+    virtual bool in_primal_interior(const double* x) const = 0;
+    virtual bool in_dual_interior(const double* u) const = 0;
+    virtual double value(const double* u) const = 0;
+    virtual void gradient(const double* u, double* out) const = 0;
+    virtual void hessian(const double* u, double* out) const = 0;
+    // D^3 g(u)[a, b], a vector.
+    virtual void third_order(const double* u, const double* a, const double* b, double* out) const = 0;
+    // For x in int K, the u in int K* with -grad g(u) = x; false when it
+    // cannot be found to full precision.
+    virtual bool conjugate_point(const double* x, double* u) const = 0;
+    // The point e = -grad g(e), in int K and int K*.
+    virtual void central_point(double* e) const = 0;
+
+private:
+    int64_t dim_;
+    double degree_;
+};
+
+// Barriers of the form g(u) = -log psi(u) - sum_k c_k log(sign_k u_{i_k}):
+// the cone gives psi and its derivatives, the rest is here.
+class PsiBarrier : public DualBarrier {
+public:
+    struct LogTerm {
+        int64_t index;
+        double coefficient, sign;
+    };
+    PsiBarrier(int64_t dim, double degree, std::vector<LogTerm> log_terms);
+
+    double value(const double* u) const override;
+    void gradient(const double* u, double* out) const override;
+    void hessian(const double* u, double* out) const override;
+    void third_order(const double* u, const double* a, const double* b, double* out) const override;
+
+protected:
+    virtual double psi(const double* u) const = 0;
+    virtual void psi_gradient(const double* u, double* out) const = 0;
+    virtual void psi_hessian(const double* u, double* out) const = 0;
+    virtual void psi_third_order(const double* u, const double* a, const double* b, double* out) const = 0;
+
+private:
+    std::vector<LogTerm> log_terms_;
+    mutable std::vector<double> grad_, hess_, ha_, hb_;
+};
+
+// s'_i = scale_i s_{from_i}: a signed, scaled permutation (identity when empty).
+struct ConeMap {
+    std::vector<int64_t> from;
+    std::vector<double> scale;
+    bool identity() const { return from.empty(); }
+};
+
+class NonsymmetricCone : public Cone {
+public:
+    NonsymmetricCone(std::unique_ptr<DualBarrier> barrier, ConeMap map);
+
+    double degree() const override { return barrier_->degree(); }
+    bool is_symmetric() const override { return false; }
+    BlockShape block_shape() const override { return {BlockShape::Kind::dense, {}, {}}; }
+
+    void unit_point(Vec s, Vec z) const override;
+    // With respect to the primal cone.
+    double unit_margin(CVec v) const override;
+    void shift_by_unit(Vec v, double alpha, bool primal) const override;
+
+    void set_identity_scaling() override;
+    bool update_scaling(CVec s, CVec z, double mu) override;
+    void block_values(Vec out) const override;
+    void mul_h(CVec v, Vec out) const override;
+
+    void affine_ds(CVec s, CVec z, Vec ds) const override;
+    void combined_ds_shift(CVec dz_aff, CVec ds_aff, double sigma_mu, Vec shift) override;
+    void ds_offset(CVec ds, CVec z, Vec out) override;
+
+    // Within 1% below the boundary.  Steps are searched up to kLongestStep:
+    // the method never takes more than a whole step.
+    double max_step(CVec s, CVec ds, CVec z, CVec dz, double alpha_max) const override;
+    double barrier(CVec s, CVec z) const override;
+
+    static constexpr double kLongestStep = 2.0;
+    // Whether the last update used the primal-dual scaling (else the dual one).
+    bool primal_dual_scaled() const { return primal_dual_; }
+
+private:
+    // The cone's coordinates to the barrier's and back.
+    void to_primal(const double* s, double* out) const;    // A s
+    void to_dual(const double* z, double* out) const;      // A^-T z
+    void from_primal(const double* s, double* out) const;  // A^-1 s
+    void from_dual(const double* z, double* out) const;    // A^T z
+    bool interior(const double* s_mapped, const double* z_mapped) const;
+    void use_dual_scaling(double mu);
+    bool use_primal_dual_scaling(const double* s, const double* z, double mu);
+
+    std::unique_ptr<DualBarrier> barrier_;
+    ConeMap map_;
+    std::vector<double> e_;             // central point, barrier's coordinates
+    std::vector<double> h_;             // H in the cone's coordinates (dense)
+    std::vector<double> grad_, hess_;   // of g at the mapped z
+    std::vector<double> chol_;          // Cholesky factor of hess
+    bool corrector_ = false;            // whether chol_ holds it
+    bool primal_dual_ = false;
+    mutable std::vector<double> w1_, w2_, w3_, w4_, w5_, wm_;
+};
+
+// Dense helpers for small symmetric positive definite matrices (row-major).
+namespace dense {
+// The lower Cholesky factor in place; false when the matrix is not positive definite.
+bool cholesky(std::vector<double>& a, int64_t n);
+// Solves L L' x = b in place.
+void cholesky_solve(const std::vector<double>& l, int64_t n, double* b);
+}  // namespace dense
+
+}  // namespace vlt::solve::ipm
