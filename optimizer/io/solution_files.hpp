@@ -12,6 +12,8 @@
 //   0 "x" LOW 0 1 0 0
 //   CONES                             index status
 //   ACC_DUALS                         row value
+//   SEMIDEFINITE                      variable entry barx bars  (lower
+//                                     triangles column by column)
 //   END
 //
 // Numbers are written exactly.  Reading takes the items by index (names are

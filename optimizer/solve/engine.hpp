@@ -122,6 +122,10 @@ struct EngineResult {
     // and each cone's run of doty lies in the dual cone (minimization) or
     // in its negative (maximization).
     std::vector<double> doty;
+    // Semidefinite variables: the lower triangles (column by column) of
+    // their values and duals, and of the rays' parts, one variable after
+    // another; empty without them.
+    std::vector<double> barx, bars, barx_ray, bars_ray;
 
     bool has_basis = false;
     std::vector<BasisStatus> row_basis;     // numcon

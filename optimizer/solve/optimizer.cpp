@@ -20,6 +20,7 @@
 #include "solve/mip/mixed_integer_form.hpp"
 #include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
+#include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -124,6 +125,7 @@ public:
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
         if (mixed_) mip::restrict_to_task(data_, result);
+        if (semidefinite_) back_from_semidefinite_form(*semidefinite_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -202,8 +204,14 @@ private:
                 fail(VLT_RES_ERR_NO_OPTIMIZER,
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
-        if (!solve_data().barvar_dim.empty())
-            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
+        // Semidefinite variables become scalar ones in PSD cones (made last,
+        // on the conic form when there is one).
+        if (!solve_data().barvar_dim.empty()) {
+            if (integer)
+                fail(VLT_RES_ERR_NO_OPTIMIZER,
+                     "No optimizer is available for problems with both integer and semidefinite variables");
+            semidefinite_ = scalar_semidefinite_form(solve_data());
+        }
         conic_ = !solve_data().cones.empty();
         // Integer variables and disjunctive constraints: the mixed-integer
         // form (DJCs reformulated) goes to the MILP engine when it is
@@ -216,7 +224,9 @@ private:
     }
 
     // What the library's interior-point optimizer solves, and what the engine solves.
-    const model::ProblemData& solve_data() const { return through_conic_form_ ? conic_data_ : data_; }
+    const model::ProblemData& solve_data() const {
+        return semidefinite_ ? semidefinite_->data : through_conic_form_ ? conic_data_ : data_;
+    }
     const model::ProblemData& engine_data() const { return mixed_ ? mixed_->data : data_; }
 
     // Quadratic and conic continuous problems go to the library's own
@@ -411,6 +421,7 @@ private:
             double term = data.qcval[k] * r.x[i] * r.x[j];
             xc[size_t(data.qcsubk[k])] += i == j ? 0.5 * term : term;
         }
+        add_semidefinite_activity(data, r.barx, xc);
         r.xc = std::move(xc);
     }
 
@@ -725,6 +736,7 @@ private:
     int32_t problem_type_ = VLT_PROBTYPE_LO;
     model::ProblemData data_, conic_data_;
     std::optional<mip::MixedIntegerForm> mixed_;
+    std::optional<SemidefiniteForm> semidefinite_;
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;
