@@ -63,13 +63,13 @@ void write_one(const TaskImage& im, int32_t which, double primal, double dual, c
             line("ACC_DUALS");
             for (size_t r = 0; r < s.doty.size(); ++r) line(std::to_string(r) + " " + exact(s.doty[r]));
         }
-        if (!s.barx.empty()) {
-            line("SEMIDEFINITE");
-            line("# variable entry value dual (lower triangles by columns)");
-            for (size_t j = 0; j < s.barx.size(); ++j)
-                for (size_t k = 0; k < s.barx[j].size(); ++k)
-                    line(std::to_string(j) + " " + std::to_string(k) + " " + exact(s.barx[j][k]) + " " + exact(s.bars[j][k]));
-        }
+    }
+    if (o.barvars && !s.barx.empty()) {
+        line("SEMIDEFINITE");
+        line("# variable entry value dual (lower triangles by columns)");
+        for (size_t j = 0; j < s.barx.size(); ++j)
+            for (size_t k = 0; k < s.barx[j].size(); ++k)
+                line(std::to_string(j) + " " + std::to_string(k) + " " + exact(s.barx[j][k]) + " " + exact(s.bars[j][k]));
     }
     line("END");
 }
@@ -334,6 +334,7 @@ void write_solution_file(Task& task, int32_t which, const std::string& path) {
         o.head = task.params[VLT_IPAR_WRITE_SOL_HEAD] == VLT_ONOFF_ON;
         o.constraints = task.params[VLT_IPAR_WRITE_SOL_CONSTRAINTS] == VLT_ONOFF_ON;
         o.variables = task.params[VLT_IPAR_WRITE_SOL_VARIABLES] == VLT_ONOFF_ON;
+        o.barvars = task.params[VLT_IPAR_WRITE_SOL_BARVARIABLES] == VLT_ONOFF_ON;
         const std::array<double, 6> objectives = objective_values_of(task.problem, image);
         write_file(path, VLT_COMPRESS_FREE, [&](Sink& out) { write_solutions_text(image, which, objectives, o, out); });
     }

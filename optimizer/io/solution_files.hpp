@@ -36,6 +36,7 @@ struct SolutionTextOptions {
     bool head = true;         // a comment with the task's name and sizes
     bool constraints = true;  // the CONSTRAINTS table
     bool variables = true;    // the VARIABLES table
+    bool barvars = true;      // the SEMIDEFINITE table
 };
 
 // Writes the solutions of `which` (VLT_SOL_*; -1: every defined one) with
