@@ -102,6 +102,7 @@ using LogSink = std::function<void(const std::string&)>;
 struct EngineResult {
     EngineStatus status = EngineStatus::error;
     VLTrescodee error_code = VLT_RES_OK;  // set when status == error
+    VLTrescodee termination = VLT_RES_OK;  // iteration_limit: the VLT_RES_TRM_* code of the limit, when not the usual one
     std::string message;                  // reason for error / trouble states
 
     bool is_mip = false;

@@ -68,14 +68,24 @@ def test_an_infeasible_conic_problem_is_reported_as_such():
     assert r.status == Status.INFEASIBLE and r.x is None and r.certificate is not None
 
 
-@pytest.mark.parametrize("domain, rows, alpha", [("exponential", 3, None), ("power", 3, [0.3, 0.7])])
-def test_non_symmetric_cone_domains_are_stored_and_solved(domain, rows, alpha):
+@pytest.mark.parametrize("domain, alpha, optimum", [
+    ("exponential", None, 1.0),  # (x0, 1, 0): x0 >= 1
+    ("dual_exponential", None, np.exp(-1.0)),  # (u0, 0, -1): u0 >= exp(-1)
+    ("power", [0.3, 0.7], 1.0),  # x0^0.3 1^0.7 >= 1
+    ("dual_power", [0.3, 0.7], 0.3 * 0.7 ** (0.7 / 0.3)),  # (x0 / 0.3)^0.3 (1 / 0.7)^0.7 >= 1
+    ("geometric_mean", None, 1.0),  # sqrt(x0 * 1) >= 1
+    ("dual_geometric_mean", None, 1.0)])  # 2 sqrt(x0 * 1) >= 2
+def test_exponential_power_and_geometric_mean_domains_are_solved(domain, alpha, optimum):
+    # min x0 with (x0, x1, x2) in the domain, x1 and x2 fixed
     m = velto.Model()
-    m.add_variables(3, lb=-np.inf)
+    fixed = {"exponential": (1, 0), "dual_exponential": (0, -1), "dual_geometric_mean": (1, 2)}.get(domain, (1, 1))
+    m.add_variables(3, lb=[-np.inf, *fixed], ub=[np.inf, *fixed], obj=[1, 0, 0])
     m.add_conic_constraint(domain, np.eye(3), alpha=alpha)
     assert m.task.getnumacc__1() == (0, 1)
     r = m.solve()
-    assert r.status == Status.OPTIMAL and r.objective == pytest.approx(0, abs=1e-6)
+    assert r.status == Status.OPTIMAL and r.objective == pytest.approx(optimum, rel=1e-7)
+    (doty,) = r.acc_duals
+    assert doty[0] == pytest.approx(1.0, rel=1e-6)  # F'doty = c on the free variable
 
 
 def boxes_model(c):

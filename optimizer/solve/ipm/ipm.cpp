@@ -194,6 +194,13 @@ constexpr double kSignificantRounding = 1e6;
 // the combined direction is tried again without the second-order terms.
 constexpr double kResidualGapFactor = 100.0;
 constexpr double kShortStep = 0.3;
+// The largest excess of the barriers over their value on the central path
+// that a step may reach with non-symmetric cones: the degree nu of the
+// whole cone, but no more than this.  With thousands of cones an excess of
+// nu lets single cones drift to their boundaries, where the directions lose
+// their accuracy and the steps shrink to nothing; a bound of a few hundred
+// keeps them clear and costs no iterations where nu is small.
+constexpr double kCentralityLimit = 200.0;
 
 // Iterations without progress in any measure after which the run is over.
 constexpr int64_t kPatience = 10;
@@ -592,7 +599,7 @@ double Solver::max_step(const Point& dir) const {
 // Without a symmetric cone's scaling the step to the boundary may leave the
 // central path far behind: the step is shortened until the barrier of the
 // new point exceeds its value on the central path (for the same mu) by at
-// most the degree, a wide neighbourhood of the path.  Each cone's barrier is
+// most the degree (up to kCentralityLimit), a wide neighbourhood of the path.  Each cone's barrier is
 // -degree log mu on the path, so the excess is zero there and positive
 // elsewhere.
 double Solver::centred_step(const Point& dir, double alpha) const {
@@ -605,7 +612,7 @@ double Solver::centred_step(const Point& dir, double alpha) const {
         const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
         const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
                               std::log(trial.tau * trial.kappa) + nu * std::log(mu);
-        if (std::isfinite(excess) && excess <= nu) return alpha;
+        if (std::isfinite(excess) && excess <= std::min(nu, kCentralityLimit)) return alpha;
     }
     return 0.0;
 }
