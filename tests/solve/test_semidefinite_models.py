@@ -176,3 +176,13 @@ def test_dual_infeasible_sdp_has_a_verified_certificate(task):
     assert np.linalg.eigvalsh(x).min() > -1e-9 * np.abs(x).max()
     assert abs(x[1][1]) <= 1e-9 * np.abs(x).max()  # keeps the row
     assert -x[0][0] < 0                             # and improves the objective
+
+
+def test_integer_and_semidefinite_variables_together_are_refused_and_nothing_changes(task):
+    sdp_with_equalities(task, 2, unit(2, 0, 0), [(unit(2, 1, 1), 1.0)])
+    ok(task.appendvars_i_2(1))
+    ok(task.putvartype_ii_3(0, 1))  # integer
+    ok(task.putvarbound_iidd_5(0, FR, 0.0, 0.0))
+    result = task.optimizetrm__1()
+    assert result[0] == 1601 and ok(task.getnumbarvar__1()) == 1 and ok(task.getnumvar__1()) == 1
+    assert ok(task.solutiondef_i_2(ITR)) == 0

@@ -41,8 +41,7 @@ public:
     bool is_symmetric() const { return symmetric_; }
     // Number of values of all blocks, in cone order.
     int64_t block_value_count() const { return value_count_; }
-    // Where cone k's block values start among them, and how many it has.
-    int64_t block_value_start(size_t k) const { return value_starts_[k]; }
+    // The number of values of cone k's block.
     int64_t block_value_count(size_t k) const { return value_counts_[k]; }
 
     void unit_point(Vec s, Vec z) const;
