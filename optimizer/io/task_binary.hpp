@@ -24,8 +24,10 @@
 // Sections of this version (1.0): TASK (sizes, sense, constant term,
 // truncation tolerance), CONS and VARS (bounds, types, objective), AMAT (the
 // matrix by columns), QOBJ and QCON (quadratic terms), AFES, DOMS, ACCS,
-// DJCS (disjunctive constraints), CONE, NAME, PARS and one SOLN per defined
-// solution (with the duals of the ACC rows).  Each appears at most
+// DJCS (disjunctive constraints), BARV (semidefinite variables), SYMM
+// (symmetric matrices), BARC, BARA, BARF (semidefinite terms), CONE, NAME,
+// PARS and one SOLN per defined solution (with the duals of the ACC rows and
+// the values of the semidefinite variables).  Each appears at most
 // once (SOLN once per solution); empty ones may be left out.  A minor
 // version adds sections; a reader refuses a file of a higher major version,
 // and a section it does not know unless that section may be skipped.

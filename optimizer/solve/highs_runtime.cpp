@@ -5,17 +5,23 @@
 // from the optimizer) instead of a loader failure naming a file.
 //
 // The engine is looked for as the dynamic loader looks for a dependency of
-// the object that holds this code: its run path first (for the installed
-// package, "$ORIGIN/highsbox/highs_dist/lib", where pip puts the highsbox
-// wheel beside it), then LD_LIBRARY_PATH and the system's directories.
+// the object that holds this code: LD_LIBRARY_PATH, its run path (for the
+// installed package, "$ORIGIN/highsbox/highs_dist/lib", where pip puts the
+// highsbox wheel beside it), the system's directories, then the loader's
+// cache.  The directories are asked of the loader for this object and each
+// is tried by full path: a bare soname would be searched from the run path
+// of whoever calls dlopen, which is not this object when a sanitizer runtime
+// or another preloaded library wraps dlopen.
 //
 // The functions below stand in for those of the engine's C interface that
 // the engine adapter calls, with the same declarations; each forwards to the
 // engine's own function.  A call of another function of that interface links
 // only once it has its line here and in VLT_ENGINE_FUNCTIONS.
 #include <dlfcn.h>
+#include <link.h>
 
 #include <string>
+#include <vector>
 
 #include "base/error.hpp"
 #include "interfaces/highs_c_api.h"
@@ -52,16 +58,47 @@ struct Engine {
 #undef VLT_ENGINE_FUNCTION
 
     Engine() {
-        for (const char* file : {"libhighs.so", "libhighs.so.1"}) {
-            library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+        static const char* const files[] = {"libhighs.so", "libhighs.so.1"};
+        for (const std::string& dir : search_directories())
+            for (const char* file : files)
+                if (!library) library = dlopen((dir + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
+        for (const char* file : files) {  // the loader's cache, or a path that could not be listed
             if (library) break;
-            if (error.empty()) error = dlerror();
+            library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+            if (!library && error.empty()) error = dlerror();
         }
         if (!library) return;
         error.clear();
 #define VLT_ENGINE_FUNCTION(name) name = load<decltype(name)>(#name);
         VLT_ENGINE_FUNCTIONS
 #undef VLT_ENGINE_FUNCTION
+    }
+
+    // The directories the loader searches for a dependency of the object that
+    // holds this code, in its order ($ORIGIN expanded); empty if it cannot say.
+    static std::vector<std::string> search_directories() {
+        Dl_info info;
+        link_map* self = nullptr;
+        if (!dladdr1(reinterpret_cast<void*>(&search_directories), &info, reinterpret_cast<void**>(&self),
+                     RTLD_DL_LINKMAP) ||
+            !self)
+            return {};
+        // The main program's name is empty; a library is found under its own.
+        void* handle = self->l_name[0] ? dlopen(self->l_name, RTLD_LAZY | RTLD_NOLOAD) : dlopen(nullptr, RTLD_LAZY);
+        std::vector<std::string> dirs;
+        Dl_serinfo size;
+        if (handle && dlinfo(handle, RTLD_DI_SERINFOSIZE, &size) == 0) {
+            std::vector<char> buffer(size.dls_size);
+            auto* list = reinterpret_cast<Dl_serinfo*>(buffer.data());
+            *list = size;  // dlinfo needs dls_size and dls_cnt from the first question
+            if (dlinfo(handle, RTLD_DI_SERINFO, list) == 0)
+                for (unsigned i = 0; i < list->dls_cnt; ++i)
+                    if (list->dls_serpath[i].dls_name[0] == '/')  // not the working directory's
+                        dirs.emplace_back(list->dls_serpath[i].dls_name);
+        }
+        if (handle) dlclose(handle);
+        dlerror();  // what failed here is not the engine's absence
+        return dirs;
     }
 
     template <class F>

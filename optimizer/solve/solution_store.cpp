@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "core/task.hpp"
+#include "model/semidefinite.hpp"
 #include "solve/quality/solution_figures.hpp"
+#include "solve/semidefinite_form.hpp"
 
 namespace vlt::solve {
 namespace {
@@ -55,6 +57,7 @@ std::vector<double> conic_columns(const model::ProblemData& data, const std::vec
 void SolutionValues::take_point(const EngineResult& r) {
     take_primal(r);
     if (!r.has_dual) return;
+    bars = r.bars;
     y = r.y;
     slc = r.slc;
     suc = r.suc;
@@ -69,6 +72,7 @@ void SolutionValues::take_point(const EngineResult& r) {
 void SolutionValues::take_primal(const EngineResult& r) {
     xx = r.x;
     xc = r.xc;
+    barx = r.barx;
     if (r.is_mip) {
         has_objectives = true;
         primal_obj = r.primal_objective;
@@ -199,6 +203,16 @@ void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, 
     // The rows after those of the cones on variables belong to the affine conic constraints.
     if (int64_t(v.doty.size()) > data.var_cone_rows)
         s.doty.assign(v.doty.begin() + data.var_cone_rows, v.doty.end());
+    // Semidefinite values: one lower triangle per variable.
+    size_t at = 0;
+    for (int32_t dim : data.barvar_dim) {
+        const size_t len = size_t(model::packed_length(dim));
+        for (auto [from, to] : {std::pair{&v.barx, &s.barx}, std::pair{&v.bars, &s.bars}}) {
+            to->emplace_back(len, 0.0);
+            if (from->size() >= at + len) std::copy(from->begin() + at, from->begin() + at + len, to->back().begin());
+        }
+        at += len;
+    }
     if (v.has_objectives && v.solsta != VLT_SOL_STA_PRIM_INFEAS_CER && v.solsta != VLT_SOL_STA_DUAL_INFEAS_CER) {
         s.reported_primal_obj = v.primal_obj;
         s.reported_dual_obj = v.dual_obj;
@@ -224,7 +238,9 @@ bool finite_answer(const EngineResult& r) {
 int32_t termination_code(const EngineResult& r, bool integer) {
     switch (r.status) {
         case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
-        case EngineStatus::iteration_limit: return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
+        case EngineStatus::iteration_limit:
+            if (r.termination != VLT_RES_OK) return r.termination;
+            return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
         case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
         case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
         default: return VLT_RES_OK;
@@ -250,6 +266,7 @@ SolutionValues continuous_solution(const model::ProblemData& data, const EngineR
             if (r.has_dual_ray) {
                 s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
                 s.take_dual_ray(data, r.dual_ray, r.dual_ray_conic);
+                s.bars = r.bars_ray;
             }
             break;
         case EngineStatus::dual_infeasible:
@@ -257,6 +274,8 @@ SolutionValues continuous_solution(const model::ProblemData& data, const EngineR
             if (r.has_primal_ray) {
                 s.solsta = VLT_SOL_STA_DUAL_INFEAS_CER;
                 s.take_primal_ray(data, r.primal_ray);
+                s.barx = r.barx_ray;
+                add_semidefinite_activity(data, s.barx, s.xc);
             }
             break;
         case EngineStatus::primal_or_dual_infeasible: s.prosta = VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED; break;

@@ -155,14 +155,16 @@ def test_a_task_comes_back(tmp_path, seed):
     assert_same(snapshot(t, **PROBLEM_ONLY), snapshot(u, **PROBLEM_ONLY))
 
 
-def test_conic_tasks_are_refused_unless_told_to_leave_out(tmp_path):
-    t = random_task(1)
+@pytest.mark.parametrize("conic, semidefinite", [(True, False), (False, True)])
+def test_conic_tasks_are_refused_unless_told_to_leave_out(tmp_path, conic, semidefinite):
+    t = random_task(1, conic=conic, semidefinite=semidefinite)
     assert t.writedata_s_2(str(tmp_path / "c.lp"))[0] == Err.ERR_WRITE_UNSUPPORTED
     ok(t.putintparam_ii_3(velto.IParam.WRITE_IGNORE_INCOMPATIBLE_ITEMS, velto.OnOff.ON))
     ok(t.writedata_s_2(str(tmp_path / "c.lp")))
     u = velto.Task(None)
     ok(u.readdataautoformat_s_2(str(tmp_path / "c.lp")))
-    assert ok(u.getnumacc__1()) == 0 and ok(u.getnumvar__1()) == ok(t.getnumvar__1())
+    assert ok(u.getnumacc__1()) == ok(u.getnumbarvar__1()) == 0
+    assert ok(u.getnumvar__1()) == ok(t.getnumvar__1())
 
 
 @pytest.mark.parametrize("path", shared_files("netlib/*.mps.gz", "maros/*.QPS.gz", "miplib/*.mps.gz"))

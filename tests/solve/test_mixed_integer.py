@@ -161,13 +161,18 @@ def test_disjunction_with_a_cone_term(task, bounded):
     assert np.sum((x - p) ** 2) == pytest.approx(best, abs=1e-6)
 
 
-def test_limits_stops_and_the_reported_gap(task):
+def ball_with_costs(task):
+    """Integer points of a ball of 8 variables under a linear objective: a search of many nodes."""
     rng = np.random.default_rng(7)
     n = 8
     center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
     integer_variables(task, n, -10.0, 10.0)
     task.putcslice_iiO_4(0, n, f64(c))
     ball(task, center, 3.3)
+
+
+def test_limits_stops_and_the_reported_gap(task):
+    ball_with_costs(task)
     codes = []
     task.set_Progress(lambda code: codes.append(code) or code == velto.CallbackCode.NEW_INT_MIO)
     # stopped at the first integer solution: feasible, not proven optimal, and the gap says how far
@@ -200,3 +205,53 @@ def test_bounds_that_hold_no_integer(task, lower, upper):
     ball(task, [0.5, 0.5], 10.0)
     assert task.optimizetrm__1() == (0, 0)
     assert task.getprosta_i_2(SOL_ITG) == (0, velto.ProblemStatus.PRIM_INFEAS)
+
+
+def limited_ball_task(task):
+    ball_with_costs(task)
+    return solve(task)[0]
+
+
+def knapsack_task(task):
+    # a MILP (the engine's branch and bound): minimize -v'x, w'x <= half of w's sum, x binary
+    rng = np.random.default_rng(3)
+    n = 60
+    w = rng.integers(20, 100, n).astype(float)
+    integer_variables(task, n, 0.0, 1.0)
+    task.putcslice_iiO_4(0, n, f64(-(w + rng.integers(-5, 6, n))))
+    task.appendcons_i_2(1)
+    task.putarow_iOO_4(0, i32(range(n)), f64(w))
+    task.putconbound_iidd_5(0, BK_UP, -np.inf, w.sum() / 2 + 0.5)
+    return solve(task)[0]
+
+
+@pytest.mark.parametrize("make, parameter, limit, code", [
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (knapsack_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 2, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 0, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+], ids=["solutions", "solutions of a MILP", "branches", "no branching"])
+def test_solution_and_branch_limits(task, make, parameter, limit, code):
+    optimum = make(task)
+    nodes = task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1]
+    task.putintparam_ii_3(parameter, limit)
+    assert task.optimizetrm__1() == (0, code)
+    # stopped early: a solution found is feasible, not claimed optimal, and
+    # no better than the optimum (a branch limit may stop before any)
+    solsta = task.getsolsta_i_2(SOL_ITG)[1]
+    if solsta == velto.SolutionStatus.PRIM_FEAS:
+        assert task.getprimalobj_i_2(SOL_ITG)[1] >= optimum - 1e-7
+    else:
+        assert parameter == velto.IParam.MIO_MAX_NUM_BRANCHES and solsta == velto.SolutionStatus.UNKNOWN
+    if make is limited_ball_task:
+        assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] < nodes
+
+
+def test_integrality_ignored(task):
+    optimum = limited_ball_task(task)
+    task.putintparam_ii_3(velto.IParam.MIO_MODE, velto.MioMode.IGNORED)
+    assert task.optimizetrm__1() == (0, 0)
+    # the continuous relaxation: an interior-point solution, no integer one, a better objective
+    assert task.solutiondef_i_2(SOL_ITG) == (0, 0)
+    assert task.getsolsta_i_2(0) == (0, velto.SolutionStatus.OPTIMAL)
+    assert task.getprimalobj_i_2(0)[1] < optimum - 1e-3

@@ -44,6 +44,9 @@ public:
     double neighbourhood() const { return neighbourhood_; }
     // Number of values of all blocks, in cone order.
     int64_t block_value_count() const { return value_count_; }
+    // Where cone k's block values start among them, and how many it has.
+    int64_t block_value_start(size_t k) const { return value_starts_[k]; }
+    int64_t block_value_count(size_t k) const { return value_counts_[k]; }
 
     void unit_point(Vec s, Vec z) const;
     double unit_margin(CVec v) const;

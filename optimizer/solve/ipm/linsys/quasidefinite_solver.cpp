@@ -87,6 +87,14 @@ void QuasiDefiniteSolver::multiply(const std::vector<double>& v, std::vector<dou
             out[size_t(i)] += a * v[size_t(j)];
             if (i != j) out[size_t(j)] += a * v[size_t(i)];
         }
+    if (reduction_ != nullptr) reduction_->correct_product(v, out);
+}
+
+void QuasiDefiniteSolver::precondition(std::vector<double>& v) {
+    if (reduction_ != nullptr) reduction_->fold(v);
+    backend_->solve(v);
+    if (reduction_ != nullptr) reduction_->unfold(v);
+    ++backend_solves_;
 }
 
 void QuasiDefiniteSolver::solve(std::vector<double>& x) {
@@ -98,8 +106,7 @@ void QuasiDefiniteSolver::solve(std::vector<double>& x) {
     const size_t n = x.size();
     b_ = x;
     const double bnorm = norm2(b_);
-    backend_->solve(x);
-    ++backend_solves_;
+    precondition(x);
     if (bnorm == 0.0) return;
     const double tol = kRelativeTolerance * bnorm;
     auto h = [&](int i, int j) -> double& { return hessenberg_[size_t(j * (kRestart + 1) + i)]; };
@@ -118,8 +125,7 @@ void QuasiDefiniteSolver::solve(std::vector<double>& x) {
         for (int j = 0; j < kRestart; ++j) {
             std::vector<double>& zj = preconditioned_[size_t(j)];
             zj = basis_[size_t(j)];
-            backend_->solve(zj);
-            ++backend_solves_;
+            precondition(zj);
             multiply(zj, work_);
             for (int i = 0; i <= j; ++i) {
                 double d = 0.0;
