@@ -162,6 +162,27 @@ def test_disjunction_with_a_cone_term(task, bounded):
 
 
 
+@pytest.mark.parametrize("alpha", [[1.0, 3.0], [2.0, 2.0]])
+def test_disjunction_with_a_power_cone_term(task, alpha):
+    # maximize z (free): z <= 1^a1 4^a2 (the cone's weights normalized) or z <= 2.5
+    task.appendvars_i_2(1)
+    task.putvarbound_iidd_5(0, BK_FR, -np.inf, np.inf)
+    task.putobjsense_i_2(SENSE_MAX)
+    task.putcj_id_3(0, 1.0)
+    task.appendafes_L_2(3)
+    task.putafefentrylist_OOO_4(i64([0]), i32([0]), f64([1.0]))
+    task.putafegslice_LLO_4(1, 3, f64([1.0, 4.0]))
+    power = task.appendprimalpowerconedomain_LO_3(3, f64(alpha))[1]
+    below = task.appendrminusdomain_L_2(1)[1]
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64([power, below]), i64([1, 2, 0, 0]), f64([0, 0, 0, 2.5]),
+                               i64([1, 1])) == (0, None)
+    objective, z = solve(task)
+    assert objective == pytest.approx(max(4.0 ** (alpha[1] / sum(alpha)), 2.5), abs=1e-6)
+    viol = np.array([7.0])
+    assert task.getpvioldjc_iOO_4(SOL_ITG, i64([0]), memoryview(viol)) == (0, None)
+    assert viol[0] <= 1e-6
+
 def ball_with_costs(task):
     """Integer points of a ball of 8 variables under a linear objective: a search of many nodes."""
     rng = np.random.default_rng(7)
