@@ -28,7 +28,7 @@ import numpy as np
 import _vlt
 
 BK_FX, BK_UP, BK_FR, BK_RA = 2, 1, 3, 4
-SOL_ITG = 2
+SOL_ITR, SOL_ITG = 0, 2
 
 
 # ---------------------------------------------------------------- instances
@@ -212,12 +212,15 @@ def scipsdp_instances(env, data, time_limit):
             if res != 0:
                 rows.append((path.stem, velto.ResponseCode(res).name, None, None, None, None, elapsed))
                 continue
-            obj = t.getprimalobj_i_2(SOL_ITG)[1]
+            # one of them has no integer variables: its interior-point solution
+            integer = t.getnumintvar__1()[1] > 0
+            sol = SOL_ITG if integer else SOL_ITR
+            obj = t.getprimalobj_i_2(sol)[1]  # None without a solution
             ref, _ = reference_value("cbf", path.stem, refs)
-            err = abs(obj - ref) / max(1.0, abs(ref)) if isinstance(ref, float) else None
-            status = velto.SolutionStatus(t.getsolsta_i_2(SOL_ITG)[1]).name if trm == 0 else velto.ResponseCode(trm).name
-            rows.append((path.stem, status, t.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1], obj, err,
-                         t.getdouinf_i_2(velto.DInfItem.MIO_OBJ_REL_GAP)[1], elapsed))
+            err = abs(obj - ref) / max(1.0, abs(ref)) if isinstance(ref, float) and obj is not None else None
+            status = velto.SolutionStatus(t.getsolsta_i_2(sol)[1]).name if trm == 0 else velto.ResponseCode(trm).name
+            rows.append((path.stem, status, t.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] if integer else None,
+                         obj, err, t.getdouinf_i_2(velto.DInfItem.MIO_OBJ_REL_GAP)[1] if integer else None, elapsed))
         finally:
             t.dispose()
     return rows

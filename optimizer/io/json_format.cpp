@@ -186,13 +186,28 @@ public:
         try {
             return json::parse(text.begin(), text.end(), depth_limit);
         } catch (const json::parse_error& e) {
-            const size_t byte = std::min<size_t>(e.byte, text.size());
-            const int64_t line = 1 + std::count(text.begin(), text.begin() + long(byte), '\n');
             std::string why = e.what();
             const size_t at = why.find("error: ");  // the library's own prefix names itself; keep the reason
             if (at != std::string::npos) why = why.substr(at + 7);
-            fail(VLT_RES_ERR_JSON_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
+            fail_at_byte(text, e.byte, why);
+        } catch (const json::exception& e) {
+            // A number beyond the range of a double: the message quotes it;
+            // its first place in the text gives the line.
+            std::string why = e.what();
+            const size_t at = why.find("] ");
+            if (at != std::string::npos) why = why.substr(at + 2);
+            const size_t open = why.find('\''), close = why.rfind('\'');
+            size_t byte = text.size();
+            if (open != std::string::npos && close > open)
+                byte = std::min(byte, text.find(std::string_view(why).substr(open + 1, close - open - 1)));
+            fail_at_byte(text, byte, why);
         }
+    }
+
+    [[noreturn]] void fail_at_byte(std::string_view text, size_t byte, const std::string& why) const {
+        byte = std::min(byte, text.size());
+        const int64_t line = 1 + std::count(text.begin(), text.begin() + long(byte), '\n');
+        fail(VLT_RES_ERR_JSON_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
     }
 
     [[noreturn]] void fail_at(const std::string& path, const std::string& why) const {

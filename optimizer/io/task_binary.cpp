@@ -336,6 +336,7 @@ public:
         return out;
     }
 
+    bool at_end() const { return pos_ == data_.size(); }
     void expect_end() const {
         if (pos_ != data_.size())
             fail_here(std::to_string(data_.size() - pos_) + " bytes are left over at the end of the section");
@@ -405,6 +406,7 @@ void decode_solution(Cursor& c, TaskImage& im, std::set<int64_t>& seen) {
     c.array(s.skn, "skn");
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) c.array(s.values[size_t(item)], model::item_name(item));
     c.array(s.doty, "doty");
+    if (c.at_end()) return;  // written by version 1.0: no semidefinite values
     for (auto* bar : {&s.barx, &s.bars}) {
         const int64_t n = c.i64("the number of semidefinite variables");
         if (n < 0 || n > std::numeric_limits<int32_t>::max()) c.fail_here("the number of semidefinite variables is out of range");

@@ -124,7 +124,7 @@ public:
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed_) mip::restrict_to_task(data_, result);
+        if (mixed_) mip::restrict_to_task(semidefinite_ ? semidefinite_->data : data_, result);
         if (semidefinite_) back_from_semidefinite_form(*semidefinite_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
@@ -206,12 +206,7 @@ private:
                          domain_name(cone.domain));
         // Semidefinite variables become scalar ones in PSD cones (made last,
         // on the conic form when there is one).
-        if (!solve_data().barvar_dim.empty()) {
-            if (integer)
-                fail(VLT_RES_ERR_NO_OPTIMIZER,
-                     "No optimizer is available for problems with both integer and semidefinite variables");
-            semidefinite_ = scalar_semidefinite_form(solve_data());
-        }
+        if (!solve_data().barvar_dim.empty()) semidefinite_ = scalar_semidefinite_form(solve_data());
         conic_ = !solve_data().cones.empty();
         // Integer variables and disjunctive constraints: the mixed-integer
         // form (DJCs reformulated) goes to the MILP engine when it is

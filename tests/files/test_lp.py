@@ -126,6 +126,7 @@ def name_of(getter):
     ("min\n x\nst\n c: x >= 1\nbounds\n x = inf\nend\n", 6, "infinite"),
     ("min\n 3 x * 4\nend\n", 2, "unexpected"),
     ("min\n x\x01\nend\n", 2, "unexpected character"),
+    ("min\n x\nst\n c: 1e200 - x = 0\nend\n", 4, "infinite right-hand side"),   # the constant moved right
 ])
 def test_broken_text_is_refused_with_its_line(text, line, words):
     errors = []

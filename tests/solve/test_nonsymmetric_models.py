@@ -186,7 +186,10 @@ def dual_geometric_mean(a, sense):
     lambda s: dual_power_mean([0.3, 0.7], s),
     lambda s: geometric_mean([1.0, 2.0, 4.0], s),
     lambda s: dual_geometric_mean([1.0, 3.0, 9.0, 2.0], s),
-], ids=["entropy", "dual-exp", "3-norm", "1.5-norm", "dual-power", "geo-mean", "dual-geo-mean"])
+    lambda s: geometric_mean(np.linspace(0.5, 2.0, 60), s),  # large cones: the expanded form
+    lambda s: dual_geometric_mean(np.linspace(1.0, 3.0, 60), s),
+], ids=["entropy", "dual-exp", "3-norm", "1.5-norm", "dual-power", "geo-mean", "dual-geo-mean", "geo-mean-60",
+        "dual-geo-mean-60"])
 def test_known_optima_with_duals_in_the_dual_cones(build, sense):
     p, optimum = build(sense)
     check_optimal(p, optimum)

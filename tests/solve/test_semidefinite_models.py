@@ -176,3 +176,20 @@ def test_dual_infeasible_sdp_has_a_verified_certificate(task):
     assert np.linalg.eigvalsh(x).min() > -1e-9 * np.abs(x).max()
     assert abs(x[1][1]) <= 1e-9 * np.abs(x).max()  # keeps the row
     assert -x[0][0] < 0                             # and improves the objective
+
+
+def test_integer_and_semidefinite_variables_together_get_an_integer_solution(task):
+    # min X_00 + x  s.t.  X_11 = 1, X PSD, x integer in [0.5, 3]: X_00 = 0, x = 1
+    sdp_with_equalities(task, 2, unit(2, 0, 0), [(unit(2, 1, 1), 1.0)])
+    ok(task.appendvars_i_2(1))
+    ok(task.putvartype_ii_3(0, 1))  # integer
+    ok(task.putvarbound_iidd_5(0, 4, 0.5, 3.0))  # ranged
+    ok(task.putcj_id_3(0, 1.0))
+    assert task.optimizetrm__1() == (OK, 0)
+    assert ok(task.getnumbarvar__1()) == 1 and ok(task.getnumvar__1()) == 1
+    itg = 2
+    assert ok(task.solutiondef_i_2(itg)) == 1
+    assert ok(task.getprimalobj_i_2(itg)) == pytest.approx(1.0, abs=1e-6)
+    x = np.zeros(1)
+    ok(task.getxx_iO_3(itg, memoryview(x)))
+    assert x[0] == pytest.approx(1.0, abs=1e-9)

@@ -9,7 +9,8 @@ EliminatedCones::EliminatedCones(int64_t n, const CompositeCone& cones, const st
     : n_(n), cones_(&cones), is_eliminated_(cones.count(), 0) {
     for (size_t c = 0; c < cones.count(); ++c) {
         const Cone& cone = cones.cone(c);
-        if (cone.block_shape().kind != BlockShape::Kind::dense || !cone.has_inverse_block()) continue;
+        const BlockShape shape = cone.block_shape();
+        if (shape.kind != BlockShape::Kind::dense || !shape.extra_columns.empty() || !cone.has_inverse_block()) continue;
         Block b;
         b.cone = c;
         b.start = cones.start(c);

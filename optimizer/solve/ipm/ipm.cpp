@@ -599,7 +599,8 @@ double Solver::max_step(const Point& dir) const {
 // Without a symmetric cone's scaling the step to the boundary may leave the
 // central path far behind: the step is shortened until the barrier of the
 // new point exceeds its value on the central path (for the same mu) by at
-// most the degree (up to kCentralityLimit), a wide neighbourhood of the path.  Each cone's barrier is
+// most the degree (up to kCentralityLimit), a wide neighbourhood of the path,
+// or less where a cone's scaling asks for a narrower one.  Each cone's barrier is
 // -degree log mu on the path, so the excess is zero there and positive
 // elsewhere.
 double Solver::centred_step(const Point& dir, double alpha) const {
@@ -612,7 +613,7 @@ double Solver::centred_step(const Point& dir, double alpha) const {
         const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
         const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
                               std::log(trial.tau * trial.kappa) + nu * std::log(mu);
-        if (std::isfinite(excess) && excess <= std::min(nu, kCentralityLimit)) return alpha;
+        if (std::isfinite(excess) && excess <= std::min({nu, kCentralityLimit, cones_.neighbourhood()})) return alpha;
     }
     return 0.0;
 }

@@ -45,7 +45,6 @@ Kkt::Kkt(const ConicForm& f, const CompositeCone& cones)
     add_primal_block(f);
     add_cone_blocks(cones, rp, rc, rv);
     k_.values = base_;
-    block_values_.assign(size_t(cones.block_value_count()), 0.0);
     if (eliminated_.any()) solver_.set_reduction(&eliminated_);
 }
 
@@ -88,17 +87,25 @@ void Kkt::add_primal_block(const ConicForm& f) {
 // block_pos_ records where each value of a cone's block goes.
 void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& rp, const std::vector<int64_t>& rc,
                           const std::vector<double>& rv) {
-    block_pos_.assign(size_t(cones.block_value_count()), -1);
-    block_sign_.assign(size_t(cones.block_value_count()), -1);
+    // Eliminated cones have no values here (a dense block of a large PSD
+    // cone would not even fit in memory).
+    int64_t total = 0;
+    for (size_t c = 0; c < cones.count(); ++c) {
+        block_start_.push_back(total);
+        if (!eliminated_.eliminated(c)) total += cones.block_value_count(c);
+    }
+    block_pos_.assign(size_t(total), -1);
+    block_sign_.assign(size_t(total), -1);
+    block_values_.assign(size_t(total), 0.0);
     auto entry = [&](int64_t row, double value) {
         k_.rowind.push_back(row);
         base_.push_back(value);
         return int64_t(k_.rowind.size()) - 1;
     };
-    int64_t value_start = 0, node = n_ + m_;
+    int64_t node = n_ + m_;
     for (size_t c = 0; c < cones.count(); ++c) {
         const BlockShape shape = cones.cone(c).block_shape();
-        const int64_t start = cones.start(c), dim = cones.cone(c).dim();
+        const int64_t start = cones.start(c), dim = cones.cone(c).dim(), value_start = block_start_[c];
         const bool dense = shape.kind == BlockShape::Kind::dense;
         if (eliminated_.eliminated(c)) {
             // Rows kept only as decoupled pivots -1; their block is folded
@@ -110,7 +117,6 @@ void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>
                 signs_[size_t(col)] = -1;
                 reg_[size_t(col)] = 0.0;
             }
-            value_start += shape.value_count(dim);
             continue;
         }
         for (int64_t l = 0; l < dim; ++l) {
@@ -130,13 +136,12 @@ void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>
         }
         // Extra columns come after all rows of G; their entries are filled
         // in below, once every row's column exists.
-        value_start += shape.value_count(dim);
     }
-    value_start = 0;
     for (size_t c = 0; c < cones.count(); ++c) {
+        if (eliminated_.eliminated(c)) continue;  // no extra columns (EliminatedCones takes none)
         const BlockShape shape = cones.cone(c).block_shape();
         const int64_t start = cones.start(c), dim = cones.cone(c).dim();
-        int64_t v = value_start + shape.s_value_count(dim);
+        int64_t v = block_start_[c] + shape.s_value_count(dim);
         for (int8_t pivot_sign : shape.extra_columns) {
             for (int64_t k = 0; k < dim; ++k, ++v) {
                 block_pos_[size_t(v)] = entry(n_ + start + k, 0.0);
@@ -151,7 +156,6 @@ void Kkt::add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>
             reg_[size_t(node)] = 0.0;
             ++node;
         }
-        value_start += shape.value_count(dim);
     }
 }
 
@@ -160,7 +164,7 @@ bool Kkt::factor(const std::vector<double>& bound_diag, const CompositeCone& con
     for (int64_t j = 0; j < n_; ++j) k_.values[size_t(diag_[size_t(j)])] += bound_diag[size_t(j)];
     for (size_t c = 0; c < cones.count(); ++c) {
         if (eliminated_.eliminated(c)) continue;
-        const size_t first = size_t(cones.block_value_start(c)), count = size_t(cones.block_value_count(c));
+        const size_t first = size_t(block_start_[c]), count = size_t(cones.block_value_count(c));
         cones.cone(c).block_values(Vec(block_values_.data() + first, count));
         for (size_t v = first; v < first + count; ++v)
             k_.values[size_t(block_pos_[v])] += double(block_sign_[v]) * block_values_[v];

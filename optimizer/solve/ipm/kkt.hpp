@@ -57,6 +57,7 @@ private:
     std::vector<int64_t> block_pos_;
     std::vector<int8_t> block_sign_;
     std::vector<double> block_values_;
+    std::vector<int64_t> block_start_;  // of each cone's values in the three above
     std::vector<int8_t> signs_;
     std::vector<double> reg_;  // signed static regularization on the diagonal
     EliminatedCones eliminated_;

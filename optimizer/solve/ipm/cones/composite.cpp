@@ -80,6 +80,7 @@ CompositeCone::CompositeCone(const std::vector<ConeSpec>& specs) {
         value_count_ += value_counts_.back();
         degree_ += c.degree();
         symmetric_ = symmetric_ && c.is_symmetric();
+        neighbourhood_ = std::min(neighbourhood_, c.neighbourhood());
     }
 }
 

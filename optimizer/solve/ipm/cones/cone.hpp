@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <utility>
 #include <vector>
@@ -110,6 +111,11 @@ public:
     // path (s, z) = sqrt(mu) (e, e) it is -degree log mu.  Non-symmetric cones
     // need it to keep their steps near the central path.
     virtual double barrier(CVec s, CVec z) const = 0;
+    // The largest excess of that barrier over its value on the central path
+    // (for the same mu) at which the cone's scaling still gives good
+    // directions: primal-dual scalings follow the path from far, a dual
+    // scaling only from close by.
+    virtual double neighbourhood() const { return std::numeric_limits<double>::infinity(); }
 
 private:
     int64_t dim_;

@@ -31,6 +31,18 @@ void to_svec(const Matrix& m, Vec out) {
         for (int64_t k = l; k < n; ++k, ++p) out[p] = k == l ? m(k, k) : (m(k, l) + m(l, k)) / kRoot2;
 }
 
+// svec(A V A') of a symmetric V given by svec(V); only the lower triangle of
+// the second product is formed.
+template <class A>
+void congruence(const A& a, CVec v, int32_t n, Vec out) {
+    const Matrix t = a * to_matrix(v, n);
+    Matrix m(n, n);
+    m.triangularView<Eigen::Lower>() = t * a.transpose();
+    size_t p = 0;
+    for (int32_t l = 0; l < n; ++l)
+        for (int32_t k = l; k < n; ++k, ++p) out[p] = k == l ? m(k, k) : kRoot2 * m(k, l);
+}
+
 // The largest alpha <= alpha_max with X + alpha dX positive semidefinite;
 // 0 when X itself is not positive definite.
 double step_within(const Matrix& x, const Matrix& dx, double alpha_max) {
@@ -140,14 +152,14 @@ void PsdCone::block_values(Vec out) const {
     }
 }
 
-void PsdCone::mul_h(CVec v, Vec out) const { to_svec(st_->w * to_matrix(v, n_) * st_->w, out); }
+void PsdCone::mul_h(CVec v, Vec out) const { congruence(st_->w, v, n_, out); }
 
 void PsdCone::mul_w_inverse(CVec v, Vec out, bool transpose) const {
     // W v = R' V R, so W^-1 V = R^-T V R^-1 and W^-T V = R^-1 V R^-T.
     if (transpose)
-        to_svec(st_->r_inv * to_matrix(v, n_) * st_->r_inv.transpose(), out);
+        congruence(st_->r_inv, v, n_, out);
     else
-        to_svec(st_->r_inv.transpose() * to_matrix(v, n_) * st_->r_inv, out);
+        congruence(st_->r_inv.transpose(), v, n_, out);
 }
 
 // Column q of G is the svec of a symmetric matrix G_q; the Gram entries are

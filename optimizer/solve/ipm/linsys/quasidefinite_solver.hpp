@@ -5,9 +5,9 @@
 // refinement against K itself.
 //
 // K may be a reduced form of the system to solve, with some rows eliminated
-// analytically (a SystemReduction): each solve with the factor then folds
-// the right-hand side into the reduced rows and recovers the eliminated ones
-// afterwards, and the refinement multiplies with the full system.
+// analytically (a SystemReduction): a solve then folds the right-hand side
+// into the reduced rows, solves and refines with K, and recovers the
+// eliminated rows; an outer refinement against the full system follows.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,7 @@ namespace vlt::solve::ipm {
 class SystemReduction {
 public:
     virtual ~SystemReduction() = default;
-    // Around a solve with the factor of the reduced matrix, in place.
+    // Around a solve with the reduced matrix, in place.
     virtual void fold(std::vector<double>& v) = 0;
     virtual void unfold(std::vector<double>& v) = 0;
     // Turns out = K v (K the reduced matrix) into the full system's product.
@@ -59,8 +59,10 @@ public:
 private:
     bool factor_once();
     void multiply(const std::vector<double>& v, std::vector<double>& out) const;
-    // One solve with the factor (folded and unfolded under a reduction).
     void precondition(std::vector<double>& v);
+    // Solves K x = b (b given in x) by refinement with the factor.
+    void refine(std::vector<double>& x);
+    void solve_reduced(std::vector<double>& x);
 
     std::unique_ptr<LdlBackend> backend_;
     const UpperCsc* k_ = nullptr;
@@ -72,7 +74,7 @@ private:
     int64_t factorizations_ = 0, backend_solves_ = 0;
     std::vector<double> regularized_;  // k's values with the static regularization
     // refinement work space
-    std::vector<double> b_, residual_, work_;
+    std::vector<double> b_, residual_, work_, full_residual_, correction_;
     std::vector<std::vector<double>> basis_, preconditioned_;
     std::vector<double> hessenberg_, cosines_, sines_, g_, y_;
 };
