@@ -20,9 +20,13 @@ References: optimal_values.csv of the data folder with corrections.csv on
 top; 'infeasible' and 'infeasible?' mean primal infeasible.
 
 Groups select instances by the cones in their files: exponential (EXP,
-EXP*), power (POW, POW*), quadratic (only Q, QR and linear cones).  Cones
-the converters below do not know (semidefinite ones) are skipped with a
-note; a converter for them goes into to_standard_form.
+EXP*), power (POW, POW*), quadratic (only Q, QR and linear cones),
+semidefinite (matrix variables or PSD constraints).  Instances with integer
+variables are left out.
+
+Published optima of semidefinite instances often have fewer digits than
+1e-6 needs; an objective then counts as right when it is within one unit
+of the published value's last digit (tables round or truncate).
 """
 from __future__ import annotations
 
@@ -65,6 +69,12 @@ class CbfProblem:
         self.c0 = 0.0
         self.a = ([], [], [])  # rows, cols, values
         self.b = None
+        self.psd_vars = []  # orders of the matrix variables
+        self.psd_cons = []  # orders of the PSD constraints
+        self.objf = []  # (j, k, l, value): entry (k, l) of F_obj for X_j
+        self.f = []  # (i, j, k, l, value)
+        self.h = []  # (k, j, r, c, value): entry (r, c) of H_kj
+        self.d = []  # (k, r, c, value)
         self.unsupported = []  # sections or cones this reader does not convert
 
 
@@ -124,7 +134,18 @@ def read_cbf(path):
             for _ in range(int(take())):
                 r, v = take().split()
                 p.b[int(r)] += float(v)
-        elif key in ("INT", "PSDVAR", "PSDCON", "OBJFCOORD", "FCOORD", "HCOORD", "DCOORD"):
+        elif key in ("PSDVAR", "PSDCON"):
+            orders = [int(take()) for _ in range(int(take()))]
+            if key == "PSDVAR":
+                p.psd_vars = orders
+            else:
+                p.psd_cons = orders
+        elif key in ("OBJFCOORD", "FCOORD", "HCOORD", "DCOORD"):
+            entries = {"OBJFCOORD": p.objf, "FCOORD": p.f, "HCOORD": p.h, "DCOORD": p.d}[key]
+            for _ in range(int(take())):
+                *index, v = take().split()
+                entries.append((*map(int, index), float(v)))
+        elif key == "INT":
             p.unsupported.append(key)
             count = int(take().split()[0])
             for _ in range(count):
@@ -139,7 +160,22 @@ def read_cbf(path):
 
 
 def cones_of(p):
-    return {c[0] for c in p.var_chunks + p.con_chunks}
+    cones = {c[0] for c in p.var_chunks + p.con_chunks}
+    if p.psd_vars or p.psd_cons:
+        cones.add("PSD")
+    return cones
+
+
+def svec_position(order, k, l):
+    """Position of entry (k, l), k >= l, in the lower triangle of a matrix of
+    the given order taken column by column."""
+    return l * order - l * (l - 1) // 2 + (k - l)
+
+
+def svec_weight(k, l):
+    """<F, X> = svec(F)'svec(X) with the off-diagonal elements times sqrt 2;
+    a lower-triangle entry of F stands for both of its positions."""
+    return 1.0 if k == l else math.sqrt(2.0)
 
 
 # ------------------------------------------------- standard form for peers
@@ -147,12 +183,24 @@ def cones_of(p):
 def to_standard_form(p):
     """min q'x + q0 s.t. A x + s = b, s in K: the peers' form.  K is a list of
     (kind, size, parameter) with kind zero, nonneg, soc, exp (Clarabel's and
-    SCS's order (x, y, z): y exp(x / y) <= z) or pow (x^a y^(1-a) >= |z|,
-    3 members)."""
-    n = p.num_vars
+    SCS's order (x, y, z): y exp(x / y) <= z), pow (x^a y^(1-a) >= |z|,
+    3 members) or psd (the matrix order as parameter; the lower triangle by
+    columns, off-diagonal elements times sqrt 2).  Matrix variables become
+    such vectors after the scalar variables."""
+    var_start = [p.num_vars]
+    for order in p.psd_vars:
+        var_start.append(var_start[-1] + order * (order + 1) // 2)
+    n = var_start[-1]
     sign = -1.0 if p.maximize else 1.0
-    q, q0 = sign * p.c, sign * p.c0
-    a_rows = sp.csr_matrix((p.a[2], (p.a[0], p.a[1])), shape=(p.num_rows, n))
+    c = np.concatenate([p.c, np.zeros(n - p.num_vars)])
+    for j, k, l, v in p.objf:
+        c[var_start[j] + svec_position(p.psd_vars[j], k, l)] += svec_weight(k, l) * v
+    q, q0 = sign * c, sign * p.c0
+    rows, cols, vals = (list(t) for t in p.a)
+    for i, j, k, l, v in p.f:
+        rows.append(i), cols.append(var_start[j] + svec_position(p.psd_vars[j], k, l))
+        vals.append(svec_weight(k, l) * v)
+    a_rows = sp.csr_matrix((vals, (rows, cols)), shape=(p.num_rows, n))
     blocks = []  # (matrix M, vector h, kind, size, parameter): M x + h in K
 
     def add_chunk(kind, size, params, m, h):
@@ -191,6 +239,21 @@ def to_standard_form(p):
         else:
             raise NotImplementedError(f"cone {kind}")
 
+    for j, order in enumerate(p.psd_vars):
+        size = order * (order + 1) // 2
+        m = sp.csr_matrix((np.ones(size), (np.arange(size), np.arange(var_start[j], var_start[j] + size))),
+                          shape=(size, n))
+        blocks.append((m, np.zeros(size), "psd", size, order))
+    for k, order in enumerate(p.psd_cons):
+        size = order * (order + 1) // 2
+        entries = [(svec_position(order, r, cc), j, svec_weight(r, cc) * v) for kk, j, r, cc, v in p.h if kk == k]
+        m = sp.csr_matrix(([e[2] for e in entries], ([e[0] for e in entries], [e[1] for e in entries])),
+                          shape=(size, n))
+        h = np.zeros(size)
+        for kk, r, cc, v in p.d:
+            if kk == k:
+                h[svec_position(order, r, cc)] += svec_weight(r, cc) * v
+        blocks.append((m, h, "psd", size, order))
     start = 0
     for kind, size, params in p.var_chunks:
         m = sp.csr_matrix((np.ones(size), (np.arange(size), np.arange(start, start + size))), shape=(size, n))
@@ -200,7 +263,7 @@ def to_standard_form(p):
     for kind, size, params in p.con_chunks:
         add_chunk(kind, size, params, a_rows[start:start + size], p.b[start:start + size])
         start += size
-    order = {"zero": 0, "nonneg": 1, "soc": 2, "exp": 3, "pow": 4}
+    order = {"zero": 0, "nonneg": 1, "soc": 2, "psd": 3, "exp": 4, "pow": 5}
     blocks.sort(key=lambda blk: order[blk[2]])  # SCS wants this order; Clarabel takes any
     # M x + h in K  <=>  -M x + s = h
     a_std = sp.vstack([-blk[0] for blk in blocks], format="csc") if blocks else sp.csc_matrix((0, n))
@@ -225,17 +288,45 @@ def solve_velto(path, time_limit):
     seconds = time.perf_counter() - start
     status = {velto.Status.OPTIMAL: "optimal", velto.Status.INFEASIBLE: "infeasible",
               velto.Status.UNBOUNDED: "unbounded"}.get(r.status, str(r.status).split(".")[-1].lower())
-    if status == "infeasible" and r.certificate is None:
+    if status == "infeasible" and not certified(m):
         status = "infeasible-uncertified"
     return Outcome(status, r.objective, seconds)
+
+
+def upper_by_columns(order):
+    """The permutation from the lower triangle by columns to the upper one by
+    columns (Clarabel's order for PSD cones): new position -> old position."""
+    old = {}
+    for l in range(order):
+        for k in range(l, order):
+            old[(k, l)] = svec_position(order, k, l)
+    return [old[(k, l)] for k in range(order) for l in range(k + 1)]
+
+
+def certified(model):
+    """Whether the stored certificate of primal infeasibility proves it by the
+    solution checker's figures: a positive Farkas value (the dual objective
+    of the ray) with dual violations below 1e-6 of it."""
+    import velto
+    if model.task.getsolsta_i_2(velto.SolutionType.ITR) != (0, velto.SolutionStatus.PRIM_INFEAS_CER):
+        return False
+    res, f = model.task.getsolutioninfonew_i_2(velto.SolutionType.ITR)
+    farkas, violations = f[8], f[9:]
+    return res == 0 and farkas > 0 and max(violations) <= 1e-6 * farkas
 
 
 def solve_clarabel(problem, time_limit):
     import clarabel
     q, q0, a, b, cones = to_standard_form(problem)
     kinds = {"zero": clarabel.ZeroConeT, "nonneg": clarabel.NonnegativeConeT, "soc": clarabel.SecondOrderConeT,
-             "exp": lambda n: clarabel.ExponentialConeT(), "pow": lambda n, a: clarabel.PowerConeT(a)}
-    specs = [kinds[k](n, par) if k == "pow" else kinds[k](n) for k, n, par in cones]
+             "exp": lambda n: clarabel.ExponentialConeT(), "pow": lambda n, a: clarabel.PowerConeT(a),
+             "psd": lambda n, order: clarabel.PSDTriangleConeT(order)}
+    specs = [kinds[k](n, par) if k in ("pow", "psd") else kinds[k](n) for k, n, par in cones]
+    perm, start = [], 0
+    for kind, size, par in cones:
+        perm += [start + t for t in upper_by_columns(par)] if kind == "psd" else list(range(start, start + size))
+        start += size
+    a, b = a[perm], b[perm]
     settings = clarabel.DefaultSettings()
     settings.verbose = False
     settings.time_limit = time_limit
@@ -256,7 +347,7 @@ def solve_clarabel(problem, time_limit):
 def solve_scs(problem, time_limit):
     import scs
     q, q0, a, b, cones = to_standard_form(problem)
-    cone = {"z": 0, "l": 0, "q": [], "ep": 0, "p": []}
+    cone = {"z": 0, "l": 0, "q": [], "s": [], "ep": 0, "p": []}
     for kind, size, par in cones:
         if kind == "zero":
             cone["z"] += size
@@ -264,6 +355,8 @@ def solve_scs(problem, time_limit):
             cone["l"] += size
         elif kind == "soc":
             cone["q"].append(size)
+        elif kind == "psd":
+            cone["s"].append(par)
         elif kind == "exp":
             cone["ep"] += 1
         else:
@@ -309,7 +402,20 @@ def solved(outcome, reference):
     if outcome.status != "optimal" or outcome.objective is None:
         return False
     ref = float(reference)
-    return abs(outcome.objective - ref) / max(1.0, abs(ref)) <= TOLERANCE
+    return abs(outcome.objective - ref) / max(1.0, abs(ref)) <= tolerance(reference)
+
+
+def tolerance(reference):
+    """1e-6 relative, or one unit of the last digit of a value published
+    with fewer digits (relative to max(1, |value|))."""
+    text = reference.lower()
+    mantissa = text.split("e")[0].lstrip("+-")
+    if "." not in mantissa and "e" not in text:
+        return TOLERANCE  # an integer value, taken as exact
+    exponent = int(text.split("e")[1]) if "e" in text else 0
+    decimals = len(mantissa.split(".")[1]) if "." in mantissa else 0
+    unit = 10.0 ** (exponent - decimals)
+    return max(TOLERANCE, unit / max(1.0, abs(float(reference))))
 
 
 def shifted_geometric_mean(times, shift):
@@ -320,6 +426,7 @@ GROUPS = {
     "exponential": lambda cones: bool(cones & {"EXP", "EXP*"}),
     "power": lambda cones: bool(cones & {"POW", "POW*"}),
     "quadratic": lambda cones: bool(cones & {"Q", "QR"}) and cones <= {"F", "L+", "L-", "L=", "Q", "QR"},
+    "semidefinite": lambda cones: "PSD" in cones,
 }
 
 
@@ -395,6 +502,14 @@ def main(argv=None):
         if solver != solvers[0]:
             print(f"   ratio to {solvers[0]}: {means[solver] / means[solvers[0]]:.2f}", end="")
         print()
+    common = [outcomes for name, ref, outcomes in rows if all(solved(outcomes[s], ref) for s in solvers)]
+    if common and len(solvers) > 1:
+        print(f"on the {len(common)} instances every solver solved:")
+        base = None
+        for solver in solvers:
+            mean = shifted_geometric_mean([o[solver].seconds for o in common], args.shift)
+            base = base or mean
+            print(f"  {solver:10s} time {mean:8.4f} s   ratio to {solvers[0]}: {mean / base:.2f}")
     return 0
 
 

@@ -4,7 +4,8 @@ approximation with the MILP engine (OA, IParam.MIO_NODE_OPTIMIZER set to a
 simplex optimizer), on seeded mixed-integer second-order-cone instances,
 beside ECOS's branch and bound (ECOS_BB, when the ecos package is installed)
 on the same data in the same run; and the mixed-integer semidefinite
-instances of the shared data folder (scipsdp_*) against their known optima.
+instances of the shared data folder (scipsdp_*) against the optima of its
+optimal_values.csv (with corrections.csv).
 
     PYTHONPATH=build/pkg python3 bench/mixed_integer.py [--quick] [--time-limit 60]
 
@@ -27,7 +28,7 @@ import numpy as np
 import _vlt
 
 BK_FX, BK_UP, BK_FR, BK_RA = 2, 1, 3, 4
-SOL_ITG = 2
+SOL_ITR, SOL_ITG = 0, 2
 
 
 # ---------------------------------------------------------------- instances
@@ -191,36 +192,35 @@ def solve_ecos(inst, time_limit):
 # ---------------------------------------------------------------- semidefinite instances
 
 def scipsdp_instances(env, data, time_limit):
+    """(instance, status, nodes, objective, relative error, gap, time) per scipsdp_*.cbf file."""
     import velto
+    from accuracy import read_references, reference_value
     folder = data / "cbf"
-    known = {}
-    solu = folder / "scipsdp_short.solu"
-    if solu.exists():
-        for line in solu.read_text().splitlines():
-            parts = line.split()
-            if len(parts) >= 3 and parts[0] == "=opt=":
-                known[parts[1]] = float(parts[2])
+    refs = read_references(data)
     rows = []
     for path in sorted(folder.glob("scipsdp_*.cbf")):
-        name = path.stem[len("scipsdp_"):]
         t = _vlt.Task(env)
         try:
             res = t.readdataautoformat_s_2(str(path))[0]
             if res != 0:
-                rows.append((path.stem, f"not read ({velto.ResponseCode(res).name})", None, None, None, None))
+                rows.append((path.stem, f"not read ({velto.ResponseCode(res).name})", None, None, None, None, None))
                 continue
             t.putdouparam_id_3(velto.DParam.MIO_MAX_TIME, time_limit)
             start = time.perf_counter()
             res, trm = t.optimizetrm__1()
             elapsed = time.perf_counter() - start
             if res != 0:
-                rows.append((path.stem, velto.ResponseCode(res).name, None, None, None, elapsed))
+                rows.append((path.stem, velto.ResponseCode(res).name, None, None, None, None, elapsed))
                 continue
-            obj = t.getprimalobj_i_2(SOL_ITG)[1]
-            ref = known.get(name)
-            err = abs(obj - ref) / max(1.0, abs(ref)) if ref is not None else None
-            rows.append((path.stem, velto.SolutionStatus(t.getsolsta_i_2(SOL_ITG)[1]).name,
-                         t.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1], obj, err, elapsed))
+            # one of them has no integer variables: its interior-point solution
+            integer = t.getnumintvar__1()[1] > 0
+            sol = SOL_ITG if integer else SOL_ITR
+            obj = t.getprimalobj_i_2(sol)[1]  # None without a solution
+            ref, _ = reference_value("cbf", path.stem, refs)
+            err = abs(obj - ref) / max(1.0, abs(ref)) if isinstance(ref, float) and obj is not None else None
+            status = velto.SolutionStatus(t.getsolsta_i_2(sol)[1]).name if trm == 0 else velto.ResponseCode(trm).name
+            rows.append((path.stem, status, t.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] if integer else None,
+                         obj, err, t.getdouinf_i_2(velto.DInfItem.MIO_OBJ_REL_GAP)[1] if integer else None, elapsed))
         finally:
             t.dispose()
     return rows
@@ -231,6 +231,7 @@ def scipsdp_instances(env, data, time_limit):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="the smaller instances only")
+    parser.add_argument("--sdp-only", action="store_true", help="the semidefinite instances only")
     parser.add_argument("--time-limit", type=float, default=60.0, help="seconds per instance and solver")
     args = parser.parse_args(argv)
 
@@ -238,11 +239,12 @@ def main(argv=None):
     if not args.quick:
         sizes += [(ball, 14), (portfolio, 20), (portfolio, 28), (least_squares, 10)]
     env = _vlt.Env()
-    print("Mixed-integer SOCP: branch and bound (B&B) and outer approximation (OA) beside ECOS_BB, same data, "
-          "same run;\nratios are time over ECOS_BB's")
-    print(f"{'instance':15} {'method':6} {'status':20} {'objective':>13} {'nodes':>7} {'gap':>8} {'time s':>8}"
-          f" {'ratio':>6}")
-    for make, n in sizes:
+    if not args.sdp_only:
+        print("Mixed-integer SOCP: branch and bound (B&B) and outer approximation (OA) beside ECOS_BB, same data, "
+              "same run;\nratios are time over ECOS_BB's")
+        print(f"{'instance':15} {'method':6} {'status':20} {'objective':>13} {'nodes':>7} {'gap':>8} {'time s':>8}"
+              f" {'ratio':>6}")
+    for make, n in [] if args.sdp_only else sizes:
         inst = make(n, seed=n)
         peer = solve_ecos(inst, args.time_limit)
         for method, outer in (("B&B", False), ("OA", True)):
@@ -260,12 +262,13 @@ def main(argv=None):
     data = pathlib.Path(os.environ.get("VELTO_DATA_DIR", pathlib.Path(__file__).resolve().parents[1].parent /
                                        "shared" / "data"))
     if (data / "cbf").is_dir():
-        print("\nMixed-integer SDP (scipsdp_*): against the known optima of scipsdp_short.solu")
-        print(f"{'instance':34} {'status':22} {'nodes':>7} {'objective':>14} {'rel. error':>10} {'time s':>8}")
-        for name, status, nodes, obj, err, elapsed in scipsdp_instances(env, data, args.time_limit):
+        print("\nMixed-integer SDP (scipsdp_*): against optimal_values.csv (with corrections.csv) of the data folder")
+        print(f"{'instance':34} {'status':22} {'nodes':>7} {'objective':>14} {'rel. error':>10} {'gap':>8} {'time s':>8}")
+        nan = math.nan
+        for name, status, nodes, obj, err, gap, elapsed in scipsdp_instances(env, data, args.time_limit):
             print(f"{name:34} {status:22} {nodes if nodes is not None else '':>7} "
-                  f"{obj if obj is not None else math.nan:14.6g} "
-                  f"{err if err is not None else math.nan:10.1e} {elapsed if elapsed is not None else math.nan:8.3f}")
+                  f"{obj if obj is not None else nan:14.6g} {err if err is not None else nan:10.1e} "
+                  f"{gap if gap is not None else nan:8.1e} {elapsed if elapsed is not None else nan:8.3f}")
     else:
         print(f"\n(no data folder at {data}: the semidefinite instances are skipped)")
     env.dispose()

@@ -122,6 +122,12 @@ void write_solution(const model::Solution& s, Sink& out, int indent) {
     o.text("skn", code_array(s.skn, Codes::status_key));
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) o.text(model::item_name(item), array(s.values[size_t(item)]));
     o.text("doty", array(s.doty));
+    for (const auto* bar : {&s.barx, &s.bars}) {
+        if (bar->empty()) continue;
+        std::string text = "[";
+        for (size_t j = 0; j < bar->size(); ++j) text += (j ? "," : "") + array((*bar)[j]);
+        o.text(bar == &s.barx ? "barx" : "bars", text + "]");
+    }
     o.close();
 }
 
@@ -138,6 +144,17 @@ void write_bounds(Object& o, const std::vector<int32_t>& keys, const std::vector
     o.text("bound_keys", code_array(keys, Codes::bound_key));
     o.text("lower", array(lower));
     o.text("upper", array(upper));
+}
+
+void write_entries(Object& top, const char* key, const TaskImage::BarTerms& t) {
+    if (t.size() == 0) return;
+    Object o(top.key(key), 4);
+    o.text("rows", array(t.row));
+    o.text("barvars", array(t.j));
+    o.text("term_starts", array(t.ptr));
+    o.text("matrices", array(t.mat));
+    o.text("weights", array(t.weight));
+    o.close();
 }
 
 void write_parameters(const TaskImage& im, Object& top) {
@@ -169,13 +186,28 @@ public:
         try {
             return json::parse(text.begin(), text.end(), depth_limit);
         } catch (const json::parse_error& e) {
-            const size_t byte = std::min<size_t>(e.byte, text.size());
-            const int64_t line = 1 + std::count(text.begin(), text.begin() + long(byte), '\n');
             std::string why = e.what();
             const size_t at = why.find("error: ");  // the library's own prefix names itself; keep the reason
             if (at != std::string::npos) why = why.substr(at + 7);
-            fail(VLT_RES_ERR_JSON_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
+            fail_at_byte(text, e.byte, why);
+        } catch (const json::exception& e) {
+            // A number beyond the range of a double: the message quotes it;
+            // its first place in the text gives the line.
+            std::string why = e.what();
+            const size_t at = why.find("] ");
+            if (at != std::string::npos) why = why.substr(at + 2);
+            const size_t open = why.find('\''), close = why.rfind('\'');
+            size_t byte = text.size();
+            if (open != std::string::npos && close > open)
+                byte = std::min(byte, text.find(std::string_view(why).substr(open + 1, close - open - 1)));
+            fail_at_byte(text, byte, why);
         }
+    }
+
+    [[noreturn]] void fail_at_byte(std::string_view text, size_t byte, const std::string& why) const {
+        byte = std::min(byte, text.size());
+        const int64_t line = 1 + std::count(text.begin(), text.begin() + long(byte), '\n');
+        fail(VLT_RES_ERR_JSON_FORMAT, source_ + ":" + std::to_string(line) + ": " + why);
     }
 
     [[noreturn]] void fail_at(const std::string& path, const std::string& why) const {
@@ -270,7 +302,7 @@ public:
         model::Solution out;
         out.defined = true;
         expect_members(s, path, {"problem_status", "solution_status", "primal_objective", "dual_objective", "skc", "skx",
-                                 "skn", "xc", "xx", "y", "slc", "suc", "slx", "sux", "snx", "doty"});
+                                 "skn", "xc", "xx", "y", "slc", "suc", "slx", "sux", "snx", "doty", "barx", "bars"});
         out.prosta = code(*member(s, "problem_status", path, true), path + "/problem_status", Codes::problem_status);
         out.solsta = code(*member(s, "solution_status", path, true), path + "/solution_status", Codes::solution_status);
         if (const json* v = member(s, "primal_objective", path, false)) out.reported_primal_obj = real(*v, path + "/primal_objective", false);
@@ -283,6 +315,13 @@ public:
             out.values[size_t(item)] = reals(*member(s, key, path, true), path + "/" + key);
         }
         if (const json* v = member(s, "doty", path, false)) out.doty = reals(*v, path + "/doty");
+        for (auto* bar : {&out.barx, &out.bars}) {
+            const char* key = bar == &out.barx ? "barx" : "bars";
+            if (const json* v = member(s, key, path, false)) {
+                const json& a = list(*v, path + "/" + key);
+                for (size_t j = 0; j < a.size(); ++j) bar->push_back(reals(a[j], path + "/" + key + "/" + std::to_string(j)));
+            }
+        }
         return out;
     }
 
@@ -464,6 +503,24 @@ void write_json_task(const TaskImage& im, Sink& out) {
         }
         s.write("\n  ]");
     }
+    if (im.num_barvar() > 0) {
+        Object o(top.key("semidefinite_variables"), 4);
+        o.text("dims", array(im.barvardim));
+        if (!im.barvarname.empty()) o.text("names", name_array(im.barvarname, "the semidefinite variable name"));
+        o.close();
+    }
+    if (im.num_symmat() > 0) {
+        Object o(top.key("symmetric_matrices"), 4);
+        o.text("dims", array(im.symdim));
+        o.text("starts", array(im.symptr));
+        o.text("i", array(im.symsubi));
+        o.text("j", array(im.symsubj));
+        o.text("v", array(im.symval));
+        o.close();
+    }
+    write_entries(top, "barc", im.barc);
+    write_entries(top, "bara", im.bara);
+    write_entries(top, "barf", im.barf);
     if (im.num_cone() > 0) {
         Sink& s = top.key("cones");
         s.write("[");
@@ -474,6 +531,7 @@ void write_json_task(const TaskImage& im, Sink& out) {
             o.text("parameter", number(im.conepar[size_t(k)]));
             o.text("members", array(std::vector<int32_t>(im.conemem.begin() + long(im.coneptr[size_t(k)]),
                                                          im.conemem.begin() + long(im.coneptr[size_t(k) + 1]))));
+            if (!im.conename.empty() && !im.conename[size_t(k)].empty()) o.text("name", quoted(im.conename[size_t(k)], "the cone name"));
             o.close();
         }
         s.write("\n  ]");
@@ -492,7 +550,8 @@ TaskImage read_json_task(std::string_view text, const std::string& source, std::
     check_header(r, root, "velto task");
     r.expect_members(root, "", {"format", "version", "name", "objective", "variables", "constraints", "A",
                                 "truncation_tolerance", "affine_expressions", "domains", "acc", "djc", "cones",
-                                "parameters", "solutions"});
+                                "semidefinite_variables", "symmetric_matrices", "barc", "bara", "barf", "parameters",
+                                "solutions"});
     TaskImage im;
     if (const json* v = r.member(root, "name", "", false)) im.taskname = r.text(*v, "/name");
 
@@ -614,16 +673,44 @@ TaskImage read_json_task(std::string_view text, const std::string& source, std::
         const json& list = r.list(*cs, "/cones");
         for (size_t k = 0; k < list.size(); ++k) {
             const std::string path = "/cones/" + std::to_string(k);
-            r.expect_members(list[k], path, {"type", "parameter", "members"});
+            r.expect_members(list[k], path, {"type", "parameter", "members", "name"});
             im.conetype.push_back(r.code(*r.member(list[k], "type", path, true), path + "/type", Codes::cone_type));
             im.conepar.push_back(r.real(*r.member(list[k], "parameter", path, true), path + "/parameter", false));
             const auto members = r.integers<int32_t>(*r.member(list[k], "members", path, true), path + "/members");
             im.conemem.insert(im.conemem.end(), members.begin(), members.end());
             im.coneptr.push_back(int64_t(im.conemem.size()));
+            const json* name = r.member(list[k], "name", path, false);
+            im.conename.push_back(name ? r.text(*name, path + "/name") : std::string());
         }
     }
+    if (const json* v = r.member(root, "semidefinite_variables", "", false)) {
+        r.expect_members(*v, "/semidefinite_variables", {"dims", "names"});
+        im.barvardim = r.integers<int32_t>(*r.member(*v, "dims", "/semidefinite_variables", true), "/semidefinite_variables/dims");
+        if (const json* n = r.member(*v, "names", "/semidefinite_variables", false))
+            im.barvarname = r.texts(*n, "/semidefinite_variables/names");
+    }
+    if (const json* v = r.member(root, "symmetric_matrices", "", false)) {
+        const std::string path = "/symmetric_matrices";
+        r.expect_members(*v, path, {"dims", "starts", "i", "j", "v"});
+        im.symdim = r.integers<int32_t>(*r.member(*v, "dims", path, true), path + "/dims");
+        im.symptr = r.integers<int64_t>(*r.member(*v, "starts", path, true), path + "/starts");
+        im.symsubi = r.integers<int32_t>(*r.member(*v, "i", path, true), path + "/i");
+        im.symsubj = r.integers<int32_t>(*r.member(*v, "j", path, true), path + "/j");
+        im.symval = r.reals(*r.member(*v, "v", path, true), path + "/v");
+    }
+    for (auto [key, target] : {std::pair{"barc", &im.barc}, std::pair{"bara", &im.bara}, std::pair{"barf", &im.barf}}) {
+        const json* v = r.member(root, key, "", false);
+        if (!v) continue;
+        const std::string path = std::string("/") + key;
+        r.expect_members(*v, path, {"rows", "barvars", "term_starts", "matrices", "weights"});
+        target->row = r.integers<int64_t>(*r.member(*v, "rows", path, true), path + "/rows");
+        target->j = r.integers<int32_t>(*r.member(*v, "barvars", path, true), path + "/barvars");
+        target->ptr = r.integers<int64_t>(*r.member(*v, "term_starts", path, true), path + "/term_starts");
+        target->mat = r.integers<int64_t>(*r.member(*v, "matrices", path, true), path + "/matrices");
+        target->weight = r.reals(*r.member(*v, "weights", path, true), path + "/weights");
+    }
     // Lists of names in which nobody is named are no lists.
-    for (std::vector<std::string>* names : {&im.domname, &im.accname, &im.djcname}) {
+    for (std::vector<std::string>* names : {&im.domname, &im.accname, &im.djcname, &im.conename}) {
         bool any = false;
         for (const std::string& s : *names) any |= !s.empty();
         if (!any) names->clear();

@@ -438,14 +438,16 @@ size_t Reader::constraint(size_t pos) {
     if (!number_at(pos, rhs, n)) fail_at(pos, "expected a number after the sense, found " + shown(pos));
     pos += n;
     if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
-    const double constant = row.terms.constant;  // moves to the bounds
-    rhs = bound_value(rhs) - constant;
+    // The constant moves to the bounds; a bound it pushes beyond 1e30 is
+    // infinite, as such a number in the file would be.
+    const double constant = row.terms.constant;
+    rhs = bound_value(bound_value(rhs) - constant);
     double lower = -kInf, upper = kInf;
     if (sense <= 0) upper = rhs;
     if (sense >= 0) lower = rhs;
     if (left_sense != 2) {
         if (left_sense != sense || sense == 0) fail_line(line, "a ranged constraint needs two senses alike (<= ... <= or >= ... >=)");
-        const double l = bound_value(left) - constant;
+        const double l = bound_value(bound_value(left) - constant);
         if (sense < 0) lower = l;
         else upper = l;
     }

@@ -68,10 +68,11 @@ public:
 private:
     void check_compatible() const {
         const bool conic = im_.num_cone() > 0 || im_.num_afe() > 0 || im_.num_domain() > 0 || im_.num_acc() > 0 ||
-                           im_.num_djc() > 0;
+                           im_.num_djc() > 0 || im_.num_barvar() > 0;
         if (conic && !o_.ignore_incompatible)
             fail(VLT_RES_ERR_WRITE_UNSUPPORTED,
                  "LP files cannot hold cones, affine expressions, affine conic or disjunctive constraints "
+                 "or semidefinite variables "
                  "(VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS leaves them out)");
     }
 

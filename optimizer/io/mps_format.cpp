@@ -30,6 +30,7 @@ void add_conic(const MpsConic& c, TaskImage& im) {
         im.conepar.push_back(cone.parameter);
         im.conemem.insert(im.conemem.end(), cone.members.begin(), cone.members.end());
         im.coneptr.push_back(static_cast<int64_t>(im.conemem.size()));
+        im.conename.push_back(cone.name);
     }
     // F by rows: the entries of each AFE in file order.
     std::vector<size_t> order(c.f_afe.size());

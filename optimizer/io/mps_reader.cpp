@@ -869,6 +869,7 @@ void Reader::start_cone(string_view rest) {
     std::string why;
     if (!number(t.f[1], value, why)) fail(why);
     cone.parameter = value;
+    cone.name = std::string(t.f[0]);
     conic_->cones.push_back(std::move(cone));
 }
 

@@ -113,6 +113,7 @@ struct MpsConic {
         int32_t type = VLT_CT_QUAD;
         double parameter = 0.0;
         std::vector<int32_t> members;
+        std::string name;
     };
     struct Domain {
         std::string name;

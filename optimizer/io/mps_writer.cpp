@@ -82,9 +82,9 @@ public:
     // Rows (with the objective), columns, domains and constraints are four
     // name spaces: a row and a column may share a name.
     void run() {
-        if (im_.num_djc() > 0 && !o_.ignore_incompatible)
-            fail(VLT_RES_ERR_WRITE_UNSUPPORTED,
-                 "MPS files cannot hold disjunctive constraints (VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS leaves them out)");
+        if ((im_.num_djc() > 0 || im_.num_barvar() > 0) && !o_.ignore_incompatible)
+            fail(VLT_RES_ERR_WRITE_UNSUPPORTED, "MPS files cannot hold disjunctive constraints or semidefinite variables "
+                                                "(VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS leaves them out)");
         NameTable rows(mps_name_problem, o_.generic_names), cols(mps_name_problem, o_.generic_names);
         objective_ = rows.assign_one(im_.objname, "obj", "objective");
         rows_ = rows.assign(im_.conname, im_.numcon, "c", "constraint");
@@ -224,8 +224,10 @@ private:
     }
 
     void write_cones() {
+        const std::vector<std::string> names =
+            NameTable(mps_name_problem, o_.generic_names).assign(im_.conename, im_.num_cone(), "k", "cone");
         for (int32_t k = 0; k < im_.num_cone(); ++k) {
-            lines_.header("CSECTION       k" + std::to_string(k) + "  " + num(im_.conepar[size_t(k)]) + "  " +
+            lines_.header("CSECTION       " + names[size_t(k)] + "  " + num(im_.conepar[size_t(k)]) + "  " +
                           kConeTypes[im_.conetype[size_t(k)]]);
             for (int64_t m = im_.coneptr[size_t(k)]; m < im_.coneptr[size_t(k) + 1]; ++m)
                 lines_.data({"", cols_[size_t(im_.conemem[size_t(m)])]});

@@ -57,6 +57,7 @@ void read_opf_task(Task& task, std::string_view bytes, const std::string& source
     image.truncate_tol = task.problem.truncate_tol();
     RecordReader reader(image, source, VLT_RES_ERR_OPF_FORMAT);
     reader.vars = References::given(image.varname);
+    reader.cons = References::from_names({}, image.numcon);  // "@i" in the record sections
     reader.read(bytes.substr(rest), rest_line, false);
     warnings.insert(warnings.end(), reader.warnings.begin(), reader.warnings.end());
     install_read(task, image, warnings, source, VLT_RES_ERR_OPF_FORMAT);
@@ -74,6 +75,7 @@ void write_opf_task(const Task& task, Sink& out) {
     const LpNames names = write_lp(image, lp, out);
     RecordWriter w(image, o, out);
     w.vars = References::given(names.vars);
+    w.cons = References::from_names({}, image.numcon);
     w.write_names(w.vars, References::given(names.rows));
     out.write("TRUNCATION " + format_number(image.truncate_tol, 17) + "\n");
     w.write_conic();

@@ -163,9 +163,43 @@ void RecordWriter::write_conic() {
     if (im_.num_cone() > 0) {
         line("CONES");
         for (int32_t k = 0; k < im_.num_cone(); ++k) {
-            std::string text = std::string(code_name(Codes::cone_type, im_.conetype[size_t(k)])) + " " + num(im_.conepar[size_t(k)]);
+            const std::string& name = name_at(im_.conename, k);
+            std::string text = name.empty() ? std::string() : "NAME " + quoted_field(name) + " ";
+            text += std::string(code_name(Codes::cone_type, im_.conetype[size_t(k)])) + " " + num(im_.conepar[size_t(k)]);
             for (int64_t m = im_.coneptr[size_t(k)]; m < im_.coneptr[size_t(k) + 1]; ++m)
                 text += " " + field(vars.of[size_t(im_.conemem[size_t(m)])]);
+            line(text);
+        }
+    }
+    write_semidefinite();
+}
+
+void RecordWriter::write_semidefinite() {
+    if (im_.num_barvar() == 0 && im_.num_symmat() == 0) return;
+    const References barvars = References::from_names(im_.barvarname, im_.num_barvar());
+    line("BARVARS");
+    for (int32_t j = 0; j < im_.num_barvar(); ++j)
+        line(field(barvars.of[size_t(j)]) + " " + std::to_string(im_.barvardim[size_t(j)]) +
+             name_attribute(barvars.of[size_t(j)], im_.barvarname, j));
+    if (im_.num_symmat() > 0) {
+        line("SYMMATS");
+        for (int64_t m = 0; m < im_.num_symmat(); ++m) {
+            line(std::to_string(m) + " " + std::to_string(im_.symdim[size_t(m)]));
+            for (int64_t k = im_.symptr[size_t(m)]; k < im_.symptr[size_t(m) + 1]; ++k)
+                line(std::to_string(im_.symsubi[size_t(k)]) + " " + std::to_string(im_.symsubj[size_t(k)]) + " " +
+                     num(im_.symval[size_t(k)]));
+        }
+    }
+    const std::pair<const char*, const TaskImage::BarTerms*> parts[] = {{"BARC", &im_.barc}, {"BARA", &im_.bara}, {"BARF", &im_.barf}};
+    for (const auto& [keyword, terms] : parts) {
+        if (terms->size() == 0) continue;
+        line(keyword);
+        for (int64_t e = 0; e < terms->size(); ++e) {
+            const int64_t row = terms->row[size_t(e)];
+            std::string text = terms == &im_.barc ? std::string() : terms == &im_.bara ? field(cons.of[size_t(row)]) + " " : std::to_string(row) + " ";
+            text += field(barvars.of[size_t(terms->j[size_t(e)])]);
+            for (int64_t t = terms->ptr[size_t(e)]; t < terms->ptr[size_t(e) + 1]; ++t)
+                text += " " + std::to_string(terms->mat[size_t(t)]) + " " + num(terms->weight[size_t(t)]);
             line(text);
         }
     }
@@ -208,7 +242,7 @@ void RecordWriter::write_solutions(const std::array<double, 6>& objectives) {
 struct RecordReader::Impl {
     enum class Section {
         none, variables, constraints, linear, matrix, qobjective, qconstraints, afes, domains, accs, djcs, cones,
-        names, parameters, solution, end
+        barvars, symmats, barc, bara, barf, names, parameters, solution, end
     };
 
     Impl(RecordReader& reader, TaskImage& image, const std::string& src, VLTrescodee error_code, bool is_ptf)
@@ -223,7 +257,7 @@ struct RecordReader::Impl {
     int64_t expected = 0, given = 0;  // records a counted section still needs
     int64_t line_no = 0;
     bool header_seen = false, variables_seen = false, constraints_seen = false, afes_seen = false;
-    References doms, accs, djcs;
+    References doms, accs, djcs, barvars;
     std::vector<int64_t> entry_var, entry_afe;  // matrix / F entries, for the column and row sort
     std::vector<int32_t> entry_con, entry_col;
     std::vector<double> entry_val, f_val;
@@ -300,8 +334,8 @@ struct RecordReader::Impl {
         }
         static const char* const kKeywords[] = {"TASK", "OBJECTIVE", "CONSTANT", "TRUNCATION", "VARIABLES",
                                                 "CONSTRAINTS", "LINEAR", "MATRIX", "QOBJECTIVE", "QCONSTRAINTS",
-                                                "AFES", "DOMAINS", "ACCS", "DJCS", "CONES", "NAMES", "PARAMETERS",
-                                                "SOLUTION", "END"};
+                                                "AFES", "DOMAINS", "ACCS", "DJCS", "CONES", "BARVARS", "SYMMATS",
+                                                "BARC", "BARA", "BARF", "NAMES", "PARAMETERS", "SOLUTION", "END"};
         bool keyword = false;
         for (const char* w : kKeywords) keyword |= k == w;
         // In NAMES, VARIABLE and CONSTRAINT start records, not sections.
@@ -373,6 +407,13 @@ struct RecordReader::Impl {
         } else if (k == "CONES") {
             need(1);
             section = Section::cones;
+        } else if (k == "BARVARS" || k == "SYMMATS" || k == "BARC" || k == "BARA" || k == "BARF") {
+            need(1);
+            section = k == "BARVARS" ? Section::barvars
+                    : k == "SYMMATS" ? Section::symmats
+                    : k == "BARC"    ? Section::barc
+                    : k == "BARA"    ? Section::bara
+                                     : Section::barf;
         } else if (k == "NAMES" && !ptf) {
             need(1);
             section = Section::names;
@@ -523,11 +564,62 @@ struct RecordReader::Impl {
     }
 
     void cone(const std::vector<std::string>& f) {
-        if (f.size() < 2) fail_here("a CONES record is: type parameter member...");
-        im.conetype.push_back(enum_code(Codes::cone_type, f[0]));
-        im.conepar.push_back(number(f[1]));
-        for (size_t k = 2; k < f.size(); ++k) im.conemem.push_back(int32_t(ref(r.vars, f[k], "variable")));
+        const size_t at = !f.empty() && f[0] == "NAME" ? 2 : 0;
+        if (f.size() < at + 2) fail_here("a CONES record is: [NAME \"name\"] type parameter member...");
+        im.conename.push_back(at ? f[1] : std::string());
+        im.conetype.push_back(enum_code(Codes::cone_type, f[at]));
+        im.conepar.push_back(number(f[at + 1]));
+        for (size_t k = at + 2; k < f.size(); ++k) im.conemem.push_back(int32_t(ref(r.vars, f[k], "variable")));
         im.coneptr.push_back(int64_t(im.conemem.size()));
+    }
+
+    void barvar(const std::vector<std::string>& f) {
+        if (f.size() < 2) fail_here("a BARVARS record is: reference dimension [NAME \"name\"]");
+        declare(barvars, f[0], im.num_barvar(), "semidefinite variable");
+        im.barvardim.push_back(int32_t(integer(f[1], 1, std::numeric_limits<int32_t>::max())));
+        size_t used = 2;
+        im.barvarname.push_back(name_of(f, used));
+        no_more(f, used);
+    }
+
+    // "index dimension" starts a matrix; "i j value" adds to the last one.
+    void symmat(const std::vector<std::string>& f) {
+        if (f.size() == 2) {
+            if (integer(f[0], 0, std::numeric_limits<int64_t>::max()) != im.num_symmat())
+                fail_here("the matrix " + f[0] + " must be numbered " + std::to_string(im.num_symmat()));
+            im.symdim.push_back(int32_t(integer(f[1], 1, std::numeric_limits<int32_t>::max())));
+            im.symptr.push_back(im.symptr.back());
+        } else if (f.size() == 3) {
+            if (im.num_symmat() == 0) fail_here("a matrix entry before its matrix");
+            const int64_t dim = im.symdim.back();
+            const int32_t i = int32_t(integer(f[0], 0, dim - 1)), j = int32_t(integer(f[1], 0, dim - 1));
+            if (j > i) fail_here("the entry (" + f[0] + ", " + f[1] + ") is not in the lower triangle");
+            im.symsubi.push_back(i);
+            im.symsubj.push_back(j);
+            im.symval.push_back(number(f[2]));
+            ++im.symptr.back();
+        } else {
+            fail_here("a SYMMATS record is: index dimension, or row column value");
+        }
+    }
+
+    // [row] barvar (matrix weight)...: one entry of barC, barA or barF.
+    void bar_entry(const std::vector<std::string>& f, TaskImage::BarTerms& t, const char* layout) {
+        const size_t at = section == Section::barc ? 0 : 1;
+        if (f.size() < at + 3 || (f.size() - at - 1) % 2 != 0) fail_here(std::string("a record here is: ") + layout);
+        const int64_t row = section == Section::barc ? 0
+                          : section == Section::bara ? ref(r.cons, f[0], "constraint")
+                                                     : integer(f[0], 0, std::numeric_limits<int64_t>::max());
+        const int32_t j = int32_t(ref(barvars, f[at], "semidefinite variable"));
+        if (t.size() > 0 && (row < t.row.back() || (row == t.row.back() && j <= t.j.back())))
+            fail_here("the entries must be in increasing order of row and variable");
+        t.row.push_back(row);
+        t.j.push_back(j);
+        for (size_t k = at + 1; k < f.size(); k += 2) {
+            t.mat.push_back(integer(f[k], 0, std::numeric_limits<int64_t>::max()));
+            t.weight.push_back(number(f[k + 1]));
+        }
+        t.ptr.push_back(int64_t(t.mat.size()));
     }
 
     void rename(const std::vector<std::string>& f) {
@@ -596,6 +688,11 @@ struct RecordReader::Impl {
             case Section::accs: acc(f); break;
             case Section::djcs: djc(f); break;
             case Section::cones: cone(f); break;
+            case Section::barvars: barvar(f); break;
+            case Section::symmats: symmat(f); break;
+            case Section::barc: bar_entry(f, im.barc, "barvar (matrix weight)..."); break;
+            case Section::bara: bar_entry(f, im.bara, "constraint barvar (matrix weight)..."); break;
+            case Section::barf: bar_entry(f, im.barf, "expression barvar (matrix weight)..."); break;
             case Section::names: rename(f); break;
             case Section::parameters: parameter(f); break;
             case Section::solution: add_solution_line(f); break;
@@ -664,13 +761,15 @@ void RecordReader::read(std::string_view text, int64_t first_line, bool ptf) {
     if (ptf && !p.header_seen) p.fail_here("a PTF file starts with 'PTF 1'");
     p.assemble();
     p.assemble_f();
-    for (std::vector<std::string>* names : {&im_.varname, &im_.conname, &im_.domname, &im_.accname, &im_.djcname}) {
+    for (std::vector<std::string>* names :
+         {&im_.varname, &im_.conname, &im_.domname, &im_.accname, &im_.djcname, &im_.conename, &im_.barvarname}) {
         bool any = false;
         for (const std::string& s : *names) any |= !s.empty();
         if (!any) names->clear();
     }
     if (!p.solution_text.empty()) {
-        model::SolutionSizes sizes{im_.numcon, im_.numvar, im_.num_cone(), static_cast<int64_t>(im_.accafe.size())};
+        model::SolutionSizes sizes{im_.numcon, im_.numvar, im_.num_cone(), static_cast<int64_t>(im_.accafe.size()),
+                                   &im_.barvardim};
         try {
             im_.solutions = read_solutions_text(p.solution_text, source_, sizes);
         } catch (const Error& e) {

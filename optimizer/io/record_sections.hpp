@@ -24,7 +24,14 @@
 //   DOMAINS                    ref kind n [alpha ...] [NAME "x"]
 //   ACCS                       ref domain [afe b] [NAME "x"]  (a record per row)
 //   DJCS                       ref terms size... domain... (afe b)... [NAME "x"]
-//   CONES                      type parameter member ...
+//   CONES                      [NAME "x"] type parameter member ...
+//   BARVARS                    ref dimension [NAME "x"]  (semidefinite variables)
+//   SYMMATS                    index dimension | row column value  (symmetric
+//                              matrices, lower triangles, numbered from 0)
+//   BARC                       barvar (matrix weight)...
+//   BARA                       con barvar (matrix weight)...
+//   BARF                       afe barvar (matrix weight)...
+//                              (entries in increasing (row, barvar) order)
 //   NAMES                      VARIABLE|CONSTRAINT written "name"  (OPF only)
 //   PARAMETERS                 name value
 //   SOLUTION kind ... END      a block of the solution file format
@@ -78,6 +85,7 @@ public:
     References vars, cons;
 
 private:
+    void write_semidefinite();
     std::string num(double v) const;
     void line(const std::string& text) { out_.write(text + "\n"); }
 

@@ -1,5 +1,6 @@
 #include "io/solution_files.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "io/task_files.hpp"
 #include "io/text_fields.hpp"
 #include "io/text_output.hpp"
+#include "model/semidefinite.hpp"
 
 namespace vlt::io {
 
@@ -19,8 +21,8 @@ namespace {
 
 std::string exact(double v) { return format_number(v, 17); }
 
-const char* const kTables[] = {"CONSTRAINTS", "VARIABLES", "CONES", "ACC_DUALS"};
-enum Table { kCons, kVars, kCones, kAccDuals, kNoTable };
+const char* const kTables[] = {"CONSTRAINTS", "VARIABLES", "CONES", "ACC_DUALS", "SEMIDEFINITE"};
+enum Table { kCons, kVars, kCones, kAccDuals, kBarvars, kNoTable };
 
 const std::string& name_or_empty(const std::vector<std::string>& names, size_t k) {
     static const std::string empty;
@@ -62,12 +64,23 @@ void write_one(const TaskImage& im, int32_t which, double primal, double dual, c
             for (size_t r = 0; r < s.doty.size(); ++r) line(std::to_string(r) + " " + exact(s.doty[r]));
         }
     }
+    if (o.barvars && !s.barx.empty()) {
+        line("SEMIDEFINITE");
+        line("# variable entry value dual (lower triangles by columns)");
+        for (size_t j = 0; j < s.barx.size(); ++j)
+            for (size_t k = 0; k < s.barx[j].size(); ++k)
+                line(std::to_string(j) + " " + std::to_string(k) + " " + exact(s.barx[j][k]) + " " + exact(s.bars[j][k]));
+    }
     line("END");
 }
 
 class TextReader {
 public:
-    TextReader(const std::string& source, const model::SolutionSizes& sizes) : source_(source), sizes_(sizes) {}
+    TextReader(const std::string& source, const model::SolutionSizes& sizes) : source_(source), sizes_(sizes) {
+        bar_start_.push_back(0);
+        for (int32_t j = 0; j < sizes.numbarvar(); ++j)
+            bar_start_.push_back(bar_start_.back() + model::packed_length((*sizes.barvar_dims)[size_t(j)]));
+    }
 
     std::array<model::Solution, model::kNumSolutions> run(std::string_view text) {
         for_each_line(text, [&](std::string_view l, int64_t n) { line(l, n); });
@@ -84,6 +97,7 @@ private:
             case kCons: return size_t(sizes_.numcon);
             case kVars: return size_t(sizes_.numvar);
             case kCones: return size_t(sizes_.numcone);
+            case kBarvars: return size_t(bar_start_.back());
             default: return size_t(sizes_.numaccrows);
         }
     }
@@ -110,6 +124,10 @@ private:
         for (int32_t item = 0; item < model::kNumSolutionItems; ++item)
             s.values[size_t(item)].assign(model::is_con_item(item) ? size_t(sizes_.numcon) : size_t(sizes_.numvar), 0.0);
         s.doty.assign(size_t(sizes_.numaccrows), 0.0);
+        for (int32_t j = 0; j < sizes_.numbarvar(); ++j) {
+            s.barx.emplace_back(size_t(bar_start_[size_t(j) + 1] - bar_start_[size_t(j)]), 0.0);
+            s.bars.push_back(s.barx.back());
+        }
         for (auto& seen : seen_) seen.clear();
         table_ = kNoTable;
     }
@@ -123,12 +141,15 @@ private:
     }
 
     void row(const std::vector<std::string>& f, int64_t n) {
-        static const size_t kFields[] = {7, 7, 2, 2};
+        static const size_t kFields[] = {7, 7, 2, 2, 4};
         if (f.size() != kFields[table_])
             fail_line(n, std::string("a ") + kTables[table_] + " line has " + std::to_string(kFields[table_]) + " fields");
         int64_t index;
-        if (!parse_int64(f[0], index) || index < 0 || size_t(index) >= table_size(table_))
+        if (table_ == kBarvars) {
+            index = bar_index(f[0], f[1], n);
+        } else if (!parse_int64(f[0], index) || index < 0 || size_t(index) >= table_size(table_)) {
             fail_line(n, "bad index '" + f[0] + "' (" + std::to_string(table_size(table_)) + " items)");
+        }
         std::vector<char>& seen = seen_[table_];
         seen.resize(table_size(table_), 0);
         if (seen[size_t(index)]) fail_line(n, "item " + f[0] + " is listed twice");
@@ -153,8 +174,26 @@ private:
                 v[VLT_SOL_ITEM_SNX][k] = number(f[6], n);
                 break;
             case kCones: s.skn[k] = code(Codes::status_key, f[1], n); break;
+            case kBarvars: {
+                const size_t j = size_t(std::upper_bound(bar_start_.begin(), bar_start_.end(), index) - bar_start_.begin() - 1);
+                s.barx[j][k - size_t(bar_start_[j])] = number(f[2], n);
+                s.bars[j][k - size_t(bar_start_[j])] = number(f[3], n);
+                break;
+            }
             default: s.doty[k] = number(f[1], n); break;
         }
+    }
+
+    // The position of entry `entry` of semidefinite variable `var` among
+    // the entries of all of them.
+    int64_t bar_index(const std::string& var, const std::string& entry, int64_t n) const {
+        int64_t j, k;
+        if (!parse_int64(var, j) || j < 0 || j >= sizes_.numbarvar())
+            fail_line(n, "bad semidefinite variable '" + var + "' (" + std::to_string(sizes_.numbarvar()) + " of them)");
+        const int64_t length = bar_start_[size_t(j) + 1] - bar_start_[size_t(j)];
+        if (!parse_int64(entry, k) || k < 0 || k >= length)
+            fail_line(n, "bad entry '" + entry + "' (" + std::to_string(length) + " in the lower triangle)");
+        return bar_start_[size_t(j)] + k;
     }
 
     void line(std::string_view text, int64_t n) {
@@ -205,6 +244,7 @@ private:
     size_t rows_ = 0;
     std::array<std::vector<char>, kNoTable> seen_;
     int64_t last_line_ = 0;
+    std::vector<int64_t> bar_start_;  // first entry of each semidefinite variable, and the total
 };
 
 bool ends_with(const std::string& s, std::string_view suffix) {
@@ -294,6 +334,7 @@ void write_solution_file(Task& task, int32_t which, const std::string& path) {
         o.head = task.params[VLT_IPAR_WRITE_SOL_HEAD] == VLT_ONOFF_ON;
         o.constraints = task.params[VLT_IPAR_WRITE_SOL_CONSTRAINTS] == VLT_ONOFF_ON;
         o.variables = task.params[VLT_IPAR_WRITE_SOL_VARIABLES] == VLT_ONOFF_ON;
+        o.barvars = task.params[VLT_IPAR_WRITE_SOL_BARVARIABLES] == VLT_ONOFF_ON;
         const std::array<double, 6> objectives = objective_values_of(task.problem, image);
         write_file(path, VLT_COMPRESS_FREE, [&](Sink& out) { write_solutions_text(image, which, objectives, o, out); });
     }

@@ -12,6 +12,8 @@
 //   0 "x" LOW 0 1 0 0
 //   CONES                             index status
 //   ACC_DUALS                         row value
+//   SEMIDEFINITE                      variable entry barx bars  (lower
+//                                     triangles column by column)
 //   END
 //
 // Numbers are written exactly.  Reading takes the items by index (names are
@@ -34,6 +36,7 @@ struct SolutionTextOptions {
     bool head = true;         // a comment with the task's name and sizes
     bool constraints = true;  // the CONSTRAINTS table
     bool variables = true;    // the VARIABLES table
+    bool barvars = true;      // the SEMIDEFINITE table
 };
 
 // Writes the solutions of `which` (VLT_SOL_*; -1: every defined one) with

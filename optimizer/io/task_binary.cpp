@@ -125,6 +125,10 @@ void encode_solution(int32_t which, const model::Solution& s, SectionWriter& w) 
     w.array(s.skn);
     for (const std::vector<double>& v : s.values) w.array(v);
     w.array(s.doty);
+    for (const auto* bar : {&s.barx, &s.bars}) {
+        w.i64(static_cast<int64_t>(bar->size()));
+        for (const std::vector<double>& v : *bar) w.array(v);
+    }
 }
 
 void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
@@ -147,7 +151,18 @@ void encode_params(const std::vector<ParamSetting>& params, SectionWriter& w) {
 }
 
 // Kinds of name lists in the NAME section.
-enum NameKind : int64_t { kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3, kDjcNames = 4 };
+enum NameKind : int64_t {
+    kConNames = 0, kVarNames = 1, kDomainNames = 2, kAccNames = 3, kDjcNames = 4, kConeNames = 5, kBarvarNames = 6
+};
+
+void encode_entries(const TaskImage::BarTerms& t, SectionWriter& w) {
+    w.array(t.row);
+    w.array(t.j);
+    w.array(t.ptr);
+    w.array(t.mat);
+    w.array(t.weight);
+}
+
 
 std::deque<SectionWriter> encode(const TaskImage& im) {
     std::deque<SectionWriter> out;
@@ -213,6 +228,18 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
         s.array(im.djcafe);
         s.array(im.djcb);
     }
+    if (im.num_barvar() > 0) out.emplace_back("BARV").array(im.barvardim);
+    if (im.num_symmat() > 0) {
+        SectionWriter& s = out.emplace_back("SYMM");
+        s.array(im.symdim);
+        s.array(im.symptr);
+        s.array(im.symsubi);
+        s.array(im.symsubj);
+        s.array(im.symval);
+    }
+    if (im.barc.size() > 0) encode_entries(im.barc, out.emplace_back("BARC"));
+    if (im.bara.size() > 0) encode_entries(im.bara, out.emplace_back("BARA"));
+    if (im.barf.size() > 0) encode_entries(im.barf, out.emplace_back("BARF"));
     if (im.num_cone() > 0) {
         SectionWriter& s = out.emplace_back("CONE");
         s.array(im.conetype);
@@ -225,7 +252,8 @@ std::deque<SectionWriter> encode(const TaskImage& im) {
     names.string(im.objname);
     const std::pair<NameKind, const std::vector<std::string>*> lists[] = {
         {kConNames, &im.conname},   {kVarNames, &im.varname}, {kDomainNames, &im.domname},
-        {kAccNames, &im.accname},   {kDjcNames, &im.djcname}};
+        {kAccNames, &im.accname},   {kDjcNames, &im.djcname}, {kConeNames, &im.conename},
+        {kBarvarNames, &im.barvarname}};
     int64_t named = 0;
     for (const auto& [kind, list] : lists) named += !list->empty();
     names.i64(named);
@@ -308,6 +336,7 @@ public:
         return out;
     }
 
+    bool at_end() const { return pos_ == data_.size(); }
     void expect_end() const {
         if (pos_ != data_.size())
             fail_here(std::to_string(data_.size() - pos_) + " bytes are left over at the end of the section");
@@ -343,6 +372,14 @@ private:
     std::string where_;
 };
 
+void decode_entries(Cursor& c, TaskImage::BarTerms& t) {
+    c.array(t.row, "the entry rows");
+    c.array(t.j, "the entry variables");
+    c.array(t.ptr, "the term pointers");
+    c.array(t.mat, "the term matrices");
+    c.array(t.weight, "the term weights");
+}
+
 void decode_task(Cursor& c, TaskImage& im) {
     im.numcon = c.i32("numcon");
     im.numvar = c.i32("numvar");
@@ -369,6 +406,15 @@ void decode_solution(Cursor& c, TaskImage& im, std::set<int64_t>& seen) {
     c.array(s.skn, "skn");
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) c.array(s.values[size_t(item)], model::item_name(item));
     c.array(s.doty, "doty");
+    if (c.at_end()) return;  // written by version 1.0: no semidefinite values
+    for (auto* bar : {&s.barx, &s.bars}) {
+        const int64_t n = c.i64("the number of semidefinite variables");
+        if (n < 0 || n > std::numeric_limits<int32_t>::max()) c.fail_here("the number of semidefinite variables is out of range");
+        for (int64_t j = 0; j < n; ++j) {
+            bar->emplace_back();
+            c.array(bar->back(), bar == &s.barx ? "barx" : "bars");
+        }
+    }
 }
 
 void decode_params(Cursor& c, TaskImage& im) {
@@ -400,6 +446,8 @@ void decode_names(Cursor& c, TaskImage& im) {
                                            : kind == kDomainNames ? &im.domname
                                            : kind == kAccNames    ? &im.accname
                                            : kind == kDjcNames    ? &im.djcname
+                                           : kind == kConeNames   ? &im.conename
+                                           : kind == kBarvarNames ? &im.barvarname
                                                                   : nullptr;
         if (!target) c.fail_here("the name list kind " + std::to_string(kind) + " is not known to this version");
         if (!seen.insert(kind).second) c.fail_here("the name list kind " + std::to_string(kind) + " is given twice");
@@ -455,6 +503,20 @@ bool decode_section(std::string_view tag, Cursor& c, TaskImage& im, std::set<int
         c.array(im.djcdom, "the domains of the terms");
         c.array(im.djcafe, "the AFEs of the terms");
         c.array(im.djcb, "the constants of the terms");
+    } else if (tag == "BARV") {
+        c.array(im.barvardim, "the dimensions of the semidefinite variables");
+    } else if (tag == "SYMM") {
+        c.array(im.symdim, "the matrix dimensions");
+        c.array(im.symptr, "the matrix pointers");
+        c.array(im.symsubi, "the matrix rows");
+        c.array(im.symsubj, "the matrix columns");
+        c.array(im.symval, "the matrix values");
+    } else if (tag == "BARC") {
+        decode_entries(c, im.barc);
+    } else if (tag == "BARA") {
+        decode_entries(c, im.bara);
+    } else if (tag == "BARF") {
+        decode_entries(c, im.barf);
     } else if (tag == "CONE") {
         c.array(im.conetype, "the cone types");
         c.array(im.conepar, "the cone parameters");

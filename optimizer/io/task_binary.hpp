@@ -21,11 +21,15 @@
 // 8-byte aligned.  Strings are arrays of bytes; a list of strings is the
 // array of their end offsets followed by the array of their bytes.
 //
-// Sections of this version (1.0): TASK (sizes, sense, constant term,
+// Sections of this version (1.1): TASK (sizes, sense, constant term,
 // truncation tolerance), CONS and VARS (bounds, types, objective), AMAT (the
 // matrix by columns), QOBJ and QCON (quadratic terms), AFES, DOMS, ACCS,
-// DJCS (disjunctive constraints), CONE, NAME, PARS and one SOLN per defined
-// solution (with the duals of the ACC rows).  Each appears at most
+// DJCS (disjunctive constraints), BARV (semidefinite variables), SYMM
+// (symmetric matrices), BARC, BARA, BARF (semidefinite terms), CONE, NAME,
+// PARS and one SOLN per defined solution (with the duals of the ACC rows and
+// the values of the semidefinite variables; a 1.0 SOLN ends before them).
+// Version 1.1 added BARV, SYMM, BARC, BARA, BARF, the names of cones and
+// semidefinite variables, and those values.  Each appears at most
 // once (SOLN once per solution); empty ones may be left out.  A minor
 // version adds sections; a reader refuses a file of a higher major version,
 // and a section it does not know unless that section may be skipped.
@@ -44,7 +48,7 @@
 namespace vlt::io {
 
 inline constexpr uint16_t kTaskFormatMajor = 1;
-inline constexpr uint16_t kTaskFormatMinor = 0;
+inline constexpr uint16_t kTaskFormatMinor = 1;
 
 // True when bytes start like a binary task file.
 bool looks_like_task_binary(std::string_view bytes);

@@ -1,6 +1,7 @@
 #include "io/task_image.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <utility>
 
@@ -96,6 +97,33 @@ void capture_conic(const model::Problem& p, TaskImage& im) {
     }
 }
 
+void capture_entries(const model::BarEntries& entries, TaskImage::BarTerms& out) {
+    for (int64_t e = 0; e < entries.size(); ++e) {
+        const model::BarEntries::Entry& entry = entries.entry(e);
+        out.row.push_back(entry.row);
+        out.j.push_back(entry.j);
+        out.mat.insert(out.mat.end(), entries.matidx(entry), entries.matidx(entry) + entry.count);
+        out.weight.insert(out.weight.end(), entries.weights(entry), entries.weights(entry) + entry.count);
+        out.ptr.push_back(static_cast<int64_t>(out.mat.size()));
+    }
+}
+
+void capture_semidefinite(const model::Problem& p, TaskImage& im) {
+    const model::SemidefiniteStore& sdp = p.semidefinite();
+    im.barvardim = sdp.dims();
+    const model::SymMatStore& mats = sdp.symmats();
+    for (int64_t m = 0; m < mats.size(); ++m) {
+        im.symdim.push_back(mats.dim(m));
+        im.symsubi.insert(im.symsubi.end(), mats.rows(m), mats.rows(m) + mats.nnz(m));
+        im.symsubj.insert(im.symsubj.end(), mats.cols(m), mats.cols(m) + mats.nnz(m));
+        im.symval.insert(im.symval.end(), mats.vals(m), mats.vals(m) + mats.nnz(m));
+        im.symptr.push_back(static_cast<int64_t>(im.symval.size()));
+    }
+    capture_entries(sdp.barc(), im.barc);
+    capture_entries(sdp.bara(), im.bara);
+    capture_entries(sdp.barf(), im.barf);
+}
+
 void capture_names(const model::Problem& p, TaskImage& im) {
     const model::ProblemNames& names = p.names();
     im.taskname = names.task;
@@ -105,6 +133,8 @@ void capture_names(const model::Problem& p, TaskImage& im) {
     im.domname = p.conic().domain_names().all();
     im.accname = p.conic().acc_names().all();
     im.djcname = p.disjunctive().names().all();
+    im.conename = p.var_cones().names().all();
+    im.barvarname = p.semidefinite().names().all();
 }
 
 void capture_params(const params::ParamValues& values, ParamSelection selection, TaskImage& im) {
@@ -295,6 +325,57 @@ void build_conic(const TaskImage& im, model::Problem& p) {
     });
 }
 
+void build_entries(const char* part, const TaskImage::BarTerms& t, model::Problem& p, int which) {
+    in_part(part, [&] {
+        check_length("the rows", t.row.size(), t.size(), "the number of entries");
+        check_pointers("the term pointers", t.ptr, t.size(), t.mat.size());
+        check_length("the weights", t.weight.size(), static_cast<int64_t>(t.mat.size()), "the terms");
+        model::SemidefiniteStore& sdp = p.semidefinite();
+        for (int64_t e = 0; e < t.size(); ++e) {
+            const int64_t first = t.ptr[size_t(e)], n = t.ptr[size_t(e) + 1] - first;
+            if (n == 0) fail_data("entry " + std::to_string(e) + " has no terms");
+            if (e > 0 && (t.row[size_t(e)] < t.row[size_t(e) - 1] ||
+                          (t.row[size_t(e)] == t.row[size_t(e) - 1] && t.j[size_t(e)] <= t.j[size_t(e) - 1])))
+                fail_data("the entries are not in (row, variable) order at entry " + std::to_string(e));
+            const int64_t* mats = t.mat.data() + first;
+            const double* weights = t.weight.data() + first;
+            switch (which) {
+                case 0:
+                    if (t.row[size_t(e)] != 0) fail_data("entry " + std::to_string(e) + " has a row");
+                    sdp.put_barc_j(t.j[size_t(e)], n, mats, weights);
+                    break;
+                case 1:
+                    if (t.row[size_t(e)] < 0 || t.row[size_t(e)] > std::numeric_limits<int32_t>::max())
+                        fail_data("entry " + std::to_string(e) + " has no constraint");
+                    sdp.put_bara_ij(static_cast<int32_t>(t.row[size_t(e)]), t.j[size_t(e)], n, mats, weights, p.num_con());
+                    break;
+                default:
+                    sdp.put_barf_entry(t.row[size_t(e)], t.j[size_t(e)], n, mats, weights, p.affine().num_afe());
+            }
+        }
+    });
+}
+
+void build_semidefinite(const TaskImage& im, model::Problem& p) {
+    in_part("the semidefinite variables", [&] {
+        p.semidefinite().append_barvars(im.num_barvar(), im.barvardim.data());
+    });
+    in_part("the symmetric matrices", [&] {
+        check_pointers("the matrix pointers", im.symptr, im.num_symmat(), im.symval.size());
+        check_length("the row indexes", im.symsubi.size(), static_cast<int64_t>(im.symval.size()), "the values");
+        check_length("the column indexes", im.symsubj.size(), static_cast<int64_t>(im.symval.size()), "the values");
+        for (int64_t m = 0; m < im.num_symmat(); ++m) {
+            const int64_t first = im.symptr[size_t(m)];
+            p.semidefinite().symmats().append(im.symdim[size_t(m)], im.symptr[size_t(m) + 1] - first,
+                                              im.symsubi.data() + first, im.symsubj.data() + first,
+                                              im.symval.data() + first);
+        }
+    });
+    build_entries("barC", im.barc, p, 0);
+    build_entries("barA", im.bara, p, 1);
+    build_entries("barF", im.barf, p, 2);
+}
+
 void check_name(const char* what, int64_t k, const std::string& name) {
     if (const char* why = model::name_text_error(name, false))
         fail_data(std::string(what) + " " + std::to_string(k) + " " + why);
@@ -315,6 +396,8 @@ void build_names(const TaskImage& im, model::Problem& p) {
         check_name_list("domain name", im.domname, im.num_domain());
         check_name_list("ACC name", im.accname, im.num_acc());
         check_name_list("DJC name", im.djcname, im.num_djc());
+        check_name_list("cone name", im.conename, im.num_cone());
+        check_name_list("semidefinite variable name", im.barvarname, im.num_barvar());
         p.names().task = im.taskname;
         p.names().objective = im.objname;
         p.names().con.assign(im.conname);
@@ -322,6 +405,8 @@ void build_names(const TaskImage& im, model::Problem& p) {
         for (size_t d = 0; d < im.domname.size(); ++d) p.conic().put_domain_name(int64_t(d), im.domname[d]);
         for (size_t a = 0; a < im.accname.size(); ++a) p.conic().put_acc_name(int64_t(a), im.accname[a]);
         for (size_t k = 0; k < im.djcname.size(); ++k) p.disjunctive().put_name(int64_t(k), im.djcname[k]);
+        for (size_t k = 0; k < im.conename.size(); ++k) p.cone_names().put(int64_t(k), im.conename[k]);
+        for (size_t k = 0; k < im.barvarname.size(); ++k) p.semidefinite().names().put(int64_t(k), im.barvarname[k]);
     });
 }
 
@@ -356,6 +441,16 @@ void build_solutions(const TaskImage& im, const model::Problem& p, model::Soluti
                 for (size_t k = 0; k < v.size(); ++k) model::check_finite(model::at(model::item_name(item), int64_t(k)), v[k]);
             }
             check_length("doty", s.doty.size(), sizes.numaccrows, "the rows of the affine conic constraints");
+            for (const auto* bar : {&s.barx, &s.bars}) {
+                check_length(bar == &s.barx ? "barx" : "bars", bar->size(), sizes.numbarvar(),
+                             "the number of semidefinite variables");
+                for (int32_t j = 0; j < sizes.numbarvar(); ++j) {
+                    const std::vector<double>& v = (*bar)[size_t(j)];
+                    check_length("a semidefinite variable's values", v.size(),
+                                 model::packed_length((*sizes.barvar_dims)[size_t(j)]), "its lower triangle");
+                    for (double x : v) model::check_finite({"barx"}, x);
+                }
+            }
             for (size_t k = 0; k < s.doty.size(); ++k) model::check_finite(model::at("doty", int64_t(k)), s.doty[k]);
             out.store(which, s);
         });
@@ -409,6 +504,7 @@ TaskImage capture(const model::Problem& problem, const model::Solutions& solutio
     capture_matrix(problem, im);
     capture_quadratic(problem, im);
     capture_conic(problem, im);
+    capture_semidefinite(problem, im);
     capture_names(problem, im);
     capture_params(params, selection, im);
     // Reading a solution fits it to the problem's sizes: do that on a copy.
@@ -437,6 +533,7 @@ BuiltTask build(const TaskImage& im, const params::ParamValues& params_base, con
         build_linear(im, out.problem);
         build_quadratic(im, out.problem);
         build_conic(im, out.problem);
+        build_semidefinite(im, out.problem);
         build_names(im, out.problem);
         build_solutions(im, out.problem, out.solutions);
         out.warnings = apply_params(im.params, out.params);

@@ -105,9 +105,33 @@ struct TaskImage {
     std::vector<int32_t> conemem;
     int32_t num_cone() const { return static_cast<int32_t>(conetype.size()); }
 
+    // Semidefinite variables (dimensions) and the store of symmetric
+    // matrices: matrix m has dimension symdim[m] and the lower-triangle
+    // triplets symsubi/symsubj/symval[symptr[m] .. symptr[m+1]) in stored order.
+    std::vector<int32_t> barvardim;
+    int32_t num_barvar() const { return static_cast<int32_t>(barvardim.size()); }
+    std::vector<int32_t> symdim;
+    std::vector<int64_t> symptr{0};
+    std::vector<int32_t> symsubi, symsubj;
+    std::vector<double> symval;
+    int64_t num_symmat() const { return static_cast<int64_t>(symdim.size()); }
+    // Entries of barC (row 0), barA (row: constraint) and barF (row: AFE):
+    // entry e is sum_t weight[t] M[mat[t]] over t in [ptr[e], ptr[e+1]) for
+    // semidefinite variable j[e], entries sorted by (row, j).
+    struct BarTerms {
+        std::vector<int64_t> row;
+        std::vector<int32_t> j;
+        std::vector<int64_t> ptr{0};
+        std::vector<int64_t> mat;
+        std::vector<double> weight;
+        int64_t size() const { return static_cast<int64_t>(j.size()); }
+        bool operator==(const BarTerms&) const = default;
+    };
+    BarTerms barc, bara, barf;
+
     // Names; an empty list means that no item of its kind is named.
     std::string taskname, objname;
-    std::vector<std::string> conname, varname, domname, accname, djcname;
+    std::vector<std::string> conname, varname, domname, accname, djcname, conename, barvarname;
 
     // Parameters applied to the task on reading (those not listed keep
     // their values).

@@ -11,12 +11,19 @@
 //   R, RZERO, RPLUS, RMINUS    n >= 0
 //   QUADRATIC_CONE             n >= 1   x_1 >= ||x_2..n||
 //   RQUADRATIC_CONE            n >= 2   2 x_1 x_2 >= ||x_3..n||^2, x_1, x_2 >= 0
-//   PRIMAL/DUAL_EXP_CONE       n = 3
+//   PRIMAL/DUAL_EXP_CONE       n = 3    primal: x_1 >= x_2 exp(x_3 / x_2), x_2 > 0 (and
+//                                       its closure); dual: its dual cone (the first
+//                                       coordinate bounds, as in CBF files)
 //   PRIMAL/DUAL_POWER_CONE     1 <= nleft <= n, every alpha finite and > 0
 //                              (VLT_RES_ERR_INVALID_DOMAIN for alpha <= 0);
 //                              the weights are kept as given, not normalised
+//                              (the cone takes alpha / sum(alpha))
 //   PRIMAL/DUAL_GEO_MEAN_CONE  n >= 2
-//   SVEC_PSD_CONE              n = d(d+1)/2 for some d >= 1
+//   SVEC_PSD_CONE              n = d(d+1)/2 for some d >= 1: the d x d
+//                              symmetric matrices X with X >= 0 (positive
+//                              semidefinite), as the lower triangle column
+//                              by column, elements off the diagonal times
+//                              sqrt 2 (so that x'y = <X, Y>)
 //
 // Choices:
 //  - A null b means zeros (appends, puts, putaccb).

@@ -102,6 +102,7 @@ using LogSink = std::function<void(const std::string&)>;
 struct EngineResult {
     EngineStatus status = EngineStatus::error;
     VLTrescodee error_code = VLT_RES_OK;  // set when status == error
+    VLTrescodee termination = VLT_RES_OK;  // iteration_limit: the VLT_RES_TRM_* code of the limit, when not the usual one
     std::string message;                  // reason for error / trouble states
 
     bool is_mip = false;
@@ -121,6 +122,10 @@ struct EngineResult {
     // and each cone's run of doty lies in the dual cone (minimization) or
     // in its negative (maximization).
     std::vector<double> doty;
+    // Semidefinite variables: the lower triangles (column by column) of
+    // their values and duals, and of the rays' parts, one variable after
+    // another; empty without them.
+    std::vector<double> barx, bars, barx_ray, bars_ray;
 
     bool has_basis = false;
     std::vector<BasisStatus> row_basis;     // numcon

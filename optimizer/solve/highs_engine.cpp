@@ -109,6 +109,7 @@ void apply_options(void* highs, const EngineOptions& o, bool logging) {
     set_option(highs, "simplex_iteration_limit", o.simplex_iteration_limit < 0 ? unlimited : o.simplex_iteration_limit);
     set_option(highs, "ipm_iteration_limit", o.interior_iteration_limit < 0 ? unlimited : o.interior_iteration_limit);
     set_option(highs, "mip_max_nodes", o.mip_node_limit < 0 ? unlimited : o.mip_node_limit);
+    set_option(highs, "mip_max_improving_sols", o.mip_solution_limit < 0 ? unlimited : o.mip_solution_limit);
     set_option(highs, "primal_feasibility_tolerance", o.primal_feasibility_tolerance);
     set_option(highs, "dual_feasibility_tolerance", o.dual_feasibility_tolerance);
     set_option(highs, "mip_rel_gap", o.mip_relative_gap);
@@ -382,6 +383,7 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
 
     const HighsInt model_status = Highs_getModelStatus(highs);
     result.status = map_model_status(model_status);
+    if (model_status == kHighsModelStatusSolutionLimit) result.termination = VLT_RES_TRM_NUM_MAX_NUM_INT_SOLUTIONS;
     if (result.status == EngineStatus::interrupted && !ctx.stopped_by_hook) result.status = EngineStatus::error;
     if (run == kHighsStatusError && result.status == EngineStatus::optimal) result.status = EngineStatus::error;
     if (result.status == EngineStatus::error) {

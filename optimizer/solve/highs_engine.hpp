@@ -29,6 +29,7 @@ struct EngineOptions {
     int64_t simplex_iteration_limit = -1;   // < 0: no limit
     int64_t interior_iteration_limit = -1;  // < 0: no limit
     int64_t mip_node_limit = -1;            // < 0: no limit
+    int64_t mip_solution_limit = -1;        // improving integer solutions; < 0: no limit
     double primal_feasibility_tolerance = 1e-7;
     double dual_feasibility_tolerance = 1e-7;
     double mip_relative_gap = 1e-4;

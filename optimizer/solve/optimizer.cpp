@@ -20,6 +20,7 @@
 #include "solve/mip/mixed_integer_form.hpp"
 #include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
+#include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
 
 namespace vlt::solve {
@@ -123,7 +124,8 @@ public:
         EngineResult result = first_answer();
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
-        if (mixed_) mip::restrict_to_task(data_, result);
+        if (mixed_) mip::restrict_to_task(semidefinite_ ? semidefinite_->data : data_, result);
+        if (semidefinite_) back_from_semidefinite_form(*semidefinite_, result);
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
@@ -170,10 +172,14 @@ private:
     // the problem cannot be optimized at all.
     void prepare() {
         problem_type_ = task_.problem.problem_type();
-        const bool integer = task_.problem.num_int_var() > 0 || task_.problem.disjunctive().num_djc() > 0;
+        // MIO_MODE = IGNORED: the integer variables are continuous ones.
+        const bool integrality = par_.get_int(VLT_IPAR_MIO_MODE) != VLT_MIO_MODE_IGNORED;
+        const bool integer =
+            (integrality && task_.problem.num_int_var() > 0) || task_.problem.disjunctive().num_djc() > 0;
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
+        if (!integrality) data_.vartype.assign(data_.vartype.size(), VLT_VAR_TYPE_CONT);
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
         // come after the task's own, so the answer maps back by truncation.
@@ -182,6 +188,7 @@ private:
             model::Problem copy = task_.problem;
             model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
             conic_data_ = copy.to_data();
+            if (!integrality) conic_data_.vartype.assign(conic_data_.vartype.size(), VLT_VAR_TYPE_CONT);
         }
         const model::VarConeStore& var_cones = task_.problem.var_cones();
         for (int32_t k = 0; k < var_cones.num_cone(); ++k) {
@@ -197,8 +204,9 @@ private:
                 fail(VLT_RES_ERR_NO_OPTIMIZER,
                      std::string("No optimizer is available for affine conic constraints in the ") +
                          domain_name(cone.domain));
-        if (!solve_data().barvar_dim.empty())
-            fail(VLT_RES_ERR_NO_OPTIMIZER, "No optimizer is available for semidefinite variables");
+        // Semidefinite variables become scalar ones in PSD cones (made last,
+        // on the conic form when there is one).
+        if (!solve_data().barvar_dim.empty()) semidefinite_ = scalar_semidefinite_form(solve_data());
         conic_ = !solve_data().cones.empty();
         // Integer variables and disjunctive constraints: the mixed-integer
         // form (DJCs reformulated) goes to the MILP engine when it is
@@ -211,7 +219,9 @@ private:
     }
 
     // What the library's interior-point optimizer solves, and what the engine solves.
-    const model::ProblemData& solve_data() const { return through_conic_form_ ? conic_data_ : data_; }
+    const model::ProblemData& solve_data() const {
+        return semidefinite_ ? semidefinite_->data : through_conic_form_ ? conic_data_ : data_;
+    }
     const model::ProblemData& engine_data() const { return mixed_ ? mixed_->data : data_; }
 
     // Quadratic and conic continuous problems go to the library's own
@@ -406,6 +416,7 @@ private:
             double term = data.qcval[k] * r.x[i] * r.x[j];
             xc[size_t(data.qcsubk[k])] += i == j ? 0.5 * term : term;
         }
+        add_semidefinite_activity(data, r.barx, xc);
         r.xc = std::move(xc);
     }
 
@@ -474,6 +485,8 @@ private:
         o.integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
         o.feasibility_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_FEAS);
         o.node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.solution_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_SOLUTIONS);
+        o.branch_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_BRANCHES);
         o.time_limit = time_left();
         o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
         o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
@@ -481,6 +494,11 @@ private:
         o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
         o.log_level = engine_log_level();
         o.relaxation = ipm_options();
+        // The node problems' certificates prune and decide subtrees: the
+        // tolerance of linear problems, where it is the looser one, lets
+        // rays of free variables be recognised at working precision.
+        o.relaxation.infeasibility_tolerance =
+            std::max(o.relaxation.infeasibility_tolerance, par_.get_dou(VLT_DPAR_INTPNT_TOL_INFEAS));
         return o;
     }
 
@@ -498,6 +516,7 @@ private:
         o.simplex_iteration_limit = par_.get_int(VLT_IPAR_SIM_MAX_ITERATIONS);
         o.interior_iteration_limit = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
         o.mip_node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
+        o.mip_solution_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_SOLUTIONS);
         o.primal_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS)
                                                    : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
         o.dual_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS)
@@ -712,6 +731,7 @@ private:
     int32_t problem_type_ = VLT_PROBTYPE_LO;
     model::ProblemData data_, conic_data_;
     std::optional<mip::MixedIntegerForm> mixed_;
+    std::optional<SemidefiniteForm> semidefinite_;
     bool through_conic_form_ = false;
     bool conic_ = false;
     bool own_interior_point_ = false;

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "core/task.hpp"
+#include "model/semidefinite.hpp"
 #include "solve/quality/solution_figures.hpp"
+#include "solve/semidefinite_form.hpp"
 
 namespace vlt::solve {
 namespace {
@@ -39,11 +41,23 @@ std::vector<double> cone_duals(const model::ProblemData& data, const std::vector
     return snx;
 }
 
+// F'doty over every conic row (cones on variables and affine conic
+// constraints): with it a Farkas ray gives -A'y - F'doty = slx - sux.
+std::vector<double> conic_columns(const model::ProblemData& data, const std::vector<double>& doty, int32_t numvar) {
+    std::vector<double> ftd(size_t(numvar), 0.0);
+    const int64_t rows = std::min<int64_t>(int64_t(doty.size()), data.num_conic_rows());
+    for (int64_t r = 0; r < rows; ++r)
+        for (int64_t p = data.fptr[size_t(r)]; p < data.fptr[size_t(r) + 1]; ++p)
+            ftd[size_t(data.fsub[size_t(p)])] += data.fval[size_t(p)] * doty[size_t(r)];
+    return ftd;
+}
+
 }  // namespace
 
 void SolutionValues::take_point(const EngineResult& r) {
     take_primal(r);
     if (!r.has_dual) return;
+    bars = r.bars;
     y = r.y;
     slc = r.slc;
     suc = r.suc;
@@ -58,6 +72,7 @@ void SolutionValues::take_point(const EngineResult& r) {
 void SolutionValues::take_primal(const EngineResult& r) {
     xx = r.x;
     xc = r.xc;
+    barx = r.barx;
     if (r.is_mip) {
         has_objectives = true;
         primal_obj = r.primal_objective;
@@ -68,12 +83,12 @@ void SolutionValues::take_primal(const EngineResult& r) {
 namespace {
 
 // The value that a Farkas ray proves positive, in minimization form: with
-// s = -A'ray - snx, the sum of ray[i] times the bound of row i on the side
+// s = -A'ray - F'doty, the sum of ray[i] times the bound of row i on the side
 // its sign selects (lower when positive), of s[j] times the bound of column
 // j likewise, less the conic part doty'g.  A side without a bound makes it
 // -inf: that orientation certifies nothing.
 double farkas_value(const model::ProblemData& data, const std::vector<double>& ray, const std::vector<double>& doty,
-                    const std::vector<double>& snx, double orientation) {
+                    const std::vector<double>& ftd, double orientation) {
     auto term = [](double v, double lower, double upper) {
         if (v == 0.0) return 0.0;
         return v > 0 ? v * lower : v * upper;
@@ -85,7 +100,7 @@ double farkas_value(const model::ProblemData& data, const std::vector<double>& r
                     has_upper(bk) ? data.buc[size_t(i)] : INFINITY);
     }
     for (int32_t j = 0; j < data.numvar; ++j) {
-        double v = -snx[size_t(j)];
+        double v = -ftd[size_t(j)];
         for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
             v -= data.aval[size_t(k)] * ray[size_t(data.asub[size_t(k)])];
         const int32_t bk = data.bkx[size_t(j)];
@@ -104,14 +119,14 @@ void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::ve
     // convention for maximization): keep the one that certifies, in
     // minimization form, then give it the sign of the problem's
     // multipliers (<= 0 when maximizing).
-    const std::vector<double> ray_snx = cone_duals(data, conic_ray, numvar);
+    const std::vector<double> ray_ftd = conic_columns(data, conic_ray, numvar);
     const double orientation =
-        farkas_value(data, ray, conic_ray, ray_snx, 1.0) >= farkas_value(data, ray, conic_ray, ray_snx, -1.0) ? 1.0
+        farkas_value(data, ray, conic_ray, ray_ftd, 1.0) >= farkas_value(data, ray, conic_ray, ray_ftd, -1.0) ? 1.0
                                                                                                                : -1.0;
     const double sense = data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
     doty = conic_ray;
     for (double& v : doty) v *= orientation;
-    const std::vector<double> snx = cone_duals(data, doty, numvar);
+    const std::vector<double> ftd = conic_columns(data, doty, numvar);
     y.assign(size_t(numcon), 0.0);
     slc.assign(size_t(numcon), 0.0);
     suc.assign(size_t(numcon), 0.0);
@@ -121,11 +136,11 @@ void SolutionValues::take_dual_ray(const model::ProblemData& data, const std::ve
         if (r > 0 && has_lower(data.bkc[size_t(i)])) slc[size_t(i)] = sense * r;
         if (r < 0 && has_upper(data.bkc[size_t(i)])) suc[size_t(i)] = -sense * r;
     }
-    // s = -A'y - snx split into slx - sux on the sides that have bounds.
+    // s = -A'y - F'doty split into slx - sux on the sides that have bounds.
     slx.assign(size_t(numvar), 0.0);
     sux.assign(size_t(numvar), 0.0);
     for (int32_t j = 0; j < numvar; ++j) {
-        double s = -snx[size_t(j)];
+        double s = -ftd[size_t(j)];
         for (int64_t k = data.aptr[size_t(j)]; k < data.aptr[size_t(j) + 1]; ++k)
             s -= data.aval[size_t(k)] * orientation * ray[size_t(data.asub[size_t(k)])];
         if (s > 0 && has_lower(data.bkx[size_t(j)])) slx[size_t(j)] = sense * s;
@@ -188,6 +203,16 @@ void put_solution(Task& task, int32_t whichsol, const model::ProblemData& data, 
     // The rows after those of the cones on variables belong to the affine conic constraints.
     if (int64_t(v.doty.size()) > data.var_cone_rows)
         s.doty.assign(v.doty.begin() + data.var_cone_rows, v.doty.end());
+    // Semidefinite values: one lower triangle per variable.
+    size_t at = 0;
+    for (int32_t dim : data.barvar_dim) {
+        const size_t len = size_t(model::packed_length(dim));
+        for (auto [from, to] : {std::pair{&v.barx, &s.barx}, std::pair{&v.bars, &s.bars}}) {
+            to->emplace_back(len, 0.0);
+            if (from->size() >= at + len) std::copy(from->begin() + at, from->begin() + at + len, to->back().begin());
+        }
+        at += len;
+    }
     if (v.has_objectives && v.solsta != VLT_SOL_STA_PRIM_INFEAS_CER && v.solsta != VLT_SOL_STA_DUAL_INFEAS_CER) {
         s.reported_primal_obj = v.primal_obj;
         s.reported_dual_obj = v.dual_obj;
@@ -213,7 +238,9 @@ bool finite_answer(const EngineResult& r) {
 int32_t termination_code(const EngineResult& r, bool integer) {
     switch (r.status) {
         case EngineStatus::time_limit: return VLT_RES_TRM_MAX_TIME;
-        case EngineStatus::iteration_limit: return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
+        case EngineStatus::iteration_limit:
+            if (r.termination != VLT_RES_OK) return r.termination;
+            return integer ? VLT_RES_TRM_MIO_NUM_RELAXS : VLT_RES_TRM_MAX_ITERATIONS;
         case EngineStatus::interrupted: return VLT_RES_TRM_USER_CALLBACK;
         case EngineStatus::numerical_trouble: return VLT_RES_TRM_NUMERICAL_PROBLEM;
         default: return VLT_RES_OK;
@@ -239,6 +266,7 @@ SolutionValues continuous_solution(const model::ProblemData& data, const EngineR
             if (r.has_dual_ray) {
                 s.solsta = VLT_SOL_STA_PRIM_INFEAS_CER;
                 s.take_dual_ray(data, r.dual_ray, r.dual_ray_conic);
+                s.bars = r.bars_ray;
             }
             break;
         case EngineStatus::dual_infeasible:
@@ -246,6 +274,8 @@ SolutionValues continuous_solution(const model::ProblemData& data, const EngineR
             if (r.has_primal_ray) {
                 s.solsta = VLT_SOL_STA_DUAL_INFEAS_CER;
                 s.take_primal_ray(data, r.primal_ray);
+                s.barx = r.barx_ray;
+                add_semidefinite_activity(data, s.barx, s.xc);
             }
             break;
         case EngineStatus::primal_or_dual_infeasible: s.prosta = VLT_PRO_STA_PRIM_INFEAS_OR_UNBOUNDED; break;

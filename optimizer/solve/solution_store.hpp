@@ -22,6 +22,7 @@ struct SolutionValues {
     std::vector<int32_t> skc, skx;
     std::vector<double> xc, xx, y, slc, suc, slx, sux;
     std::vector<double> doty;  // duals of the conic rows; put_solution maps those of cones to snx
+    std::vector<double> barx, bars;  // semidefinite variables, one lower triangle after another
     bool has_objectives = false;
     double primal_obj = 0.0, dual_obj = 0.0;
 

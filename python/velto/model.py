@@ -389,9 +389,9 @@ class Model:
         """Appends a disjunctive constraint: at least one of the terms holds.
         Each term is a list of linear constraints (coefficients, relation,
         rhs): coefficients as in add_constraint, relation '==', '>=' or
-        '<='.  The optimizer turns the disjunction into binary variables and
-        rows built from the variables' bounds, so give the variables in it
-        finite bounds (or rows that imply them).  Returns its index."""
+        '<='.  Where the variables' bounds (or rows) bound its terms, the
+        optimizer turns the disjunction into binary variables and rows;
+        otherwise it branches on the terms.  Returns its index."""
         relations = {"==": "zero", ">=": "nonnegative", "<=": "nonpositive"}
         rows, kinds, rhs, sizes = [], [], [], []
         for term in terms:

@@ -94,12 +94,21 @@ def snapshot(task, with_params=True, with_solutions=True, row_order=False):
     s["accs"] = _bytes(t.getaccs_OOO_1)
     s["djcs"] = _bytes(t.getdjcs_OOOOO_1)
     s["cones"] = [(ok(t.getconeinfo_i_2(k)), _bytes(t.getcone_iO_2, k)) for k in range(ok(t.getnumcone__1()))]
+    numbarvar = ok(t.getnumbarvar__1())
+    s["barvars"] = [ok(t.getdimbarvarj_i_2(j)) for j in range(numbarvar)]
+    s["symmats"] = [(ok(t.getsymmatinfo_L_2(k)), _bytes(t.getsparsesymmat_LOOO_2, k))
+                    for k in range(ok(t.getnumsymmat__1()))]
+    s["barc"] = [bar_entry(t.getbarcidx_LOO_2, k) for k in range(ok(t.getnumbarcnz__1()))]
+    s["bara"] = [bar_entry(t.getbaraidx_LOO_2, k) for k in range(ok(t.getnumbaranz__1()))]
+    s["barf"] = [_bytes(t.getafebarfrow_LOOOOO_2, r) for r in range(numafe)]
     s["names"] = [name(t.gettaskname_O_1), name(t.getobjname_O_1),
                   [name(t.getconname_iO_2, i) for i in range(m)],
                   [name(t.getvarname_iO_2, j) for j in range(n)],
                   [name(t.getdomainname_LO_2, d) for d in range(numdom)],
                   [name(t.getaccname_LO_2, a) for a in range(ok(t.getnumacc__1()))],
-                  [name(t.getdjcname_LO_2, k) for k in range(ok(t.getnumdjc__1()))]]
+                  [name(t.getdjcname_LO_2, k) for k in range(ok(t.getnumdjc__1()))],
+                  [name(t.getconename_iO_2, k) for k in range(ok(t.getnumcone__1()))],
+                  [name(t.getbarvarname_iO_2, j) for j in range(numbarvar)]]
     if with_params:
         s["params"] = [ok(getattr(t, getter)(p)) for enum, getter in PARAM_TYPES for p in enum]
         s["dparams"] = [np.float64(ok(t.getdouparam_i_2(p))).tobytes() for p in velto.DParam]
@@ -111,9 +120,17 @@ def snapshot(task, with_params=True, with_solutions=True, row_order=False):
                 out = [bytearray() for _ in range(11)]
                 statuses = ok(t.getsolution_iOOOOOOOOOOO_2(sol, *out))
                 s["solutions"][int(sol)] = (statuses, [bytes(b) for b in out], _bytes(t.getaccdotys_iO_2, sol),
+                                            [_bytes(t.getbarxj_iiO_3, sol, j) + _bytes(t.getbarsj_iiO_3, sol, j)
+                                             for j in range(numbarvar)],
                                             np.float64(ok(t.getprimalobj_i_2(sol))).tobytes(),
                                             np.float64(ok(t.getdualobj_i_2(sol))).tobytes())
     return s
+
+
+def bar_entry(getter, k):
+    sub, weights = bytearray(), bytearray()
+    head = ok(getter(k, sub, weights))
+    return head, bytes(sub), bytes(weights)
 
 
 def name(getter, *args):
@@ -123,13 +140,14 @@ def name(getter, *args):
 
 
 def name_everything(t):
-    """Names every constraint, domain and ACC that has no name yet (formats
+    """Names every constraint, domain, ACC and cone that has no name yet (formats
     that identify items by name give the others generic names)."""
     for count, get, put, prefix in ((t.getnumdjc__1, t.getdjcname_LO_2, t.putdjcname_Ls_3, "djc"),
                                     (t.getnumcon__1, t.getconname_iO_2, t.putconname_is_3, "row"),
                                     (t.getnumvar__1, t.getvarname_iO_2, t.putvarname_is_3, "col"),
                                     (t.getnumdomain__1, t.getdomainname_LO_2, t.putdomainname_Ls_3, "dom"),
-                                    (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc")):
+                                    (t.getnumacc__1, t.getaccname_LO_2, t.putaccname_Ls_3, "acc"),
+                                    (t.getnumcone__1, t.getconename_iO_2, t.putconename_is_3, "cone")):
         for k in range(ok(count())):
             if name(get, k) == b"\0":
                 ok(put(k, "%s%d" % (prefix, k)))
@@ -138,10 +156,11 @@ def name_everything(t):
     return t
 
 
-def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True):
+def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=True, semidefinite=None):
     """A task with every kind of data: bounds of every key, integers, matrix,
     quadratic objective and constraint terms, AFEs, domains of every kind,
-    ACCs with b, cones on variables, names, parameters and solutions (n >= 7)."""
+    ACCs with b, cones on variables, semidefinite variables and their terms
+    (with conic unless told), names, parameters and solutions (n >= 7)."""
     rng = np.random.default_rng(seed)
     t = velto.Task(None)
     ok(t.appendcons_i_2(m))
@@ -184,11 +203,24 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
         ok(t.appendcone_idO_4(velto.ConeType.QUAD, 0.0, i32([n - 1, 0, 2])))
         ok(t.appendcone_idO_4(velto.ConeType.PPOW, 0.3, i32([3, 4, 5])))
         if names:
+            ok(t.putconename_is_3(1, "power cone"))
             ok(t.putdomainname_Ls_3(doms[2], "exp domain"))
             ok(t.putaccname_Ls_3(1, "acc [1]"))
             ok(t.putdjcname_Ls_3(1, "either"))
+    if conic if semidefinite is None else semidefinite:
+        ok(t.appendbarvars_O_2(i32([2, 3])))
+        a = ok(t.appendsparsesymmat_iOOO_5(2, i32([0, 1]), i32([0, 0]), f64([1.0, 0.5])))
+        b = ok(t.appendsparsesymmat_iOOO_5(3, i32([2, 1, 2]), i32([2, 0, 0]), f64([1.0 / 3, -2.0, 0.0])))
+        ok(t.appendsparsesymmat_iOOO_5(3, i32([]), i32([]), f64([])))      # an empty matrix
+        ok(t.putbarcj_iOO_4(1, i64([b, b]), f64([0.5, 0.25])))
+        ok(t.putbaraij_iiOO_5(m - 1, 0, i64([a]), f64([-1.0])))
+        ok(t.putbaraij_iiOO_5(0, 1, i64([b]), f64([2.0])))
+        if conic:
+            ok(t.putafebarfentry_LiOO_5(2, 1, i64([b]), f64([1.5])))
     if names:
         ok(t.puttaskname_s_2("random task %d" % seed))
+        if ok(t.getnumbarvar__1()):
+            ok(t.putbarvarname_is_3(0, "X"))
         ok(t.putobjname_s_2("cost"))
         for i in range(0, m, 2):
             ok(t.putconname_is_3(i, "c%d" % i))
@@ -204,9 +236,16 @@ def random_task(seed, m=6, n=8, conic=True, names=True, solutions=True, params=T
             keys = [i32(rng.integers(7, size=size)) for size in (m, n, k)]
             values = [f64(rng.normal(size=size)) for size in (m, n, m, m, m, n, n, n)]
             ok(t.putsolution_iOOOOOOOOOOO_13(sol, *keys, *values))
+            for j in range(ok(t.getnumbarvar__1())):
+                length = ok(t.getlenbarvarj_i_2(j))
+                ok(t.putbarxj_iiO_4(sol, j, f64(rng.normal(size=length))))
+                ok(t.putbarsj_iiO_4(sol, j, f64(rng.normal(size=length))))
             if conic:
                 ok(t.putaccdoty_iLO_4(sol, 2, f64(rng.normal(size=3))))
     return t
+
+
+SEMIDEFINITE = ("barvars", "symmats", "barc", "bara", "barf")  # the snapshot parts of semidefinite data
 
 
 def assert_same(a, b, skip=()):

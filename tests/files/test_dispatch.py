@@ -94,3 +94,39 @@ def test_reads_and_writes_report_progress_and_time(tmp_path):
     assert events == [C.BEGIN_WRITE, C.END_WRITE, C.BEGIN_READ, C.END_READ]
     assert t.getdouinf_i_2(velto.DInfItem.READ_DATA_TIME)[1] > 0
     assert t.getdouinf_i_2(velto.DInfItem.WRITE_DATA_TIME)[1] > 0
+
+
+IP = velto.IParam
+EVERYTHING_ON = (IP.PTF_WRITE_PARAMETERS, IP.PTF_WRITE_SOLUTIONS, IP.OPF_WRITE_PARAMETERS, IP.OPF_WRITE_SOLUTIONS)
+
+
+def holding_everything(seed):
+    """A task with every kind of data (DJCs, semidefinite terms, names of
+    every kind, parameters, three solutions), written at full precision."""
+    t = random_task(seed)
+    for p in EVERYTHING_ON:
+        ok(t.putintparam_ii_3(p, velto.OnOff.ON))
+    ok(t.putintparam_ii_3(IP.WRITE_PRECISION, 17))
+    return t
+
+
+@pytest.mark.parametrize("suffix", [".task", ".task.zst", ".jtask", ".jtask.gz", ".ptf", ".opf.gz"])
+def test_lossless_formats_keep_everything(tmp_path, suffix):
+    t = holding_everything(8)
+    assert ok(t.getnumdjc__1()) and ok(t.getnumbarvar__1()) and ok(t.getnumcone__1())
+    path = str(tmp_path / ("t" + suffix))
+    ok(t.writedata_s_2(path))
+    u = velto.Task(None)
+    ok(u.readdataautoformat_s_2(path))
+    by_rows = suffix.startswith(".opf")       # OPF lists the matrix row by row
+    assert_same(snapshot(t, row_order=by_rows), snapshot(u, row_order=by_rows))
+
+
+@pytest.mark.parametrize("suffix", [".mps", ".lp", ".cbf"])
+def test_formats_that_cannot_hold_everything_refuse_and_write_nothing(tmp_path, suffix):
+    t = holding_everything(8)
+    errors = []
+    t.set_Stream(velto.StreamType.ERR, errors.append)
+    path = tmp_path / ("t" + suffix)
+    assert t.writedata_s_2(str(path))[0] == Err.ERR_WRITE_UNSUPPORTED
+    assert "IGNORE_INCOMPATIBLE_ITEMS" in errors[-1] and not path.exists()

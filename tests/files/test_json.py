@@ -70,6 +70,7 @@ def test_a_written_by_hand_task_reads_and_warns_about_unknown_members():
     (minimal(**{"objective/sense": None}), "\"sense\" is missing"),
     (minimal(**{"constraints/upper": "4"}), "/constraints/upper"),
     (minimal().replace("\"values\": [\n   1", "\"values\": [\n   NaN"), "string:"),
+    (minimal().replace("\"values\": [\n   1", "\"values\": [\n   -1E999"), "overflow parsing '-1E999'"),
     ('{"format": "velto task", "version": 1, "name": "\\ud800"}', "string:"),
     (minimal(**{"variables/count": -1}), "/variables/count"),
 ])

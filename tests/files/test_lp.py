@@ -126,6 +126,7 @@ def name_of(getter):
     ("min\n x\nst\n c: x >= 1\nbounds\n x = inf\nend\n", 6, "infinite"),
     ("min\n 3 x * 4\nend\n", 2, "unexpected"),
     ("min\n x\x01\nend\n", 2, "unexpected character"),
+    ("min\n x\nst\n c: 1e200 - x = 0\nend\n", 4, "infinite right-hand side"),   # the constant moved right
 ])
 def test_broken_text_is_refused_with_its_line(text, line, words):
     errors = []
@@ -155,14 +156,16 @@ def test_a_task_comes_back(tmp_path, seed):
     assert_same(snapshot(t, **PROBLEM_ONLY), snapshot(u, **PROBLEM_ONLY))
 
 
-def test_conic_tasks_are_refused_unless_told_to_leave_out(tmp_path):
-    t = random_task(1)
+@pytest.mark.parametrize("conic, semidefinite", [(True, False), (False, True)])
+def test_conic_tasks_are_refused_unless_told_to_leave_out(tmp_path, conic, semidefinite):
+    t = random_task(1, conic=conic, semidefinite=semidefinite)
     assert t.writedata_s_2(str(tmp_path / "c.lp"))[0] == Err.ERR_WRITE_UNSUPPORTED
     ok(t.putintparam_ii_3(velto.IParam.WRITE_IGNORE_INCOMPATIBLE_ITEMS, velto.OnOff.ON))
     ok(t.writedata_s_2(str(tmp_path / "c.lp")))
     u = velto.Task(None)
     ok(u.readdataautoformat_s_2(str(tmp_path / "c.lp")))
-    assert ok(u.getnumacc__1()) == 0 and ok(u.getnumvar__1()) == ok(t.getnumvar__1())
+    assert ok(u.getnumacc__1()) == ok(u.getnumbarvar__1()) == 0
+    assert ok(u.getnumvar__1()) == ok(t.getnumvar__1())
 
 
 @pytest.mark.parametrize("path", shared_files("netlib/*.mps.gz", "maros/*.QPS.gz", "miplib/*.mps.gz"))

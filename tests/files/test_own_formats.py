@@ -75,6 +75,11 @@ def written(tmp_path, ext):
     ("opf", lambda lines: [l.replace("AFES 9", "AFES x") for l in lines], "bad count"),
     ("opf", lambda lines: [l for l in lines if not l.startswith("END")], "no END"),
     ("opf", lambda lines: [l.replace("subject to", "subject to\n c9: x0 >= y0 y1") for l in lines], "expected a number"),
+    ("ptf", lambda lines: ["3 3" if l == "2 3" else l for l in lines], "must be numbered 2"),
+    ("ptf", lambda lines: ["0 1 0.5" if l == "1 0 0.5" else l for l in lines], "not in the lower triangle"),
+    ("opf", lambda lines: [{"@0 @1 1 2": "@5 X 0 -1", "@5 X 0 -1": "@0 @1 1 2"}.get(l, l) for l in lines],
+     "increasing order"),
+    ("opf", lambda lines: [l.replace("X 2", "X 0") for l in lines], "bad count"),
 ])
 def test_broken_files_are_refused_with_their_line(tmp_path, ext, edit, words):
     path, lines = written(tmp_path, ext)

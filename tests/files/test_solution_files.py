@@ -61,6 +61,8 @@ def test_solutions_of_another_problem_are_refused(tmp_path):
     (lambda s: s.replace("\nEND", "\n", 1), None, "no END"),
     (lambda s: "\n".join(l for l in s.split("\n") if not l.startswith("1 ")), None, "lists"),
     (lambda s: s.replace('"c0"', '"c0', 1), None, "closing quote"),
+    (lambda s: s.replace("\n1 5 ", "\n1 6 ", 1), None, "bad entry '6' (6 in the lower triangle)"),
+    (lambda s: s.replace("\n1 5 ", "\n2 5 ", 1), None, "bad semidefinite variable '2' (2 of them)"),
 ])
 def test_broken_solution_files_name_the_line(tmp_path, edit, line, words):
     t = random_task(7)

@@ -166,3 +166,30 @@ def test_write_failures_keep_an_existing_file(tmp_path):
     ok(t.writetask_s_2(str(target)))
     assert target.read_bytes()[:8] == b"\x89VLTTASK"
     assert sorted(p.name for p in tmp_path.iterdir()) == ["keep.task"]   # no temporary file left
+
+
+def sections_of(data):
+    """The (tag, flags, payload) of each section of a binary task file."""
+    out, pos = [], 16
+    while pos < len(data):
+        tag, flags, size = data[pos:pos + 4], *struct.unpack("<IQ", data[pos + 4:pos + 16])
+        out.append((tag, flags, data[pos + 24:pos + 24 + size]))
+        pos += 24 + size
+    return out
+
+
+def test_files_of_version_1_0_still_read(tmp_path):
+    # 1.0 wrote solutions without the (empty) semidefinite values at the end
+    t = random_task(3, semidefinite=False)
+    path = tmp_path / "new.task"
+    ok(t.writetask_s_2(str(path)))
+    old = b"\x89VLTTASK\r\n\x1a\n" + struct.pack("<HH", 1, 0)
+    for tag, flags, payload in sections_of(path.read_bytes()):
+        if tag == b"SOLN":
+            assert payload[-16:] == b"\0" * 16
+            payload = payload[:-16]
+        old += section(tag, payload, flags)
+    (tmp_path / "old.task").write_bytes(old)
+    u = fresh()
+    ok(u.readtask_s_2(str(tmp_path / "old.task")))
+    assert_same(snapshot(t), snapshot(u))

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <new>
 #include <string>
 #include <string_view>
@@ -71,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     } catch (const std::bad_alloc&) {
         return 0;  // a genuinely huge input
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        finding("an exception other than vlt::Error");
     } catch (...) {
         finding("an exception other than vlt::Error");
     }

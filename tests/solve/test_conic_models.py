@@ -84,3 +84,32 @@ def test_linear_domains_together_with_a_quadratic_cone(task, free_variables):
     objective, x = solve(task)
     assert objective == pytest.approx(-2.2, abs=1e-6)
     assert x == pytest.approx([0.6, 0.8, 1.0], abs=1e-5)
+
+
+@pytest.mark.parametrize("sense, domain, expected", [
+    (0, "appendrminusdomain_L_2", None),   # min x, x - 3 <= 0: unbounded below
+    (1, "appendrplusdomain_L_2", None),    # max x, x - 3 >= 0: unbounded above
+    (0, "appendrplusdomain_L_2", 3.0),     # min x, x - 3 >= 0: 3
+    (1, "appendrminusdomain_L_2", 3.0),    # max x, x - 3 <= 0: 3
+])
+def test_one_free_variable_in_a_linear_domain(task, free_variables, sense, domain, expected):
+    # The homogeneous iterates of the unbounded cases shrink towards zero
+    # together; the answer must still be a certificate, not a far point.
+    free_variables(task, 1)
+    task.putcj_id_3(0, 1.0)
+    task.putobjsense_i_2(sense)
+    assert task.appendafes_L_2(1) == (0, None)
+    assert task.putafefentry_Lid_4(0, 0, 1.0) == (0, None)
+    assert task.putafeg_Ld_3(0, -3.0) == (0, None)
+    _, dom = getattr(task, domain)(1)
+    assert task.appendacc_LOO_4(dom, i64([0]), None) == (0, None)
+    if expected is not None:
+        objective, x = solve(task)
+        assert objective == pytest.approx(expected, abs=1e-7)
+        return
+    assert task.optimizetrm__1()[0] == 0
+    assert task.getsolsta_i_2(SOL_ITR) == (0, 6)  # dual infeasibility certificate
+    xx = bytearray()
+    assert task.getxx_iO_2(SOL_ITR, xx) == (0, None)
+    ray = np.frombuffer(bytes(xx))[0]
+    assert (ray < 0.0) if sense == 0 else (ray > 0.0)

@@ -116,3 +116,69 @@ def test_violation_of_a_djc_is_that_of_its_nearest_term(task):
     expected = min(max(np.linalg.norm(np.maximum(np.array(lo) - x, 0)), np.linalg.norm(np.maximum(x - hi, 0)))
                    for lo, hi in BOXES)
     assert viol[0] == pytest.approx(expected)
+
+
+PROSTA_DUAL_INFEAS = 5
+DOMAIN = {">=": "appendrplusdomain_L_2", "<=": "appendrminusdomain_L_2", "==": "appendrzerodomain_L_2"}
+INF = float("inf")
+
+
+def djc_of_one_variable(task, terms, j=0):
+    """One DJC: x_j (op) value for one of the (op, value) terms; x_j is AFE 0."""
+    task.appendafes_L_2(1)
+    task.putafefentrylist_OOO_4(i64([0]), i32([j]), f64([1.0]))
+    doms = [getattr(task, DOMAIN[op])(1)[1] for op, _ in terms]
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64(doms), i64([0] * len(terms)), f64([v for _, v in terms]),
+                               i64([1] * len(terms))) == (0, None)
+
+
+# (sense, c, bounds of x, integer, terms, optimal x or None when unbounded or infeasible, problem status)
+ONE_VARIABLE = [
+    (0, 1.0, (-INF, INF), False, [(">=", 3), (">=", 5)], 3.0, None),
+    (1, -1.0, (-INF, INF), False, [(">=", 3), (">=", 5)], 3.0, None),
+    (1, 1.0, (-INF, INF), False, [("<=", 3), ("<=", 5)], 5.0, None),
+    (0, 1.0, (-10, INF), False, [(">=", 3), (">=", 5)], 3.0, None),
+    (0, 1.0, (-INF, INF), True, [(">=", 2.5), ("==", 1.5)], 3.0, None),
+    (0, 1.0, (-INF, INF), False, [("<=", 3), ("<=", 5)], None, PROSTA_DUAL_INFEAS),
+    (1, 1.0, (-INF, INF), False, [(">=", 3), ("<=", 5)], None, PROSTA_DUAL_INFEAS),
+    (0, 1.0, (-INF, INF), True, [(">=", 3), ("<=", 5)], None, PROSTA_DUAL_INFEAS),
+    (0, 1.0, (-INF, 0), False, [(">=", 3), (">=", 5)], None, PROSTA_PRIM_INFEAS),
+]
+
+
+@pytest.mark.parametrize("sense, c, bounds, integer, terms, optimum, prosta", ONE_VARIABLE)
+def test_a_djc_over_a_variable_without_finite_bounds(task, sense, c, bounds, integer, terms, optimum, prosta):
+    # A relaxation that leaves the DJC out is unbounded here: that alone
+    # decides nothing; unbounded is the answer only when a term is.
+    task.appendvars_i_2(1)
+    lo, hi = bounds
+    bk = BK_FR if lo == -INF and hi == INF else (0 if hi == INF else 1)
+    assert task.putvarbound_iidd_5(0, bk, lo, hi) == (0, None)
+    if integer:
+        task.putvartype_ii_3(0, 1)
+    task.putobjsense_i_2(sense)
+    task.putcj_id_3(0, c)
+    djc_of_one_variable(task, terms)
+    assert task.optimizetrm__1() == (0, 0)
+    if optimum is None:
+        assert task.getprosta_i_2(SOL_ITG) == (0, prosta)
+    else:
+        status, objective, x = integer_solution(task)
+        assert status == SOLSTA_INTEGER_OPTIMAL and x[0] == pytest.approx(optimum, abs=1e-7)
+
+
+def test_an_unbounded_relaxation_over_integers_that_hold_no_solution(task):
+    # minimize x0, x0 free, (x0 >= 3 or x0 <= 5), 2 x1 = 1 with x1 integer:
+    # every relaxation is unbounded or has x1 = 0.5, yet no integer point exists
+    task.appendvars_i_2(2)
+    for j in range(2):
+        task.putvarbound_iidd_5(j, BK_FR, -INF, INF)
+    task.putvartype_ii_3(1, 1)
+    task.appendcons_i_2(1)
+    task.putaij_iid_4(0, 1, 2.0)
+    task.putconbound_iidd_5(0, 2, 1.0, 1.0)
+    task.putcj_id_3(0, 1.0)
+    djc_of_one_variable(task, [(">=", 3), ("<=", 5)])
+    assert task.optimizetrm__1() == (0, 0)
+    assert task.getprosta_i_2(SOL_ITG) == (0, PROSTA_PRIM_INFEAS)

@@ -161,13 +161,40 @@ def test_disjunction_with_a_cone_term(task, bounded):
     assert np.sum((x - p) ** 2) == pytest.approx(best, abs=1e-6)
 
 
-def test_limits_stops_and_the_reported_gap(task):
+
+@pytest.mark.parametrize("alpha", [[1.0, 3.0], [2.0, 2.0]])
+def test_disjunction_with_a_power_cone_term(task, alpha):
+    # maximize z (free): z <= 1^a1 4^a2 (the cone's weights normalized) or z <= 2.5
+    task.appendvars_i_2(1)
+    task.putvarbound_iidd_5(0, BK_FR, -np.inf, np.inf)
+    task.putobjsense_i_2(SENSE_MAX)
+    task.putcj_id_3(0, 1.0)
+    task.appendafes_L_2(3)
+    task.putafefentrylist_OOO_4(i64([0]), i32([0]), f64([1.0]))
+    task.putafegslice_LLO_4(1, 3, f64([1.0, 4.0]))
+    power = task.appendprimalpowerconedomain_LO_3(3, f64(alpha))[1]
+    below = task.appendrminusdomain_L_2(1)[1]
+    task.appenddjcs_L_2(1)
+    assert task.putdjc_LOOOO_6(0, i64([power, below]), i64([1, 2, 0, 0]), f64([0, 0, 0, 2.5]),
+                               i64([1, 1])) == (0, None)
+    objective, z = solve(task)
+    assert objective == pytest.approx(max(4.0 ** (alpha[1] / sum(alpha)), 2.5), abs=1e-6)
+    viol = np.array([7.0])
+    assert task.getpvioldjc_iOO_4(SOL_ITG, i64([0]), memoryview(viol)) == (0, None)
+    assert viol[0] <= 1e-6
+
+def ball_with_costs(task):
+    """Integer points of a ball of 8 variables under a linear objective: a search of many nodes."""
     rng = np.random.default_rng(7)
     n = 8
     center, c = rng.uniform(-3, 3, n), rng.normal(size=n)
     integer_variables(task, n, -10.0, 10.0)
     task.putcslice_iiO_4(0, n, f64(c))
     ball(task, center, 3.3)
+
+
+def test_limits_stops_and_the_reported_gap(task):
+    ball_with_costs(task)
     codes = []
     task.set_Progress(lambda code: codes.append(code) or code == velto.CallbackCode.NEW_INT_MIO)
     # stopped at the first integer solution: feasible, not proven optimal, and the gap says how far
@@ -200,3 +227,83 @@ def test_bounds_that_hold_no_integer(task, lower, upper):
     ball(task, [0.5, 0.5], 10.0)
     assert task.optimizetrm__1() == (0, 0)
     assert task.getprosta_i_2(SOL_ITG) == (0, velto.ProblemStatus.PRIM_INFEAS)
+
+
+def limited_ball_task(task):
+    ball_with_costs(task)
+    return solve(task)[0]
+
+
+def knapsack_task(task):
+    # a MILP (the engine's branch and bound): minimize -v'x, w'x <= half of w's sum, x binary
+    rng = np.random.default_rng(3)
+    n = 60
+    w = rng.integers(20, 100, n).astype(float)
+    integer_variables(task, n, 0.0, 1.0)
+    task.putcslice_iiO_4(0, n, f64(-(w + rng.integers(-5, 6, n))))
+    task.appendcons_i_2(1)
+    task.putarow_iOO_4(0, i32(range(n)), f64(w))
+    task.putconbound_iidd_5(0, BK_UP, -np.inf, w.sum() / 2 + 0.5)
+    return solve(task)[0]
+
+
+@pytest.mark.parametrize("make, parameter, limit, code", [
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (knapsack_task, velto.IParam.MIO_MAX_NUM_SOLUTIONS, 1, velto.ResponseCode.TRM_NUM_MAX_NUM_INT_SOLUTIONS),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 2, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+    (limited_ball_task, velto.IParam.MIO_MAX_NUM_BRANCHES, 0, velto.ResponseCode.TRM_MIO_NUM_BRANCHES),
+], ids=["solutions", "solutions of a MILP", "branches", "no branching"])
+def test_solution_and_branch_limits(task, make, parameter, limit, code):
+    optimum = make(task)
+    nodes = task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1]
+    task.putintparam_ii_3(parameter, limit)
+    assert task.optimizetrm__1() == (0, code)
+    # stopped early: a solution found is feasible, not claimed optimal, and
+    # no better than the optimum (a branch limit may stop before any)
+    solsta = task.getsolsta_i_2(SOL_ITG)[1]
+    if solsta == velto.SolutionStatus.PRIM_FEAS:
+        assert task.getprimalobj_i_2(SOL_ITG)[1] >= optimum - 1e-7
+    else:
+        assert parameter == velto.IParam.MIO_MAX_NUM_BRANCHES and solsta == velto.SolutionStatus.UNKNOWN
+    if make is limited_ball_task:
+        assert task.getlintinf_i_2(velto.LIInfItem.MIO_NUM_NODES)[1] < nodes
+
+
+def test_integrality_ignored(task):
+    optimum = limited_ball_task(task)
+    task.putintparam_ii_3(velto.IParam.MIO_MODE, velto.MioMode.IGNORED)
+    assert task.optimizetrm__1() == (0, 0)
+    # the continuous relaxation: an interior-point solution, no integer one, a better objective
+    assert task.solutiondef_i_2(SOL_ITG) == (0, 0)
+    assert task.getsolsta_i_2(0) == (0, velto.SolutionStatus.OPTIMAL)
+    assert task.getprimalobj_i_2(0)[1] < optimum - 1e-3
+
+
+@pytest.mark.parametrize("seed", range(3))
+def test_integer_points_of_a_disc_given_by_a_semidefinite_matrix(task, seed):
+    # X = [[1, y0 - a0, y1 - a1], [., X11, X21], [., ., X22]] PSD with
+    # X11 + X22 = r: such an X exists iff |y - a|^2 <= r.  Minimize c'y over
+    # integer y in [-4, 4]^2, checked against enumeration.
+    rng = np.random.default_rng(seed)
+    a, c, r = rng.uniform(-2, 2, 2), rng.normal(size=2), rng.uniform(1.5, 4.0)
+    integer_variables(task, 2, -4.0, 4.0)
+    task.putcslice_iiO_4(0, 2, f64(c))
+    assert task.appendbarvars_O_2(i32([3])) == (0, None)
+    mats = [task.appendsparsesymmat_iOOO_5(3, i32(k), i32(l), f64(v))[1]
+            for k, l, v in [([0], [0], [1.0]), ([1], [0], [0.5]), ([2], [0], [0.5]), ([1, 2], [1, 2], [1.0, 1.0])]]
+    task.appendcons_i_2(4)
+    for i, m in enumerate(mats):
+        assert task.putbaraij_iiOO_5(i, 0, i64([m]), f64([1.0])) == (0, None)
+    task.putaij_iid_4(1, 0, -1.0)
+    task.putaij_iid_4(2, 1, -1.0)
+    for i, b in enumerate([1.0, -a[0], -a[1], r]):
+        task.putconbound_iidd_5(i, 2, b, b)
+    objective, y = solve(task)
+    points = [p for p in itertools.product(range(-4, 5), repeat=2) if np.sum((np.array(p) - a) ** 2) <= r]
+    best = min(np.dot(c, p) for p in points)
+    assert objective == pytest.approx(best, abs=1e-6)
+    assert np.sum((y - a) ** 2) <= r + 1e-6 and np.dot(c, y) == pytest.approx(best, abs=1e-6)
+    out = bytearray()
+    assert task.getbarxj_iiO_3(SOL_ITG, 0, out) == (0, None)
+    barx = np.frombuffer(bytes(out))  # lower triangle by columns: X00, X10, X20, X11, X21, X22
+    assert barx[0] == pytest.approx(1.0, abs=1e-6) and barx[1:3] == pytest.approx(y - a, abs=1e-6)

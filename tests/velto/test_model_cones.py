@@ -68,18 +68,24 @@ def test_an_infeasible_conic_problem_is_reported_as_such():
     assert r.status == Status.INFEASIBLE and r.x is None and r.certificate is not None
 
 
-@pytest.mark.parametrize("domain, rows, alpha", [("exponential", 3, None), ("power", 3, [0.3, 0.7])])
-def test_domains_the_optimizer_cannot_solve_yet_are_stored(domain, rows, alpha):
+@pytest.mark.parametrize("domain, alpha, optimum", [
+    ("exponential", None, 1.0),  # (x0, 1, 0): x0 >= 1
+    ("dual_exponential", None, np.exp(-1.0)),  # (u0, 0, -1): u0 >= exp(-1)
+    ("power", [0.3, 0.7], 1.0),  # x0^0.3 1^0.7 >= 1
+    ("dual_power", [0.3, 0.7], 0.3 * 0.7 ** (0.7 / 0.3)),  # (x0 / 0.3)^0.3 (1 / 0.7)^0.7 >= 1
+    ("geometric_mean", None, 1.0),  # sqrt(x0 * 1) >= 1
+    ("dual_geometric_mean", None, 1.0)])  # 2 sqrt(x0 * 1) >= 2
+def test_exponential_power_and_geometric_mean_domains_are_solved(domain, alpha, optimum):
+    # min x0 with (x0, x1, x2) in the domain, x1 and x2 fixed
     m = velto.Model()
-    m.add_variables(3, lb=-np.inf)
+    fixed = {"exponential": (1, 0), "dual_exponential": (0, -1), "dual_geometric_mean": (1, 2)}.get(domain, (1, 1))
+    m.add_variables(3, lb=[-np.inf, *fixed], ub=[np.inf, *fixed], obj=[1, 0, 0])
     m.add_conic_constraint(domain, np.eye(3), alpha=alpha)
     assert m.task.getnumacc__1() == (0, 1)
-    try:
-        r = m.solve()
-    except velto.Error as error:  # not every build of the optimizer solves these yet
-        assert error.code == velto.ResponseCode.ERR_NO_OPTIMIZER
-    else:
-        assert r.status == Status.OPTIMAL and r.objective == pytest.approx(0, abs=1e-6)
+    r = m.solve()
+    assert r.status == Status.OPTIMAL and r.objective == pytest.approx(optimum, rel=1e-7)
+    (doty,) = r.acc_duals
+    assert doty[0] == pytest.approx(1.0, rel=1e-6)  # F'doty = c on the free variable
 
 
 def boxes_model(c):
@@ -113,6 +119,15 @@ def test_bad_disjunctions_are_refused_before_anything_is_added(terms, message):
     assert [m.task.getnumafe__1()[1], m.task.getnumdomain__1()[1], m.task.getnumdjc__1()[1]] == [0, 0, 0]
 
 
+def C_dense(C):
+    if isinstance(C, dict):
+        dense = np.zeros((3, 3))
+        for (i, j), v in C.items():
+            dense[i, j] = dense[j, i] = v
+        return dense
+    return C.toarray() if sp.issparse(C) else C
+
+
 def stored_matrix(m, index):
     subi, subj, val = bytearray(), bytearray(), bytearray()
     assert m.task.getsparsesymmat_LOOO_2(index, subi, subj, val)[0] == 0
@@ -131,12 +146,9 @@ def test_semidefinite_terms_are_stored_as_lower_triangles(C):
     m.set_psd_coefficient(0, j, {(1, 0): 0.5})
     assert stored_matrix(m, 0) == [(0, 0, 2.0), (2, 0, 1.0), (2, 2, 3.0)]
     assert stored_matrix(m, 1) == [(1, 0, 0.5)]
-    try:
-        r = m.solve()
-    except velto.Error as error:  # not every build of the optimizer solves semidefinite problems yet
-        assert error.code == velto.ResponseCode.ERR_NO_OPTIMIZER
-    else:  # min <C, X> with X psd: 0 at X = 0
-        assert r.status == Status.OPTIMAL and np.linalg.eigvalsh(r.psd_x[0]).min() >= -1e-6
+    r = m.solve()  # min <C, X> with C and X psd: 0 at X = 0
+    assert r.status == Status.OPTIMAL and r.objective == pytest.approx(0, abs=1e-6)
+    assert np.linalg.eigvalsh(r.psd_x[0]).min() >= -1e-6 and np.sum(r.psd_x[0] * C_dense(C)) < 1e-6
 
 
 @pytest.mark.parametrize("i, j", [(0, 0), (1, 0), (2, 1), (2, 0), (2, 2)])

@@ -113,8 +113,14 @@ private:
     bool initial_point();
     void compute_residuals();
     Measures measure() const;
-    bool certify_primal_infeasibility(EngineResult& r);
-    bool certify_dual_infeasibility(EngineResult& r);
+    // Certificates of infeasibility at the current iterate, within the
+    // given tolerance (relative to the certificate's objective value).
+    bool certify_primal_infeasibility(EngineResult& r, double tolerance);
+    bool certify_dual_infeasibility(EngineResult& r, double tolerance);
+    // Certifies at the infeasibility tolerance; failing that, keeps a
+    // certificate within the tolerance relaxed by the near-optimality
+    // factor, for a run that ends in numerical trouble.
+    bool certify_infeasibility(EngineResult& r);
     bool stop_requested(EngineResult& r, const Measures& m);
     bool factor_scaled_system(double mu);
     void solve_tau_direction();
@@ -178,6 +184,8 @@ private:
     Point best_;
     double best_merit_ = kInf;
     int64_t best_iteration_ = -1;
+    EngineResult near_certificate_;
+    int64_t near_certificate_iteration_ = -1;
     Measures lowest_{kInf, kInf, kInf, kInf, kInf, kInf};
     int64_t last_progress_ = 0;
 };
@@ -194,6 +202,13 @@ constexpr double kSignificantRounding = 1e6;
 // the combined direction is tried again without the second-order terms.
 constexpr double kResidualGapFactor = 100.0;
 constexpr double kShortStep = 0.3;
+// The largest excess of the barriers over their value on the central path
+// that a step may reach with non-symmetric cones: the degree nu of the
+// whole cone, but no more than this.  With thousands of cones an excess of
+// nu lets single cones drift to their boundaries, where the directions lose
+// their accuracy and the steps shrink to nothing; a bound of a few hundred
+// keeps them clear and costs no iterations where nu is small.
+constexpr double kCentralityLimit = 200.0;
 
 // Iterations without progress in any measure after which the run is over.
 constexpr int64_t kPatience = 10;
@@ -374,7 +389,7 @@ Measures Solver::measure() const {
 // magnitudes of its terms, while -h'z stands clear of its own rounding.
 // (Where -h'z is the small difference of large terms, the first test asks
 // for more digits than floating point holds.)
-bool Solver::certify_primal_infeasibility(EngineResult& r) {
+bool Solver::certify_primal_infeasibility(EngineResult& r, double tolerance) {
     const Point& p = pt_;
     const double cs = f_.cost_scale, bz = -res_.hz / cs;
     if (!(bz > 0.0)) return false;
@@ -392,7 +407,7 @@ bool Solver::certify_primal_infeasibility(EngineResult& r) {
     const bool bz_significant = bz * cs > kSignificantRounding * kEpsilon * hz_magnitude;
     for (int64_t j = 0; j < f_.n; ++j) {
         const double residual = std::fabs(atz[size_t(j)]);
-        if (residual / (cs * f_.colscale[size_t(j)]) <= o_.infeasibility_tolerance * bz) continue;
+        if (residual / (cs * f_.colscale[size_t(j)]) <= tolerance * bz) continue;
         if (bz_significant && residual <= kRoundingUnits * kEpsilon * magnitude[size_t(j)]) continue;
         return false;
     }
@@ -412,13 +427,12 @@ bool Solver::certify_primal_infeasibility(EngineResult& r) {
     r.interior_iterations = iterations_;
     r.solve_time = elapsed();
     r.message = "the problem is primal infeasible";
-    log_line("Interior point: primal infeasibility certificate found");
     return true;
 }
 
 // A dual infeasibility certificate: Px = 0, Gx + s = 0, the bounds'
 // recession directions respected, q'x < 0.
-bool Solver::certify_dual_infeasibility(EngineResult& r) {
+bool Solver::certify_dual_infeasibility(EngineResult& r, double tolerance) {
     const Point& p = pt_;
     const double cs = f_.cost_scale, cx = res_.qx / cs;
     if (!(cx < 0.0)) return false;
@@ -431,7 +445,7 @@ bool Solver::certify_dual_infeasibility(EngineResult& r) {
         const int64_t j = bounds_.column[k];
         residual = std::max(residual, std::max(0.0, bounds_.sign[k] * p.x[size_t(j)]) * f_.colscale[size_t(j)]);
     }
-    if (residual > o_.infeasibility_tolerance * -cx) return false;
+    if (residual > tolerance * -cx) return false;
     r.status = EngineStatus::dual_infeasible;
     r.has_primal_ray = true;
     r.primal_ray.assign(size_t(d_.numvar), 0.0);
@@ -445,8 +459,26 @@ bool Solver::certify_dual_infeasibility(EngineResult& r) {
     r.interior_iterations = iterations_;
     r.solve_time = elapsed();
     r.message = "the problem is dual infeasible";
-    log_line("Interior point: dual infeasibility certificate found");
     return true;
+}
+
+bool Solver::certify_infeasibility(EngineResult& r) {
+    const double tolerance = o_.infeasibility_tolerance;
+    if (certify_primal_infeasibility(r, tolerance)) {
+        log_line("Interior point: primal infeasibility certificate found");
+        return true;
+    }
+    if (certify_dual_infeasibility(r, tolerance)) {
+        log_line("Interior point: dual infeasibility certificate found");
+        return true;
+    }
+    EngineResult near;
+    const double relaxed = tolerance * o_.near_optimal_factor;
+    if (certify_primal_infeasibility(near, relaxed) || certify_dual_infeasibility(near, relaxed)) {
+        near_certificate_ = std::move(near);
+        near_certificate_iteration_ = iterations_;
+    }
+    return false;
 }
 
 // The progress callback, the limits, and iterates gone non-finite.
@@ -592,7 +624,8 @@ double Solver::max_step(const Point& dir) const {
 // Without a symmetric cone's scaling the step to the boundary may leave the
 // central path far behind: the step is shortened until the barrier of the
 // new point exceeds its value on the central path (for the same mu) by at
-// most the degree, a wide neighbourhood of the path.  Each cone's barrier is
+// most the degree (up to kCentralityLimit), a wide neighbourhood of the path,
+// or less where a cone's scaling asks for a narrower one.  Each cone's barrier is
 // -degree log mu on the path, so the excess is zero there and positive
 // elsewhere.
 double Solver::centred_step(const Point& dir, double alpha) const {
@@ -605,7 +638,7 @@ double Solver::centred_step(const Point& dir, double alpha) const {
         const double mu = (dot(trial.s, trial.z) + dot(trial.sb, trial.zb) + trial.tau * trial.kappa) / nu;
         const double excess = cones_.barrier(trial.s, trial.z) + bound_cone_.barrier(trial.sb, trial.zb) -
                               std::log(trial.tau * trial.kappa) + nu * std::log(mu);
-        if (std::isfinite(excess) && excess <= nu) return alpha;
+        if (std::isfinite(excess) && excess <= std::min({nu, kCentralityLimit, cones_.neighbourhood()})) return alpha;
     }
     return 0.0;
 }
@@ -652,6 +685,21 @@ void Solver::finish_with_best(EngineResult& r, EngineStatus status, const std::s
                       message.c_str(), static_cast<long long>(best_iteration_), merit);
         log_line(line);
         return finish(r, EngineStatus::optimal, "");
+    }
+    if (status == EngineStatus::numerical_trouble && near_certificate_iteration_ >= 0) {
+        // The homogeneous iterates of an infeasible problem may shrink
+        // towards zero together, which stalls the certificate's accuracy
+        // just short of the tolerance; the last certificate within the
+        // relaxed tolerance is the answer.
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "Interior point: %s; the certificate of iteration %lld is within %.3g times the tolerance",
+                      message.c_str(), static_cast<long long>(near_certificate_iteration_), o_.near_optimal_factor);
+        log_line(line);
+        r = std::move(near_certificate_);
+        r.interior_iterations = iterations_;
+        r.solve_time = elapsed();
+        return;
     }
     finish(r, status, message);
 }
@@ -742,9 +790,7 @@ EngineResult Solver::run() {
             finish(r, EngineStatus::optimal, "");
             return r;
         }
-        if ((pt_.tau < pt_.kappa || pt_.tau < 1e-6) &&
-            (certify_primal_infeasibility(r) || certify_dual_infeasibility(r)))
-            return r;
+        if ((pt_.tau < pt_.kappa || pt_.tau < 1e-6) && certify_infeasibility(r)) return r;
         if (stop_requested(r, m)) return r;
 
         if (!factor_scaled_system(m.mu)) {

@@ -5,7 +5,9 @@
 //
 // where Db holds the diagonal contributions of the simple bounds and H the
 // cones' blocks, each in the shape its cone declares (none for the zero
-// cone, diagonal, dense, or sparse with extra columns for low-rank terms).
+// cone, diagonal, dense, or sparse with extra columns for low-rank terms);
+// dense blocks with a cheap inverse may instead be eliminated into the
+// primal block (solve/ipm/eliminated_cones.hpp).
 // The pattern is built once; every iteration sets the scaling and hands the
 // matrix to the quasi-definite solver (static and dynamic regularization,
 // iterative refinement against the matrix itself).
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "solve/ipm/cones/composite.hpp"
+#include "solve/ipm/eliminated_cones.hpp"
 #include "solve/ipm/formulation.hpp"
 #include "solve/ipm/linsys/quasidefinite_solver.hpp"
 
@@ -22,7 +25,10 @@ namespace vlt::solve::ipm {
 
 class Kkt {
 public:
+    // The cones must outlive the system.
     Kkt(const ConicForm& f, const CompositeCone& cones);
+    Kkt(const Kkt&) = delete;
+    Kkt& operator=(const Kkt&) = delete;
     bool analyze() { return solver_.analyze(k_, signs_, reg_); }
     // Sets the scalings: bound_diag (n) and the cones' current blocks.
     // Returns false when the factorization fails.
@@ -38,6 +44,7 @@ public:
     const QuasiDefiniteSolver& linear_solver() const { return solver_; }
 
 private:
+    void add_primal_block(const ConicForm& f);
     void add_cone_blocks(const CompositeCone& cones, const std::vector<int64_t>& row_start,
                          const std::vector<int64_t>& row_cols, const std::vector<double>& row_vals);
 
@@ -50,8 +57,11 @@ private:
     std::vector<int64_t> block_pos_;
     std::vector<int8_t> block_sign_;
     std::vector<double> block_values_;
+    std::vector<int64_t> block_start_;  // of each cone's values in the three above
     std::vector<int8_t> signs_;
     std::vector<double> reg_;  // signed static regularization on the diagonal
+    EliminatedCones eliminated_;
+    std::vector<int64_t> schur_pos_;  // where each Schur value goes in k_.values
     QuasiDefiniteSolver solver_;
 };
 

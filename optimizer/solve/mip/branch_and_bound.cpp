@@ -88,11 +88,27 @@ private:
     Relaxation solve_node(const Node& node) { return solve(node_problem(node)); }
 
     void effective_bounds(const Node& node, std::vector<double>& lower, std::vector<double>& upper) const;
+    // The node with every integer fixed at the rounded value in x and every
+    // DJC it leaves open held by the term nearest to x.
+    Node fixed_node(const Node& node, const std::vector<double>& x) const;
     // Tries the integral point x of a node as an integer solution.
     bool try_solution(const Node& node, const std::vector<double>& x);
+    // Takes point as the new incumbent when it is better.
+    void accept(std::vector<double> point);
     // The children of a node whose relaxation gave x, the preferred first
     // (none: x is integral and satisfies every DJC).
     std::vector<Node> children(const Node& node, const std::vector<double>& x, double bound) const;
+    // One child per term of DJC k, in the order given.
+    std::vector<Node> djc_children(const Node& node, int32_t k, const std::vector<int32_t>& order, double bound) const;
+    // Per DJC of form_.branching: whether the node imposes one of its terms.
+    std::vector<char> imposed_djcs(const Node& node) const;
+    // The first DJC the node leaves open (-1: none).
+    int32_t open_djc(const Node& node) const;
+    void file(std::vector<Node> kids);
+    // A node whose relaxation is unbounded: branches on a DJC it leaves
+    // open, else decides the node with a point of it (see the definition).
+    bool expand_unbounded(const Node& node, const Relaxation& r);
+    bool branch_limit_reached();
     void heuristics(const Node& root, const std::vector<double>& x);
     // Files the node's children, or its point as an integer solution, or
     // the node as unresolved.  False on an engine error (kept in error_).
@@ -124,9 +140,14 @@ private:
     bool has_incumbent_ = false;
     double incumbent_key_ = kInf;  // sign * objective
     std::vector<double> incumbent_;
-    int64_t nodes_ = 0, solutions_ = 0, last_logged_ = -1;
+    int64_t nodes_ = 0, solutions_ = 0, branches_ = 0, last_logged_ = -1;
     EngineStatus stop_ = EngineStatus::optimal;
+    VLTrescodee limit_code_ = VLT_RES_OK;  // which limit stopped the search, when not the node limit
     bool stopped_ = false;
+    // A node with an unbounded relaxation that could not be decided: without
+    // an incumbent the answer is "infeasible or unbounded".
+    bool undecided_unbounded_ = false;
+    std::vector<double> unbounded_ray_;  // a direction proving the problem unbounded
     EngineResult error_;
 };
 
@@ -308,8 +329,7 @@ std::vector<Node> Search::children(const Node& node, const std::vector<double>& 
     }
     // All integral: the DJC that x violates most, one child per term, the
     // term nearest to x first.
-    std::vector<char> imposed(form_.branching.size(), 0);
-    for (const auto& [k, t] : node.terms) imposed[static_cast<size_t>(k)] = 1;
+    const std::vector<char> imposed = imposed_djcs(node);
     int32_t djc = -1;
     double worst = options_.feasibility_tolerance;
     for (size_t k = 0; k < form_.branching.size(); ++k) {
@@ -319,25 +339,45 @@ std::vector<Node> Search::children(const Node& node, const std::vector<double>& 
     }
     if (djc < 0) return out;
     const Disjunction& disjunction = form_.branching[static_cast<size_t>(djc)];
-    std::vector<std::pair<double, int32_t>> order;
+    std::vector<std::pair<double, int32_t>> nearest;
     for (size_t t = 0; t < disjunction.terms.size(); ++t) {
         double v = 0.0;
         for (const Disjunction::Block& block : disjunction.terms[t].blocks) v = std::max(v, block_violation(block, x));
-        order.emplace_back(v, static_cast<int32_t>(t));
+        nearest.emplace_back(v, static_cast<int32_t>(t));
     }
-    std::sort(order.begin(), order.end());
-    for (const auto& [v, t] : order) {
-        Node c = child();
-        c.terms.emplace_back(djc, t);
+    std::sort(nearest.begin(), nearest.end());
+    std::vector<int32_t> order;
+    for (const auto& [v, t] : nearest) order.push_back(t);
+    return djc_children(node, djc, order, bound);
+}
+
+std::vector<Node> Search::djc_children(const Node& node, int32_t k, const std::vector<int32_t>& order,
+                                       double bound) const {
+    std::vector<Node> out;
+    for (int32_t t : order) {
+        Node c = node;
+        c.bound = bound;
+        c.depth = node.depth + 1;
+        c.terms.emplace_back(k, t);
         out.push_back(std::move(c));
     }
     return out;
 }
 
-bool Search::try_solution(const Node& node, const std::vector<double>& x) {
-    // Integers fixed at their rounded values (within the node's bounds);
-    // every DJC held by a term: the one the node imposes, else the one
-    // nearest to x.
+std::vector<char> Search::imposed_djcs(const Node& node) const {
+    std::vector<char> imposed(form_.branching.size(), 0);
+    for (const auto& [k, t] : node.terms) imposed[static_cast<size_t>(k)] = 1;
+    return imposed;
+}
+
+int32_t Search::open_djc(const Node& node) const {
+    const std::vector<char> imposed = imposed_djcs(node);
+    for (size_t k = 0; k < imposed.size(); ++k)
+        if (!imposed[k]) return static_cast<int32_t>(k);
+    return -1;
+}
+
+Node Search::fixed_node(const Node& node, const std::vector<double>& x) const {
     std::vector<double> lower, upper;
     effective_bounds(node, lower, upper);
     Node fixed = node;
@@ -346,8 +386,7 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
         const double v = std::clamp(std::round(x[k]), lower[k], upper[k]) + 0.0;
         fixed.bounds.push_back({j, v, v});
     }
-    std::vector<char> imposed(form_.branching.size(), 0);
-    for (const auto& [k, t] : node.terms) imposed[static_cast<size_t>(k)] = 1;
+    const std::vector<char> imposed = imposed_djcs(node);
     for (size_t k = 0; k < form_.branching.size(); ++k) {
         if (imposed[k]) continue;
         const Disjunction& djc = form_.branching[k];
@@ -360,6 +399,11 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
         }
         fixed.terms.emplace_back(static_cast<int32_t>(k), best_term);
     }
+    return fixed;
+}
+
+bool Search::try_solution(const Node& node, const std::vector<double>& x) {
+    const Node fixed = fixed_node(node, x);
     const Relaxation r = solve_node(fixed);
     // The relaxation's own point, rounded, when the fixed problem fails but
     // the point is feasible as it is.
@@ -371,8 +415,13 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
         for (const Disjunction& djc : form_.branching)
             if (violation(djc, point) > options_.feasibility_tolerance) return false;
     }
+    accept(std::move(point));
+    return true;
+}
+
+void Search::accept(std::vector<double> point) {
     const double key = sign_ * objective_value(d_, point);
-    if (has_incumbent_ && key >= incumbent_key_) return true;
+    if (has_incumbent_ && key >= incumbent_key_) return;
     has_incumbent_ = true;
     incumbent_key_ = key;
     incumbent_ = std::move(point);
@@ -381,8 +430,11 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
     if (report(ProgressEvent::Kind::mip_improving_solution)) {
         stopped_ = true;
         stop_ = EngineStatus::interrupted;
+    } else if (options_.solution_limit >= 0 && solutions_ >= options_.solution_limit && !stopped_) {
+        stopped_ = true;
+        stop_ = EngineStatus::iteration_limit;
+        limit_code_ = VLT_RES_TRM_NUM_MAX_NUM_INT_SOLUTIONS;
     }
-    return true;
 }
 
 void Search::heuristics(const Node& root, const std::vector<double>& x) {
@@ -429,6 +481,30 @@ void Search::heuristics(const Node& root, const std::vector<double>& x) {
     }
 }
 
+void Search::file(std::vector<Node> kids) {
+    // The preferred child goes on the dive (pure best bound: to the heap).
+    const int32_t selection = options_.node_selection;
+    ++branches_;
+    for (size_t k = kids.size(); k-- > 1;) {
+        if (selection == VLT_MIO_NODE_SELECTION_FIRST)
+            dive_.push_back(std::move(kids[k]));
+        else
+            open_.push(std::move(kids[k]));
+    }
+    if (selection == VLT_MIO_NODE_SELECTION_BEST)
+        open_.push(std::move(kids[0]));
+    else
+        dive_.push_back(std::move(kids[0]));
+}
+
+bool Search::branch_limit_reached() {
+    if (options_.branch_limit < 0 || branches_ < options_.branch_limit) return false;
+    stopped_ = true;
+    stop_ = EngineStatus::iteration_limit;
+    limit_code_ = VLT_RES_TRM_MIO_NUM_BRANCHES;
+    return true;
+}
+
 bool Search::expand(const Node& node, Relaxation& r) {
     switch (r.kind) {
         case Relaxation::Kind::error:
@@ -440,10 +516,11 @@ bool Search::expand(const Node& node, Relaxation& r) {
             stopped_ = true;
             stop_ = EngineStatus::time_limit;
             return true;
+        case Relaxation::Kind::unbounded: return expand_unbounded(node, r);
         default: break;
     }
-    // Unresolved (and unbounded) nodes keep their parent's bound and branch
-    // on whatever point the solver has.
+    // Unresolved nodes keep their parent's bound and branch on whatever
+    // point the solver has.
     const bool solved = r.kind == Relaxation::Kind::solved;
     const double bound = solved ? std::max(r.bound, node.bound) : node.bound;
     if (bound >= cutoff()) return true;
@@ -458,18 +535,77 @@ bool Search::expand(const Node& node, Relaxation& r) {
         if (!try_solution(node, r.x) || !solved) unresolved_bound_ = std::min(unresolved_bound_, bound);
         return true;
     }
-    // The preferred child goes on the dive (pure best bound: to the heap).
-    const int32_t selection = options_.node_selection;
-    for (size_t k = kids.size(); k-- > 1;) {
-        if (selection == VLT_MIO_NODE_SELECTION_FIRST)
-            dive_.push_back(std::move(kids[k]));
-        else
-            open_.push(std::move(kids[k]));
-    }
-    if (selection == VLT_MIO_NODE_SELECTION_BEST)
-        open_.push(std::move(kids[0]));
+    Node unexplored = node;
+    unexplored.bound = bound;
+    if (branch_limit_reached())
+        dive_.push_back(std::move(unexplored));
     else
-        dive_.push_back(std::move(kids[0]));
+        file(std::move(kids));
+    return true;
+}
+
+// An unbounded relaxation proves the node unbounded only when the node is
+// feasible and the relaxation is the node itself.  So:
+//  - a DJC the node leaves open (the relaxation dropped it): branch on it;
+//  - else find a point p of the node's relaxation (objective dropped):
+//    none means the node is infeasible; an integer fractional at p: branch
+//    on it (the children inherit the unbounded bound);
+//  - p integral: with the integers fixed at p the problem is convex; if it
+//    is unbounded, p and its ray (zero on the integers) prove the whole
+//    problem unbounded.  If it is bounded, p makes an integer solution and,
+//    when the node is polyhedral, the relaxation's ray still proves the
+//    node unbounded (an integer point in a rational polyhedron whose
+//    relaxation is unbounded).  Otherwise the node stays undecided.
+bool Search::expand_unbounded(const Node& node, const Relaxation& r) {
+    if (const int32_t k = open_djc(node); k >= 0) {
+        std::vector<int32_t> order(form_.branching[static_cast<size_t>(k)].terms.size());
+        for (size_t t = 0; t < order.size(); ++t) order[t] = static_cast<int32_t>(t);
+        if (!branch_limit_reached()) file(djc_children(node, k, order, node.bound));
+        else dive_.push_back(node);
+        return true;
+    }
+    model::ProblemData problem = node_problem(node);
+    model::ProblemData feasibility = problem;
+    std::fill(feasibility.c.begin(), feasibility.c.end(), 0.0);
+    feasibility.qosubi.clear(), feasibility.qosubj.clear(), feasibility.qoval.clear();
+    feasibility.barc = {};
+    Relaxation point = solve(feasibility);
+    ++nodes_;
+    if (point.kind == Relaxation::Kind::infeasible) return true;
+    if (point.kind == Relaxation::Kind::stopped) return expand(node, point);
+    if (point.kind != Relaxation::Kind::solved) {
+        undecided_unbounded_ = true;
+        unresolved_bound_ = -kInf;
+        return true;
+    }
+    if (std::vector<Node> kids = children(node, point.x, node.bound); !kids.empty()) {
+        if (!branch_limit_reached()) file(std::move(kids));
+        else dive_.push_back(node);
+        return true;
+    }
+    const Node fixed = fixed_node(node, point.x);
+    const Relaxation settled = solve_node(fixed);
+    ++nodes_;
+    const bool polyhedral = problem.qoval.empty() && problem.qcval.empty() && problem.barvar_dim.empty() &&
+                            std::all_of(problem.cones.begin(), problem.cones.end(), [](const auto& cone) {
+                                return cone.domain == VLT_DOMAIN_R || cone.domain == VLT_DOMAIN_RZERO ||
+                                       cone.domain == VLT_DOMAIN_RPLUS || cone.domain == VLT_DOMAIN_RMINUS;
+                            });
+    const EngineResult* proof = nullptr;
+    if (settled.kind == Relaxation::Kind::unbounded && settled.engine.has_primal_ray) {
+        proof = &settled.engine;
+    } else if (settled.kind == Relaxation::Kind::solved) {
+        accept(settled.x);
+        if (polyhedral && r.engine.has_primal_ray) proof = &r.engine;
+    }
+    if (proof) {
+        unbounded_ray_ = proof->primal_ray;
+        stopped_ = true;
+        stop_ = EngineStatus::dual_infeasible;
+    } else {
+        undecided_unbounded_ = true;
+        unresolved_bound_ = -kInf;
+    }
     return true;
 }
 
@@ -486,9 +622,8 @@ EngineResult Search::run() {
     Node root;
     Relaxation first = solve_node(root);
     nodes_ = 1;
-    if (first.kind == Relaxation::Kind::infeasible || first.kind == Relaxation::Kind::unbounded) {
-        result.status = first.kind == Relaxation::Kind::infeasible ? EngineStatus::primal_infeasible
-                                                                   : EngineStatus::primal_or_dual_infeasible;
+    if (first.kind == Relaxation::Kind::infeasible) {
+        result.status = EngineStatus::primal_infeasible;
         result.mip_nodes = nodes_;
         result.solve_time = elapsed();
         return result;
@@ -517,6 +652,16 @@ EngineResult Search::run() {
         }
     }
 
+    if (stopped_ && stop_ == EngineStatus::dual_infeasible) {
+        result.status = stop_;
+        result.has_primal_ray = true;
+        result.primal_ray = std::move(unbounded_ray_);
+        result.mip_nodes = nodes_;
+        result.mip_best_bound = -sign_ * kInf;
+        result.mip_gap = kInf;
+        result.solve_time = elapsed();
+        return result;
+    }
     const double bound = best_bound();
     result.mip_nodes = nodes_;
     result.mip_best_bound = sign_ * bound;
@@ -530,13 +675,20 @@ EngineResult Search::run() {
         result.primal_objective = objective_value(d_, incumbent_);
         result.dual_objective = result.mip_best_bound;
     }
-    if (stopped_)
-        result.status = stop_;
-    else if (has_incumbent_)
+    const bool gap_closed = has_incumbent_ && bound >= cutoff();
+    if (stopped_) {
+        // A limit reached with the gap closed still ends with an optimal solution.
+        const bool limit = stop_ == EngineStatus::iteration_limit;
+        result.status = limit && gap_closed ? EngineStatus::optimal : stop_;
+        if (limit && !gap_closed) result.termination = limit_code_;
+    } else if (has_incumbent_) {
         // Every node is done: optimal unless unresolved leaves keep the gap open.
-        result.status = bound >= cutoff() ? EngineStatus::optimal : EngineStatus::numerical_trouble;
-    else
+        result.status = gap_closed ? EngineStatus::optimal : EngineStatus::numerical_trouble;
+    } else if (undecided_unbounded_) {
+        result.status = EngineStatus::primal_or_dual_infeasible;
+    } else {
         result.status = unresolved_bound_ < kInf ? EngineStatus::numerical_trouble : EngineStatus::primal_infeasible;
+    }
     return result;
 }
 

@@ -17,8 +17,8 @@
 //  - Integer solutions: the integers of an integral point are fixed at
 //    their rounded values and the continuous part solved again, so that the
 //    solution is exactly integral and feasible to the optimizer's tolerances.
-//  - Stops at the relative or absolute gap, the node, solution and time
-//    limits, or when the hook asks; the gap reported is that of the best
+//  - Stops at the relative or absolute gap, the node, branch, solution and
+//    time limits, or when the hook asks; the gap reported is that of the best
 //    solution and the least bound of the open nodes.
 #pragma once
 
@@ -38,7 +38,8 @@ struct BranchAndBoundOptions {
     double integrality_tolerance = 1e-5;
     double feasibility_tolerance = 1e-6;
     int64_t node_limit = -1;      // < 0: none
-    int64_t solution_limit = -1;  // < 0: none
+    int64_t solution_limit = -1;  // improving integer solutions; < 0: none
+    int64_t branch_limit = -1;    // nodes branched on; < 0: none
     double time_limit = std::numeric_limits<double>::infinity();
     int32_t node_selection = VLT_MIO_NODE_SELECTION_FREE;
     int32_t branch_direction = VLT_BRANCH_DIR_FREE;

@@ -105,7 +105,7 @@ bool relax_block(const Disjunction::Block& block, const Box& box, double max_big
 
 void emit(const Relaxed& relaxed, Extension& e) {
     for (const Relaxed::Row& row : relaxed.rows) e.add_row(row.f, row.lower, row.upper);
-    for (const Disjunction::Block& cone : relaxed.cones) e.add_conic(cone.domain, cone.rows);
+    for (const Disjunction::Block& cone : relaxed.cones) e.add_conic(cone.domain, cone.rows, cone.alpha);
 }
 
 }  // namespace
@@ -126,6 +126,12 @@ std::vector<Disjunction> disjunctions_of(const model::Problem& p) {
                 Disjunction::Block& block = term.blocks.emplace_back();
                 block.domain = domains.domain_type(v.domains[domain]);
                 const int64_t n = domains.domain_n(v.domains[domain]);
+                if (block.domain == VLT_DOMAIN_PRIMAL_POWER_CONE || block.domain == VLT_DOMAIN_DUAL_POWER_CONE) {
+                    int64_t size = 0, nleft = 0;
+                    domains.power_domain_info(v.domains[domain], &size, &nleft);
+                    block.alpha.resize(static_cast<size_t>(nleft));
+                    domains.power_domain_alpha(v.domains[domain], block.alpha.data());
+                }
                 for (int64_t r = 0; r < n; ++r, ++afe) {
                     const int64_t a = v.afes[afe];
                     Affine& f = block.rows.emplace_back();
@@ -140,11 +146,10 @@ std::vector<Disjunction> disjunctions_of(const model::Problem& p) {
 }
 
 double block_violation(const Disjunction::Block& block, const std::vector<double>& x) {
-    // The power cones' weights are not kept here; the optimizer does not take them.
-    if (block.domain == VLT_DOMAIN_PRIMAL_POWER_CONE || block.domain == VLT_DOMAIN_DUAL_POWER_CONE) return 0.0;
     std::vector<double> values(block.rows.size());
     for (size_t r = 0; r < values.size(); ++r) values[r] = value(block.rows[r], x);
-    return domain_violation({block.domain, nullptr, 0}, values.data(), static_cast<int64_t>(values.size()));
+    return domain_violation({block.domain, block.alpha.data(), static_cast<int64_t>(block.alpha.size())},
+                            values.data(), static_cast<int64_t>(values.size()));
 }
 
 double violation(const Disjunction& djc, const std::vector<double>& x) {
@@ -160,7 +165,7 @@ double violation(const Disjunction& djc, const std::vector<double>& x) {
 void impose(const Disjunction::Term& term, Extension& e) {
     for (const Disjunction::Block& block : term.blocks) {
         if (!linear_domain(block.domain)) {
-            e.add_conic(block.domain, block.rows);
+            e.add_conic(block.domain, block.rows, block.alpha);
             continue;
         }
         const bool lower = block.domain == VLT_DOMAIN_RZERO || block.domain == VLT_DOMAIN_RPLUS;

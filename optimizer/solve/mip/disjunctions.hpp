@@ -36,6 +36,7 @@ struct Disjunction {
     struct Block {
         int32_t domain = VLT_DOMAIN_R;  // VLT_DOMAIN_*
         std::vector<Affine> rows;       // f(x) = F[a,:] x + g[a] - b, one per AFE of the domain
+        std::vector<double> alpha;      // power cones: the weights, as given
     };
     struct Term {
         std::vector<Block> blocks;
@@ -51,7 +52,7 @@ std::vector<Disjunction> disjunctions_of(const model::Problem& p);
 // greatest violation of a term's blocks (0 when some term holds).
 double violation(const Disjunction& djc, const std::vector<double>& x);
 // How far x is from one block's domain, as solution quality measures it
-// (solve/quality/cone_distance.hpp); power cones count as satisfied.
+// (solve/quality/cone_distance.hpp).
 double block_violation(const Disjunction::Block& block, const std::vector<double>& x);
 
 // Appends the reformulation of every DJC that allows one to e (columns

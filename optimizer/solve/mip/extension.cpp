@@ -35,7 +35,9 @@ void Extension::add_row(const Affine& f, double lower, double upper) {
     row_upper_.push_back(upper - f.constant);
 }
 
-void Extension::add_conic(int32_t domain, const std::vector<Affine>& rows) { cones_.push_back({domain, rows}); }
+void Extension::add_conic(int32_t domain, const std::vector<Affine>& rows, const std::vector<double>& alpha) {
+    cones_.push_back({domain, rows, alpha});
+}
 
 void Extension::apply(model::ProblemData& d) const {
     const auto n0 = static_cast<size_t>(d.numvar), m0 = static_cast<size_t>(d.numcon);
@@ -88,7 +90,7 @@ void Extension::apply(model::ProblemData& d) const {
     // Conic blocks after the conic rows the problem has.
     if (d.fptr.empty()) d.fptr.push_back(0);
     for (const Block& block : cones_) {
-        d.cones.push_back({block.domain, static_cast<int64_t>(block.rows.size())});
+        d.cones.push_back({block.domain, static_cast<int64_t>(block.rows.size()), block.alpha});
         for (const Affine& f : block.rows) {
             d.fsub.insert(d.fsub.end(), f.col.begin(), f.col.end());
             d.fval.insert(d.fval.end(), f.val.begin(), f.val.end());

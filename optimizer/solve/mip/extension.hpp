@@ -29,8 +29,9 @@ public:
     // lower <= f(x) <= upper (either side may be infinite); f's constant moves
     // into the bounds.
     void add_row(const Affine& f, double lower, double upper);
-    // (f_1(x), ..., f_n(x)) in the domain (VLT_DOMAIN_*).
-    void add_conic(int32_t domain, const std::vector<Affine>& rows);
+    // (f_1(x), ..., f_n(x)) in the domain (VLT_DOMAIN_*); alpha: the
+    // weights of a power cone.
+    void add_conic(int32_t domain, const std::vector<Affine>& rows, const std::vector<double>& alpha = {});
 
     int32_t num_new_columns() const { return static_cast<int32_t>(col_lower_.size()); }
     // The index the next new column will have.
@@ -49,6 +50,7 @@ private:
     struct Block {
         int32_t domain;
         std::vector<Affine> rows;
+        std::vector<double> alpha;
     };
     std::vector<Block> cones_;
 };

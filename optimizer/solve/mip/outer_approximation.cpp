@@ -63,7 +63,7 @@ void split(const model::ProblemData& d, model::ProblemData& base, std::vector<Co
     auto at = rows.begin();
     Disjunction::Term linear;
     for (const model::ProblemData::Cone& cone : d.cones) {
-        Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim)};
+        Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim), cone.alpha};
         at += cone.dim;
         if (linear_domain(cone.domain)) {
             linear.blocks.push_back(std::move(block));

@@ -54,7 +54,7 @@ double max_violation(const model::ProblemData& d, const std::vector<double>& x) 
     const std::vector<Affine> rows = conic_rows(d);
     auto at = rows.begin();
     for (const model::ProblemData::Cone& cone : d.cones) {
-        const Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim)};
+        const Disjunction::Block block{cone.domain, std::vector<Affine>(at, at + cone.dim), cone.alpha};
         at += cone.dim;
         worst = std::max(worst, block_violation(block, x));
     }

@@ -8,6 +8,7 @@
 #include "solve/ipm/cones/geometric_mean.hpp"
 #include "solve/ipm/cones/nonnegative.hpp"
 #include "solve/ipm/cones/power.hpp"
+#include "solve/ipm/cones/psd.hpp"
 #include "solve/ipm/cones/rotated_second_order.hpp"
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/cones/zero.hpp"
@@ -40,6 +41,7 @@ constexpr ConeEntry kCones[] = {
     entry<NonnegativeCone>(VLT_DOMAIN_RPLUS),
     entry<SecondOrderCone>(VLT_DOMAIN_QUADRATIC_CONE),
     entry<RotatedSecondOrderCone>(VLT_DOMAIN_RQUADRATIC_CONE),
+    entry<PsdCone>(VLT_DOMAIN_SVEC_PSD_CONE),
     {VLT_DOMAIN_PRIMAL_EXP_CONE, make_exponential_cone, check_exponential_cone},
     {VLT_DOMAIN_DUAL_EXP_CONE, make_dual_exponential_cone, check_exponential_cone},
     {VLT_DOMAIN_PRIMAL_POWER_CONE, make_power_cone, check_power_cone},
@@ -78,6 +80,7 @@ CompositeCone::CompositeCone(const std::vector<ConeSpec>& specs) {
         value_count_ += value_counts_.back();
         degree_ += c.degree();
         symmetric_ = symmetric_ && c.is_symmetric();
+        neighbourhood_ = std::min(neighbourhood_, c.neighbourhood());
     }
 }
 

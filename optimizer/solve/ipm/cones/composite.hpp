@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,8 +40,12 @@ public:
     int64_t dim() const { return dim_; }
     double degree() const { return degree_; }
     bool is_symmetric() const { return symmetric_; }
+    // The narrowest neighbourhood of the central path a cone asks for.
+    double neighbourhood() const { return neighbourhood_; }
     // Number of values of all blocks, in cone order.
     int64_t block_value_count() const { return value_count_; }
+    // The number of values of cone k's block.
+    int64_t block_value_count(size_t k) const { return value_counts_[k]; }
 
     void unit_point(Vec s, Vec z) const;
     double unit_margin(CVec v) const;
@@ -69,6 +74,7 @@ private:
     int64_t dim_ = 0, value_count_ = 0;
     double degree_ = 0.0;
     bool symmetric_ = true;
+    double neighbourhood_ = std::numeric_limits<double>::infinity();
 };
 
 }  // namespace vlt::solve::ipm

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <utility>
 #include <vector>
@@ -83,6 +84,16 @@ public:
     virtual void block_values(Vec out) const = 0;
     // out = H v
     virtual void mul_h(CVec v, Vec out) const = 0;
+    // Whether the cone offers its scaling's inverse, out = W^-1 v or
+    // W^-T v, with H = W'W (a dense block with a cheap inverse, which the
+    // KKT system may then eliminate analytically), and the Gram matrix
+    // G'H^-1 G of k sparse columns of G over the cone's rows (column q has
+    // the entries row[t], val[t] for t in [ptr[q], ptr[q+1])): its upper
+    // triangle by columns, k(k+1)/2 values.
+    virtual bool has_inverse_block() const { return false; }
+    virtual void mul_w_inverse(CVec, Vec, bool /*transpose*/) const {}
+    virtual void inverse_gram(const std::vector<int64_t>& /*ptr*/, const std::vector<int64_t>& /*row*/,
+                              const std::vector<double>& /*val*/, std::vector<double>& /*upper*/) const {}
 
     // ---- right-hand sides of the complementarity rows
     // Affine (predictor) step: lambda o lambda for symmetric cones, s otherwise.
@@ -100,6 +111,11 @@ public:
     // path (s, z) = sqrt(mu) (e, e) it is -degree log mu.  Non-symmetric cones
     // need it to keep their steps near the central path.
     virtual double barrier(CVec s, CVec z) const = 0;
+    // The largest excess of that barrier over its value on the central path
+    // (for the same mu) at which the cone's scaling still gives good
+    // directions: primal-dual scalings follow the path from far, a dual
+    // scaling only from close by.
+    virtual double neighbourhood() const { return std::numeric_limits<double>::infinity(); }
 
 private:
     int64_t dim_;

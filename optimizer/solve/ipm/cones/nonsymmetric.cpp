@@ -56,8 +56,15 @@ void dense::cholesky_solve(const std::vector<double>& l, int64_t n, double* b) {
 // ------------------------------------------------------------ psi barriers
 
 PsiBarrier::PsiBarrier(int64_t dim, double degree, std::vector<LogTerm> log_terms)
-    : DualBarrier(dim, degree), log_terms_(std::move(log_terms)), grad_(size_t(dim)), hess_(size_t(dim * dim)),
-      ha_(size_t(dim)), hb_(size_t(dim)) {}
+    : DualBarrier(dim, degree), log_terms_(std::move(log_terms)), grad_(size_t(dim)), ha_(size_t(dim)),
+      hb_(size_t(dim)) {}
+
+void PsiBarrier::psi_hessian_product(const double* u, const double* v, double* out) const {
+    const int64_t n = dim();
+    hess_.resize(size_t(n * n));
+    psi_hessian(u, hess_.data());
+    mul(hess_, v, out, n);
+}
 
 double PsiBarrier::value(const double* u) const {
     double v = -std::log(psi(u));
@@ -91,9 +98,8 @@ void PsiBarrier::third_order(const double* u, const double* a, const double* b, 
     const int64_t n = dim();
     const double p = psi(u);
     psi_gradient(u, grad_.data());
-    psi_hessian(u, hess_.data());
-    mul(hess_, a, ha_.data(), n);
-    mul(hess_, b, hb_.data(), n);
+    psi_hessian_product(u, a, ha_.data());
+    psi_hessian_product(u, b, hb_.data());
     const double ga = dot(grad_.data(), a, n), gb = dot(grad_.data(), b, n), ahb = dot(a, hb_.data(), n);
     psi_third_order(u, a, b, out);
     for (int64_t i = 0; i < n; ++i)
@@ -112,12 +118,16 @@ NonsymmetricCone::NonsymmetricCone(std::unique_ptr<DualBarrier> barrier, ConeMap
     const size_t n = size_t(dim());
     e_.resize(n);
     barrier_->central_point(e_.data());
-    h_.assign(n * n, 0.0);
     grad_.assign(n, 0.0);
-    hess_.assign(n * n, 0.0);
-    chol_.assign(n * n, 0.0);
-    for (auto* w : {&w1_, &w2_, &w3_, &w4_, &w5_}) w->assign(n, 0.0);
-    wm_.assign(n * n, 0.0);
+    for (auto* w : {&w1_, &w2_, &w3_, &w4_, &w5_, &t1_, &t2_, &t3_, &t4_, &t5_, &t6_, &t7_, &t8_}) w->assign(n, 0.0);
+    for (auto* w : {&hd_, &ha_, &hb_}) w->assign(n, 0.0);
+    expanded_ = dim() > kDenseLimit && barrier_->structured_hessian(e_.data(), hd_.data(), ha_.data(), hb_.data());
+    if (expanded_) {
+        for (auto* w : {&d_, &a_, &b_}) w->assign(n, 0.0);
+    } else {
+        for (auto* w : {&hd_, &ha_, &hb_}) w->clear();
+        for (auto* w : {&h_, &hess_, &chol_, &wm_, &check_}) w->assign(n * n, 0.0);
+    }
     set_identity_scaling();
 }
 
@@ -179,8 +189,21 @@ void NonsymmetricCone::shift_by_unit(Vec v, double alpha, bool primal) const {
     for (int64_t i = 0; i < dim(); ++i) v[size_t(i)] += alpha * w1_[size_t(i)];
 }
 
+BlockShape NonsymmetricCone::block_shape() const {
+    if (expanded_) return {BlockShape::Kind::diagonal, {}, {-1, +1}};
+    return {BlockShape::Kind::dense, {}, {}};
+}
+
 void NonsymmetricCone::set_identity_scaling() {
     const int64_t n = dim();
+    primal_dual_ = false;
+    if (expanded_) {
+        std::fill(d_.begin(), d_.end(), 1.0);
+        std::fill(a_.begin(), a_.end(), 0.0);
+        std::fill(b_.begin(), b_.end(), 0.0);
+        rho_ = 1.0;
+        return;
+    }
     std::fill(h_.begin(), h_.end(), 0.0);
     for (int64_t i = 0; i < n; ++i) h_[size_t(i * n + i)] = 1.0;
     primal_dual_ = false;
@@ -194,6 +217,10 @@ bool NonsymmetricCone::update_scaling(CVec s, CVec z, double) {
     to_dual(z.data(), zm);
     if (!interior(sm, zm)) return false;
     barrier_->gradient(zm, grad_.data());
+    if (expanded_) {
+        const double mu = dot(sm, zm, n) / degree();
+        return mu > 0.0 && use_expanded_scaling(zm, mu);
+    }
     barrier_->hessian(zm, hess_.data());
     // Close to the boundary the Hessian can be too ill-conditioned to
     // factor; the step then goes without the third-order term.
@@ -224,8 +251,7 @@ void NonsymmetricCone::use_dual_scaling(double mu) {
 bool NonsymmetricCone::use_primal_dual_scaling(const double* s, const double* z, double mu) {
     const int64_t n = dim();
     const double nu = degree();
-    const size_t un = static_cast<size_t>(n);
-    std::vector<double> st(un), zt(un), r(un), ds(un), q1(un), q2(un);
+    std::vector<double>&st = t1_, &zt = t2_, &r = t3_, &ds = t4_, &q1 = t5_, &q2 = t6_, &mq1 = t7_, &mq2 = t8_;
     for (int64_t i = 0; i < n; ++i) st[size_t(i)] = -grad_[size_t(i)];
     if (!barrier_->conjugate_point(s, zt.data())) return false;
     const double mut = dot(st.data(), zt.data(), n) / nu;
@@ -256,7 +282,6 @@ bool NonsymmetricCone::use_primal_dual_scaling(const double* s, const double* z,
         for (int64_t j = 0; j < n; ++j)
             m[size_t(i * n + j)] = hess_[size_t(i * n + j)] - st[size_t(i)] * st[size_t(j)] / nu -
                                    r[size_t(i)] * r[size_t(j)] / d2;
-    std::vector<double> mq1(un), mq2(un);
     for (int pass = 0; pass < 2; ++pass) {  // M P, then (M P)' P = P M P
         mul(m, q1.data(), mq1.data(), n);
         mul(m, q2.data(), mq2.data(), n);
@@ -276,18 +301,94 @@ bool NonsymmetricCone::use_primal_dual_scaling(const double* s, const double* z,
             const double avg = 0.5 * (m[size_t(i * n + j)] + m[size_t(j * n + i)]);
             m[size_t(i * n + j)] = m[size_t(j * n + i)] = avg;
         }
-    std::vector<double> check(m);
-    return dense::cholesky(check, n);
+    check_ = m;
+    return dense::cholesky(check_, n);
+}
+
+bool NonsymmetricCone::use_expanded_scaling(const double* z, double mu) {
+    const int64_t n = dim();
+    if (!barrier_->structured_hessian(z, hd_.data(), ha_.data(), hb_.data())) return false;
+    // The Gram matrix of (a, b) in the metric D^-1.
+    double ga = 0.0, gb = 0.0, gc = 0.0;
+    for (int64_t i = 0; i < n; ++i) {
+        const double di = hd_[size_t(i)];
+        if (!(di > 0.0) || !std::isfinite(di)) return false;
+        ga += ha_[size_t(i)] * ha_[size_t(i)] / di;
+        gb += hb_[size_t(i)] * hb_[size_t(i)] / di;
+        gc += ha_[size_t(i)] * hb_[size_t(i)] / di;
+    }
+    // The Hessian is positive definite exactly when det(I + S G) > 0,
+    // S = diag(1, -1); the Woodbury capacitance S + G has minus that
+    // determinant.
+    const double margin = (1.0 + ga) * (1.0 - gb) + gc * gc;
+    if (!(margin > 0.0) || !std::isfinite(margin)) return false;
+    corrector_ = margin > 1e-12 * (1.0 + ga) * (1.0 + gb);
+    const double det = -margin;
+    cap_[0] = (gb - 1.0) / det, cap_[1] = cap_[2] = -gc / det, cap_[3] = (1.0 + ga) / det;
+    // The rotation (a, b) -> (ch a + sh b, sh a + ch b) with the smallest
+    // b' D^-1 b: tanh 2t = -2 gc / (ga + gb).
+    double ch = 1.0, sh = 0.0;
+    if (ga + gb > 0.0) {
+        const double t = 0.5 * std::atanh(std::clamp(-2.0 * gc / (ga + gb), -1.0 + 1e-12, 1.0 - 1e-12));
+        ch = std::cosh(t), sh = std::sinh(t);
+    }
+    const double rb = sh * sh * ga + ch * ch * gb + 2.0 * sh * ch * gc;
+    if (!(rb < 1.0)) return false;
+    const double root = std::sqrt(mu);
+    rho_ = 0.0;
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t j = map_.identity() ? i : map_.from[size_t(i)];
+        const double scale = map_.identity() ? 1.0 : map_.scale[size_t(i)];
+        d_[size_t(j)] = mu * hd_[size_t(i)] / (scale * scale);
+        a_[size_t(j)] = root * (ch * ha_[size_t(i)] + sh * hb_[size_t(i)]) / scale;
+        b_[size_t(j)] = root * (sh * ha_[size_t(i)] + ch * hb_[size_t(i)]) / scale;
+        rho_ += d_[size_t(j)] / double(n);
+    }
+    return std::isfinite(rho_) && rho_ > 0.0;
+}
+
+// x <- (D + a a' - b b')^-1 x = D^-1 x - D^-1 U K^-1 U' D^-1 x with
+// U = (a, b) and K = S + U' D^-1 U.
+bool NonsymmetricCone::expanded_hessian_solve(double* x) const {
+    const int64_t n = dim();
+    double pa = 0.0, pb = 0.0;
+    for (int64_t i = 0; i < n; ++i) {
+        x[i] /= hd_[size_t(i)];
+        pa += ha_[size_t(i)] * x[i];
+        pb += hb_[size_t(i)] * x[i];
+    }
+    const double qa = cap_[0] * pa + cap_[1] * pb, qb = cap_[2] * pa + cap_[3] * pb;
+    for (int64_t i = 0; i < n; ++i) x[i] -= (ha_[size_t(i)] * qa + hb_[size_t(i)] * qb) / hd_[size_t(i)];
+    return true;
 }
 
 void NonsymmetricCone::block_values(Vec out) const {
     const int64_t d = dim();
+    if (expanded_) {
+        // diag(d), then the column of -b b' (entries sqrt(rho) b, pivot
+        // -rho) and that of +a a' (sqrt(rho) a, pivot +rho).
+        const double root = std::sqrt(rho_);
+        for (int64_t i = 0; i < d; ++i) {
+            out[size_t(i)] = d_[size_t(i)];
+            out[size_t(d + i)] = root * b_[size_t(i)];
+            out[size_t(2 * d + 1 + i)] = root * a_[size_t(i)];
+        }
+        out[size_t(2 * d)] = -rho_;
+        out[size_t(3 * d + 1)] = rho_;
+        return;
+    }
     size_t q = 0;
     for (int64_t l = 0; l < d; ++l)
         for (int64_t k = 0; k <= l; ++k) out[q++] = h_[size_t(k * d + l)];
 }
 
-void NonsymmetricCone::mul_h(CVec v, Vec out) const { mul(h_, v.data(), out.data(), dim()); }
+void NonsymmetricCone::mul_h(CVec v, Vec out) const {
+    const int64_t n = dim();
+    if (!expanded_) return mul(h_, v.data(), out.data(), n);
+    const double av = dot(a_.data(), v.data(), n), bv = dot(b_.data(), v.data(), n);
+    for (int64_t i = 0; i < n; ++i)
+        out[size_t(i)] = d_[size_t(i)] * v[size_t(i)] + a_[size_t(i)] * av - b_[size_t(i)] * bv;
+}
 
 void NonsymmetricCone::affine_ds(CVec s, CVec, Vec ds) const { std::copy(s.begin(), s.end(), ds.begin()); }
 
@@ -299,7 +400,8 @@ void NonsymmetricCone::combined_ds_shift(CVec dz_aff, CVec ds_aff, double sigma_
     }
     to_dual(dz_aff.data(), w1_.data());
     to_primal(ds_aff.data(), w2_.data());
-    dense::cholesky_solve(chol_, n, w2_.data());
+    if (expanded_) expanded_hessian_solve(w2_.data());
+    else dense::cholesky_solve(chol_, n, w2_.data());
     barrier_->third_order(w5_.data(), w1_.data(), w2_.data(), w3_.data());
     for (int64_t i = 0; i < n; ++i) w3_[size_t(i)] = sigma_mu * grad_[size_t(i)] - 0.5 * w3_[size_t(i)];
     from_primal(w3_.data(), shift.data());
@@ -309,8 +411,7 @@ void NonsymmetricCone::ds_offset(CVec ds, CVec, Vec out) { std::copy(ds.begin(),
 
 double NonsymmetricCone::max_step(CVec s, CVec ds, CVec z, CVec dz, double alpha_max) const {
     const int64_t n = dim();
-    const size_t un = static_cast<size_t>(n);
-    std::vector<double> sm(un), dsm(un), zm(un), dzm(un);
+    std::vector<double>&sm = t1_, &dsm = t2_, &zm = t3_, &dzm = t4_;
     to_primal(s.data(), sm.data());
     to_primal(ds.data(), dsm.data());
     to_dual(z.data(), zm.data());
@@ -339,8 +440,7 @@ double NonsymmetricCone::max_step(CVec s, CVec ds, CVec z, CVec dz, double alpha
 }
 
 double NonsymmetricCone::barrier(CVec s, CVec z) const {
-    const size_t un = static_cast<size_t>(dim());
-    std::vector<double> sm(un), zm(un), u(un);
+    std::vector<double>&sm = t1_, &zm = t2_, &u = t3_;
     to_primal(s.data(), sm.data());
     to_dual(z.data(), zm.data());
     if (!interior(sm.data(), zm.data()) || !barrier_->conjugate_point(sm.data(), u.data()))

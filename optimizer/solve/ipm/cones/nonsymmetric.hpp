@@ -27,10 +27,22 @@
 // invertible map A that has one non-zero per row (ConeMap), s is in the cone
 // when A s is in K, z in its dual when A^-T z is in K*, and H = A^-1 H' A^-T.
 // The dual exponential and dual power cones are such images of the primal
-// ones.  The cones enter the KKT system as dense blocks.
+// ones.
+//
+// Small cones enter the KKT system as dense blocks.  A cone of more than
+// kDenseLimit members whose barrier has a Hessian of the form
+// diag(d) + a a' - b b' (the power and geometric-mean cones) keeps the
+// system sparse instead: it uses the dual scaling H = mu hess g(z) in that
+// form, one diagonal and two extra columns, and solves with the Hessian by
+// the Sherman-Morrison-Woodbury formula, so that its cost grows linearly
+// with its size.  For the extra columns to keep the system quasi-definite,
+// D - b b' must be positive definite: a hyperbolic rotation of (a, b),
+// which leaves a a' - b b' unchanged, makes b' D^-1 b as small as it can be,
+// which is below 1 exactly when the Hessian is positive definite.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -55,6 +67,9 @@ public:
     virtual void hessian(const double* u, double* out) const = 0;
     // D^3 g(u)[a, b], a vector.
     virtual void third_order(const double* u, const double* a, const double* b, double* out) const = 0;
+    // hess g(u) = diag(d) + a a' - b b' (each of dim values); false when the
+    // barrier has no such form.
+    virtual bool structured_hessian(const double*, double*, double*, double*) const { return false; }
     // For x in int K, the u in int K* with -grad g(u) = x; false when it
     // cannot be found to full precision.
     virtual bool conjugate_point(const double* x, double* u) const = 0;
@@ -86,10 +101,12 @@ protected:
     virtual void psi_gradient(const double* u, double* out) const = 0;
     virtual void psi_hessian(const double* u, double* out) const = 0;
     virtual void psi_third_order(const double* u, const double* a, const double* b, double* out) const = 0;
+    // out = hess psi(u) v; by default through the dense Hessian.
+    virtual void psi_hessian_product(const double* u, const double* v, double* out) const;
 
 private:
     std::vector<LogTerm> log_terms_;
-    mutable std::vector<double> grad_, hess_, ha_, hb_;
+    mutable std::vector<double> grad_, hess_, ha_, hb_;  // hess_ only when the default product needs it
 };
 
 // s'_i = scale_i s_{from_i}: a signed, scaled permutation (identity when empty).
@@ -105,7 +122,7 @@ public:
 
     double degree() const override { return barrier_->degree(); }
     bool is_symmetric() const override { return false; }
-    BlockShape block_shape() const override { return {BlockShape::Kind::dense, {}, {}}; }
+    BlockShape block_shape() const override;
 
     void unit_point(Vec s, Vec z) const override;
     // With respect to the primal cone.
@@ -125,8 +142,16 @@ public:
     // the method never takes more than a whole step.
     double max_step(CVec s, CVec ds, CVec z, CVec dz, double alpha_max) const override;
     double barrier(CVec s, CVec z) const override;
+    // The dual scaling of the expanded form needs a narrow neighbourhood
+    // (an excess of 1); the primal-dual scaling does not.
+    double neighbourhood() const override {
+        return expanded_ ? 1.0 : std::numeric_limits<double>::infinity();
+    }
 
     static constexpr double kLongestStep = 2.0;
+    // Cones up to this size put a dense block into the system.
+    static constexpr int64_t kDenseLimit = 16;
+    bool expanded() const { return expanded_; }
     // Whether the last update used the primal-dual scaling (else the dual one).
     bool primal_dual_scaled() const { return primal_dual_; }
 
@@ -139,6 +164,9 @@ private:
     bool interior(const double* s_mapped, const double* z_mapped) const;
     void use_dual_scaling(double mu);
     bool use_primal_dual_scaling(const double* s, const double* z, double mu);
+    // The expanded form (see the header): the scaling, and x <- hess^-1 x.
+    bool use_expanded_scaling(const double* z, double mu);
+    bool expanded_hessian_solve(double* x) const;
 
     std::unique_ptr<DualBarrier> barrier_;
     ConeMap map_;
@@ -146,9 +174,19 @@ private:
     std::vector<double> h_;             // H in the cone's coordinates (dense)
     std::vector<double> grad_, hess_;   // of g at the mapped z
     std::vector<double> chol_;          // Cholesky factor of hess
-    bool corrector_ = false;            // whether chol_ holds it
+    bool corrector_ = false;            // whether chol_ (expanded: the Woodbury terms) can solve with it
+    bool expanded_ = false;
+    // Expanded form: hess g(z) = diag(hd_) + ha_ ha_' - hb_ hb_' in the
+    // barrier's coordinates; H = diag(d_) + a_ a_' - b_ b_' (rotated) in the
+    // cone's; rho_ the magnitude of the extra columns' pivots; cap_ the
+    // inverse of the 2 x 2 Woodbury capacitance matrix.
+    std::vector<double> hd_, ha_, hb_, d_, a_, b_;
+    double rho_ = 1.0;
+    double cap_[4] = {0.0, 0.0, 0.0, 0.0};
     bool primal_dual_ = false;
+    // Scratch space, allocated once: vectors of dim (w*, t*) and matrices (wm_, check_).
     mutable std::vector<double> w1_, w2_, w3_, w4_, w5_, wm_;
+    mutable std::vector<double> t1_, t2_, t3_, t4_, t5_, t6_, t7_, t8_, check_;
 };
 
 // Dense helpers for small symmetric positive definite matrices (row-major).

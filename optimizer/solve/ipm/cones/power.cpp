@@ -76,6 +76,40 @@ void PowerBarrier::psi_hessian(const double* u, double* out) const {
     for (int64_t i = m; i < n; ++i) out[i * n + i] = -2.0;
 }
 
+void PowerBarrier::psi_hessian_product(const double* u, const double* v, double* out) const {
+    const int64_t n = dim(), m = leading();
+    const double p = phi(u);
+    double cv = 0.0;
+    for (int64_t j = 0; j < m; ++j) cv += 2.0 * alpha_[size_t(j)] / u[j] * v[j];
+    for (int64_t i = 0; i < m; ++i) {
+        const double ci = 2.0 * alpha_[size_t(i)] / u[i];
+        out[i] = p * ci * (cv - v[i] / u[i]);
+    }
+    for (int64_t i = m; i < n; ++i) out[i] = -2.0 * v[i];
+}
+
+// hess g = gp gp' / psi^2 - hess psi / psi + diag((1 - alpha_i) / u_i^2)
+// with gp = (phi c, -2 v): d_i = phi c_i / (u_i psi) + (1 - alpha_i) / u_i^2
+// and 2 / psi on the trailing members, a = gp / psi, b = sqrt(phi / psi) (c, 0).
+bool PowerBarrier::structured_hessian(const double* u, double* d, double* a, double* b) const {
+    const int64_t n = dim(), m = leading();
+    const double p = phi(u), ps = psi(u);
+    if (!(ps > 0.0) || !std::isfinite(p)) return false;
+    const double root = std::sqrt(p / ps);
+    for (int64_t i = 0; i < m; ++i) {
+        const double ci = 2.0 * alpha_[size_t(i)] / u[i];
+        d[i] = p * ci / (u[i] * ps) + (1.0 - alpha_[size_t(i)]) / (u[i] * u[i]);
+        a[i] = p * ci / ps;
+        b[i] = root * ci;
+    }
+    for (int64_t i = m; i < n; ++i) {
+        d[i] = 2.0 / ps;
+        a[i] = -2.0 * u[i] / ps;
+        b[i] = 0.0;
+    }
+    return true;
+}
+
 // phi_ijk = phi (c_i c_j c_k - [i=j] c_i c_k / u_i - [i=k] c_i c_j / u_i
 //                - [j=k] c_i c_j / u_j + 2 [i=j=k] c_i / u_i^2).
 void PowerBarrier::psi_third_order(const double* u, const double* a, const double* b, double* out) const {

@@ -35,12 +35,14 @@ public:
     bool conjugate_point(const double* x, double* u) const override;
     void central_point(double* e) const override;
     const std::vector<double>& alpha() const { return alpha_; }
+    bool structured_hessian(const double* u, double* d, double* a, double* b) const override;
 
 protected:
     double psi(const double* u) const override;
     void psi_gradient(const double* u, double* out) const override;
     void psi_hessian(const double* u, double* out) const override;
     void psi_third_order(const double* u, const double* a, const double* b, double* out) const override;
+    void psi_hessian_product(const double* u, const double* v, double* out) const override;
 
 private:
     int64_t leading() const { return int64_t(alpha_.size()); }

@@ -18,6 +18,8 @@ constexpr double kPivotReplacement = 1e-7;
 constexpr int kRestart = 10;
 constexpr int kCycles = 1;
 constexpr double kRelativeTolerance = 1e-12;
+// Steps of refinement against the full system when K is a reduced one.
+constexpr int kFullSystemSteps = 3;
 
 double norm2(const std::vector<double>& v) {
     double s = 0.0;
@@ -42,6 +44,7 @@ bool QuasiDefiniteSolver::analyze(const UpperCsc& k, std::vector<int8_t> signs,
     const size_t n = size_t(k.n);
     b_.assign(n, 0.0);
     residual_.assign(n, 0.0);
+    full_residual_.assign(n, 0.0);
     work_.assign(n, 0.0);
     basis_.assign(kRestart + 1, std::vector<double>(n));
     preconditioned_.assign(kRestart, std::vector<double>(n));
@@ -89,7 +92,44 @@ void QuasiDefiniteSolver::multiply(const std::vector<double>& v, std::vector<dou
         }
 }
 
+void QuasiDefiniteSolver::precondition(std::vector<double>& v) {
+    backend_->solve(v);
+    ++backend_solves_;
+}
+
 void QuasiDefiniteSolver::solve(std::vector<double>& x) {
+    if (reduction_ == nullptr) return refine(x);
+    // Refinement runs on the reduced system, where products are cheap; the
+    // reduced matrix holds the eliminated blocks only as computed, so a few
+    // steps of refinement against the full system follow.
+    const std::vector<double> b = x;
+    solve_reduced(x);
+    const double tol = kRelativeTolerance * norm2(b);
+    double last = std::numeric_limits<double>::infinity();
+    for (int step = 0; step <= kFullSystemSteps; ++step) {
+        multiply(x, full_residual_);
+        reduction_->correct_product(x, full_residual_);
+        for (size_t i = 0; i < x.size(); ++i) full_residual_[i] = b[i] - full_residual_[i];
+        const double r = norm2(full_residual_);
+        if (!(r < last)) {  // the last correction did not help: undo it
+            for (size_t i = 0; i < x.size(); ++i) x[i] -= correction_[i];
+            return;
+        }
+        if (!(r > tol) || step == kFullSystemSteps) return;
+        last = r;
+        correction_ = full_residual_;
+        solve_reduced(correction_);
+        for (size_t i = 0; i < x.size(); ++i) x[i] += correction_[i];
+    }
+}
+
+void QuasiDefiniteSolver::solve_reduced(std::vector<double>& x) {
+    reduction_->fold(x);
+    refine(x);
+    reduction_->unfold(x);
+}
+
+void QuasiDefiniteSolver::refine(std::vector<double>& x) {
     // Right-preconditioned restarted GMRES on K, with the regularized
     // factorization as preconditioner.  Where the static or dynamic
     // regularization dominates a pivot, plain iterative refinement
@@ -98,8 +138,7 @@ void QuasiDefiniteSolver::solve(std::vector<double>& x) {
     const size_t n = x.size();
     b_ = x;
     const double bnorm = norm2(b_);
-    backend_->solve(x);
-    ++backend_solves_;
+    precondition(x);
     if (bnorm == 0.0) return;
     const double tol = kRelativeTolerance * bnorm;
     auto h = [&](int i, int j) -> double& { return hessenberg_[size_t(j * (kRestart + 1) + i)]; };
@@ -118,8 +157,7 @@ void QuasiDefiniteSolver::solve(std::vector<double>& x) {
         for (int j = 0; j < kRestart; ++j) {
             std::vector<double>& zj = preconditioned_[size_t(j)];
             zj = basis_[size_t(j)];
-            backend_->solve(zj);
-            ++backend_solves_;
+            precondition(zj);
             multiply(zj, work_);
             for (int i = 0; i <= j; ++i) {
                 double d = 0.0;

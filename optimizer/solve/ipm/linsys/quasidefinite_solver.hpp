@@ -3,6 +3,11 @@
 // static regularization (+ on the primal block, - on the rows of
 // equations) with the backend's dynamic regularization; solve by iterative
 // refinement against K itself.
+//
+// K may be a reduced form of the system to solve, with some rows eliminated
+// analytically (a SystemReduction): a solve then folds the right-hand side
+// into the reduced rows, solves and refines with K, and recovers the
+// eliminated rows; an outer refinement against the full system follows.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +17,16 @@
 #include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
+
+class SystemReduction {
+public:
+    virtual ~SystemReduction() = default;
+    // Around a solve with the reduced matrix, in place.
+    virtual void fold(std::vector<double>& v) = 0;
+    virtual void unfold(std::vector<double>& v) = 0;
+    // Turns out = K v (K the reduced matrix) into the full system's product.
+    virtual void correct_product(const std::vector<double>& v, std::vector<double>& out) = 0;
+};
 
 class QuasiDefiniteSolver {
 public:
@@ -26,6 +41,8 @@ public:
     // breaks down is retried with a stronger regularization, which then
     // stays in force.  Returns false when even that fails.
     bool factor(const UpperCsc& k);
+    // The reduction K stands for (none by default); it must outlive the solves.
+    void set_reduction(SystemReduction* reduction) { reduction_ = reduction; }
     // Solves K x = b in place.  Not const: it uses work space.
     void solve(std::vector<double>& b);
     // Multiplies the static regularization and the pivot threshold (used
@@ -42,9 +59,14 @@ public:
 private:
     bool factor_once();
     void multiply(const std::vector<double>& v, std::vector<double>& out) const;
+    void precondition(std::vector<double>& v);
+    // Solves K x = b (b given in x) by refinement with the factor.
+    void refine(std::vector<double>& x);
+    void solve_reduced(std::vector<double>& x);
 
     std::unique_ptr<LdlBackend> backend_;
     const UpperCsc* k_ = nullptr;
+    SystemReduction* reduction_ = nullptr;
     std::vector<int64_t> diag_;  // position of each diagonal entry in k's values
     std::vector<int8_t> signs_;
     std::vector<double> base_reg_, reg_;
@@ -52,7 +74,7 @@ private:
     int64_t factorizations_ = 0, backend_solves_ = 0;
     std::vector<double> regularized_;  // k's values with the static regularization
     // refinement work space
-    std::vector<double> b_, residual_, work_;
+    std::vector<double> b_, residual_, work_, full_residual_, correction_;
     std::vector<std::vector<double>> basis_, preconditioned_;
     std::vector<double> hessenberg_, cosines_, sines_, g_, y_;
 };

@@ -1,5 +1,6 @@
 #include "solve/ipm/linsys/up_looking_ldl.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include <Eigen/Dense>
@@ -12,6 +13,15 @@ namespace {
 constexpr int64_t kMinDense = 300;     // smaller trailing blocks stay sparse
 constexpr int64_t kMaxDense = 12000;   // memory bound of the dense block
 constexpr int64_t kBlock = 64;         // panel width of the dense factorization
+// Sparse columns go into the Schur complement in panels of at most kPanel
+// columns, grown only while the panel's dense product costs at most
+// kProductGain times the column-by-column updates it replaces (a dense
+// product runs that much faster than updates scattered over a block far
+// larger than the cache); the product is formed kProductCols columns at a
+// time.
+constexpr int64_t kPanel = 64;
+constexpr double kProductGain = 8.0;
+constexpr int64_t kProductCols = 256;
 }  // namespace
 
 bool UpLookingLdl::analyze(const UpperCsc& a) {
@@ -98,7 +108,78 @@ bool UpLookingLdl::analyze(const UpperCsc& a) {
     next_.assign(size_t(n), 0);
     marker_.assign(size_t(n), 0);
     work_.assign(size_t(n), 0.0);
+    panel_pos_.assign(size_t(nd_), -1);
     return true;
+}
+
+// Entries of sparse column c in the rows of the dense block: its last ones.
+std::pair<int64_t, int64_t> UpLookingLdl::dense_rows(int64_t c) const {
+    int64_t first = lp_[size_t(c) + 1];
+    while (first > lp_[size_t(c)] && li_[size_t(first - 1)] >= k0_) --first;
+    return {first, lp_[size_t(c) + 1]};
+}
+
+// S -= sum_c d_c l_c l_c' over the dense rows of each sparse column c (the
+// lower triangle of S, column-major).  Columns are taken in panels: the
+// panel's rows W (union of their dense rows x columns) give W D W' by one
+// dense product, which is then subtracted from S at those rows.
+void UpLookingLdl::subtract_sparse_columns() {
+    const int64_t k0 = k0_;
+    int64_t c = 0;
+    while (c < k0) {
+        panel_cols_.clear();
+        panel_rows_.clear();
+        double column_cost = 0.0;  // sum of n_c^2 over the panel
+        for (; c < k0 && int64_t(panel_cols_.size()) < kPanel; ++c) {
+            const auto [first, last] = dense_rows(c);
+            if (first == last) continue;
+            int64_t fresh = 0;
+            for (int64_t q = first; q < last; ++q) fresh += panel_pos_[size_t(li_[size_t(q)] - k0)] < 0;
+            const double rows = double(panel_rows_.size()) + double(fresh);
+            const double count = double(last - first);
+            const double product_cost = rows * rows * double(panel_cols_.size() + 1);
+            if (!panel_cols_.empty() && product_cost > kProductGain * (column_cost + count * count)) break;
+            panel_cols_.push_back(c);
+            column_cost += count * count;
+            for (int64_t q = first; q < last; ++q) {
+                const int64_t r = li_[size_t(q)] - k0;
+                if (panel_pos_[size_t(r)] < 0) {
+                    panel_pos_[size_t(r)] = 0;
+                    panel_rows_.push_back(r);
+                }
+            }
+        }
+        if (!panel_cols_.empty()) subtract_panel();
+        for (int64_t r : panel_rows_) panel_pos_[size_t(r)] = -1;
+    }
+}
+
+void UpLookingLdl::subtract_panel() {
+    const int64_t k0 = k0_, nd = nd_;
+    std::sort(panel_rows_.begin(), panel_rows_.end());
+    const auto u = Eigen::Index(panel_rows_.size()), p = Eigen::Index(panel_cols_.size());
+    for (Eigen::Index a = 0; a < u; ++a) panel_pos_[size_t(panel_rows_[size_t(a)])] = int64_t(a);
+    panel_w_.assign(size_t(u * p), 0.0);
+    panel_wd_.resize(size_t(u * p));
+    Eigen::Map<Eigen::MatrixXd> w(panel_w_.data(), u, p), wd(panel_wd_.data(), u, p);
+    for (Eigen::Index k = 0; k < p; ++k) {
+        const auto [first, last] = dense_rows(panel_cols_[size_t(k)]);
+        for (int64_t q = first; q < last; ++q) w(Eigen::Index(panel_pos_[size_t(li_[size_t(q)] - k0)]), k) = lx_[size_t(q)];
+        wd.col(k) = w.col(k) * d_[size_t(panel_cols_[size_t(k)])];
+    }
+    // Columns b0 .. b0+nb of W D W', from their diagonal down.
+    panel_t_.resize(size_t(u * std::min<Eigen::Index>(u, kProductCols)));
+    double* S = dense_.data();
+    const int64_t* rows = panel_rows_.data();
+    for (Eigen::Index b0 = 0; b0 < u; b0 += kProductCols) {
+        const Eigen::Index nb = std::min<Eigen::Index>(kProductCols, u - b0);
+        Eigen::Map<Eigen::MatrixXd> t(panel_t_.data(), u - b0, nb);
+        t.noalias() = w.bottomRows(u - b0) * wd.middleRows(b0, nb).transpose();
+        for (Eigen::Index b = 0; b < nb; ++b) {
+            double* col = S + rows[b0 + b] * nd;
+            for (Eigen::Index a = b; a < u - b0; ++a) col[rows[b0 + a]] -= t(a, b);
+        }
+    }
 }
 
 int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vector<int8_t>& signs,
@@ -173,22 +254,8 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
     }
     if (nd == 0) return regularized;
 
-    // Schur complement: S -= sum_c d_c l_c l_c' over the dense rows of each
-    // sparse column (lower triangle, column-major).
+    subtract_sparse_columns();
     double* S = dense_.data();
-    for (int64_t c = 0; c < k0; ++c) {
-        int64_t first = lp_[size_t(c) + 1];
-        while (first > lp_[size_t(c)] && li_[size_t(first - 1)] >= k0) --first;
-        const int64_t last = lp_[size_t(c) + 1];
-        if (first == last) continue;
-        const double dc = d_[size_t(c)];
-        for (int64_t qj = first; qj < last; ++qj) {
-            const int64_t j = li_[size_t(qj)] - k0;
-            const double w = dc * lx_[size_t(qj)];
-            double* col = S + j * nd;
-            for (int64_t qi = qj; qi < last; ++qi) col[li_[size_t(qi)] - k0] -= lx_[size_t(qi)] * w;
-        }
-    }
     // Blocked right-looking LDL' of S.
     using Mat = Eigen::Map<Eigen::MatrixXd>;
     Mat sm(S, Eigen::Index(nd), Eigen::Index(nd));

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "solve/ipm/linsys/ldl_backend.hpp"
@@ -31,6 +32,10 @@ public:
     int64_t dense_block() const override { return nd_; }
 
 private:
+    std::pair<int64_t, int64_t> dense_rows(int64_t c) const;
+    void subtract_sparse_columns();
+    void subtract_panel();
+
     int64_t n_ = 0;
     std::vector<int64_t> perm_, iperm_;  // perm_[k] = original index of pivot k
     // Permuted upper triangle: pattern and, for each entry, its position in
@@ -50,6 +55,11 @@ private:
     int64_t k0_ = 0, nd_ = 0;
     std::vector<double> dense_;
     mutable std::vector<double> dwork_;
+    // panels of sparse columns going into the dense block: their columns,
+    // the union of their dense rows (panel_pos_: row -> place, -1 outside),
+    // W, W D and a block of columns of W D W'
+    std::vector<int64_t> panel_cols_, panel_rows_, panel_pos_;
+    std::vector<double> panel_w_, panel_wd_, panel_t_;
 };
 
 }  // namespace vlt::solve::ipm
