@@ -241,3 +241,31 @@ def test_disjunctive_constraints_are_refused_unless_left_out(tmp_path):
     assert not (tmp_path / "d.cbf").exists()
     ok(t.putintparam_ii_3(IP.WRITE_IGNORE_INCOMPATIBLE_ITEMS, velto.OnOff.ON))
     ok(t.writedata_s_2(str(tmp_path / "d.cbf")))
+
+
+def independent_cbf_reader():
+    """The benchmark's own CBF reader, written apart from the library's."""
+    import importlib.util
+    import pathlib
+    path = pathlib.Path(__file__).resolve().parents[2] / "bench" / "conic_cbf.py"
+    spec = importlib.util.spec_from_file_location("conic_cbf", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+# Exponential, second-order and semidefinite instances small enough for a test.
+@pytest.mark.parametrize("path", shared_files(*(f"cbf/{name}.cbf.gz" for name in (
+    "demb782", "rijc781", "beck753", "sambal", "sdplib_truss1", "sdplib_theta1"))))
+def test_files_we_write_solve_alike_through_an_independent_reader(tmp_path, path):
+    pytest.importorskip("clarabel")
+    m = velto.Model()
+    m.read(str(path))
+    ours = m.solve()
+    assert ours.status == velto.Status.OPTIMAL
+    written = tmp_path / "written.cbf"
+    ok(m.task.writedata_s_2(str(written)))
+    bench = independent_cbf_reader()
+    theirs = bench.solve_clarabel(bench.read_cbf(written), 60.0)
+    assert theirs.status == "optimal"
+    assert abs(theirs.objective - ours.objective) <= 1e-6 * max(1.0, abs(ours.objective))
