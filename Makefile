@@ -54,8 +54,12 @@ test-tsan: deps
 	$(PYTHON) -m cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_TSAN=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
 	$(PYTHON) -m cmake --build $(TSAN_BUILD) -j $(JOBS) --target _vlt velto_py test_threads
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_threads
-	LD_PRELOAD="$$(gcc -print-file-name=libtsan.so)" TSAN_OPTIONS=halt_on_error=1 \
-	  PYTHONPATH=$(TSAN_BUILD)/pkg VLT_BUILD_DIR=$(TSAN_BUILD) $(PYTHON) -m pytest -q -x tests/module/test_threads.py
+	libdir=$$($(PYTHON) -c 'import sysconfig;print(sysconfig.get_config_var("LIBDIR"))'); \
+	gcc -fsanitize=thread -O1 tools/tsan_python.c -o $(TSAN_BUILD)/python-tsan \
+	  -I$$($(PYTHON) -c 'import sysconfig;print(sysconfig.get_paths()["include"])') \
+	  -L$$libdir -Wl,-rpath,$$libdir -lpython$$($(PYTHON) -c 'import sysconfig;print(sysconfig.get_config_var("LDVERSION"))')
+	TSAN_OPTIONS=halt_on_error=1 PYTHONPATH=$(TSAN_BUILD)/pkg VLT_BUILD_DIR=$(TSAN_BUILD) \
+	  $(TSAN_BUILD)/python-tsan -m pytest -q -x tests/module/test_threads.py
 
 # libFuzzer on every file reader (clang from Debian), seeded with the shared
 # instances and random tasks in each format; FUZZ_SECONDS per reader.  Inputs
