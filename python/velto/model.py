@@ -571,10 +571,11 @@ class Model:
             if monitor.wants_info:
                 self.task.set_InfoCallback(monitor.info)
         try:
-            if remote is None:
-                termination = self._check(self.task.optimizetrm__1())
-            else:
-                termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
+            with monitor.watch:
+                if remote is None:
+                    termination = self._check(self.task.optimizetrm__1())
+                else:
+                    termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
         finally:
             if monitor.wants_info:
                 self.task.remove_InfoCallback()

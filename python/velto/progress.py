@@ -2,6 +2,10 @@
 `velto` logger, and the progress and information callables of a solve (which
 also let Ctrl-C stop the optimizer, and draw an optional progress bar)."""
 import logging
+import os
+import signal
+import socket
+import threading
 import time
 
 from ._constants import DInfItem, IInfItem, LIInfItem, StreamType
@@ -75,18 +79,68 @@ class _Bar:
             self._tqdm.close()
 
 
+class InterruptWatch:
+    """Notices Ctrl-C during a solve from whichever thread the library calls
+    the progress callable on.  The interpreter runs its signal handlers only
+    in the main thread, which waits inside the library while optimizers call
+    back from their own threads; the signal's wake-up byte, written at once by
+    the interpreter's low-level handler, reaches every thread.  Used as a
+    context manager around the library call (in the main thread only; a
+    no-op elsewhere); KeyboardInterrupt itself is still raised by the
+    interpreter once the library has returned."""
+
+    def __init__(self):
+        self._read = self._write = None
+        self._previous = -1
+        self.interrupted = False
+
+    def __enter__(self):
+        self.interrupted = False
+        if threading.current_thread() is threading.main_thread():
+            # A socket pair, as the wake-up descriptor must be a socket on
+            # some systems.
+            self._read, self._write = socket.socketpair()
+            self._read.setblocking(False)
+            self._write.setblocking(False)
+            self._previous = signal.set_wakeup_fd(self._write.fileno(), warn_on_full_buffer=False)
+        return self
+
+    def __exit__(self, *exc):
+        if self._read is not None:
+            signal.set_wakeup_fd(self._previous)
+            if self._previous >= 0 and self.interrupted:
+                try:  # the signal's byte was read here; its owner gets it back
+                    os.write(self._previous, bytes([signal.SIGINT]))
+                except OSError:
+                    pass
+            self._read.close()
+            self._write.close()
+            self._read = self._write = None
+        return False
+
+    def pending(self):
+        """Whether Ctrl-C came since the watch began."""
+        if not self.interrupted and self._read is not None:
+            try:
+                self.interrupted = signal.SIGINT in self._read.recv(512)
+            except OSError:  # nothing to read
+                pass
+        return self.interrupted
+
+
 class SolveMonitor:
     """The progress callable that a Model installs on its task, chaining the
     progress and information callables given to one solve.
 
-    Running any Python code during the run gives the interpreter the chance to
-    run its pending signal handlers: Ctrl-C raises KeyboardInterrupt inside
-    `progress`, which stops the optimizer, and the optimizing method raises
-    it once the library has returned.
+    Ctrl-C stops the optimizer: in the main thread the interpreter raises
+    KeyboardInterrupt inside `progress`; on other threads the watch notices
+    the signal and `progress` asks the optimizer to stop.  Either way the
+    optimizing method raises KeyboardInterrupt once the library has returned.
     """
 
     def __init__(self):
         self.user_progress = self.user_info = self.bar = None
+        self.watch = InterruptWatch()
 
     def start(self, user_progress=None, user_info=None, bar=False):
         """Chains the callables of one solve (and opens its bar)."""
@@ -98,6 +152,8 @@ class SolveMonitor:
         return self.user_info is not None or self.bar is not None
 
     def progress(self, code):
+        if self.watch.pending():
+            return True
         if self.user_progress is not None:
             return self.user_progress(code)
         return False

@@ -154,3 +154,36 @@ def test_ctrl_c_stops_the_solve_and_leaves_the_model_usable():
     assert lines[0].startswith("interrupted after")
     assert float(lines[0].split()[-1]) < 30  # stopped by Ctrl-C, long before the time limit
     assert lines[1] == "again TIME_LIMIT"
+
+
+# Optimizers call the progress callable from their own threads too, where the
+# interpreter never runs signal handlers; the main thread waits meanwhile.
+CTRL_C_ON_A_LIBRARY_THREAD = textwrap.dedent("""
+    import os, signal, threading, time
+    from velto.progress import SolveMonitor
+    monitor, stopped = SolveMonitor(), threading.Event()
+    def library_thread():
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not monitor.progress(0):
+            time.sleep(0.01)
+        stopped.set()
+    with monitor.watch:
+        worker = threading.Thread(target=library_thread)
+        worker.start()
+        try:
+            os.kill(os.getpid(), signal.SIGINT)
+            time.sleep(5)
+        except KeyboardInterrupt:
+            pass
+        start = time.monotonic()
+        stopped.wait()
+        print("stopped after", time.monotonic() - start)
+""")
+
+
+@pytest.mark.skipif(os.name != "posix", reason="sends SIGINT")
+def test_ctrl_c_reaches_a_progress_callable_on_a_library_thread():
+    done = subprocess.run([sys.executable, "-c", CTRL_C_ON_A_LIBRARY_THREAD], capture_output=True, text=True,
+                          timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert float(done.stdout.split()[-1]) < 5  # not the callable's own 10 s deadline
