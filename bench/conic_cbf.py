@@ -321,7 +321,7 @@ def solve_clarabel(problem, time_limit):
     kinds = {"zero": clarabel.ZeroConeT, "nonneg": clarabel.NonnegativeConeT, "soc": clarabel.SecondOrderConeT,
              "exp": lambda n: clarabel.ExponentialConeT(), "pow": lambda n, a: clarabel.PowerConeT(a),
              "psd": lambda n, order: clarabel.PSDTriangleConeT(order)}
-    specs = [kinds[k](n, par) if k in ("pow", "psd") else kinds[k](n) for k, n, par in cones]
+    cone_list = [kinds[k](n, par) if k in ("pow", "psd") else kinds[k](n) for k, n, par in cones]
     perm, start = [], 0
     for kind, size, par in cones:
         perm += [start + t for t in upper_by_columns(par)] if kind == "psd" else list(range(start, start + size))
@@ -332,7 +332,7 @@ def solve_clarabel(problem, time_limit):
     settings.time_limit = time_limit
     n = len(q)
     start = time.perf_counter()
-    solver = clarabel.DefaultSolver(sp.csc_matrix((n, n)), q, a, b, specs, settings)
+    solver = clarabel.DefaultSolver(sp.csc_matrix((n, n)), q, a, b, cone_list, settings)
     sol = solver.solve()
     seconds = time.perf_counter() - start
     status = str(sol.status)

@@ -764,7 +764,7 @@ void test_cone_interface() {
         char label[80];
         std::snprintf(label, sizeof label, "domain %d, dimension %lld", static_cast<int>(c.domain),
                       static_cast<long long>(d));
-        CompositeCone k({ConeSpec{VLT_DOMAIN_RZERO, 0, 2, {}}, ConeSpec{c.domain, 2, d, {}}});
+        CompositeCone k({ConeRows{VLT_DOMAIN_RZERO, 0, 2, {}}, ConeRows{c.domain, 2, d, {}}});
         const int64_t m = k.dim();
         auto margin = [&](const std::vector<double>& v) { return k.cone(1).unit_margin(CVec(v).subspan(2)); };
         // Interior points: the unit point, shifted and perturbed.

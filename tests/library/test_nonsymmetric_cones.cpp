@@ -174,7 +174,7 @@ void test_sets_agree_with_the_checker() {
                               {VLT_DOMAIN_PRIMAL_POWER_CONE, 3, {0.3, 0.7}}, {VLT_DOMAIN_DUAL_POWER_CONE, 5, {1, 2, 3}},
                               {VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE, 4, {}},  {VLT_DOMAIN_DUAL_GEO_MEAN_CONE, 4, {}}};
     for (const Domain& d : domains) {
-        auto cone = CompositeCone({ConeSpec{d.kind, 0, d.dim, d.alpha}});
+        auto cone = CompositeCone({ConeRows{d.kind, 0, d.dim, d.alpha}});
         V alpha = d.alpha;
         const DomainShape shape{d.kind, alpha.data(), int64_t(alpha.size())};
         const DomainShape dual{dual_domain_kind(d.kind), alpha.data(), int64_t(alpha.size())};

@@ -302,7 +302,7 @@ private:
         if (mz > 0) f_.cones.push_back({VLT_DOMAIN_RZERO, 0, mz, {}});
         if (mp > 0) f_.cones.push_back({VLT_DOMAIN_RPLUS, mz, mp, {}});
         int64_t start = mz + mp;
-        for (ConeSpec& c : other_cones_) {
+        for (ConeRows& c : other_cones_) {
             c.start = start;
             start += c.dim;
             f_.cones.push_back(std::move(c));
@@ -457,7 +457,7 @@ private:
     int64_t n_ = 0;      // internal columns: kept ones, then slacks of ranged rows
     int64_t kept_ = 0;   // original columns kept
     std::vector<GRow> zero_rows_, pos_rows_, cone_rows_;
-    std::vector<ConeSpec> other_cones_;  // domain, rows, parameters (start settled when stacked)
+    std::vector<ConeRows> other_cones_;  // domain, rows, parameters (start settled when stacked)
     std::vector<double> slack_lo_, slack_up_;
     std::vector<Pending> pending_;
     std::vector<double> q_;

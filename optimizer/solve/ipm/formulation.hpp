@@ -44,7 +44,7 @@ struct ConicForm {
     std::vector<double> gval;
     std::vector<double> h;
     std::vector<double> lb, ub;  // +-infinity where absent
-    std::vector<ConeSpec> cones;  // zero rows first, then R+, then the other cones
+    std::vector<ConeRows> cones;  // zero rows first, then R+, then the other cones
     double objective_constant = 0.0;  // of the minimization form, unscaled
     // x_orig_internal = colscale .* x, s = s_scaled / rowscale,
     // z = rowscale .* z_scaled / cost_scale, objective = scaled / cost_scale

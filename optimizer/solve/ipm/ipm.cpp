@@ -86,11 +86,11 @@ struct Measures {
     double pobj = 0.0, dobj = 0.0, pres = 0.0, dres = 0.0, gap = 0.0, mu = 0.0;
 };
 
-bool equation_cone(const ConeSpec& c) { return c.domain == VLT_DOMAIN_RZERO; }
+bool equation_cone(const ConeRows& c) { return c.domain == VLT_DOMAIN_RZERO; }
 
-std::vector<ConeSpec> bound_cone_specs(size_t rows) {
+std::vector<ConeRows> bound_cone_rows(size_t rows) {
     if (rows == 0) return {};
-    return {ConeSpec{VLT_DOMAIN_RPLUS, 0, int64_t(rows), {}}};
+    return {ConeRows{VLT_DOMAIN_RPLUS, 0, int64_t(rows), {}}};
 }
 
 class Solver {
@@ -99,7 +99,7 @@ public:
     Solver(const model::ProblemData& d, const ConicForm& f, const Recovery& rec, const IpmOptions& o,
            const ProgressHook& hook, const LogSink& log, std::chrono::steady_clock::time_point start)
         : d_(d), f_(f), rec_(rec), o_(o), hook_(hook), log_(log), start_(start), cones_(f.cones), bounds_(f),
-          bound_cone_(bound_cone_specs(bounds_.size())), kkt_(f, cones_) {}
+          bound_cone_(bound_cone_rows(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
 

@@ -20,13 +20,13 @@ namespace {
 // number of rows and parameters, or nothing.
 struct ConeEntry {
     int32_t domain;
-    std::unique_ptr<Cone> (*make)(const ConeSpec&);
+    std::unique_ptr<Cone> (*make)(const ConeRows&);
     std::string (*check)(int64_t dim, const std::vector<double>& parameters);
 };
 
 template <class C>
 constexpr ConeEntry entry(int32_t domain) {
-    return {domain, [](const ConeSpec& s) -> std::unique_ptr<Cone> { return std::make_unique<C>(s.dim); },
+    return {domain, [](const ConeRows& s) -> std::unique_ptr<Cone> { return std::make_unique<C>(s.dim); },
             [](int64_t dim, const std::vector<double>& parameters) -> std::string {
                 if (!parameters.empty()) return "a cone of this domain takes no parameters";
                 if (dim < C::kMinDim)
@@ -66,8 +66,8 @@ std::string check_cone(int32_t domain, int64_t dim, const std::vector<double>& p
     return e->check(dim, parameters);
 }
 
-CompositeCone::CompositeCone(const std::vector<ConeSpec>& specs) {
-    for (const auto& s : specs) {
+CompositeCone::CompositeCone(const std::vector<ConeRows>& cones) {
+    for (const auto& s : cones) {
         const ConeEntry* e = find(s.domain);
         if (e == nullptr || s.start != dim_ || !e->check(s.dim, s.parameters).empty())
             fail(VLT_RES_ERR_INTERNAL, "the cones of the conic form are out of order or unsupported");

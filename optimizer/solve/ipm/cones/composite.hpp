@@ -16,7 +16,7 @@ namespace vlt::solve::ipm {
 // A cone of the problem: its domain (VLT_DOMAIN_RZERO, VLT_DOMAIN_RPLUS,
 // VLT_DOMAIN_QUADRATIC_CONE, ...), its rows [start, start + dim) and the
 // parameters some domains take.
-struct ConeSpec {
+struct ConeRows {
     int32_t domain = 0;
     int64_t start = 0;
     int64_t dim = 0;
@@ -31,8 +31,8 @@ std::string check_cone(int32_t domain, int64_t dim, const std::vector<double>& p
 
 class CompositeCone {
 public:
-    // The specs must cover consecutive rows from 0 and name supported domains.
-    explicit CompositeCone(const std::vector<ConeSpec>& specs);
+    // The cones must cover consecutive rows from 0 and name supported domains.
+    explicit CompositeCone(const std::vector<ConeRows>& cones);
 
     size_t count() const { return cones_.size(); }
     const Cone& cone(size_t k) const { return *cones_[k]; }

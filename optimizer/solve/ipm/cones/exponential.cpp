@@ -80,11 +80,11 @@ void ExponentialBarrier::central_point(double* e) const {
     std::copy(point.begin(), point.end(), e);
 }
 
-std::unique_ptr<Cone> make_exponential_cone(const ConeSpec&) {
+std::unique_ptr<Cone> make_exponential_cone(const ConeRows&) {
     return std::make_unique<NonsymmetricCone>(std::make_unique<ExponentialBarrier>(), ConeMap{});
 }
 
-std::unique_ptr<Cone> make_dual_exponential_cone(const ConeSpec&) {
+std::unique_ptr<Cone> make_dual_exponential_cone(const ConeRows&) {
     return std::make_unique<NonsymmetricCone>(std::make_unique<ExponentialBarrier>(),
                                               ConeMap{{0, 2, 1}, {std::exp(1.0), -1.0, -1.0}});
 }

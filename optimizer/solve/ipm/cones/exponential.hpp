@@ -36,8 +36,8 @@ protected:
     void psi_third_order(const double* u, const double* a, const double* b, double* out) const override;
 };
 
-std::unique_ptr<Cone> make_exponential_cone(const ConeSpec& spec);
-std::unique_ptr<Cone> make_dual_exponential_cone(const ConeSpec& spec);
+std::unique_ptr<Cone> make_exponential_cone(const ConeRows& rows);
+std::unique_ptr<Cone> make_dual_exponential_cone(const ConeRows& rows);
 std::string check_exponential_cone(int64_t dim, const std::vector<double>& parameters);
 
 }  // namespace vlt::solve::ipm

@@ -4,12 +4,12 @@
 
 namespace vlt::solve::ipm {
 
-std::unique_ptr<Cone> make_geometric_mean_cone(const ConeSpec& spec) {
-    return make_power_cone(spec.dim, std::vector<double>(size_t(spec.dim - 1), 1.0), false);
+std::unique_ptr<Cone> make_geometric_mean_cone(const ConeRows& rows) {
+    return make_power_cone(rows.dim, std::vector<double>(size_t(rows.dim - 1), 1.0), false);
 }
 
-std::unique_ptr<Cone> make_dual_geometric_mean_cone(const ConeSpec& spec) {
-    return make_power_cone(spec.dim, std::vector<double>(size_t(spec.dim - 1), 1.0), true);
+std::unique_ptr<Cone> make_dual_geometric_mean_cone(const ConeRows& rows) {
+    return make_power_cone(rows.dim, std::vector<double>(size_t(rows.dim - 1), 1.0), true);
 }
 
 std::string check_geometric_mean_cone(int64_t dim, const std::vector<double>& parameters) {

@@ -15,8 +15,8 @@
 
 namespace vlt::solve::ipm {
 
-std::unique_ptr<Cone> make_geometric_mean_cone(const ConeSpec& spec);
-std::unique_ptr<Cone> make_dual_geometric_mean_cone(const ConeSpec& spec);
+std::unique_ptr<Cone> make_geometric_mean_cone(const ConeRows& rows);
+std::unique_ptr<Cone> make_dual_geometric_mean_cone(const ConeRows& rows);
 std::string check_geometric_mean_cone(int64_t dim, const std::vector<double>& parameters);
 
 }  // namespace vlt::solve::ipm

@@ -214,10 +214,10 @@ std::unique_ptr<Cone> make_power_cone(int64_t dim, const std::vector<double>& we
     return std::make_unique<NonsymmetricCone>(std::move(barrier), std::move(map));
 }
 
-std::unique_ptr<Cone> make_power_cone(const ConeSpec& spec) { return make_power_cone(spec.dim, spec.parameters, false); }
+std::unique_ptr<Cone> make_power_cone(const ConeRows& rows) { return make_power_cone(rows.dim, rows.parameters, false); }
 
-std::unique_ptr<Cone> make_dual_power_cone(const ConeSpec& spec) {
-    return make_power_cone(spec.dim, spec.parameters, true);
+std::unique_ptr<Cone> make_dual_power_cone(const ConeRows& rows) {
+    return make_power_cone(rows.dim, rows.parameters, true);
 }
 
 std::string check_power_cone(int64_t dim, const std::vector<double>& weights) {

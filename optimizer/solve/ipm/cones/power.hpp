@@ -54,8 +54,8 @@ private:
 
 // The primal and dual power cones over `weights` (the cone's first members).
 std::unique_ptr<Cone> make_power_cone(int64_t dim, const std::vector<double>& weights, bool dual);
-std::unique_ptr<Cone> make_power_cone(const ConeSpec& spec);
-std::unique_ptr<Cone> make_dual_power_cone(const ConeSpec& spec);
+std::unique_ptr<Cone> make_power_cone(const ConeRows& rows);
+std::unique_ptr<Cone> make_dual_power_cone(const ConeRows& rows);
 std::string check_power_cone(int64_t dim, const std::vector<double>& weights);
 
 }  // namespace vlt::solve::ipm
