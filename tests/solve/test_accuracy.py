@@ -55,7 +55,7 @@ SETS = {"netlib": "*.mps.gz", "netlib_infeasible": "*.mps.gz", "miplib": "*.mps.
 
 def instance_name(path):
     name = path.name
-    for suffix in (".gz", ".mps", ".QPS"):
+    for suffix in (".gz", ".mps", ".QPS", ".cbf"):
         name = name[: -len(suffix)] if name.endswith(suffix) else name
     return name
 
@@ -193,3 +193,44 @@ def test_e226_objective_constant_read_from_objective_rhs(solver):
         pytest.skip(f"benchmark data not found in {DATA}")
     assert solver.readdataautoformat_s_2(str(path))[0] == 0
     assert solver.getcfix__1() == (0, pytest.approx(E226_CONSTANT, abs=1e-12))
+
+
+# CBF instances: the same rule as bench/conic_cbf.py, 1e-6 relative or one
+# unit of the last digit of a value published with fewer digits.  The SDPLIB
+# hinf problems are ill-posed and published with 1 to 4 digits; SOURCES.md
+# calls them loose checks, so they are left to the benchmark, which reports
+# each of them.
+SETS["cbf"] = "*.cbf.gz"
+SLOW.update({("cbf", "sdplib_ss30"): 12.0})
+LOOSE = {"sdplib_hinf%d" % k for k in range(1, 13)}
+# The CBLIB values of the nql, qssp and sched instances differ from an
+# independent solver's by up to 1.3e-5 (SOURCES.md asks for 1e-5 there).
+ROUGH_TABLE = ("nql", "qssp", "sched")
+SOL_STA_DUAL_INFEAS_CER = 6
+
+
+def published_tolerance(name, text):
+    if name.startswith(ROUGH_TABLE):
+        return 1e-5
+    mantissa, _, exponent = text.lower().partition("e")
+    decimals = len(mantissa.split(".")[1]) if "." in mantissa else 0
+    if "." not in mantissa and not exponent:
+        return 1e-6
+    unit = 10.0 ** (int(exponent or 0) - decimals)
+    return max(1e-6, unit / max(1.0, abs(float(text))))
+
+
+@pytest.mark.parametrize("path", [p for p in cases("cbf") if not p.values[0] or p.id not in LOOSE])
+def test_cbf_optimum_or_certificate(solver, path):
+    res, trm = read_and_optimize(solver, path)
+    assert (res, trm) == (0, 0)
+    name = instance_name(path)
+    text = REFS["cbf", name]
+    if text.startswith("infeasible"):
+        assert solver.getsolsta_i_2(SOL_ITR) == (0, SOL_STA_PRIM_INFEAS_CER)
+    elif text == "dual_infeasible":
+        assert solver.getsolsta_i_2(SOL_ITR) == (0, SOL_STA_DUAL_INFEAS_CER)
+    elif solver.getnumintvar__1()[1] > 0:
+        assert_optimal(solver, SOL_ITG, SOL_STA_INTEGER_OPTIMAL, float(text), published_tolerance(name, text))
+    else:
+        assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, float(text), published_tolerance(name, text))

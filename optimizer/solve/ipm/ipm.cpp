@@ -303,10 +303,15 @@ bool Solver::initial_point() {
     pt_.sb.resize(nb);
     for (int64_t i = 0; i < m; ++i) pt_.s[size_t(i)] = -primal.z[size_t(i)];
     for (size_t k = 0; k < nb; ++k) pt_.sb[k] = -primal.zb[k];
-    // v + (1 + alpha) e when alpha = -(smallest eigenvalue) >= 0.
+    // v + (1 + alpha) e when alpha = -(smallest eigenvalue) is above
+    // -1e-8 max(1, ||v||): a point on the boundary, or so close to it that
+    // its scaling would be singular to working precision, moves inside as
+    // well.  (Where the dual has no interior, the least-norm dual point
+    // lies on the boundary of the cone, its eigenvalue zero up to rounding.)
     auto shift = [&](std::vector<double>& v, std::vector<double>& vb, bool primal) {
-        double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
-        double amount = alpha >= 0.0 ? 1.0 + alpha : 0.0;
+        const double alpha = -std::min(cones_.unit_margin(v), bound_cone_.unit_margin(vb));
+        const double size = std::max({1.0, inf_norm(v), inf_norm(vb)});
+        const double amount = alpha >= -1e-8 * size ? 1.0 + alpha : 0.0;
         cones_.shift_by_unit(v, amount, primal);
         bound_cone_.shift_by_unit(vb, amount, primal);
     };

@@ -163,30 +163,44 @@ void PsdCone::mul_w_inverse(CVec v, Vec out, bool transpose) const {
 }
 
 // Column q of G is the svec of a symmetric matrix G_q; the Gram entries are
-// <G_p, Wm^-1 G_q Wm^-1>.  With few elements in the columns they are summed
-// element by element: for G_p = sum m e_i e_j' over its ordered element
-// pairs, <G_p, Wi G_q Wi> = sum_(i,j in p) sum_(k,l in q) m_p m_q Wi_jk Wi_li.
-// Otherwise each Wi G_q Wi is formed by dense products.
-void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
-                           const std::vector<double>& val, std::vector<double>& upper) const {
-    const Matrix& wi = st_->w_inv;
+// <G_p, Wm^-1 G_q Wm^-1> = <Gs_p, Gs_q> with the scaled columns
+// Gs_q = R^-1 G_q R^-T (Wm^-1 = R^-T R^-1), and Gs_q = sum m c_i c_j' over
+// the ordered element pairs (i, j, m) of G_q, c_i the columns of R^-1.
+//
+// Near an optimum where the problem has no interior, Wm^-1 has entries of
+// very different sizes, and the entries of Wm^-1 G_q Wm^-1 summed over a
+// column with many elements cancel each other: formed that way the Gram
+// matrix loses its definiteness (negative eigenvalues were seen).  Columns
+// with many elements ("long" ones) are therefore scaled first and their
+// Gram entries taken as inner products of the scaled matrices, a Gram
+// matrix to working precision, with errors of the size of R^-1 rather than
+// of Wm^-1.  Between two short columns (one element or a symmetric pair) the
+// entry is the few products sum m_p m_q Wi_jk Wi_li, which cannot cancel
+// much and costs nothing, as for the diagonal columns of max-cut
+// relaxations.
+namespace {
+
+constexpr int64_t kShortColumnPairs = 2;
+
+struct ElementPair {
+    int32_t i, j;
+    double m;
+};
+
+// The ordered element pairs of the columns of G, starting at start[q].
+void column_pairs(int32_t n, const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                  const std::vector<double>& val, std::vector<int64_t>& start, std::vector<ElementPair>& pairs) {
     std::vector<int32_t> pk, pl;  // the element (k, l) of each svec position
-    for (int32_t l = 0; l < n_; ++l)
-        for (int32_t k = l; k < n_; ++k) {
+    for (int32_t l = 0; l < n; ++l)
+        for (int32_t k = l; k < n; ++k) {
             pk.push_back(k);
             pl.push_back(l);
         }
-    const int64_t cols = int64_t(ptr.size()) - 1;
-    upper.assign(size_t(cols * (cols + 1) / 2), 0.0);
-    // Ordered element pairs (i, j, m) of each column.
-    struct Pair {
-        int32_t i, j;
-        double m;
-    };
-    std::vector<int64_t> start(size_t(cols) + 1, 0);
-    std::vector<Pair> pairs;
-    for (int64_t q = 0; q < cols; ++q) {
-        for (int64_t t = ptr[size_t(q)]; t < ptr[size_t(q) + 1]; ++t) {
+    const size_t cols = ptr.size() - 1;
+    start.assign(cols + 1, 0);
+    pairs.clear();
+    for (size_t q = 0; q < cols; ++q) {
+        for (int64_t t = ptr[q]; t < ptr[q + 1]; ++t) {
             const int32_t k = pk[size_t(row[size_t(t)])], l = pl[size_t(row[size_t(t)])];
             if (k == l) {
                 pairs.push_back({k, k, val[size_t(t)]});
@@ -195,34 +209,85 @@ void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<in
                 pairs.push_back({l, k, val[size_t(t)] / kRoot2});
             }
         }
-        start[size_t(q) + 1] = int64_t(pairs.size());
+        start[q + 1] = int64_t(pairs.size());
     }
-    const double total = double(pairs.size());
-    const double pairwise_cost = total * total / 2.0, dense_cost = double(cols) * 4.0 * double(n_) * n_ * n_;
-    if (pairwise_cost <= dense_cost) {
-        for (int64_t q = 0; q < cols; ++q)
-            for (int64_t p = 0; p <= q; ++p) {
-                double sum = 0.0;
-                for (int64_t a = start[size_t(p)]; a < start[size_t(p) + 1]; ++a)
-                    for (int64_t b = start[size_t(q)]; b < start[size_t(q) + 1]; ++b)
-                        sum += pairs[size_t(a)].m * pairs[size_t(b)].m * wi(pairs[size_t(a)].j, pairs[size_t(b)].i) *
-                               wi(pairs[size_t(b)].j, pairs[size_t(a)].i);
-                upper[size_t(q * (q + 1) / 2 + p)] = sum;
-            }
-        return;
-    }
-    Matrix g(n_, n_), u(n_, n_);
-    for (int64_t q = 0; q < cols; ++q) {
-        g.setZero();
-        for (int64_t a = start[size_t(q)]; a < start[size_t(q) + 1]; ++a) g(pairs[size_t(a)].i, pairs[size_t(a)].j) = pairs[size_t(a)].m;
-        u.noalias() = wi * g * wi;
-        for (int64_t p = 0; p <= q; ++p) {
+}
+
+// R^-1 G_q R^-T for the pairs [first, last) of G_q, symmetrized: with I the
+// rows G_q touches, (R^-1)_I times the rows I of G_q R^-T, |I| n^2 products.
+void scaled_column(const Matrix& ri, const ElementPair* first, const ElementPair* last, Matrix& out,
+                   std::vector<int32_t>& local) {
+    const int64_t n = ri.rows();
+    local.assign(size_t(n), -1);
+    std::vector<int32_t> rows;
+    for (const ElementPair* a = first; a != last; ++a)
+        if (local[size_t(a->i)] < 0) {
+            local[size_t(a->i)] = int32_t(rows.size());
+            rows.push_back(a->i);
+        }
+    Matrix part = Matrix::Zero(int64_t(rows.size()), n);  // rows I of G_q R^-T
+    for (const ElementPair* a = first; a != last; ++a) part.row(local[size_t(a->i)]) += a->m * ri.col(a->j).transpose();
+    Matrix columns(n, int64_t(rows.size()));
+    for (size_t r = 0; r < rows.size(); ++r) columns.col(int64_t(r)) = ri.col(rows[r]);
+    out.noalias() = columns * part;
+    out = 0.5 * (out + out.transpose()).eval();
+}
+
+}  // namespace
+
+void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                           const std::vector<double>& val, std::vector<double>& upper) const {
+    const Matrix& wi = st_->w_inv;
+    const Matrix& ri = st_->r_inv;
+    std::vector<int64_t> start;
+    std::vector<ElementPair> pairs;
+    column_pairs(n_, ptr, row, val, start, pairs);
+    const int64_t cols = int64_t(ptr.size()) - 1;
+    upper.assign(size_t(cols * (cols + 1) / 2), 0.0);
+    auto at = [&](int64_t p, int64_t q) -> double& {
+        return p <= q ? upper[size_t(q * (q + 1) / 2 + p)] : upper[size_t(p * (p + 1) / 2 + q)];
+    };
+    auto is_long = [&](int64_t q) { return start[size_t(q) + 1] - start[size_t(q)] > kShortColumnPairs; };
+    std::vector<int64_t> long_cols, short_cols;
+    for (int64_t q = 0; q < cols; ++q) (is_long(q) ? long_cols : short_cols).push_back(q);
+
+    for (size_t b = 0; b < short_cols.size(); ++b)
+        for (size_t a = 0; a <= b; ++a) {
+            const int64_t p = short_cols[a], q = short_cols[b];
             double sum = 0.0;
-            for (int64_t a = start[size_t(p)]; a < start[size_t(p) + 1]; ++a)
-                sum += pairs[size_t(a)].m * u(pairs[size_t(a)].j, pairs[size_t(a)].i);
-            upper[size_t(q * (q + 1) / 2 + p)] = sum;
+            for (int64_t x = start[size_t(p)]; x < start[size_t(p) + 1]; ++x)
+                for (int64_t y = start[size_t(q)]; y < start[size_t(q) + 1]; ++y)
+                    sum += pairs[size_t(x)].m * pairs[size_t(y)].m * wi(pairs[size_t(x)].j, pairs[size_t(y)].i) *
+                           wi(pairs[size_t(y)].j, pairs[size_t(x)].i);
+            at(p, q) = sum;
+        }
+    if (long_cols.empty()) return;
+
+    // The scaled long columns, in svec form (inner products of svec vectors
+    // are those of the matrices), and their Gram matrix.
+    const int64_t dim = int64_t(n_) * (n_ + 1) / 2;
+    Matrix scaled(dim, int64_t(long_cols.size()));
+    Matrix gs(n_, n_), rig;
+    std::vector<int32_t> local;
+    for (size_t c = 0; c < long_cols.size(); ++c) {
+        const int64_t q = long_cols[c];
+        scaled_column(ri, pairs.data() + start[size_t(q)], pairs.data() + start[size_t(q) + 1], gs, local);
+        to_svec(gs, Vec(scaled.col(int64_t(c)).data(), size_t(dim)));
+        // Short columns against this one: sum m c_i' Gs_q c_j over their pairs.
+        if (short_cols.empty()) continue;
+        rig.noalias() = gs * ri;  // column j: Gs_q c_j
+        for (int64_t p : short_cols) {
+            double sum = 0.0;
+            for (int64_t x = start[size_t(p)]; x < start[size_t(p) + 1]; ++x)
+                sum += pairs[size_t(x)].m * ri.col(pairs[size_t(x)].i).dot(rig.col(pairs[size_t(x)].j));
+            at(p, q) = sum;
         }
     }
+    Matrix gram(long_cols.size(), long_cols.size());
+    gram.setZero();
+    gram.selfadjointView<Eigen::Lower>().rankUpdate(scaled.transpose());
+    for (size_t b = 0; b < long_cols.size(); ++b)
+        for (size_t a = b; a < long_cols.size(); ++a) at(long_cols[a], long_cols[b]) = gram(int64_t(a), int64_t(b));
 }
 
 void PsdCone::affine_ds(CVec, CVec, Vec ds) const {
