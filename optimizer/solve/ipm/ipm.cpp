@@ -123,6 +123,13 @@ private:
     bool certify_infeasibility(EngineResult& r);
     bool stop_requested(EngineResult& r, const Measures& m);
     bool factor_scaled_system(double mu);
+    // Factors the scaled system and finds the combined direction and its
+    // step; a solve that breaks down (a direction that is not finite) is
+    // repeated with stronger regularization.  Null, or why no direction
+    // could be found.
+    const char* factor_and_step(double mu, double& alpha);
+    // The directions of tau, the predictor and the corrector, and the step.
+    double directions_and_step(double mu);
     void solve_tau_direction();
     // Solves for one right-hand side of the complementarity rows (ds over
     // the rows of G, dsb over the bound rows, dkappa) with residual weight
@@ -209,6 +216,19 @@ constexpr double kShortStep = 0.3;
 // their accuracy and the steps shrink to nothing; a bound of a few hundred
 // keeps them clear and costs no iterations where nu is small.
 constexpr double kCentralityLimit = 200.0;
+
+// Factorizations tried per iteration, each with stronger regularization,
+// when a solve breaks down (a tiny pivot the factorization let through
+// gives a direction of 1e60 and more, then NaN).
+constexpr int kFactorAttempts = 3;
+
+bool finite(const Point& p) {
+    auto all = [](const std::vector<double>& v) {
+        return std::all_of(v.begin(), v.end(), [](double t) { return std::isfinite(t); });
+    };
+    return all(p.x) && all(p.s) && all(p.z) && all(p.sb) && all(p.zb) && std::isfinite(p.tau) &&
+           std::isfinite(p.kappa);
+}
 
 // Iterations without progress in any measure after which the run is over.
 constexpr int64_t kPatience = 10;
@@ -531,6 +551,33 @@ bool Solver::factor_scaled_system(double mu) {
     return kkt_.factor(bound_diag_, cones_);
 }
 
+const char* Solver::factor_and_step(double mu, double& alpha) {
+    for (int attempt = 0; attempt < kFactorAttempts; ++attempt) {
+        if (attempt > 0) kkt_.strengthen(100.0);
+        if (!factor_scaled_system(mu)) return "the augmented system could not be factored";
+        alpha = directions_and_step(mu);
+        if (finite(d_tau_) && finite(d_aff_) && finite(d_comb_)) return nullptr;
+        log_line("Interior point: the Newton system gave a direction that is not finite; regularizing more");
+    }
+    return "the Newton system could not be solved to a finite direction";
+}
+
+double Solver::directions_and_step(double mu) {
+    solve_tau_direction();
+    predictor();
+    double alpha = combined_step(mu, true);
+    if (!cones_.is_symmetric() && alpha < kShortStep) {
+        // The second-order terms of non-symmetric cones can point the
+        // step at a boundary close by; the plain centred direction may
+        // go further.
+        Point corrected = d_comb_;
+        const double plain = combined_step(mu, false);
+        if (plain > alpha) alpha = plain;
+        else d_comb_ = std::move(corrected);
+    }
+    return alpha;
+}
+
 // The direction of tau: the solution for the constant right-hand side
 // (-q, h, hb), and the denominator a(x1, z1) - x'Px / tau^2 - kappa / tau
 // of the tau equation.
@@ -798,21 +845,10 @@ EngineResult Solver::run() {
         if ((pt_.tau < pt_.kappa || pt_.tau < 1e-6) && certify_infeasibility(r)) return r;
         if (stop_requested(r, m)) return r;
 
-        if (!factor_scaled_system(m.mu)) {
-            finish_with_best(r, EngineStatus::numerical_trouble, "the augmented system could not be factored");
+        double alpha = 0.0;
+        if (const char* failure = factor_and_step(m.mu, alpha)) {
+            finish_with_best(r, EngineStatus::numerical_trouble, failure);
             return r;
-        }
-        solve_tau_direction();
-        predictor();
-        double alpha = combined_step(m.mu, true);
-        if (!cones_.is_symmetric() && alpha < kShortStep) {
-            // The second-order terms of non-symmetric cones can point the
-            // step at a boundary close by; the plain centred direction may
-            // go further.
-            Point corrected = d_comb_;
-            const double plain = combined_step(m.mu, false);
-            if (plain > alpha) alpha = plain;
-            else d_comb_ = std::move(corrected);
         }
         if (!std::isfinite(alpha) || alpha <= 0.0) {
             finish_with_best(r, EngineStatus::numerical_trouble, "no step could be taken");

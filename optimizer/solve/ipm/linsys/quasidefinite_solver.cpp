@@ -112,7 +112,8 @@ void QuasiDefiniteSolver::solve(std::vector<double>& x) {
         for (size_t i = 0; i < x.size(); ++i) full_residual_[i] = b[i] - full_residual_[i];
         const double r = norm2(full_residual_);
         if (!(r < last)) {  // the last correction did not help: undo it
-            for (size_t i = 0; i < x.size(); ++i) x[i] -= correction_[i];
+            if (step > 0)
+                for (size_t i = 0; i < x.size(); ++i) x[i] -= correction_[i];
             return;
         }
         if (!(r > tol) || step == kFullSystemSteps) return;
