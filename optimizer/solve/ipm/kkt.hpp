@@ -39,6 +39,9 @@ public:
     // Multiplies the static regularization and the pivot threshold (used
     // when the method stalls); capped at 1e6 times the initial values.
     void strengthen(double factor) { solver_.strengthen(factor); }
+    // Whether cone blocks were eliminated into the primal block (their
+    // solves go through Schur complements, the least accurate part).
+    bool has_eliminated_blocks() const { return eliminated_.any(); }
     int64_t factor_nonzeros() const { return solver_.factor_nonzeros(); }
     int64_t dense_block() const { return solver_.dense_block(); }
     const QuasiDefiniteSolver& linear_solver() const { return solver_; }
