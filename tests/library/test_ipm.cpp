@@ -18,6 +18,7 @@
 #include "io/mps_reader.hpp"
 #include "solve/convexity.hpp"
 #include "solve/ipm/cones/composite.hpp"
+#include "solve/ipm/cones/psd.hpp"
 #include "solve/ipm/cones/second_order.hpp"
 #include "solve/ipm/ipm.hpp"
 #include "solve/ipm/formulation.hpp"
@@ -979,9 +980,99 @@ void test_instances() {
 
 }  // namespace
 
+// The Gram matrix <G_p, Wm^-1 G_q Wm^-1> of a PSD cone's columns, near an
+// optimum where the dual has no interior (Z 1 = 0, as in graph partitioning
+// relaxations): Z has the eigenvalue 1e-9 along the ones vector and S a
+// large one there, so Wm^-1 mixes entries of 1e-5 and 1e4.  Columns: the
+// all-ones matrix (many elements) and the unit diagonal matrices.  The
+// matrix must stay a Gram matrix: its entry for the all-ones column is
+// (1' Wm^-1 1)^2 > 0, and no eigenvalue may fall below rounding.
+void test_psd_gram_near_a_boundary() {
+    using namespace vlt::solve::ipm;
+    const int32_t n = 12;
+    const int64_t dim = int64_t(n) * (n + 1) / 2;
+    Lcg g{11};
+    // An orthonormal basis whose first vector is the normalized ones vector
+    // (Gram-Schmidt on 1 and random vectors).
+    std::vector<std::vector<double>> q;
+    for (int32_t k = 0; k < n; ++k) {
+        std::vector<double> v(static_cast<size_t>(n));
+        for (int32_t i = 0; i < n; ++i) v[size_t(i)] = k == 0 ? 1.0 : g.range(-1, 1);
+        for (const auto& u : q) {
+            double d = 0.0;
+            for (int32_t i = 0; i < n; ++i) d += u[size_t(i)] * v[size_t(i)];
+            for (int32_t i = 0; i < n; ++i) v[size_t(i)] -= d * u[size_t(i)];
+        }
+        double norm = 0.0;
+        for (double t : v) norm += t * t;
+        for (double& t : v) t /= std::sqrt(norm);
+        q.push_back(v);
+    }
+    // svec of sum_k lambda_k q_k q_k'.
+    auto svec_of = [&](const std::vector<double>& lambda) {
+        std::vector<double> v(static_cast<size_t>(dim));
+        size_t p = 0;
+        for (int32_t l = 0; l < n; ++l)
+            for (int32_t k = l; k < n; ++k, ++p) {
+                double x = 0.0;
+                for (int32_t e = 0; e < n; ++e) x += lambda[size_t(e)] * q[size_t(e)][size_t(k)] * q[size_t(e)][size_t(l)];
+                v[p] = k == l ? x : std::sqrt(2.0) * x;
+            }
+        return v;
+    };
+    std::vector<double> ls(static_cast<size_t>(n)), lz(static_cast<size_t>(n));
+    for (int32_t e = 0; e < n; ++e) {
+        ls[size_t(e)] = e == 0 ? 3e2 : 1e-9 * (1.0 + e);
+        lz[size_t(e)] = e == 0 ? 1e-9 : 1.0 + 0.1 * e;
+    }
+    PsdCone cone(dim);
+    CHECK(cone.update_scaling(svec_of(ls), svec_of(lz), 1e-9), "PSD Gram: scaling");
+    // Column 0: the all-ones matrix; columns 1..n: the diagonal units.
+    std::vector<int64_t> ptr{0}, row;
+    std::vector<double> val;
+    size_t p = 0;
+    for (int32_t l = 0; l < n; ++l)
+        for (int32_t k = l; k < n; ++k, ++p) row.push_back(int64_t(p)), val.push_back(k == l ? 1.0 : std::sqrt(2.0));
+    ptr.push_back(int64_t(row.size()));
+    p = 0;
+    for (int32_t l = 0; l < n; ++l) {
+        row.push_back(int64_t(p));
+        val.push_back(1.0);
+        ptr.push_back(int64_t(row.size()));
+        p += size_t(n - l);
+    }
+    std::vector<double> upper;
+    cone.inverse_gram(ptr, row, val, upper);
+    const int64_t cols = n + 1;
+    auto at = [&](int64_t a, int64_t b) { return a <= b ? upper[size_t(b * (b + 1) / 2 + a)] : upper[size_t(a * (a + 1) / 2 + b)]; };
+    // 1' Wm^-1 1 = n sqrt(lz_0 / ls_0) exactly for this basis.
+    const double expected = std::pow(n * std::sqrt(lz[0] / ls[0]), 2);
+    CHECK(std::fabs(at(0, 0) - expected) <= 1e-6 * expected, "PSD Gram: ones column %.6e, expected %.6e", at(0, 0),
+          expected);
+    // Positive semidefinite up to rounding: a Cholesky factorization of the
+    // matrix plus 1e-14 of its largest diagonal entry succeeds.
+    double largest = 0.0;
+    for (int64_t a = 0; a < cols; ++a) largest = std::max(largest, at(a, a));
+    std::vector<double> l(size_t(cols * cols), 0.0);
+    bool definite = true;
+    for (int64_t b = 0; b < cols && definite; ++b)
+        for (int64_t a = b; a < cols; ++a) {
+            double x = at(a, b) + (a == b ? 1e-14 * largest : 0.0);
+            for (int64_t k = 0; k < b; ++k) x -= l[size_t(a * cols + k)] * l[size_t(b * cols + k)];
+            if (a == b) {
+                if (!(x > 0.0)) definite = false;
+                l[size_t(b * cols + b)] = std::sqrt(std::max(x, 0.0));
+            } else {
+                l[size_t(a * cols + b)] = x / l[size_t(b * cols + b)];
+            }
+        }
+    CHECK(definite, "PSD Gram: not positive semidefinite");
+}
+
 int main() {
     test_soc_algebra();
     test_cone_interface();
+    test_psd_gram_near_a_boundary();
     test_ldl();
     test_known_optima();
     test_generated();
