@@ -141,7 +141,11 @@ private:
     void solve_newton(const std::vector<double>& rx, const std::vector<double>& rz, const std::vector<double>& rb,
                       double rtau, double dkappa_rhs, const std::vector<double>& offset,
                       const std::vector<double>& offset_b, Point& dir);
-    double direction_errors(const Point& dir);
+    // The errors of a direction in the linear rows (left in err_x_, err_z_,
+    // err_b_), as the largest ratio over the three kinds of rows of the
+    // error to kDirectionErrorShare of the rows' right-hand side, or to a
+    // size that cannot matter, whichever is larger.
+    double direction_error_excess(const Point& dir);
     void refine_direction(Point& dir);
     void predictor();
     // The combined direction: centring and, when asked, the cones'
@@ -227,7 +231,7 @@ constexpr double kShortStep = 0.3;
 constexpr double kCentralityLimit = 200.0;
 
 // A direction is refined once on the whole Newton system when its errors
-// in the linear rows exceed this share of the right-hand side.
+// in one kind of linear rows exceed this share of their right-hand side.
 constexpr double kDirectionErrorShare = 1e-1;
 
 // Factorizations tried per iteration, each with stronger regularization,
@@ -655,7 +659,9 @@ void Solver::solve_newton(const std::vector<double>& rx, const std::vector<doubl
 // columns P dx + G'dz + q dtau + (bound multipliers) - rx, the rows
 // G dx + ds - h dtau - rz and the bound rows, for the right-hand sides
 // (rx, rz, rb) = -eta (residuals) that rhs_x_, rhs_z_ and rhs_b_ hold.
-double Solver::direction_errors(const Point& dir) {
+// Each kind is measured against its own right-hand side: the columns and
+// the rows have units of their own.
+double Solver::direction_error_excess(const Point& dir) {
     const int64_t n = f_.n, m = f_.m;
     const size_t nb = bounds_.size();
     err_x_.resize(size_t(n));
@@ -672,7 +678,14 @@ double Solver::direction_errors(const Point& dir) {
         err_z_[size_t(i)] += dir.s[size_t(i)] - f_.h[size_t(i)] * dir.tau - rhs_z_[size_t(i)];
     for (size_t k = 0; k < nb; ++k)
         err_b_[k] = bounds_.sign[k] * dir.x[size_t(bounds_.column[k])] + dir.sb[k] - bounds_.h[k] * dir.tau - rhs_b_[k];
-    return std::max({inf_norm(err_x_), inf_norm(err_z_), inf_norm(err_b_)});
+    // Errors well inside the feasibility tolerances (in the units of the
+    // embedding, where the residuals carry the factor tau) cannot matter.
+    const double negligible =
+        kDirectionErrorShare * std::min(o_.primal_feasibility_tolerance, o_.dual_feasibility_tolerance) * pt_.tau;
+    auto ratio = [&](const std::vector<double>& error, const std::vector<double>& rhs) {
+        return inf_norm(error) / std::max(kDirectionErrorShare * inf_norm(rhs), negligible);
+    };
+    return std::max({ratio(err_x_, rhs_x_), ratio(err_z_, rhs_z_), ratio(err_b_, rhs_b_)});
 }
 
 // One step of iterative refinement on the whole Newton system, tau and
@@ -687,23 +700,17 @@ double Solver::direction_errors(const Point& dir) {
 // problems.
 void Solver::refine_direction(Point& dir) {
     if (!kkt_.has_eliminated_blocks()) return;
-    // Errors well inside the feasibility tolerances (in the units of the
-    // embedding, where the residuals carry the factor tau) cannot matter.
-    const double target = std::max({inf_norm(rhs_x_), inf_norm(rhs_z_), inf_norm(rhs_b_)});
-    const double negligible =
-        kDirectionErrorShare * std::min(o_.primal_feasibility_tolerance, o_.dual_feasibility_tolerance) * pt_.tau;
-    const double error = direction_errors(dir);
-    if (!(error > kDirectionErrorShare * target) || !(error > negligible)) return;
+    const double excess = direction_error_excess(dir);
+    if (!(excess > 1.0)) return;
     for (double& e : err_x_) e = -e;
     for (double& e : err_z_) e = -e;
     for (double& e : err_b_) e = -e;
-    zero_.assign(std::max(size_t(f_.m), bounds_.size()), 0.0);
-    const std::vector<double> zero_m(zero_.begin(), zero_.begin() + f_.m), zero_b(bounds_.size(), 0.0);
+    const std::vector<double> zero_m(size_t(f_.m), 0.0), zero_b(bounds_.size(), 0.0);
     Point correction;
     solve_newton(err_x_, err_z_, err_b_, 0.0, 0.0, zero_m, zero_b, correction);
     Point refined = dir;
     refined.add(1.0, correction);
-    if (finite(refined) && direction_errors(refined) < error) dir = std::move(refined);
+    if (finite(refined) && direction_error_excess(refined) < excess) dir = std::move(refined);
 }
 
 // The affine step: the complementarity rows aim at zero.
