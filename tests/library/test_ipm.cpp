@@ -986,7 +986,8 @@ void test_instances() {
 // large one there, so Wm^-1 mixes entries of 1e-5 and 1e4.  Columns: the
 // all-ones matrix (many elements) and the unit diagonal matrices.  The
 // matrix must stay a Gram matrix: its entry for the all-ones column is
-// (1' Wm^-1 1)^2 > 0, and no eigenvalue may fall below rounding.
+// (1' Wm^-1 1)^2 > 0, and no eigenvalue may fall below rounding; formed one
+// scaled column at a time (for lack of memory) it must not change.
 void test_psd_gram_near_a_boundary() {
     using namespace vlt::solve::ipm;
     const int32_t n = 12;
@@ -1041,9 +1042,26 @@ void test_psd_gram_near_a_boundary() {
         ptr.push_back(int64_t(row.size()));
         p += size_t(n - l);
     }
-    std::vector<double> upper;
+    // A second long column: the first off-diagonal band.
+    p = 0;
+    for (int32_t l = 0; l < n; ++l) {
+        if (l + 1 < n) row.push_back(int64_t(p + 1)), val.push_back(std::sqrt(2.0));
+        p += size_t(n - l);
+    }
+    ptr.push_back(int64_t(row.size()));
+    std::vector<double> upper, one_at_a_time;
     cone.inverse_gram(ptr, row, val, upper);
-    const int64_t cols = n + 1;
+    // With no memory for the scaled columns kept together, the same entries.
+    cone.inverse_gram_within(ptr, row, val, one_at_a_time, 0);
+    double largest_difference = 0.0, largest_entry = 0.0;
+    for (size_t t = 0; t < upper.size(); ++t) {
+        largest_difference = std::max(largest_difference, std::fabs(upper[t] - one_at_a_time[t]));
+        largest_entry = std::max(largest_entry, std::fabs(upper[t]));
+    }
+    CHECK(largest_difference <= 1e-12 * largest_entry, "PSD Gram one column at a time: differs by %.3e of %.3e",
+          largest_difference, largest_entry);
+    CHECK(std::fabs(one_at_a_time[0] - upper[0]) <= 1e-6 * upper[0], "PSD Gram one column at a time: ones column");
+    const int64_t cols = n + 2;
     auto at = [&](int64_t a, int64_t b) { return a <= b ? upper[size_t(b * (b + 1) / 2 + a)] : upper[size_t(a * (a + 1) / 2 + b)]; };
     // 1' Wm^-1 1 = n sqrt(lz_0 / ls_0) exactly for this basis.
     const double expected = std::pow(n * std::sqrt(lz[0] / ls[0]), 2);

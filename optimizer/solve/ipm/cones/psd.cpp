@@ -181,6 +181,9 @@ void PsdCone::mul_w_inverse(CVec v, Vec out, bool transpose) const {
 namespace {
 
 constexpr int64_t kShortColumnPairs = 2;
+// Memory for the scaled long columns kept at once (a PSD cone of order 1000
+// with 2000 long columns would otherwise ask for 8 GB).
+constexpr int64_t kScaledColumnsBytes = int64_t(512) << 20;
 
 struct ElementPair {
     int32_t i, j;
@@ -237,6 +240,12 @@ void scaled_column(const Matrix& ri, const ElementPair* first, const ElementPair
 
 void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
                            const std::vector<double>& val, std::vector<double>& upper) const {
+    inverse_gram_within(ptr, row, val, upper, kScaledColumnsBytes);
+}
+
+void PsdCone::inverse_gram_within(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                                  const std::vector<double>& val, std::vector<double>& upper,
+                                  int64_t scaled_columns_bytes) const {
     const Matrix& wi = st_->w_inv;
     const Matrix& ri = st_->r_inv;
     std::vector<int64_t> start;
@@ -264,25 +273,33 @@ void PsdCone::inverse_gram(const std::vector<int64_t>& ptr, const std::vector<in
     if (long_cols.empty()) return;
 
     // The scaled long columns, in svec form (inner products of svec vectors
-    // are those of the matrices), and their Gram matrix.
+    // are those of the matrices), and their Gram matrix.  Where they would
+    // take more memory than allowed, each scaled column is used at once
+    // against the columns before it, the way short columns are: the same
+    // inner products summed in another order, n^3 work per column.
     const int64_t dim = int64_t(n_) * (n_ + 1) / 2;
-    Matrix scaled(dim, int64_t(long_cols.size()));
+    const bool stored = double(dim) * double(long_cols.size()) * sizeof(double) <= double(scaled_columns_bytes);
+    Matrix scaled(stored ? dim : 0, stored ? int64_t(long_cols.size()) : 0);
     Matrix gs(n_, n_), rig;
     std::vector<int32_t> local;
+    // sum m c_i' Gs_q c_j over the pairs of column p, with rig = Gs_q R^-1.
+    auto against = [&](int64_t p) {
+        double sum = 0.0;
+        for (int64_t x = start[size_t(p)]; x < start[size_t(p) + 1]; ++x)
+            sum += pairs[size_t(x)].m * ri.col(pairs[size_t(x)].i).dot(rig.col(pairs[size_t(x)].j));
+        return sum;
+    };
     for (size_t c = 0; c < long_cols.size(); ++c) {
         const int64_t q = long_cols[c];
         scaled_column(ri, pairs.data() + start[size_t(q)], pairs.data() + start[size_t(q) + 1], gs, local);
-        to_svec(gs, Vec(scaled.col(int64_t(c)).data(), size_t(dim)));
-        // Short columns against this one: sum m c_i' Gs_q c_j over their pairs.
-        if (short_cols.empty()) continue;
+        if (stored) to_svec(gs, Vec(scaled.col(int64_t(c)).data(), size_t(dim)));
+        if (stored && short_cols.empty()) continue;
         rig.noalias() = gs * ri;  // column j: Gs_q c_j
-        for (int64_t p : short_cols) {
-            double sum = 0.0;
-            for (int64_t x = start[size_t(p)]; x < start[size_t(p) + 1]; ++x)
-                sum += pairs[size_t(x)].m * ri.col(pairs[size_t(x)].i).dot(rig.col(pairs[size_t(x)].j));
-            at(p, q) = sum;
-        }
+        for (int64_t p : short_cols) at(p, q) = against(p);
+        if (!stored)
+            for (size_t a = 0; a <= c; ++a) at(long_cols[a], q) = against(long_cols[a]);
     }
+    if (!stored) return;
     Matrix gram(long_cols.size(), long_cols.size());
     gram.setZero();
     gram.selfadjointView<Eigen::Lower>().rankUpdate(scaled.transpose());

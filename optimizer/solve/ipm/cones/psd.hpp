@@ -50,6 +50,11 @@ public:
     void mul_w_inverse(CVec v, Vec out, bool transpose) const override;
     void inverse_gram(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
                       const std::vector<double>& val, std::vector<double>& upper) const override;
+    // inverse_gram with at most the given bytes for the scaled columns kept
+    // at once (beyond, they are used one at a time).
+    void inverse_gram_within(const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
+                             const std::vector<double>& val, std::vector<double>& upper,
+                             int64_t scaled_columns_bytes) const;
 
     void affine_ds(CVec s, CVec z, Vec ds) const override;
     void combined_ds_shift(CVec dz_aff, CVec ds_aff, double sigma_mu, Vec shift) override;
