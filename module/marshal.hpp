@@ -370,7 +370,11 @@ using CountOf = Count<W, SameAs<Name>>;
 
 // ------------------------------------------------------------ array arguments
 
-enum class Need { None, View, KeyView };
+// None: no count; View / KeyView: a present view holds exactly the count
+// (a key view must be present); AtLeast / KeyAtLeast: a present view holds
+// at least the count (views whose length the call does not name, which the
+// library reads that far).
+enum class Need { None, View, KeyView, AtLeast, KeyAtLeast };
 
 // Memoryview kinds: input view (no count), counted input view and output
 // view (count message of views), key input/output view (None refused once
@@ -393,6 +397,13 @@ struct View {
     template <class F> static bool check_count(State& s, F& f) {
         if constexpr (Check == Need::None) {
             return true;
+        } else if constexpr (Check == Need::AtLeast || Check == Need::KeyAtLeast) {
+            if (!s.view.present()) return true;  // None: no count asked for
+            int64_t n;
+            if (!Source::get(f, n)) return false;
+            if (s.view.count() >= n) return true;
+            if constexpr (Check == Need::KeyAtLeast) return raise_key_count(Name.c_str()), f.fail();
+            else return raise_view_count(Name.c_str()), f.fail();
         } else {
             int64_t n;
             if (!Source::get(f, n)) return false;
@@ -421,6 +432,12 @@ template <class T, Text Name, class Source>
 using Out = View<T, Name, Source, Need::View, true>;
 template <Text Name, class Source>
 using KeyIn = View<int32_t, Name, Source, Need::KeyView>;
+// The parts of a whole solution given to putsolution(new): None, or at
+// least the count.
+template <class T, Text Name, class Source>
+using InAtLeast = View<T, Name, Source, Need::AtLeast>;
+template <Text Name, class Source>
+using KeyListAtLeast = View<int32_t, Name, Source, Need::KeyAtLeast>;
 template <Text Name, class Source>
 using KeyOut = View<int32_t, Name, Source, Need::KeyView, true>;
 

@@ -52,7 +52,8 @@ CONSTRUCTORS = {
 }
 
 SCALARS = {"I32": "int", "I64": "int", "F64": "float", "Str": "str"}
-VIEWS = {"In", "InOut", "CountedIn", "Out", "KeyIn", "KeyOut", "KeyList", "Covers", "CoversColumns", "View"}
+VIEWS = {"In", "InOut", "CountedIn", "Out", "KeyIn", "KeyOut", "KeyList", "InAtLeast", "KeyListAtLeast", "Covers",
+         "CoversColumns", "View"}
 KEY_VIEWS = {"KeyIn", "KeyOut"}
 BYTEARRAYS = {"OutBytes", "KeyOutBytes", "TextBytes", "FixedText", "Bytes", "LibArray"}
 RESULTS = {"int32_t": "int", "int64_t": "int", "double": "float"}

@@ -134,7 +134,8 @@ const PyMethodDef rows[] = {
            OutBytes<double, "barsslice", SliceSize>>::def(),
 
     // Whole solutions: the views and bytearrays of the getters are sized one by one, in
-    // argument order; the putters check no lengths.
+    // argument order; each view of the putters is None or holds at least its count, which
+    // the library reads (a shorter one would let it read past the caller's buffer).
     Method<"getsolution_iOOOOOOOOOOO_13", VLT_getsolution, T, Sol, Ret<int32_t>, Ret<int32_t>, KeyOut<"skc", Cons>, KeyOut<"skx", Vars>, KeyOut<"skn", Cones>,
            Out<double, "xc", Cons>, Out<double, "xx", Vars>, Out<double, "y", Cons>, Out<double, "slc", Cons>, Out<double, "suc", Cons>, Out<double, "slx", Vars>, Out<double, "sux", Vars>, Out<double, "snx", Vars>>::def(),
     Method<"getsolution_iOOOOOOOOOOO_2", VLT_getsolution, T, Sol, Ret<int32_t>, Ret<int32_t>, KeyOutBytes<"skc", Cons>, KeyOutBytes<"skx", Vars>, KeyOutBytes<"skn", Cones>,
@@ -143,10 +144,10 @@ const PyMethodDef rows[] = {
            Out<double, "xc", Cons>, Out<double, "xx", Vars>, Out<double, "y", Cons>, Out<double, "slc", Cons>, Out<double, "suc", Cons>, Out<double, "slx", Vars>, Out<double, "sux", Vars>, Out<double, "snx", Vars>, Out<double, "doty", AccTotal>>::def(),
     Method<"getsolutionnew_iOOOOOOOOOOOO_2", VLT_getsolutionnew, T, Sol, Ret<int32_t>, Ret<int32_t>, KeyOutBytes<"skc", Cons>, KeyOutBytes<"skx", Vars>, KeyOutBytes<"skn", Cones>,
            OutBytes<double, "xc", Cons>, OutBytes<double, "xx", Vars>, OutBytes<double, "y", Cons>, OutBytes<double, "slc", Cons>, OutBytes<double, "suc", Cons>, OutBytes<double, "slx", Vars>, OutBytes<double, "sux", Vars>, OutBytes<double, "snx", Vars>, OutBytes<double, "doty", AccTotal>>::def(),
-    Method<"putsolution_iOOOOOOOOOOO_13", VLT_putsolution, T, Sol, KeyList<"skc">, KeyList<"skx">, KeyList<"skn">,
-           In<double, "xc">, In<double, "xx">, In<double, "y">, In<double, "slc">, In<double, "suc">, In<double, "slx">, In<double, "sux">, In<double, "snx">>::def(),
-    Method<"putsolutionnew_iOOOOOOOOOOOO_14", VLT_putsolutionnew, T, Sol, KeyList<"skc">, KeyList<"skx">, KeyList<"skn">,
-           In<double, "xc">, In<double, "xx">, In<double, "y">, In<double, "slc">, In<double, "suc">, In<double, "slx">, In<double, "sux">, In<double, "snx">, In<double, "doty">>::def(),
+    Method<"putsolution_iOOOOOOOOOOO_13", VLT_putsolution, T, Sol, KeyListAtLeast<"skc", Cons>, KeyListAtLeast<"skx", Vars>, KeyListAtLeast<"skn", Cones>,
+           InAtLeast<double, "xc", Cons>, InAtLeast<double, "xx", Vars>, InAtLeast<double, "y", Cons>, InAtLeast<double, "slc", Cons>, InAtLeast<double, "suc", Cons>, InAtLeast<double, "slx", Vars>, InAtLeast<double, "sux", Vars>, InAtLeast<double, "snx", Vars>>::def(),
+    Method<"putsolutionnew_iOOOOOOOOOOOO_14", VLT_putsolutionnew, T, Sol, KeyListAtLeast<"skc", Cons>, KeyListAtLeast<"skx", Vars>, KeyListAtLeast<"skn", Cones>,
+           InAtLeast<double, "xc", Cons>, InAtLeast<double, "xx", Vars>, InAtLeast<double, "y", Cons>, InAtLeast<double, "slc", Cons>, InAtLeast<double, "suc", Cons>, InAtLeast<double, "slx", Vars>, InAtLeast<double, "sux", Vars>, InAtLeast<double, "snx", Vars>, InAtLeast<double, "doty", AccTotal>>::def(),
     Method<"getsolutionslice_iiiiO_6", VLT_getsolutionslice, T, Sol, I32<"item">, I32<"first">, I32<"last">,
            Out<double, "values", Items>>::def(),
     Method<"getsolutionslice_iiiiO_5", VLT_getsolutionslice, T, Sol, I32<"item">, I32<"first">, I32<"last">,

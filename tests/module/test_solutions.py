@@ -101,7 +101,8 @@ def test_whole_solution_put_and_null_parts_keep(task, env_log_path, calls):
     vec["xx"] = np.array([4.0, 3.0, 2.0, 1.0])
     before = len(calls(env_log_path))
     assert task.putsolution_iOOOOOOOOOOO_13(ITR, None, None, None, None, f64(vec["xx"]), *[None] * 6) == (0, None)
-    assert names(calls, env_log_path, before) == ["VLT_putsolution"]
+    # A part given is checked against its count first; parts left None are not.
+    assert names(calls, env_log_path, before) == ["VLT_getnumvar", "VLT_putsolution"]
     assert task.putsolution_iOOOOOOOOOOO_13(ITR, *[None] * 11) == (0, None)
     assert calls(env_log_path)[-1].count("=null") == 11
     for name in KEYS + VALUES:
@@ -354,3 +355,27 @@ def test_objective_values_of_an_optimal_pair(task, lp):
         assert task.getprimalobj_i_2(BAS) == (0, pytest.approx(lp["obj"]))
     finally:
         clone.dispose()
+
+
+@pytest.mark.parametrize("method, position, message", [
+    ("putsolution_iOOOOOOOOOOO_13", 0, "Argument skc is too short"),
+    ("putsolution_iOOOOOOOOOOO_13", 4, "Array is too short in argument xx"),
+    ("putsolution_iOOOOOOOOOOO_13", 10, "Array is too short in argument snx"),
+    ("putsolutionnew_iOOOOOOOOOOOO_14", 11, "Array is too short in argument doty"),
+])
+def test_whole_solution_put_refuses_a_short_part_and_keeps_the_solution(task, method, position, message):
+    # A part shorter than its count would let the library read past the
+    # caller's buffer; longer parts are read as far as the count.
+    sized(task)
+    assert task.appendafes_L_2(2) == (0, None)
+    assert task.appendaccseq_LLO_4(task.appendrplusdomain_L_2(2)[1], 0, None) == (0, None)
+    counts = [M, N, 0] + [SIZE[KIND[v]] for v in VALUES] + [2]
+    parts = [i32(np.arange(c + 1) % 3) if k < 3 else f64(np.arange(c + 1.0)) for k, c in enumerate(counts)]
+    count = 11 if method.startswith("putsolution_") else 12
+    assert getattr(task, method)(ITR, *parts[:count]) == (0, None)
+    before = [read(task, name, ITR).tolist() for name in KEYS + VALUES]
+    short = list(parts[:count])
+    short[position] = (i32 if position < 3 else f64)(np.zeros(counts[position] - 1))
+    with pytest.raises(TypeError, match=message):
+        getattr(task, method)(ITR, *short)
+    assert [read(task, name, ITR).tolist() for name in KEYS + VALUES] == before
