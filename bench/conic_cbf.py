@@ -401,20 +401,22 @@ def solved(outcome, reference):
         return outcome.status == "infeasible"
     if reference == "dual_infeasible":
         return outcome.status == "unbounded"
-    if outcome.status != "optimal" or outcome.objective is None:
-        return False
-    ref = float(reference)
-    return abs(outcome.objective - ref) / max(1.0, abs(ref)) <= tolerance(reference)
+    return outcome.status == "optimal" and within(outcome, reference)
 
 
 def unproven(outcome, reference):
     """An objective within the tolerance from a solver that did not claim
     optimality (the ill-posed SDPLIB hinf problems end so)."""
-    if solved(outcome, reference) or outcome.objective is None or reference is None:
-        return False
+    return reference is not None and not solved(outcome, reference) and within(outcome, reference)
+
+
+def within(outcome, reference):
+    """The objective within the tolerance of a numeric reference."""
     try:
         ref = float(reference)
     except ValueError:
+        return False
+    if outcome.objective is None:
         return False
     return abs(outcome.objective - ref) / max(1.0, abs(ref)) <= tolerance(reference)
 

@@ -111,6 +111,7 @@ private:
 
     // ---- the steps of an iteration
     bool initial_point();
+    void linear_rows(const Point& p, Residuals& r) const;
     void compute_residuals();
     Measures measure() const;
     // Certificates of infeasibility at the current iterate, within the
@@ -141,8 +142,8 @@ private:
     void solve_newton(const std::vector<double>& rx, const std::vector<double>& rz, const std::vector<double>& rb,
                       double rtau, double dkappa_rhs, const std::vector<double>& offset,
                       const std::vector<double>& offset_b, Point& dir);
-    // The errors of a direction in the linear rows (left in err_x_, err_z_,
-    // err_b_), as the largest ratio over the three kinds of rows of the
+    // The errors of a direction in the linear rows (left in
+    // direction_errors_), as the largest ratio over the three kinds of rows of the
     // error to kDirectionErrorShare of the rows' right-hand side, or to a
     // size that cannot matter, whichever is larger.
     double direction_error_excess(const Point& dir);
@@ -197,7 +198,7 @@ private:
     // complementarity right-hand sides and their offsets (ds = -H dz - offset)
     std::vector<double> ds_, dsb_, offset_, offset_b_, zero_;
     std::vector<double> rhs_x_, rhs_z_, rhs_b_, kkt_rhs_, kkt_z_, kkt_b_;
-    std::vector<double> err_x_, err_z_, err_b_, work_x_;  // errors of a direction
+    Residuals direction_errors_;  // a direction's linear rows less their right-hand sides
     double tau_denominator_ = 0.0;
     int64_t iterations_ = 0;
     double last_step_ = 0.0;
@@ -357,10 +358,11 @@ bool Solver::initial_point() {
     return true;
 }
 
-void Solver::compute_residuals() {
+// The linear rows of the embedding at p: the columns P x + G'z + q tau +
+// (bound multipliers), the rows G x + s - h tau and the bound rows
+// sign x + sb - hb tau, with the products px, gx, gtz they are made of.
+void Solver::linear_rows(const Point& p, Residuals& r) const {
     const int64_t n = f_.n, m = f_.m;
-    const Point& p = pt_;
-    Residuals& r = res_;
     r.px.resize(size_t(n));
     r.gx.resize(size_t(m));
     r.gtz.resize(size_t(n));
@@ -375,6 +377,12 @@ void Solver::compute_residuals() {
     for (int64_t i = 0; i < m; ++i) r.z[size_t(i)] = r.gx[size_t(i)] + p.s[size_t(i)] - f_.h[size_t(i)] * p.tau;
     for (size_t k = 0; k < bounds_.size(); ++k)
         r.b[k] = bounds_.sign[k] * p.x[size_t(bounds_.column[k])] + p.sb[k] - bounds_.h[k] * p.tau;
+}
+
+void Solver::compute_residuals() {
+    const Point& p = pt_;
+    Residuals& r = res_;
+    linear_rows(p, r);
     r.xpx = dot(p.x, r.px);
     r.qx = dot(f_.q, p.x);
     r.hz = dot(f_.h, p.z) + dot(bounds_.h, p.zb);
@@ -662,22 +670,11 @@ void Solver::solve_newton(const std::vector<double>& rx, const std::vector<doubl
 // Each kind is measured against its own right-hand side: the columns and
 // the rows have units of their own.
 double Solver::direction_error_excess(const Point& dir) {
-    const int64_t n = f_.n, m = f_.m;
-    const size_t nb = bounds_.size();
-    err_x_.resize(size_t(n));
-    err_z_.resize(size_t(m));
-    err_b_.resize(nb);
-    work_x_.resize(size_t(n));
-    mul_p(dir.x, err_x_);
-    mul_gt(dir.z, work_x_);
-    mul_g(dir.x, err_z_);
-    for (int64_t j = 0; j < n; ++j)
-        err_x_[size_t(j)] += work_x_[size_t(j)] + f_.q[size_t(j)] * dir.tau - rhs_x_[size_t(j)];
-    for (size_t k = 0; k < nb; ++k) err_x_[size_t(bounds_.column[k])] += bounds_.sign[k] * dir.zb[k];
-    for (int64_t i = 0; i < m; ++i)
-        err_z_[size_t(i)] += dir.s[size_t(i)] - f_.h[size_t(i)] * dir.tau - rhs_z_[size_t(i)];
-    for (size_t k = 0; k < nb; ++k)
-        err_b_[k] = bounds_.sign[k] * dir.x[size_t(bounds_.column[k])] + dir.sb[k] - bounds_.h[k] * dir.tau - rhs_b_[k];
+    Residuals& e = direction_errors_;
+    linear_rows(dir, e);
+    for (size_t j = 0; j < e.x.size(); ++j) e.x[j] -= rhs_x_[j];
+    for (size_t i = 0; i < e.z.size(); ++i) e.z[i] -= rhs_z_[i];
+    for (size_t k = 0; k < e.b.size(); ++k) e.b[k] -= rhs_b_[k];
     // Errors well inside the feasibility tolerances (in the units of the
     // embedding, where the residuals carry the factor tau) cannot matter.
     const double negligible =
@@ -685,7 +682,7 @@ double Solver::direction_error_excess(const Point& dir) {
     auto ratio = [&](const std::vector<double>& error, const std::vector<double>& rhs) {
         return inf_norm(error) / std::max(kDirectionErrorShare * inf_norm(rhs), negligible);
     };
-    return std::max({ratio(err_x_, rhs_x_), ratio(err_z_, rhs_z_), ratio(err_b_, rhs_b_)});
+    return std::max({ratio(e.x, rhs_x_), ratio(e.z, rhs_z_), ratio(e.b, rhs_b_)});
 }
 
 // One step of iterative refinement on the whole Newton system, tau and
@@ -702,12 +699,12 @@ void Solver::refine_direction(Point& dir) {
     if (!kkt_.has_eliminated_blocks()) return;
     const double excess = direction_error_excess(dir);
     if (!(excess > 1.0)) return;
-    for (double& e : err_x_) e = -e;
-    for (double& e : err_z_) e = -e;
-    for (double& e : err_b_) e = -e;
+    Residuals& e = direction_errors_;
+    for (std::vector<double>* v : {&e.x, &e.z, &e.b})
+        for (double& t : *v) t = -t;
     const std::vector<double> zero_m(size_t(f_.m), 0.0), zero_b(bounds_.size(), 0.0);
     Point correction;
-    solve_newton(err_x_, err_z_, err_b_, 0.0, 0.0, zero_m, zero_b, correction);
+    solve_newton(e.x, e.z, e.b, 0.0, 0.0, zero_m, zero_b, correction);
     Point refined = dir;
     refined.add(1.0, correction);
     if (finite(refined) && direction_error_excess(refined) < excess) dir = std::move(refined);

@@ -31,6 +31,19 @@ void to_svec(const Matrix& m, Vec out) {
         for (int64_t k = l; k < n; ++k, ++p) out[p] = k == l ? m(k, k) : (m(k, l) + m(l, k)) / kRoot2;
 }
 
+// The element (row[p], col[p]) of the lower triangle at each svec position p.
+void svec_elements(int32_t n, std::vector<int32_t>& row, std::vector<int32_t>& col) {
+    row.clear();
+    col.clear();
+    row.reserve(size_t(n) * size_t(n + 1) / 2);
+    col.reserve(size_t(n) * size_t(n + 1) / 2);
+    for (int32_t l = 0; l < n; ++l)
+        for (int32_t k = l; k < n; ++k) {
+            row.push_back(k);
+            col.push_back(l);
+        }
+}
+
 // svec(A V A') of a symmetric V given by svec(V); only the lower triangle of
 // the second product is formed.
 template <class A>
@@ -133,13 +146,7 @@ bool PsdCone::update_scaling(CVec s, CVec z, double) {
 void PsdCone::block_values(Vec out) const {
     const Matrix& w = st_->w;
     std::vector<int32_t> row, col;
-    row.reserve(size_t(dim()));
-    col.reserve(size_t(dim()));
-    for (int32_t l = 0; l < n_; ++l)
-        for (int32_t k = l; k < n_; ++k) {
-            row.push_back(k);
-            col.push_back(l);
-        }
+    svec_elements(n_, row, col);
     size_t at = 0;
     for (size_t q = 0; q < row.size(); ++q) {
         const int32_t k = row[q], l = col[q];
@@ -193,12 +200,8 @@ struct ElementPair {
 // The ordered element pairs of the columns of G, starting at start[q].
 void column_pairs(int32_t n, const std::vector<int64_t>& ptr, const std::vector<int64_t>& row,
                   const std::vector<double>& val, std::vector<int64_t>& start, std::vector<ElementPair>& pairs) {
-    std::vector<int32_t> pk, pl;  // the element (k, l) of each svec position
-    for (int32_t l = 0; l < n; ++l)
-        for (int32_t k = l; k < n; ++k) {
-            pk.push_back(k);
-            pl.push_back(l);
-        }
+    std::vector<int32_t> pk, pl;
+    svec_elements(n, pk, pl);
     const size_t cols = ptr.size() - 1;
     start.assign(cols + 1, 0);
     pairs.clear();
