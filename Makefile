@@ -9,6 +9,13 @@ PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy 
 
 export PYTHONDONTWRITEBYTECODE = 1
 
+# Every CMake configuration below: Ninja from the pip package, and ccache as
+# the compiler launcher where it is installed (rebuilds of other trees reuse
+# unchanged objects).
+NINJA = $$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+CMAKE_CONFIGURE = $(PYTHON) -m cmake -G Ninja -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$(NINJA) $(LAUNCHER)
+
 .PHONY: all deps build demo test test-cpp test-py test-asan test-tsan bench install clean
 
 all: build
@@ -24,7 +31,7 @@ deps:
 	@$(PYTHON) tools/check_python_deps.py $(PY_PACKAGES) || $(PYTHON) -m pip install -q $$($(PYTHON) tools/check_python_deps.py --missing $(PY_PACKAGES))
 
 $(BUILD)/build.ninja:
-	$(PYTHON) -m cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(CMAKE_CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 
 build: deps $(BUILD)/build.ninja
 	$(PYTHON) -m cmake --build $(BUILD) -j $(JOBS)
@@ -42,7 +49,7 @@ test-py:
 
 # AddressSanitizer + UndefinedBehaviorSanitizer build of module and library.
 test-asan: deps
-	$(PYTHON) -m cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_SANITIZE=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(CMAKE_CONFIGURE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_SANITIZE=ON
 	$(PYTHON) -m cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -Q
 	LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
@@ -51,7 +58,7 @@ test-asan: deps
 
 # ThreadSanitizer build of module and library; the threading tests under it.
 test-tsan: deps
-	$(PYTHON) -m cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_TSAN=ON -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	$(CMAKE_CONFIGURE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_TSAN=ON
 	$(PYTHON) -m cmake --build $(TSAN_BUILD) -j $(JOBS) --target _vlt velto_py test_threads
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R test_threads
 	libdir=$$($(PYTHON) -c 'import sysconfig;print(sysconfig.get_config_var("LIBDIR"))'); \
@@ -70,7 +77,7 @@ FUZZ_READERS = mps lp opf ptf json task solution parameters
 fuzz: build
 	@dpkg -s clang libfuzzer-14-dev >/dev/null 2>&1 || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
 	  $$SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -q clang libfuzzer-14-dev; }
-	CC=clang CXX=clang++ $(PYTHON) -m cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_FUZZ=ON -DVLT_BUILD_TESTS=OFF -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja"))')
+	CC=clang CXX=clang++ $(CMAKE_CONFIGURE) -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLT_FUZZ=ON -DVLT_BUILD_TESTS=OFF
 	$(PYTHON) -m cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 	PYTHONPATH=$(BUILD)/pkg $(PYTHON) tests/fuzz/seeds.py $(FUZZ_BUILD)/corpus
 	@for r in $(FUZZ_READERS); do \
