@@ -18,11 +18,14 @@ from ._constants import *  # noqa: F401,F403
 from ._constants import __all__ as _constant_names
 from .batch import solve_batch  # noqa: F401
 from .cluster import solve_distributed  # noqa: F401
-from .errors import Error  # noqa: F401
-from .model import INF, Model, bound_key  # noqa: F401
+from .conic import smat, svec  # noqa: F401
+from .errors import Error, Interrupted  # noqa: F401
+from .model import IIS, INF, InfeasibilityReport, Model, RemoteJob, Sensitivity, bound_key  # noqa: F401
 from .result import Certificate, Result, Status, Termination  # noqa: F401
+from .variables import Variable, Variables  # noqa: F401
 
-__all__ = ["Env", "Task", "Model", "Result", "Status", "Termination", "Certificate", "Error", "INF",
+__all__ = ["Env", "Task", "Model", "Result", "Status", "Termination", "Certificate", "Error", "Interrupted",
+           "INF", "Variable", "Variables", "Sensitivity", "InfeasibilityReport", "IIS", "RemoteJob", "svec", "smat",
            "bound_key", "solve_batch", "solve_distributed", "get_include"] + list(_constant_names)
 __version__ = "10.2.1"
 

@@ -2,6 +2,7 @@
 sparse matrices) to the contiguous int32, int64 and double arrays that `_vlt`
 reads through memoryviews, and back from the library's buffers to numpy."""
 import math
+import operator
 from typing import Any
 
 import numpy as np
@@ -51,14 +52,58 @@ def doubles(values, name, n=None):
     return np.ascontiguousarray(a)
 
 
+def count(n, name):
+    """A number of items: a non-negative whole number (an int or a numpy
+    integer; 2.5, '2' and True are refused)."""
+    if isinstance(n, (bool, np.bool_)):
+        raise TypeError(f"{name} must be a whole number, not {n!r}")
+    try:
+        n = operator.index(n)
+    except TypeError:
+        raise TypeError(f"{name} must be a whole number, not {n!r}") from None
+    if n < 0:
+        raise ValueError(f"{name} cannot be negative ({n})")
+    return n
+
+
+def number(value, name):
+    """One real number (a bool or a text is refused)."""
+    if isinstance(value, (bool, np.bool_, str, bytes)):
+        raise TypeError(f"{name} must be a number, not {value!r}")
+    try:
+        return float(value)
+    except (TypeError, ValueError):
+        raise TypeError(f"{name} must be a number, not {value!r}") from None
+
+
+def open_sides(keys, lower, upper):
+    """(lb, ub) of bound keys and the library's bound values: -inf below and
+    inf above on a side that the key leaves open."""
+    from ._constants import BoundKey
+
+    lb, ub = lower.copy(), upper.copy()
+    lb[(keys == BoundKey.FR) | (keys == BoundKey.UP)] = -INF
+    ub[(keys == BoundKey.FR) | (keys == BoundKey.LO)] = INF
+    fixed = keys == BoundKey.FX
+    ub[fixed] = lb[fixed]
+    return lb, ub
+
+
 def flags(values, name, n):
-    """n truth values: one repeated, or a sequence of exactly n."""
+    """n truth values: one repeated, or a sequence of exactly n; each True or
+    False (or 0 and 1 in an integer array), nothing else."""
     a = np.asarray(values)
+    if a.dtype.kind == "b":
+        pass
+    elif a.dtype.kind in "iu" and not isinstance(values, (int, np.integer)) and np.isin(a, (0, 1)).all():
+        a = a.astype(bool)
+    else:
+        raise TypeError(f"{name} must be True, False or a sequence of them, not {values!r}")
     if a.ndim == 0:
         return np.full(n, bool(a))
     if a.ndim != 1 or a.size != n:
         raise ValueError(f"{name} has {a.size} values for {n} items")
-    return a.astype(bool)
+    return a
 
 
 def bound_keys(lb, ub):
@@ -178,10 +223,53 @@ def linear_terms(coefficients, name="coefficients"):
     raise TypeError(f"{name} must be a mapping {{index: value}} or a pair (indexes, values)")
 
 
-def lower_triangle(terms, name="terms"):
+_TRIANGLES = (None, "lower", "upper")
+
+
+def _check_symmetric(i, j, v, name):
+    """Refuses entries (i, j, v) of a matrix that is not symmetric (to a
+    relative 1e-12): each entry below the diagonal is summed with the
+    negative of its mirror, and every sum must vanish."""
+    lower, upper = i > j, i < j
+    if not (lower.any() or upper.any()):
+        return
+    side = int(max(i.max(), j.max())) + 1
+    keys = np.concatenate([i[lower] * side + j[lower], j[upper] * side + i[upper]]).astype(np.int64)
+    signed = np.concatenate([v[lower], -v[upper]])
+    unique, where = np.unique(keys, return_inverse=True)
+    differences = np.bincount(where, weights=signed)
+    bad = np.abs(differences) > 1e-12 * max(1.0, float(np.abs(v).max()))
+    if bad.any():
+        r, c = divmod(int(unique[np.argmax(bad)]), side)
+        a = float(v[(i == r) & (j == c)].sum())
+        b = float(v[(i == c) & (j == r)].sum())
+        raise ValueError(f"{name} is not symmetric: {name}[{r}, {c}] = {a:g} but {name}[{c}, {r}] = {b:g}; "
+                         "give a symmetric matrix, or triangle='lower' or 'upper' for a matrix that holds "
+                         "one triangle")
+
+
+def _one_triangle(i, j, v, name, triangle):
+    """The entries (i, j, v) of a square matrix as its lower triangle: the
+    matrix must be symmetric (triangle None) or hold only the named
+    triangle, whose mirror is implied."""
+    if triangle not in _TRIANGLES:
+        raise ValueError(f"triangle must be None, 'lower' or 'upper', not {triangle!r}")
+    if triangle is None:
+        _check_symmetric(i, j, v, name)
+        keep = i >= j
+        return i[keep], j[keep], v[keep]
+    wrong = (i < j) if triangle == "lower" else (i > j)
+    if wrong.any():
+        k = int(np.argmax(wrong))
+        raise ValueError(f"{name} has the entry ({i[k]}, {j[k]}) outside its {triangle} triangle")
+    return (i, j, v) if triangle == "lower" else (j, i, v)
+
+
+def lower_triangle(terms, name="terms", triangle=None):
     """(subi, subj, val) of the lower triangle of a symmetric matrix given as
-    {(i, j): q} over either triangle (a pair given twice is refused), a
-    scipy.sparse matrix or a dense 2-D array (whose lower triangle is used)."""
+    {(i, j): q} over either triangle (a pair given twice is refused), or a
+    scipy.sparse matrix or dense 2-D array that is symmetric (or holds just
+    the lower or upper triangle, as `triangle` says)."""
     if hasattr(terms, "items"):
         merged = {}
         for (i, j), v in terms.items():
@@ -193,15 +281,19 @@ def lower_triangle(terms, name="terms"):
         return (indexes([k[0] for k in keys], name), indexes([k[1] for k in keys], name),
                 doubles(list(merged.values()), name))
     if is_sparse(terms):
+        if terms.shape[0] != terms.shape[1]:
+            raise ValueError(f"{name} must be a square matrix, not of shape {terms.shape}")
         coo = terms.tocoo()
         coo.sum_duplicates()
-        keep = coo.row >= coo.col
-        return indexes(coo.row[keep], name), indexes(coo.col[keep], name), doubles(coo.data[keep], name)
+        nz = coo.data != 0
+        i, j, v = _one_triangle(coo.row[nz], coo.col[nz], coo.data[nz], name, triangle)
+        return indexes(i, name), indexes(j, name), doubles(v, name)
     dense = np.asarray(terms, dtype=np.float64)
     if dense.ndim != 2 or dense.shape[0] != dense.shape[1]:
         raise ValueError(f"{name} must be a square matrix, not of shape {dense.shape}")
-    i, j = np.nonzero(np.tril(dense))
-    return indexes(i, name), indexes(j, name), np.ascontiguousarray(dense[i, j])
+    i, j = np.nonzero(dense)
+    i, j, v = _one_triangle(i, j, dense[i, j], name, triangle)
+    return indexes(i, name), indexes(j, name), np.ascontiguousarray(v)
 
 
 def symmetric_from_lower(packed, dim):
@@ -212,3 +304,13 @@ def symmetric_from_lower(packed, dim):
     matrix[cols, rows] = packed
     matrix[rows, cols] = packed
     return matrix
+
+
+def table(columns):
+    """A table of equally long columns: a pandas DataFrame when pandas is
+    installed, else the dict of numpy arrays itself."""
+    try:
+        import pandas
+    except ImportError:
+        return columns
+    return pandas.DataFrame(columns)

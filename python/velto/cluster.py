@@ -10,30 +10,10 @@ same version) and import it on their own.
     with LocalCluster(n_workers=4, threads_per_worker=1) as cluster, Client(cluster) as client:
         results = velto.solve_distributed(models, client, progress=True)
 """
-import os
-import tempfile
 from typing import Any, Callable, List, Optional, Sequence, Union
 
-from .errors import Error, check
+from .errors import Error
 from .progress import logger
-
-_TASK_FILE = "model.task"
-
-
-def _task_bytes(model, folder) -> bytes:
-    """The model's task (with its solutions) in the binary task format."""
-    path = os.path.join(folder, _TASK_FILE)
-    check(model.task, model.task.writetask_s_2(path))
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def _load_task_bytes(model, data: bytes, folder):
-    path = os.path.join(folder, _TASK_FILE)
-    with open(path, "wb") as f:
-        f.write(data)
-    check(model.task, model.task.readtask_s_2(path))
-
 
 def _solve_on_worker(chunk):
     """Runs on a worker: each model read from its task bytes, solved, and
@@ -42,15 +22,14 @@ def _solve_on_worker(chunk):
     from .model import Model
 
     outcomes = []
-    with tempfile.TemporaryDirectory(prefix="velto-") as folder:
-        for data in chunk:
-            with Model() as model:
-                try:
-                    _load_task_bytes(model, data, folder)
-                    result = model.solve()
-                    outcomes.append((_task_bytes(model, folder), result))
-                except Error as e:
-                    outcomes.append((None, (int(e.code), e.message)))
+    for data in chunk:
+        with Model() as model:
+            try:
+                model.load_bytes(data)
+                result = model.solve()
+                outcomes.append((model.to_bytes(), result))
+            except Error as e:
+                outcomes.append((None, (int(e.code), e.message)))
     return outcomes
 
 
@@ -126,20 +105,19 @@ def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] =
             chunk_size = max(1, len(models) // (4 * threads))
         if chunk_size < 1:
             raise ValueError("chunk_size must be at least 1")
-        with tempfile.TemporaryDirectory(prefix="velto-") as folder:
-            payloads = [_task_bytes(model, folder) for model in models]
-            starts = range(0, len(models), chunk_size)
-            futures = dask_client.map(_solve_on_worker, [payloads[k:k + chunk_size] for k in starts], pure=False)
-            first = {future.key: k for k, future in zip(starts, futures)}
-            for future in as_completed(futures):
-                k0 = first[future.key]
-                for k, (solved, outcome) in enumerate(future.result(), start=k0):
-                    if solved is None:
-                        failures.append((k, outcome))
-                    else:
-                        _load_task_bytes(models[k], solved, folder)
-                        results[k] = outcome
-                shown.step(min(chunk_size, len(models) - k0))
+        payloads = [model.to_bytes() for model in models]
+        starts = range(0, len(models), chunk_size)
+        futures = dask_client.map(_solve_on_worker, [payloads[k:k + chunk_size] for k in starts], pure=False)
+        first = {future.key: k for k, future in zip(starts, futures)}
+        for future in as_completed(futures):
+            k0 = first[future.key]
+            for k, (solved, outcome) in enumerate(future.result(), start=k0):
+                if solved is None:
+                    failures.append((k, outcome))
+                else:
+                    models[k].load_bytes(solved)
+                    results[k] = models[k]._record(outcome.response, outcome.termination, outcome)
+            shown.step(min(chunk_size, len(models) - k0))
     finally:
         shown.close()
         if own:

@@ -50,3 +50,31 @@ def domain_appender(domain, n, alpha=None):
     if method.endswith("__1"):
         return lambda task: getattr(task, method)()
     return lambda task: getattr(task, method)(n)
+
+
+def svec(S, triangle=None):
+    """The rows of the psd domain for a symmetric matrix S (dense or
+    scipy.sparse; symmetric, or one triangle as triangle='lower' / 'upper'
+    says): its lower triangle column by column, the off-diagonal elements
+    times sqrt(2), so that <svec(A), svec(B)> = <A, B>."""
+    i, j, v = arr.lower_triangle(S, "S", triangle)
+    dim = int(np.shape(S)[0])
+    # Position of (i, j), i >= j, in the column-by-column lower triangle.
+    position = j * dim - j * (j - 1) // 2 + (i - j)
+    out = np.zeros(dim * (dim + 1) // 2)
+    np.add.at(out, position, np.where(i == j, v, v * np.sqrt(2.0)))
+    return out
+
+
+def smat(v):
+    """The symmetric matrix whose svec is v (the inverse of svec)."""
+    v = arr.doubles(v, "v")
+    dim = int(round((np.sqrt(8 * v.size + 1) - 1) / 2))
+    if dim * (dim + 1) // 2 != v.size:
+        raise ValueError(f"{v.size} values are no lower triangle of a symmetric matrix")
+    cols, rows = np.triu_indices(dim)  # column by column down the lower triangle
+    values = np.where(rows == cols, v, v / np.sqrt(2.0))
+    S = np.zeros((dim, dim))
+    S[rows, cols] = values
+    S[cols, rows] = values
+    return S

@@ -42,3 +42,13 @@ def error_of(task, res):
     """The Error for response code res of a call on task."""
     last, message = task.getlasterror()
     return Error(res, message if last == res else "")
+
+
+class Interrupted(KeyboardInterrupt):
+    """Ctrl-C stopped a solve.  `result` is its Result: termination
+    INTERRUPTED, with the best solution found before the stop (when the
+    optimizer had one) and that point as `result.start`."""
+
+    def __init__(self, result):
+        super().__init__("the solve was interrupted")
+        self.result = result

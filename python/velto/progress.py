@@ -37,13 +37,24 @@ class StreamForwarder:
         self._pending = lines.pop()
         for line in lines:
             if line.strip():
-                logger.log(self.level, line.rstrip())
+                logger.log(_level_of(line, self.level), line.rstrip())
+
+
+def _level_of(line, level):
+    """The level of one line: a line of the log that the optimizer's engines
+    mark as a warning ('WARNING: ...') is a warning whatever its stream."""
+    if level < logging.WARNING and line.lstrip().upper().startswith("WARNING"):
+        return logging.WARNING
+    return level
 
 
 class _Bar:
     """The progress shown during a solve: a tqdm bar when tqdm is installed,
-    else one line a second on the logger.  Counts iterations (nodes for a
-    mixed-integer run) and shows the objective values."""
+    else one line a second on the logger.  Counts iterations, or nodes once
+    branch and bound has begun (the count starts again then, so it never
+    runs backwards), and shows the objective values: primal and dual for a
+    continuous run, the incumbent, the bound and the gap (each once it is
+    known) for a mixed-integer one."""
 
     def __init__(self):
         try:
@@ -53,26 +64,44 @@ class _Bar:
         else:
             self._tqdm = tqdm(desc="velto", unit=" it", leave=False)
         self._last = self._logged = 0.0
+        self._nodes = False
+        self.count = 0
+
+    @staticmethod
+    def fields(dinf, iinf, liinf):
+        """(whether branch and bound runs, its count, the values to show)."""
+        nodes = liinf[LIInfItem.MIO_NUM_NODES]
+        if nodes > 0 or iinf[IInfItem.MIO_NUM_INT_SOLUTIONS] > 0:
+            fields = {}
+            if iinf[IInfItem.MIO_NUM_INT_SOLUTIONS] > 0:
+                fields["incumbent"] = dinf[DInfItem.MIO_OBJ_INT]
+            if iinf[IInfItem.MIO_OBJ_BOUND_DEFINED] > 0:
+                fields["bound"] = dinf[DInfItem.MIO_OBJ_BOUND]
+                if "incumbent" in fields:
+                    fields["gap"] = dinf[DInfItem.MIO_OBJ_REL_GAP]
+            return True, max(0, nodes), fields
+        count = max(0, iinf[IInfItem.INTPNT_ITER]) + max(0, liinf[LIInfItem.SIMPLEX_ITER])
+        return False, count, {"primal": dinf[DInfItem.INTPNT_PRIMAL_OBJ], "dual": dinf[DInfItem.INTPNT_DUAL_OBJ]}
 
     def update(self, dinf, iinf, liinf):
         now = time.monotonic()
         if now - self._last < 0.1:
             return
         self._last = now
-        nodes = liinf[LIInfItem.MIO_NUM_NODES]
-        if nodes > 0:
-            count, fields = nodes, {"incumbent": dinf[DInfItem.MIO_OBJ_INT], "bound": dinf[DInfItem.MIO_OBJ_BOUND],
-                                    "gap": dinf[DInfItem.MIO_OBJ_REL_GAP]}
-        else:
-            count = iinf[IInfItem.INTPNT_ITER] + liinf[LIInfItem.SIMPLEX_ITER]
-            fields = {"primal": dinf[DInfItem.INTPNT_PRIMAL_OBJ], "dual": dinf[DInfItem.INTPNT_DUAL_OBJ]}
+        nodes, count, fields = self.fields(dinf, iinf, liinf)
+        if nodes and not self._nodes:
+            self._nodes, self.count = True, 0
+            if self._tqdm is not None:
+                self._tqdm.reset()
+                self._tqdm.unit = " nodes"
+        self.count = max(self.count, count)
         if self._tqdm is not None:
-            self._tqdm.n = count
+            self._tqdm.n = self.count
             self._tqdm.set_postfix({k: f"{v:.6g}" for k, v in fields.items()}, refresh=True)
         elif now - self._logged >= 1.0:
             self._logged = now
-            logger.info("%d %s, %s", count, "nodes" if nodes > 0 else "iterations",
-                        ", ".join(f"{k} {v:.6g}" for k, v in fields.items()))
+            logger.info("%d %s%s", self.count, "nodes" if self._nodes else "iterations",
+                        "".join(f", {k} {v:.6g}" for k, v in fields.items()))
 
     def close(self):
         if self._tqdm is not None:

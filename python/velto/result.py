@@ -34,9 +34,11 @@ class Termination(enum.Enum):
     SOLUTION_LIMIT = "solution limit"
     OBJECTIVE_LIMIT = "objective limit"
     STOPPED = "stopped"  #: a progress callable asked it to stop
+    INTERRUPTED = "interrupted"  #: Ctrl-C stopped it
     NUMERICAL = "numerical trouble"
     LOST_RACE = "lost race"  #: another task of a race finished first
     INTERNAL = "internal"
+    NOT_SOLVED = "not solved"  #: the model has not been solved (the values were read or put)
 
     @classmethod
     def of(cls, code):
@@ -131,6 +133,13 @@ class Result:
         solve_time: seconds spent by the optimizer.
         iterations: interior-point plus simplex iterations.
         nodes: branch-and-bound nodes.
+        stale: True when the model was changed after the solve; the result
+            then promises nothing (status UNKNOWN, no values) and `reason`
+            says what changed.
+        reason: why the result is not what the optimizer established, or
+            None.
+        start: the best primal point known (x of the solve, also of a stale
+            or interrupted one), to give back as `Model.solve(start=...)`.
     """
 
     status: Status
@@ -160,8 +169,12 @@ class Result:
     solve_time: float
     iterations: int
     nodes: int
+    stale: bool
+    reason: Optional[str]
+    start: Optional[np.ndarray]
 
     def __init__(self, **fields):
+        self.stale, self.reason, self.start = False, None, fields.get("x")
         self.__dict__.update(fields)
 
     @property
@@ -171,8 +184,25 @@ class Result:
 
     def __repr__(self):
         solution = self.solution.name if self.solution is not None else None
+        stale = ", stale" if self.stale else ""
         return (f"Result({self.status.name}, termination={self.termination.name}, solution={solution}, "
-                f"objective={self.objective!r})")
+                f"objective={self.objective!r}{stale})")
+
+
+_VALUES = ("objective", "dual_objective", "primal_bound", "dual_bound", "mip_gap", "x", "row_activity", "y",
+           "reduced_costs", "slc", "suc", "slx", "sux", "cone_duals", "acc_duals", "psd_x", "psd_duals",
+           "certificate")
+
+
+def stale_result(result, reason):
+    """The result of a solve whose model has changed since: it promises
+    nothing (status UNKNOWN, no values), says why, and keeps the old point
+    as a start."""
+    fields = dict(result.__dict__)
+    fields.update({name: None for name in _VALUES})
+    fields.update(status=Status.UNKNOWN, problem_status=ProblemStatus.UNKNOWN,
+                  solution_status=SolutionStatus.UNKNOWN, stale=True, reason=reason, start=result.start)
+    return Result(**fields)
 
 
 def empty_result(termination_code, info):
