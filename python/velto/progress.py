@@ -2,6 +2,7 @@
 `velto` logger, and the progress and information callables of a solve (which
 also let Ctrl-C stop the optimizer, and draw an optional progress bar)."""
 import logging
+import math
 import os
 import signal
 import socket
@@ -70,15 +71,14 @@ class _Bar:
     @staticmethod
     def fields(dinf, iinf, liinf):
         """(whether branch and bound runs, its count, the values to show)."""
-        nodes = liinf[LIInfItem.MIO_NUM_NODES]
-        if nodes > 0 or iinf[IInfItem.MIO_NUM_INT_SOLUTIONS] > 0:
-            fields = {}
-            if iinf[IInfItem.MIO_NUM_INT_SOLUTIONS] > 0:
-                fields["incumbent"] = dinf[DInfItem.MIO_OBJ_INT]
-            if iinf[IInfItem.MIO_OBJ_BOUND_DEFINED] > 0:
-                fields["bound"] = dinf[DInfItem.MIO_OBJ_BOUND]
-                if "incumbent" in fields:
-                    fields["gap"] = dinf[DInfItem.MIO_OBJ_REL_GAP]
+        nodes, solutions = liinf[LIInfItem.MIO_NUM_NODES], iinf[IInfItem.MIO_NUM_INT_SOLUTIONS]
+        bound_defined = iinf[IInfItem.MIO_OBJ_BOUND_DEFINED] > 0
+        if nodes > 0 or solutions > 0 or bound_defined:
+            shown = {"incumbent": (solutions > 0, DInfItem.MIO_OBJ_INT),
+                     "bound": (bound_defined, DInfItem.MIO_OBJ_BOUND),
+                     "gap": (solutions > 0 and bound_defined, DInfItem.MIO_OBJ_REL_GAP)}
+            fields = {name: dinf[item] for name, (known, item) in shown.items()
+                      if known and math.isfinite(dinf[item])}
             return True, max(0, nodes), fields
         count = max(0, iinf[IInfItem.INTPNT_ITER]) + max(0, liinf[LIInfItem.SIMPLEX_ITER])
         return False, count, {"primal": dinf[DInfItem.INTPNT_PRIMAL_OBJ], "dual": dinf[DInfItem.INTPNT_DUAL_OBJ]}

@@ -237,3 +237,31 @@ def test_the_wrong_triangle_is_refused(triangle):
     m.add_variables(2)
     with pytest.raises(ValueError, match="outside"):
         m.set_quadratic_objective(np.array([[2.0, 1.0], [1.0, 2.0]]), triangle=triangle)
+
+
+def test_the_progress_bar_of_a_mip_counts_up_and_shows_incumbent_bound_and_gap():
+    from velto.progress import _Bar
+
+    events = []
+    m = market_split(seed=3)
+    m.solve(info=lambda code, d, i, li: events.append((list(d), list(i), list(li))), time_limit=20)
+    bar, seen, shown = _Bar(), [], set()
+    bar.close()
+    bar._tqdm = None  # the logger's line instead of a bar on the test's stderr
+    for dinf, iinf, liinf in events:
+        bar._last = 0.0  # every event drawn
+        bar.update(dinf, iinf, liinf)
+        seen.append((bar._nodes, bar.count))
+        shown |= set(_Bar.fields(dinf, iinf, liinf)[2])
+    assert seen == sorted(seen) and seen[0][1] >= 0 and seen[-1][0]  # counts up; nodes once they come
+    assert {"incumbent", "bound", "gap"} <= shown
+
+
+def test_engine_warnings_reach_the_logger_as_warnings(caplog):
+    from velto.progress import StreamForwarder
+
+    forward = StreamForwarder(20)  # the log stream's level, INFO
+    with caplog.at_level(10, logger="velto"):
+        forward("Presolving\nWARNING: the matrix has tiny entries\n")
+    assert [(r.levelname, r.message) for r in caplog.records] == [
+        ("INFO", "Presolving"), ("WARNING", "WARNING: the matrix has tiny entries")]
