@@ -310,7 +310,7 @@ def table(columns):
     """A table of equally long columns: a pandas DataFrame when pandas is
     installed, else the dict of numpy arrays itself."""
     try:
-        import pandas
+        import pandas  # type: ignore[import-untyped]
     except ImportError:
         return columns
     return pandas.DataFrame(columns)

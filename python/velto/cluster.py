@@ -10,10 +10,14 @@ same version) and import it on their own.
     with LocalCluster(n_workers=4, threads_per_worker=1) as cluster, Client(cluster) as client:
         results = velto.solve_distributed(models, client, progress=True)
 """
-from typing import Any, Callable, List, Optional, Sequence, Union
+from typing import TYPE_CHECKING, Any, Callable, List, Optional, Sequence, Union
 
 from .errors import Error
 from .progress import logger
+
+if TYPE_CHECKING:
+    from .model import Model
+    from .result import Result
 
 def _solve_on_worker(chunk):
     """Runs on a worker: each model read from its task bytes, solved, and
@@ -43,7 +47,7 @@ class _Progress:
             self.call = progress
         elif progress:
             try:
-                from tqdm.auto import tqdm
+                from tqdm.auto import tqdm  # type: ignore[import-untyped]
             except ImportError:
                 self.call = lambda done, total: logger.info("velto: %d of %d models solved", done, total)
             else:
@@ -74,9 +78,9 @@ def _client_for(client):
     return client, False
 
 
-def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] = None, *,  # noqa: F821
+def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] = None, *,
                       progress: Union[bool, Callable[[int, int], Any], None] = None,
-                      options: Optional[dict] = None, chunk_size: Optional[int] = None) -> List["Result"]:  # noqa: F821
+                      options: Optional[dict] = None, chunk_size: Optional[int] = None) -> List["Result"]:
     """Solves the models on the workers of a Dask cluster and returns their
     Results in order.
 
@@ -97,7 +101,7 @@ def solve_distributed(models: Sequence["Model"], client: Union[None, str, Any] =
             model.set_options(**options)
     dask_client, own = _client_for(client)
     shown = _Progress(progress, len(models))
-    results: List[Optional[Any]] = [None] * len(models)
+    results: List[Any] = [None] * len(models)
     failures = []
     try:
         if chunk_size is None:

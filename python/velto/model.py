@@ -19,7 +19,7 @@ import math
 import os
 import tempfile
 import time
-from typing import Any, Callable, Dict, Iterable, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, Dict, Iterable, NamedTuple, Optional, Sequence, TypeVar, Union, cast
 
 import numpy as np
 from _vlt import Task
@@ -75,14 +75,17 @@ def _data_format(fmt):
     return DataFormat[aliases[key]]
 
 
-def _edits(method):
+_Method = TypeVar("_Method", bound=Callable[..., Any])
+
+
+def _edits(method: _Method) -> _Method:
     """Marks a method that changes the problem: a result of an earlier
     solve goes stale once it has been called."""
     @functools.wraps(method)
     def edit(self, *args, **kwargs):
         self._changed(method.__name__)
         return method(self, *args, **kwargs)
-    return edit
+    return cast(_Method, edit)
 
 
 def _is_task_file(path, fmt):
@@ -857,7 +860,7 @@ class Model:
 
     def constraint_matrix(self):
         """The constraint matrix A as a scipy.sparse CSR matrix."""
-        import scipy.sparse as sparse
+        import scipy.sparse as sparse  # type: ignore[import-untyped]
 
         m, n = self.num_constraints, self.num_variables
         ptrb, ptre, sub, val = (bytearray() for _ in range(4))

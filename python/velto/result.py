@@ -1,7 +1,7 @@
 """What a solve gives back: why the optimizer stopped, what it proved, and the
 values of the solution (or of the certificate) as numpy arrays."""
 import enum
-from typing import List, Optional
+from typing import Any, List, Optional
 
 import numpy as np
 
@@ -139,7 +139,8 @@ class Result:
         reason: why the result is not what the optimizer established, or
             None.
         start: the best primal point known (x of the solve, also of a stale
-            or interrupted one), to give back as `Model.solve(start=...)`.
+            or interrupted one).
+        penalty, violations: of `Model.repair` (see there), else absent.
     """
 
     status: Status
@@ -172,6 +173,8 @@ class Result:
     stale: bool
     reason: Optional[str]
     start: Optional[np.ndarray]
+    penalty: Optional[float]  # of Model.repair
+    violations: Any  # of Model.repair
 
     def __init__(self, **fields):
         self.stale, self.reason, self.start = False, None, fields.get("x")

@@ -1,7 +1,7 @@
 """Variables that know their model: `Model.add_variables` returns a
 `Variables` block whose items are `Variable`s, plain int indexes that also
 carry the model they belong to, so that a model refuses another's."""
-from typing import Iterator, Union
+from typing import Iterator, Union, overload
 
 import numpy as np
 
@@ -39,6 +39,12 @@ class Variables:
 
     def __len__(self):
         return len(self._range)
+
+    @overload
+    def __getitem__(self, key: int) -> Variable: ...
+
+    @overload
+    def __getitem__(self, key: slice) -> "Variables": ...
 
     def __getitem__(self, key) -> Union[Variable, "Variables"]:
         if isinstance(key, slice):

@@ -93,6 +93,7 @@ def test_solves_with_highsbox_beside_it(installed, where, wrapped):
 
 
 def test_the_install_carries_the_stub_the_header_and_the_typed_marker(installed):
-    for part in ("_vlt.pyi", "velto/include/velto.h", "velto/include/velto_params.h", "velto/py.typed"):
+    for part in ("_vlt-stubs/__init__.pyi", "velto/include/velto.h", "velto/include/velto_params.h",
+                 "velto/py.typed"):
         assert (installed / part).is_file(), part
-    assert "class Task:" in (installed / "_vlt.pyi").read_text()
+    assert "class Task:" in (installed / "_vlt-stubs" / "__init__.pyi").read_text()

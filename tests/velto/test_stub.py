@@ -3,13 +3,17 @@ package ships beside it."""
 import ast
 import os
 import re
+import subprocess
+import sys
+import textwrap
 
 import pytest
 
 import _vlt
 import velto
 
-STUB = os.path.join(os.path.dirname(_vlt.__file__), "_vlt.pyi")
+PACKAGE_ROOT = os.path.dirname(_vlt.__file__)
+STUB = os.path.join(PACKAGE_ROOT, "_vlt-stubs", "__init__.pyi")
 
 
 @pytest.fixture(scope="module")
@@ -53,3 +57,39 @@ def test_the_package_ships_its_header_and_marker():
     header = open(os.path.join(include, "velto.h"), encoding="utf-8").read()
     assert "VLT_optimizetrm" in header
     assert os.path.exists(os.path.join(os.path.dirname(velto.__file__), "py.typed"))
+
+
+USER_CODE = textwrap.dedent("""
+    import _vlt
+    import velto
+
+    task = _vlt.Task(None)
+    reveal_type(task.getnumvar__1())
+    m = velto.Model()
+    reveal_type(m.add_variables(2)[0])
+    reveal_type(m.solve().x)
+    task.appendvars_i_2("two")
+    m.add_variable(name=3)
+""")
+
+
+def test_a_type_checker_finds_the_stub_and_the_package(tmp_path):
+    pytest.importorskip("mypy")
+    (tmp_path / "user.py").write_text(USER_CODE)
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    done = subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", "user.py"], cwd=tmp_path, env=env,
+                          capture_output=True, text=True, timeout=300)
+    lines = done.stdout.splitlines()
+    assert not [line for line in lines if "import-not-found" in line or "import-untyped" in line], done.stdout
+    assert "user.py:6: note: Revealed type is \"tuple[int, int | None]\"" in done.stdout
+    assert 'Revealed type is "velto.variables.Variable"' in done.stdout
+    assert any("user.py:10: error" in line and "appendvars_i_2" in line for line in lines), done.stdout
+    assert any("user.py:11: error" in line and "add_variable" in line for line in lines), done.stdout
+
+
+def test_the_package_itself_type_checks(tmp_path):
+    pytest.importorskip("mypy")
+    env = dict(os.environ, PYTHONPATH=PACKAGE_ROOT)
+    done = subprocess.run([sys.executable, "-m", "mypy", "--no-incremental", "-p", "velto"], cwd=tmp_path, env=env,
+                          capture_output=True, text=True, timeout=600)
+    assert done.returncode == 0, done.stdout
