@@ -19,3 +19,15 @@ def test_example_runs(example):
                          cwd=example.parent)
     assert run.returncode == 0, run.stderr
     assert run.stdout.strip()
+
+
+def test_the_examples_ship_inside_the_package():
+    import velto.examples
+
+    assert velto.examples.names() == [e.stem for e in EXAMPLES]
+    package_root = os.path.dirname(os.path.dirname(os.path.abspath(velto.__file__)))
+    done = subprocess.run([sys.executable, "-m", "velto.examples", "knapsack"], capture_output=True, text=True,
+                          timeout=300, env=dict(os.environ, PYTHONPATH=package_root), cwd=package_root)
+    assert done.returncode == 0 and done.stdout.startswith("OPTIMAL"), done.stderr
+    with pytest.raises(ValueError, match="no example"):
+        velto.examples.path("nothing")
