@@ -365,6 +365,9 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
         return result;
     }
 
+    if (result.is_mip && options.mip_start.size() == size_t(n))
+        Highs_setSolution(highs, options.mip_start.data(), nullptr, nullptr, nullptr);
+
     CallbackContext ctx;
     ctx.hook = hook ? &hook : nullptr;
     ctx.log = logging ? &log : nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "solve/engine.hpp"
 
@@ -46,6 +47,9 @@ struct EngineOptions {
     bool crossover = true;   // basis identification after the interior point
     bool presolve = true;
     bool relax_integrality = false;
+    // Values of the variables that branch and bound starts from (a MIP
+    // start: its integer solution when feasible); empty for none.
+    std::vector<double> mip_start;
 };
 
 // Solves `problem`.  Malformed problem data throws vlt::Error (see

@@ -52,6 +52,7 @@ struct Engine {
     VLT_ENGINE_FUNCTION(Highs_setCallback)                                                                           \
     VLT_ENGINE_FUNCTION(Highs_setDoubleOptionValue)                                                                  \
     VLT_ENGINE_FUNCTION(Highs_setIntOptionValue)                                                                     \
+    VLT_ENGINE_FUNCTION(Highs_setSolution)                                                                           \
     VLT_ENGINE_FUNCTION(Highs_setStringOptionValue)                                                                  \
     VLT_ENGINE_FUNCTION(Highs_startCallback)
     VLT_ENGINE_FUNCTIONS
@@ -187,6 +188,10 @@ HighsInt Highs_setDoubleOptionValue(void* highs, const char* option, const doubl
 }
 HighsInt Highs_setIntOptionValue(void* highs, const char* option, const HighsInt value) {
     return usable_engine().Highs_setIntOptionValue(highs, option, value);
+}
+HighsInt Highs_setSolution(void* highs, const double* col_value, const double* row_value, const double* col_dual,
+                           const double* row_dual) {
+    return usable_engine().Highs_setSolution(highs, col_value, row_value, col_dual, row_dual);
 }
 HighsInt Highs_setStringOptionValue(void* highs, const char* option, const char* value) {
     return usable_engine().Highs_setStringOptionValue(highs, option, value);

@@ -528,7 +528,16 @@ private:
         o.crossover = uses_basis_identification();
         o.presolve = par_.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
         o.convexity_tolerance = par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL);
+        o.mip_start = mip_start();
         return o;
+    }
+
+    // With IParam.MIO_CONSTRUCT_SOL on, the values of the integer solution
+    // that the caller put are where branch and bound starts; else none.
+    std::vector<double> mip_start() const {
+        if (par_.get_int(VLT_IPAR_MIO_CONSTRUCT_SOL) != VLT_ONOFF_ON || !task_.solutions.defined(VLT_SOL_ITG))
+            return {};
+        return task_.solutions.read(VLT_SOL_ITG, model::solution_sizes(task_.problem)).values[VLT_SOL_ITEM_XX];
     }
 
     int engine_log_level() const {

@@ -27,11 +27,11 @@ from _vlt import Task
 from . import _arrays as arr
 from . import options as opt
 from ._constants import (BoundKey, CallbackCode, CompressionType, ConeType, DataFormat, DInfItem, FeasRepairType,
-                         IInfItem, IParam, LIInfItem, Mark, ObjectiveSense, ProblemStatus, ResponseCode,
+                         IInfItem, IParam, LIInfItem, Mark, ObjectiveSense, OnOff, ProblemStatus, ResponseCode,
                          SolutionStatus, SolutionType, StreamType, VariableType)
 from .conic import domain_appender, svec
 from .errors import Error, Interrupted, check, error_of
-from .progress import STREAM_LEVELS, SolveMonitor, StreamForwarder
+from .progress import STREAM_LEVELS, SolveMonitor, StreamForwarder, logger
 from .result import Result, Status, Termination, empty_result, solution_result, stale_result
 from .variables import Variable, Variables, foreign_variable
 
@@ -714,7 +714,7 @@ class Model:
     # -------------------------------------------------------------- solving
     def solve(self, *, progress: Optional[Callable[[CallbackCode], Any]] = None,
               info: Optional[Callable[..., Any]] = None, progress_bar: bool = False,
-              remote: Optional[str] = None, access_token: str = "", **options) -> Result:
+              remote: Optional[str] = None, access_token: str = "", start=None, **options) -> Result:
         """Optimizes and returns the Result.
 
         Options (as in set_options) apply to this solve only; the model's own
@@ -730,8 +730,17 @@ class Model:
         With remote="host:port" the problem is solved by a velto-server
         there (access_token when the server asks for one) and the solutions
         come back into the model.
+
+        start: values of the variables (or a Result, whose `start` is taken)
+        from which branch and bound starts a linear mixed-integer problem:
+        when they make a feasible point, it is the first incumbent.  Values
+        missing at the end (variables added since) are taken at a finite
+        bound, else 0.  A continuous problem does not use it (a warning says
+        so).
         """
         pairs = opt.assignments(options)
+        if start is not None:
+            pairs += self._put_start(start)
         previous = [(p, self.get_parameter(p)) for p, _ in pairs]
         self._set_parameters(pairs)
         try:
@@ -742,6 +751,29 @@ class Model:
         if interrupted:
             raise Interrupted(result)
         return result
+
+    def _put_start(self, start):
+        """Puts a start into the integer solution; the options that make the
+        optimizer use it."""
+        values = start.start if isinstance(start, Result) else start
+        if values is None:
+            raise ValueError("the result holds no point to start from")
+        values = arr.doubles(values, "start")
+        n = self.num_variables
+        if values.size > n:
+            raise ValueError(f"the start has {values.size} values for {n} variables")
+        if not np.all(np.isfinite(values)):
+            raise ValueError("the start holds a value that is not a finite number")
+        if values.size < n:
+            lb, ub = self.variable_bounds()
+            rest = np.where(np.isfinite(lb[values.size:]), lb[values.size:],
+                            np.where(np.isfinite(ub[values.size:]), ub[values.size:], 0.0))
+            values = np.concatenate([values, rest])
+        if self._check(self.task.getnumintvar__1()) == 0:
+            logger.warning("velto: a start is used by mixed-integer problems only; this one has no integer variable")
+            return []
+        self._check(self.task.putxx_iO_3(SolutionType.ITG, arr.view(values)))
+        return [(IParam.MIO_CONSTRUCT_SOL, OnOff.ON)]
 
     def _optimize(self, progress, info, progress_bar, remote, access_token):
         """Runs the optimizer; (termination code, whether Ctrl-C stopped it)."""

@@ -71,9 +71,9 @@ def test_a_stopped_mip_keeps_its_incumbent_and_says_stopped():
     r = m.solve(progress=stop_after_first_solution)
     assert r.termination == Termination.STOPPED
     assert m.result().termination == Termination.STOPPED
-    if found:  # the incumbent the stop interrupted comes back with it
-        assert r.status == Status.FEASIBLE and r.x is not None
-        np.testing.assert_allclose(r.start, r.x)
+    assert found  # the incumbent the stop interrupted comes back with it
+    assert r.status == Status.FEASIBLE and r.x is not None
+    np.testing.assert_allclose(r.start, r.x)
 
 
 def market_split(seed):
@@ -265,3 +265,20 @@ def test_engine_warnings_reach_the_logger_as_warnings(caplog):
         forward("Presolving\nWARNING: the matrix has tiny entries\n")
     assert [(r.levelname, r.message) for r in caplog.records] == [
         ("INFO", "Presolving"), ("WARNING", "WARNING: the matrix has tiny entries")]
+
+
+def test_a_start_is_where_branch_and_bound_begins(caplog):
+    best = market_split(seed=11).solve()
+    loose = {"mip_gap": 0.5}  # branch and bound stops at the first incumbent within half the bound
+    assert market_split(seed=11).solve(**loose).objective < best.objective
+    m = market_split(seed=11)
+    assert m.solve(start=best, **loose).objective == best.objective
+    assert m.get_parameter(IParam.MIO_CONSTRUCT_SOL) == 0  # for that solve only
+    m.add_variables(1, ub=1, integer=True)  # the old point, one value short, still starts it
+    assert m.solve(start=m.result().start, **loose).objective == best.objective
+    with pytest.raises(ValueError, match="values for"):
+        m.solve(start=np.zeros(40))
+    lp, _ = small_lp()
+    with caplog.at_level("WARNING", logger="velto"):
+        assert lp.solve(start=[1, 0]).objective == pytest.approx(1.0)
+    assert "mixed-integer problems only" in caplog.text
