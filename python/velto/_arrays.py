@@ -37,8 +37,13 @@ def indexes(values, name, dtype=np.int32):
 def doubles(values, name, n=None):
     """A contiguous double array of n values: a number is repeated n times,
     a sequence must have exactly n values (any length when n is None)."""
+    raw = np.asarray(values)
+    if raw.dtype.kind in "USbV" or (raw.dtype.kind == "O" and any(isinstance(v, (str, bytes, bool))
+                                                                   for v in raw.ravel())):
+        # Texts and truth values are not numbers, even where numpy would read them as such.
+        raise TypeError(f"{name} must be a number or a sequence of numbers, not {values!r}")
     try:
-        a = np.asarray(values, dtype=np.float64)
+        a = np.asarray(raw, dtype=np.float64)
     except (TypeError, ValueError):
         raise TypeError(f"{name} must be a number or a sequence of numbers") from None
     if a.ndim == 0:

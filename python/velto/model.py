@@ -813,7 +813,8 @@ class Model:
         with the old point kept as `start`.  Without a solve, the task's
         current solutions (read from a file or put) with the termination
         NOT_SOLVED.  termination, a library code, makes this the Result of a
-        run made outside solve (a batch)."""
+        run made outside solve (a batch).  Changes made on `Model.task`
+        directly are not seen."""
         if termination is not None:
             return self._record(termination)
         if self._solved is None:

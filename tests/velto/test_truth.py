@@ -157,6 +157,9 @@ def test_a_task_file_read_keeps_the_options_set_before(tmp_path):
     (lambda m: m.set_integer(0, "yes"), TypeError),
     (lambda m: m.add_psd_variable(2.5), TypeError),
     (lambda m: m.set_coefficient(0, 1, "2"), TypeError),
+    (lambda m: m.add_variables(2, lb="0"), TypeError),
+    (lambda m: m.add_variables(2, obj=[True, False]), TypeError),
+    (lambda m: m.add_constraint({0: "1"}, ub=1), TypeError),
 ])
 def test_loose_arguments_are_refused_and_change_nothing(call, error):
     m = velto.Model()
