@@ -479,12 +479,12 @@ class Model:
         if len(order) != 1:
             raise ValueError(f"the matrices of a semidefinite constraint differ in order: {sorted(order)}")
         dim = order.pop()
-        columns = {int(j): svec(a, triangle) for j, a in terms.items()}
-        rows, cols = np.nonzero(np.column_stack(list(columns.values())))
-        keys = np.array(list(columns), dtype=np.int32)
-        stacked = np.column_stack(list(columns.values()))
+        # One column of F per variable: the psd domain's rows of its matrix.
+        variables = np.array([int(j) for j in terms], dtype=np.int32)
+        stacked = np.column_stack([svec(a, triangle) for a in terms.values()])
+        rows, cols = np.nonzero(stacked)
         g = np.zeros(dim * (dim + 1) // 2) if G is None else svec(G, triangle)
-        return self.add_conic_constraint("psd", (rows, keys[cols], stacked[rows, cols]), g)
+        return self.add_conic_constraint("psd", (rows, variables[cols], stacked[rows, cols]), g)
 
     # ------------------------------------------------------- semidefinite
     @_edits
