@@ -284,6 +284,31 @@ EngineResult solve_without_variables(const model::ProblemData& p, const std::vec
     return result;
 }
 
+// The engine's status of a status key of a basis; false for a key that no
+// basis holds (unknown, superbasic, infeasible).
+bool engine_basis_status(int32_t key, HighsInt& status) {
+    switch (key) {
+        case VLT_SK_BAS: status = kHighsBasisStatusBasic; return true;
+        case VLT_SK_LOW:
+        case VLT_SK_FIX: status = kHighsBasisStatusLower; return true;
+        case VLT_SK_UPR: status = kHighsBasisStatusUpper; return true;
+        default: return false;
+    }
+}
+
+// Starts the simplex from the given basis when it is one of this problem's
+// (one key per row and column, each of a basis); the engine checks it
+// further and starts from its own when it refuses it.
+void set_start_basis(void* highs, const EngineOptions& o, int32_t m, int32_t n) {
+    if (o.start_row_keys.size() != size_t(m) || o.start_col_keys.size() != size_t(n)) return;
+    std::vector<HighsInt> rows(static_cast<size_t>(m)), cols(static_cast<size_t>(n));
+    for (int32_t i = 0; i < m; ++i)
+        if (!engine_basis_status(o.start_row_keys[size_t(i)], rows[size_t(i)])) return;
+    for (int32_t j = 0; j < n; ++j)
+        if (!engine_basis_status(o.start_col_keys[size_t(j)], cols[size_t(j)])) return;
+    Highs_setBasis(highs, cols.data(), rows.data());
+}
+
 }  // namespace
 
 EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& options, const ProgressHook& hook,
@@ -367,6 +392,7 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
 
     if (result.is_mip && options.mip_start.size() == size_t(n))
         Highs_setSolution(highs, options.mip_start.data(), nullptr, nullptr, nullptr);
+    if (!result.is_mip) set_start_basis(highs, options, m, n);
 
     CallbackContext ctx;
     ctx.hook = hook ? &hook : nullptr;

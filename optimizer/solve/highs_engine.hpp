@@ -50,6 +50,9 @@ struct EngineOptions {
     // Values of the variables that branch and bound starts from (a MIP
     // start: its integer solution when feasible); empty for none.
     std::vector<double> mip_start;
+    // Status keys (VLT_SK_*) of a basis that the simplex starts from (a
+    // warm start of a continuous problem); empty for none.
+    std::vector<int32_t> start_row_keys, start_col_keys;
 };
 
 // Solves `problem`.  Malformed problem data throws vlt::Error (see

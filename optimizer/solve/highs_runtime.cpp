@@ -48,6 +48,7 @@ struct Engine {
     VLT_ENGINE_FUNCTION(Highs_getSolution)                                                                           \
     VLT_ENGINE_FUNCTION(Highs_passModel)                                                                             \
     VLT_ENGINE_FUNCTION(Highs_run)                                                                                   \
+    VLT_ENGINE_FUNCTION(Highs_setBasis)                                                                              \
     VLT_ENGINE_FUNCTION(Highs_setBoolOptionValue)                                                                    \
     VLT_ENGINE_FUNCTION(Highs_setCallback)                                                                           \
     VLT_ENGINE_FUNCTION(Highs_setDoubleOptionValue)                                                                  \
@@ -177,6 +178,9 @@ HighsInt Highs_passModel(void* highs, const HighsInt num_col, const HighsInt num
                                            a_index, a_value, q_start, q_index, q_value, integrality);
 }
 HighsInt Highs_run(void* highs) { return usable_engine().Highs_run(highs); }
+HighsInt Highs_setBasis(void* highs, const HighsInt* col_status, const HighsInt* row_status) {
+    return usable_engine().Highs_setBasis(highs, col_status, row_status);
+}
 HighsInt Highs_setBoolOptionValue(void* highs, const char* option, const HighsInt value) {
     return usable_engine().Highs_setBoolOptionValue(highs, option, value);
 }

@@ -529,6 +529,12 @@ private:
         o.presolve = par_.get_int(VLT_IPAR_PRESOLVE_USE) != VLT_PRESOLVE_MODE_OFF;
         o.convexity_tolerance = par_.get_dou(VLT_DPAR_CHECK_CONVEXITY_REL_TOL);
         o.mip_start = mip_start();
+        if (simplex() && par_.get_int(VLT_IPAR_SIM_HOTSTART) != VLT_SIM_HOTSTART_NONE &&
+            task_.solutions.defined(VLT_SOL_BAS)) {
+            const auto& basis = task_.solutions.read(VLT_SOL_BAS, model::solution_sizes(task_.problem));
+            o.start_row_keys = basis.skc;
+            o.start_col_keys = basis.skx;
+        }
         return o;
     }
 

@@ -285,3 +285,22 @@ def test_a_start_is_where_branch_and_bound_begins(caplog):
     with caplog.at_level("WARNING", logger="velto"):
         assert lp.solve(start=[1, 0]).objective == pytest.approx(1.0)
     assert "mixed-integer problems only" in caplog.text
+
+
+@pytest.mark.parametrize("hotstart", [velto.SimplexHotstart.FREE, velto.SimplexHotstart.NONE])
+def test_a_simplex_re_solve_starts_from_the_last_basis(hotstart):
+    A = sp.random(300, 400, density=0.05, random_state=5, format="csr")
+    m = velto.Model()
+    m.add_variables(400, lb=0, ub=10, obj=-np.random.default_rng(1).uniform(0, 1, 400))
+    m.add_constraints(A, ub=5)
+    m.set_options({IParam.SIM_HOTSTART: hotstart}, optimizer="dual_simplex")
+    cold = m.solve()
+    m.set_constraint_bounds(0, ub=4)
+    again = m.solve()
+    other = velto.Model.from_bytes(m.to_bytes())
+    other.set_options({IParam.SIM_HOTSTART: velto.SimplexHotstart.NONE})
+    assert again.objective == pytest.approx(other.solve().objective, rel=1e-9)
+    if hotstart == velto.SimplexHotstart.NONE:
+        assert again.iterations > cold.iterations / 2
+    else:
+        assert again.iterations < cold.iterations / 10
