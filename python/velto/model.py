@@ -925,10 +925,12 @@ class Model:
     # -------------------------------------------------- copies and pickling
     def clone(self) -> "Model":
         """An independent copy of the model: problem, names, parameters,
-        options and solutions (its result is that of the copied solutions)."""
+        options, solutions and the current result."""
         other = Model(self.env, log=self._log)
         other._attach(Task(self.env, other=self.task))
         other._options = dict(self._options)
+        if self._solved is not None and self._solved[0] == self._revision:
+            other._record(0, result=self._solved[1])
         return other
 
     def _attach(self, task):
@@ -939,7 +941,9 @@ class Model:
 
     def to_bytes(self) -> bytes:
         """The model in the library's lossless binary task format (problem,
-        names, parameters and solutions)."""
+        names, parameters and solutions).  A pickled model carries these and
+        its options and current result, and comes back in the library's
+        global environment."""
         with tempfile.TemporaryDirectory(prefix="velto-") as folder:
             path = os.path.join(folder, "model.task")
             self._check(self.task.writetask_s_2(path))

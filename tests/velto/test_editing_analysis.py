@@ -39,9 +39,10 @@ def test_coefficients_rows_and_variables_are_edited_and_read_back():
     assert m.get_row(0)[1].tolist() == [3.0]
 
 
-@pytest.mark.parametrize("copy", [lambda m: m.clone(), lambda m: pickle.loads(pickle.dumps(m)),
-                                  lambda m: velto.Model.from_bytes(m.to_bytes())],
-                         ids=["clone", "pickle", "bytes"])
+COPIES = [lambda m: m.clone(), lambda m: pickle.loads(pickle.dumps(m)), lambda m: velto.Model.from_bytes(m.to_bytes())]
+
+
+@pytest.mark.parametrize("copy", COPIES, ids=["clone", "pickle", "bytes"])
 def test_copies_are_whole_and_independent(copy):
     m, x = production()
     m.set_options(threads=1)
@@ -49,6 +50,7 @@ def test_copies_are_whole_and_independent(copy):
     other = copy(m)
     assert other.variable_name(1) == "b" and other.get_parameter(velto.IParam.NUM_THREADS) == 1
     assert other.result().x == pytest.approx(r.x)
+    assert other.result().termination == (velto.Termination.NOT_SOLVED if copy is COPIES[2] else r.termination)
     other.set_variable_bounds(0, ub=1)
     assert other.solve().objective == pytest.approx(1 * 3 + 8 / 3 * 2)
     assert m.solve().objective == pytest.approx(11)
@@ -187,9 +189,9 @@ def _server_class():
     import pathlib
 
     path = pathlib.Path(__file__).parents[1] / "remote" / "conftest.py"
-    spec = importlib.util.spec_from_file_location("velto_remote_server", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("velto_remote_server", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module.Server
 
 
