@@ -6,7 +6,7 @@
  * environment.  Arrays passed in are read, and outputs written, only during
  * the call.
  *
- * Layout rules that tools rely on (tools/gen_api.py, python/velto/_gen.py):
+ * Layout rules that tools rely on (tools/gen_api.py for the entry points, tools/gen_constants.py for the Python enumerations):
  *  - every function is declared on one line, starting with VLTEXPORT;
  *  - every enumeration is a named `enum VLT<name>_enum { ... };` whose
  *    opening line carries a comment with its Python class name.

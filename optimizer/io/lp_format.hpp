@@ -1,4 +1,5 @@
-// The LP format (the widely used CPLEX-style text format) for tasks.
+// The LP format, the common text format of linear, quadratic and mixed-integer
+// problems written as algebra, for tasks.
 //
 // Reading (sections start a line; keywords are matched without regard to
 // case, names with it):

@@ -1,9 +1,11 @@
 // The library's own primal-dual interior-point optimizer for linear, convex
-// quadratic and second-order-cone problems.
+// quadratic and conic problems: second-order and rotated cones, semidefinite
+// blocks, exponential, power and geometric-mean cones (cones/, one file each).
 //
 // Method: homogeneous self-dual embedding (tau, kappa) of the conic form
 // built by formulation.hpp, Mehrotra predictor-corrector steps with
-// Nesterov-Todd scaling of the quadratic cones, simple bounds eliminated
+// Nesterov-Todd scaling of the symmetric cones (and a primal-dual scaling of
+// the non-symmetric ones, cones/nonsymmetric.hpp), simple bounds eliminated
 // into the diagonal of the augmented system, and a sparse LDL' of that
 // quasi-definite system with static and dynamic regularization plus
 // iterative refinement.  The answer follows the conventions of engine.hpp
