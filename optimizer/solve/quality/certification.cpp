@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ const char* status_name(int32_t solsta) {
         case VLT_SOL_STA_PRIM_AND_DUAL_FEAS: return "primal and dual feasible";
         case VLT_SOL_STA_PRIM_FEAS: return "primal feasible";
         case VLT_SOL_STA_DUAL_FEAS: return "dual feasible";
+        case VLT_SOL_STA_PRIM_INFEAS_CER: return "a certificate of primal infeasibility";
+        case VLT_SOL_STA_DUAL_INFEAS_CER: return "a certificate of dual infeasibility";
         default: return "unknown";
     }
 }
@@ -199,6 +202,29 @@ Finding check_gap(double primal_obj, double dual_obj, double tolerance) {
     return {text};
 }
 
+// A certificate is checked as what it is (solve/quality/solution_check.hpp):
+// a direction of the feasible set along which the objective decreases
+// (dual infeasibility), or multipliers that the dual feasible set admits as
+// a direction and whose bound combination is positive (primal
+// infeasibility).  With s = +1 minimizing and -1 maximizing, the value is
+// s times c'd (below 0), or s times the bound combination (above 0).
+Finding check_certificate(Task& task, int32_t whichsol, const model::Solution& s, const SolutionFigures& f,
+                          const Tolerances& tol) {
+    const double sense = task.problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+    const model::ObjectiveValues computed = model::objective_values(task.problem, s, whichsol);
+    const bool primal_ray = s.solsta == VLT_SOL_STA_DUAL_INFEAS_CER;
+    const double value = sense * ((primal_ray ? computed.primal : computed.dual) - task.problem.cfix());
+    Finding found = primal_ray ? check_primal(task, whichsol, s, f, tol, value)
+                               : check_dual(task, whichsol, s, f, tol, value);
+    if (found.holds() && !(primal_ray ? value < 0.0 : value > 0.0)) {
+        char text[200];
+        std::snprintf(text, sizeof text, "its %s is %.3g, which proves nothing",
+                      primal_ray ? "objective along the direction" : "combination of the bounds", value);
+        found.reason = text;
+    }
+    return found;
+}
+
 int32_t problem_status_of(int32_t solsta) {
     switch (solsta) {
         case VLT_SOL_STA_OPTIMAL:
@@ -231,13 +257,33 @@ int32_t certified_status(int32_t claimed, bool primal, bool dual, bool gap) {
 
 bool claims_feasibility(int32_t solsta) { return problem_status_of(solsta) != VLT_PRO_STA_UNKNOWN; }
 
+// Stores the weaker status and says why in the log.
+void weaken(Task& task, int32_t whichsol, const model::SolutionSizes& sizes, int32_t claimed, int32_t status,
+            std::initializer_list<const Finding*> findings) {
+    std::string text = std::string("The ") + solution_name(whichsol) + " solution is reported as " +
+                       status_name(status) + ", not " + status_name(claimed) + ", against the problem's data:";
+    for (const Finding* found : findings)
+        if (!found->holds()) text += " " + found->reason + ";";
+    text.back() = '.';
+    task.log(text + "\n");
+    model::Solution& stored = task.solutions.write(whichsol, sizes);
+    stored.solsta = status;
+    stored.prosta = problem_status_of(status);
+}
+
 void certify(Task& task, int32_t whichsol) {
     const model::SolutionSizes sizes = model::solution_sizes(task.problem);
     const model::Solution& s = task.solutions.read(whichsol, sizes);
     const int32_t claimed = s.solsta;
-    if (!claims_feasibility(claimed)) return;
+    const bool certificate = claimed == VLT_SOL_STA_PRIM_INFEAS_CER || claimed == VLT_SOL_STA_DUAL_INFEAS_CER;
+    if (!claims_feasibility(claimed) && !certificate) return;
     const Tolerances tol = tolerances_of(task, whichsol);
     const SolutionFigures f = solution_figures(task, whichsol);
+    if (certificate) {
+        const Finding found = check_certificate(task, whichsol, s, f, tol);
+        if (!found.holds()) weaken(task, whichsol, sizes, claimed, VLT_SOL_STA_UNKNOWN, {&found});
+        return;
+    }
     // The objectives as the values give them; an integer solution's dual
     // objective is the optimizer's bound.
     const model::ObjectiveValues computed = model::objective_values(task.problem, s, whichsol);
@@ -249,16 +295,7 @@ void certify(Task& task, int32_t whichsol) {
                             ? Finding{"the objective bound is not a finite number"}
                             : Finding{};
     const int32_t status = certified_status(claimed, primal.holds(), dual.holds(), gap.holds());
-    if (status == claimed) return;
-    std::string text = std::string("The ") + solution_name(whichsol) + " solution is reported as " +
-                       status_name(status) + ", not " + status_name(claimed) + ", against the problem's data:";
-    for (const Finding* found : {&primal, &dual, &gap})
-        if (!found->holds()) text += " " + found->reason + ";";
-    text.back() = '.';
-    task.log(text + "\n");
-    model::Solution& stored = task.solutions.write(whichsol, sizes);
-    stored.solsta = status;
-    stored.prosta = problem_status_of(status);
+    if (status != claimed) weaken(task, whichsol, sizes, claimed, status, {&primal, &dual, &gap});
 }
 
 }  // namespace

@@ -21,8 +21,9 @@
 // A status that does not hold is weakened to the strongest one that does
 // (optimal to primal and dual feasible, to primal feasible, dual feasible or
 // unknown; integer optimal to primal feasible or unknown), and the log says
-// which part of the problem is violated and by how much.  Certificates of
-// infeasibility and unknown statuses are left as they are.
+// which part of the problem is violated and by how much.  A certificate of
+// infeasibility is checked as one (its violations as a direction, and the
+// sign of its value) and becomes unknown when it proves nothing.
 #pragma once
 
 #include <cstdint>
