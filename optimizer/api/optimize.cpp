@@ -3,7 +3,6 @@
 #include "api/impl.hpp"
 #include "remote/remote_optimizer.hpp"
 #include "solve/optimizer.hpp"
-#include "solve/quality/certification.hpp"
 #include "solve/reports.hpp"
 #include "solve/solution_store.hpp"
 
@@ -13,15 +12,7 @@ void impl::optimizetrm(Task& task, int32_t* trmcode) {
     if (trmcode) *trmcode = VLT_RES_OK;
     // A task given an optimization server (putoptserverhost) is solved there.
     const std::string server = task.params.get_str(VLT_SPAR_REMOTE_OPTSERVER_HOST);
-    int32_t trm = VLT_RES_OK;
-    if (server.empty()) {
-        trm = solve::optimize(task);
-    } else {
-        // The server's answer is held to the same checks as a local one.
-        trm = remote::optimize_remotely(task, server.c_str(), nullptr);
-        solve::certify_solutions(task);
-        solve::update_solution_info(task);
-    }
+    int32_t trm = server.empty() ? solve::optimize(task) : remote::optimize_remotely(task, server.c_str(), nullptr);
     if (trmcode) *trmcode = trm;
 }
 
