@@ -71,11 +71,14 @@ def huge_linear_cost(seed):
     return build
 
 
-def huge_integer_objective(conic):
-    """min -1e20 x0 + x1 with x0 integer, x0 + x1 <= 7.5 (and a ball)."""
+def huge_integer_objective(conic, upper=10.0):
+    """min -1e20 x0 + x1 with x0 integer in [0, upper], x0 + x1 <= 7.5 (and
+    a ball).  With x0 binary the engine once reported the optimum as
+    integer optimal with objective -inf."""
     def build(task):
         task.appendvars_i_2(2)
         task.putvarboundsliceconst_iiidd_6(0, 2, BK_RA, 0.0, 10.0)
+        task.putvarbound_iidd_5(0, BK_RA, 0.0, upper)
         task.putvartype_ii_3(0, 1)
         task.putclist_OO_3(i32([0, 1]), f64([-1e20, 1.0]))
         task.appendcons_i_2(1)
@@ -142,6 +145,7 @@ CASES = {
     **{"huge_quadratic_%g_%d" % (s, k): huge_quadratic(s, k) for s in (1e14, 1e15) for k in range(2)},
     **{"huge_linear_cost_%d" % k: huge_linear_cost(k) for k in range(2)},
     "integer_objective_1e20": huge_integer_objective(False),
+    "integer_objective_binary_1e20": huge_integer_objective(False, upper=1.0),
     "conic_integer_objective_1e20": huge_integer_objective(True),
     **{"portfolio_%s_%d" % (form, seed): portfolio(seed, form == "risk")
        for form in ("risk", "return") for seed in range(3)},

@@ -154,7 +154,9 @@ Finding check_primal(Task& task, int32_t whichsol, const model::Solution& s, con
                      const Tolerances& tol, double primal_obj) {
     if (!all_finite(s.values[VLT_SOL_ITEM_XX]) || !all_finite(s.values[VLT_SOL_ITEM_XC]) || !all_finite(s.barx))
         return {"a primal value is not a finite number"};
-    if (!std::isfinite(primal_obj)) return {"the primal objective is not a finite number"};
+    // Both the objective the values give and the one reported with them.
+    if (!std::isfinite(primal_obj) || !std::isfinite(f.primal_obj))
+        return {"the primal objective is not a finite number"};
     const PrimalNorms norms = primal_norms(task, whichsol);
     const double scale = std::max({norms.xx, norms.xc, norms.barx, term_sizes(task.problem, s).rows});
     const double limit = tol.primal * (1.0 + scale);
@@ -180,7 +182,7 @@ Finding check_dual(Task& task, int32_t whichsol, const model::Solution& s, const
     for (int32_t item = VLT_SOL_ITEM_Y; item <= VLT_SOL_ITEM_SNX; ++item)
         if (!all_finite(s.values[size_t(item)])) return {"a dual value is not a finite number"};
     if (!all_finite(s.doty) || !all_finite(s.bars)) return {"a dual value is not a finite number"};
-    if (!std::isfinite(dual_obj)) return {"the dual objective is not a finite number"};
+    if (!std::isfinite(dual_obj) || !std::isfinite(f.dual_obj)) return {"the dual objective is not a finite number"};
     const DualNorms n = dual_norms(task, whichsol);
     const double scale = std::max({largest_magnitude(task.problem.c()), n.y, n.slc, n.suc, n.slx, n.sux, n.snx,
                                    n.bars, largest_magnitude(s.doty), term_sizes(task.problem, s).columns});
