@@ -56,8 +56,8 @@ void fit_vector(std::vector<T>& v, int32_t n, T fill) {
     v.resize(size_t(std::max(n, 0)), fill);
 }
 
-double quadratic_term(const Problem& problem, const std::vector<double>& xx) {
-    const QuadraticObjective& q = problem.quadratic_objective();
+// 0.5 x'Qx of a lower triangle given once per pair.
+double quadratic_term(const QuadraticTerms& q, const std::vector<double>& xx) {
     const int64_t n = int64_t(xx.size());
     double sum = 0.0;
     for (size_t k = 0; k < q.val.size(); ++k) {
@@ -117,7 +117,7 @@ ObjectiveValues objective_values(const Problem& problem, const Solution& solutio
     const auto& c = problem.c();
     double linear = problem.cfix();
     for (size_t j = 0; j < xx.size() && j < c.size(); ++j) linear += c[j] * xx[j];
-    const double quadratic = quadratic_term(problem, xx);
+    const double quadratic = quadratic_term(problem.quadratic_objective(), xx);
 
     ObjectiveValues result;
     result.primal = linear + quadratic + problem.semidefinite().objective_term(solution.barx);
@@ -127,6 +127,10 @@ ObjectiveValues objective_values(const Problem& problem, const Solution& solutio
         const auto& v = solution.values;
         result.dual = problem.cfix() + bound_terms(problem.bounds(Item::Con), v[VLT_SOL_ITEM_SLC], v[VLT_SOL_ITEM_SUC]) +
                       bound_terms(problem.bounds(Item::Var), v[VLT_SOL_ITEM_SLX], v[VLT_SOL_ITEM_SUX]) - quadratic;
+        // The Lagrangian's quadratic part: -0.5 x'(Q_0 - sum_i y_i Q_i)x.
+        const auto& y = v[VLT_SOL_ITEM_Y];
+        for (const auto& [i, q] : problem.quadratic_constraints().terms())
+            if (size_t(i) < y.size()) result.dual += y[size_t(i)] * quadratic_term(q, xx);
         const ConicStore& accs = problem.conic();
         if (accs.num_acc_rows() > 0 && int64_t(solution.doty.size()) == accs.num_acc_rows()) {
             std::vector<double> g_minus_b(solution.doty.size());

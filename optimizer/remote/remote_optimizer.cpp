@@ -10,6 +10,8 @@
 #include "io/task_files.hpp"
 #include "remote/job_result.hpp"
 #include "remote/server_connection.hpp"
+#include "solve/quality/certification.hpp"
+#include "solve/solution_store.hpp"
 
 namespace vlt::remote {
 
@@ -66,7 +68,12 @@ bool progress(Task& task, int32_t code) { return task.progress(code, task.info.d
 // Loads a finished job's result; a job that failed reports its error.
 JobResult load_result(Task& task, ServerConnection& conn, std::string_view token) {
     JobResult result = decode_result(conn.result(token), "the answer of " + conn.address().origin());
-    if (result.response == VLT_RES_OK || result.response < VLT_RES_ERR_UNKNOWN) install_result(task, result);
+    if (result.response == VLT_RES_OK || result.response < VLT_RES_ERR_UNKNOWN) {
+        install_result(task, result);
+        // A server's answer is held to the same final check as a local one.
+        solve::certify_solutions(task);
+        solve::update_solution_info(task);
+    }
     return result;
 }
 

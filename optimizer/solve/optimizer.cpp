@@ -19,6 +19,7 @@
 #include "solve/mip/branch_and_bound.hpp"
 #include "solve/mip/mixed_integer_form.hpp"
 #include "solve/mip/outer_approximation.hpp"
+#include "solve/quality/certification.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
@@ -129,8 +130,11 @@ public:
         if (through_conic_form_) back_from_conic_form(data_, result);
         // The active-set solver's duals are approximate; the linearization at
         // its point gives exact ones.  The interior-point optimizer's point
-        // and duals close the gap on their own (checked just below).
-        if (!data_.qoval.empty() && !answered_by_interior_point_ && certifiable(result))
+        // and duals close the gap on their own (checked just below), except
+        // for quadratic constraints: the duals of their conic form meet the
+        // problem's own reduced costs only as closely as the square root of
+        // the gap.
+        if (needs_linearization() && certifiable(result))
             certify_quadratic(data_, result, kAcceptedRelativeGap, highs(linearization_options()),
                               [&](const std::string& text) { log(text); });
         check_optimality(result);
@@ -146,6 +150,7 @@ public:
         choice.basic_only = simplex();
         choice.basis_identification = uses_basis_identification();
         const int32_t trm = store_answer(task_, data_, result, choice);
+        certify_solutions(task_);
         update_info_after(result);
         progress(VLT_CALLBACK_END_OPTIMIZER);
         summary(trm);
@@ -364,6 +369,10 @@ private:
 
     // ---- checks of the answer
 
+    bool needs_linearization() const {
+        const bool polyhedral_otherwise = data_.cones.empty() && data_.barvar_dim.empty();
+        return polyhedral_otherwise && ((!data_.qoval.empty() && !answered_by_interior_point_) || !data_.qcval.empty());
+    }
     bool certifiable(const EngineResult& r) const {
         return r.status == EngineStatus::optimal && !r.is_mip && r.has_primal && !stopped_by_callback_;
     }

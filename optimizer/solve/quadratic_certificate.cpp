@@ -20,9 +20,53 @@ double bound_terms(const model::ProblemData& d, const EngineResult& r) {
     return sum;
 }
 
+namespace {
+
+// Replaces every quadratic row a'z + 0.5 z'Qz by its tangent at x,
+// (a + Qx)'z - 0.5 x'Qx, the constant moved to the bounds; returns
+// 0.5 x'Q_i x of every row (0 for a linear one).
+std::vector<double> linearize_rows(model::ProblemData& d, const std::vector<double>& x) {
+    std::vector<double> half(size_t(d.numcon), 0.0);
+    if (d.qcval.empty()) return half;
+    // The column entries of A and of the rows' gradients Q_i x, merged.
+    std::vector<std::vector<std::pair<int32_t, double>>> columns(size_t(d.numvar));
+    for (size_t j = 0; j < columns.size(); ++j)
+        for (int64_t k = d.aptr[j]; k < d.aptr[j + 1]; ++k) columns[j].push_back({d.asub[size_t(k)], d.aval[size_t(k)]});
+    for (size_t t = 0; t < d.qcval.size(); ++t) {
+        const int32_t row = d.qcsubk[t];
+        const size_t i = size_t(d.qcsubi[t]), j = size_t(d.qcsubj[t]);
+        const double q = d.qcval[t];
+        half[size_t(row)] += (i == j ? 0.5 : 1.0) * q * x[i] * x[j];
+        columns[i].push_back({row, q * x[j]});
+        if (i != j) columns[j].push_back({row, q * x[i]});
+    }
+    d.aptr.assign(1, 0);
+    d.asub.clear();
+    d.aval.clear();
+    for (auto& entries : columns) {
+        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [row, value] : entries) {
+            if (!d.asub.empty() && int64_t(d.asub.size()) > d.aptr.back() && d.asub.back() == row)
+                d.aval.back() += value;
+            else
+                d.asub.push_back(row), d.aval.push_back(value);
+        }
+        d.aptr.push_back(int64_t(d.asub.size()));
+    }
+    for (size_t i = 0; i < half.size(); ++i) {
+        d.blc[i] += half[i];
+        d.buc[i] += half[i];
+    }
+    d.qcsubk.clear(), d.qcsubi.clear(), d.qcsubj.clear(), d.qcval.clear();
+    return half;
+}
+
+}  // namespace
+
 void certify_quadratic(const model::ProblemData& data, EngineResult& r, double relative_gap, const Engine& lp,
                        const std::function<void(const std::string&)>& log) {
     model::ProblemData linear = data;
+    const std::vector<double> half = linearize_rows(linear, r.x);
     std::vector<double> qx(size_t(data.numvar), 0.0);
     for (size_t k = 0; k < data.qoval.size(); ++k) {
         size_t i = size_t(data.qosubi[k]), j = size_t(data.qosubj[k]);
@@ -82,7 +126,9 @@ void certify_quadratic(const model::ProblemData& data, EngineResult& r, double r
     r.slx = std::move(answer.slx);
     r.sux = std::move(answer.sux);
     r.has_dual = r.dual_feasible = true;
+    // The Lagrangian's quadratic part: -0.5 x'(Q_0 - sum_i y_i Q_i)x.
     r.dual_objective = data.cfix + bound_terms(data, r) - 0.5 * xqx;
+    for (size_t i = 0; i < half.size(); ++i) r.dual_objective += r.y[i] * half[i];
 }
 
 }  // namespace vlt::solve

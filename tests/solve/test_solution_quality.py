@@ -140,7 +140,7 @@ def test_violations_norms_and_figures_match_numpy(task, sense, sol):
     finite_side = lambda bound, mult: np.where(np.isinf(bound), 0.0, bound * mult)
     dobj = (model.cfix + finite_side(model.blc, v["slc"]).sum() - finite_side(model.buc, v["suc"]).sum()
             + finite_side(model.blx, v["slx"]).sum() - finite_side(model.bux, v["sux"]).sum()
-            - 0.5 * x @ model.Q @ x) if sol != ITG else model.primal_objective(x)
+            - 0.5 * x @ model.Q @ x + v["y"][1] * 0.5 * x @ model.Qc @ x) if sol != ITG else model.primal_objective(x)
     expected = [model.primal_objective(x), pcon.max(), pvar.max(), 0, 0, 0, 0, 0,
                 dobj, dcon.max(), dvar.max(), 0, 0, 0]
     np.testing.assert_allclose(info, expected, rtol=1e-12, atol=1e-12)

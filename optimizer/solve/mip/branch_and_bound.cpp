@@ -93,8 +93,12 @@ private:
     Node fixed_node(const Node& node, const std::vector<double>& x) const;
     // Tries the integral point x of a node as an integer solution.
     bool try_solution(const Node& node, const std::vector<double>& x);
-    // Takes point as the new incumbent when it is better.
-    void accept(std::vector<double> point);
+    // Whether point meets every row, bound, cone, DJC and integrality of
+    // the problem within the feasibility and integrality tolerances.
+    bool feasible(const std::vector<double>& point) const;
+    // Takes a feasible point as the new incumbent when it is better; false
+    // when the point is not feasible (or its objective not finite).
+    bool accept(std::vector<double> point);
     // The children of a node whose relaxation gave x, the preferred first
     // (none: x is integral and satisfies every DJC).
     std::vector<Node> children(const Node& node, const std::vector<double>& x, double bound) const;
@@ -410,18 +414,28 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
     std::vector<double> point = r.kind == Relaxation::Kind::solved ? r.x : x;
     for (const BoundChange& change : fixed.bounds)
         if (change.lower == change.upper) point[static_cast<size_t>(change.column)] = change.lower;
-    if (r.kind != Relaxation::Kind::solved) {
-        if (max_violation(d_, point) > options_.feasibility_tolerance) return false;
-        for (const Disjunction& djc : form_.branching)
-            if (violation(djc, point) > options_.feasibility_tolerance) return false;
+    return accept(std::move(point));
+}
+
+bool Search::feasible(const std::vector<double>& point) const {
+    // A relaxation's "solved" may be a near-optimal acceptance, or a fixed
+    // node that is infeasible without a certificate: only the point itself,
+    // against the problem's rows, bounds, cones and DJCs, decides.
+    if (!feasible_within(d_, point, options_.feasibility_tolerance)) return false;
+    for (int32_t j : integers_) {
+        const double v = point[static_cast<size_t>(j)];
+        if (!(std::fabs(v - std::round(v)) <= options_.integrality_tolerance)) return false;
     }
-    accept(std::move(point));
+    for (const Disjunction& djc : form_.branching)
+        if (!(violation(djc, point) <= options_.feasibility_tolerance)) return false;
     return true;
 }
 
-void Search::accept(std::vector<double> point) {
+bool Search::accept(std::vector<double> point) {
+    if (!feasible(point)) return false;
     const double key = sign_ * objective_value(d_, point);
-    if (has_incumbent_ && key >= incumbent_key_) return;
+    if (!std::isfinite(key)) return false;
+    if (has_incumbent_ && key >= incumbent_key_) return true;
     has_incumbent_ = true;
     incumbent_key_ = key;
     incumbent_ = std::move(point);
@@ -435,6 +449,7 @@ void Search::accept(std::vector<double> point) {
         stop_ = EngineStatus::iteration_limit;
         limit_code_ = VLT_RES_TRM_NUM_MAX_NUM_INT_SOLUTIONS;
     }
+    return true;
 }
 
 void Search::heuristics(const Node& root, const std::vector<double>& x) {

@@ -106,8 +106,8 @@ private:
     bool cut(size_t k, const std::vector<double>& x, bool force);
     // The conic problem with the integers fixed at the rounded values of x.
     EngineResult fixed_conic(const std::vector<double>& x) const;
-    // Takes x as the integer solution when it is better; true when the hook
-    // then asks to stop.
+    // Takes x (its integers rounded) as the integer solution when it is
+    // feasible and better; true when the hook then asks to stop.
     bool offer(const std::vector<double>& x);
     double tolerance() const {
         return std::max(options_.absolute_gap,
@@ -167,8 +167,11 @@ EngineResult Approximation::fixed_conic(const std::vector<double>& x) const {
 bool Approximation::offer(const std::vector<double>& x) {
     std::vector<double> point = x;
     for (int32_t j : integers_) point[static_cast<size_t>(j)] = std::round(point[static_cast<size_t>(j)]) + 0.0;
+    // The fixed conic problem's "optimal" may be a near-optimal acceptance:
+    // the point itself must meet the problem's rows, bounds and cones.
+    if (!feasible_within(d_, point, options_.feasibility_tolerance)) return false;
     const double key = sign_ * objective_value(d_, point);
-    if (has_incumbent_ && key >= incumbent_key_) return false;
+    if (!std::isfinite(key) || (has_incumbent_ && key >= incumbent_key_)) return false;
     has_incumbent_ = true;
     incumbent_key_ = key;
     incumbent_ = std::move(point);

@@ -61,4 +61,12 @@ double max_violation(const model::ProblemData& d, const std::vector<double>& x) 
     return worst;
 }
 
+bool feasible_within(const model::ProblemData& d, const std::vector<double>& x, double tolerance) {
+    double size = 0.0;
+    for (double v : x) size = std::max(size, std::fabs(v));
+    for (double v : row_activities(d, x)) size = std::max(size, std::fabs(v));
+    // A value that is not finite makes size (and the comparison) fail.
+    return std::isfinite(size) && max_violation(d, x) <= tolerance * (1.0 + size);
+}
+
 }  // namespace vlt::solve::mip

@@ -15,5 +15,9 @@ std::vector<double> row_activities(const model::ProblemData& d, const std::vecto
 // The largest violation of a variable bound, a row bound or a conic row's
 // domain (linear and quadratic domains; others count as satisfied).
 double max_violation(const model::ProblemData& d, const std::vector<double>& x);
+// Whether x is finite and max_violation is at most tolerance times 1 + the
+// largest magnitude of x and of its row activities (the rule of the final
+// check of a stored solution).
+bool feasible_within(const model::ProblemData& d, const std::vector<double>& x, double tolerance);
 
 }  // namespace vlt::solve::mip
