@@ -13,6 +13,7 @@
 #include "core/task.hpp"
 #include "model/to_conic.hpp"
 #include "solve/convexity.hpp"
+#include "solve/data_check.hpp"
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
@@ -20,6 +21,7 @@
 #include "solve/mip/mixed_integer_form.hpp"
 #include "solve/mip/outer_approximation.hpp"
 #include "solve/quadratic_certificate.hpp"
+#include "solve/rowless.hpp"
 #include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
 
@@ -179,6 +181,7 @@ private:
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
+        screen_data(task_, data_);  // refuses huge data, warns of large, drops tiny entries
         if (!integrality) data_.vartype.assign(data_.vartype.size(), VLT_VAR_TYPE_CONT);
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
@@ -188,6 +191,7 @@ private:
             model::Problem copy = task_.problem;
             model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
             conic_data_ = copy.to_data();
+            tidy_data(par_, conic_data_);
             if (!integrality) conic_data_.vartype.assign(conic_data_.vartype.size(), VLT_VAR_TYPE_CONT);
         }
         const model::VarConeStore& var_cones = task_.problem.var_cones();
@@ -228,6 +232,7 @@ private:
     // interior-point optimizer; the rest to the engine.
     EngineResult first_answer() {
         answered_by_interior_point_ = own_interior_point_;
+        if (!mixed_ && without_rows(data_)) return solve_without_rows(data_);
         if (own_branch_and_bound_) return call(mixed_integer_conic(), mixed_->data, true);
         if (own_interior_point_) return call(interior_point(), solve_data(), true);
         return call(highs(engine_options()), engine_data(), true);
