@@ -109,6 +109,13 @@ void keep_entries(size_t size, Keep&& keep, Arrays&... arrays) {
     (arrays.resize(w), ...);
 }
 
+// Warnings about the finite sides of a range.
+void look_at_bounds(Scan& scan, const Range& range, const char* item, int64_t i) {
+    if (range.lower > -INFINITY) scan.look(range.lower, [&] { return "lower bound of " + at(item, i); });
+    if (range.upper < INFINITY && range.upper != range.lower)
+        scan.look(range.upper, [&] { return "upper bound of " + at(item, i); });
+}
+
 class Screening {
 public:
     Screening(const params::ParamValues& par, Task* task) : par_(par), task_(task) {}
@@ -124,37 +131,18 @@ public:
     }
 
 private:
-    // Bounds at or beyond DATA_TOL_BOUND_INF are infinite: such a lower
-    // bound of -1e20 is none, one of +1e20 cannot be met and is refused.
     void bounds(std::vector<int32_t>& key, std::vector<double>& lower, std::vector<double>& upper, const char* item,
                 bool variables) {
-        const double infinite = par_.get_dou(VLT_DPAR_DATA_TOL_BOUND_INF);
-        const double fixed = par_.get_dou(VLT_DPAR_DATA_TOL_X);
+        const BoundRule rule(par_);
         Scan scan(par_, kBound);
         for (size_t i = 0; i < key.size(); ++i) {
-            int32_t& bk = key[i];
-            const bool lo = model::has_lower(bk), up = model::has_upper(bk) && bk != VLT_BK_FX;
-            const double l = lower[i], u = bk == VLT_BK_FX ? lower[i] : upper[i];
-            if ((lo && l >= infinite) || (model::has_upper(bk) && u <= -infinite))
-                fail(VLT_RES_ERR_INVALID_BOUND,
-                     std::string("The ") + (lo && l >= infinite ? "lower" : "upper") + " bound of " + at(item, int64_t(i)) +
-                         " = " + number(lo && l >= infinite ? l : u) + " is at or beyond DATA_TOL_BOUND_INF (" +
-                         number(infinite) + "), which makes it infinite: it cannot be met");
-            const bool drop_lower = lo && l <= -infinite, drop_upper = up && u >= infinite;
-            if (drop_lower || drop_upper) bk = bound_key(lo && !drop_lower, up && !drop_upper);
-            if (model::has_lower(bk)) scan.look(l, [&] { return "lower bound of " + at(item, int64_t(i)); });
-            if (model::has_upper(bk) && bk != VLT_BK_FX)
-                scan.look(u, [&] { return "upper bound of " + at(item, int64_t(i)); });
-            if (variables && bk == VLT_BK_RA && std::fabs(u - l) <= fixed) {
-                bk = VLT_BK_FX;
-                lower[i] = upper[i] = 0.5 * (l + u);
-            }
+            const Range range = rule.apply(key[i], lower[i], upper[i], item, int64_t(i), variables);
+            look_at_bounds(scan, range, item, int64_t(i));
+            key[i] = range.key();
+            if (range.lower > -INFINITY) lower[i] = range.lower;
+            if (range.upper < INFINITY) upper[i] = range.upper;
         }
         scan.warn(task_);
-    }
-
-    static int32_t bound_key(bool lower, bool upper) {
-        return lower ? (upper ? VLT_BK_RA : VLT_BK_LO) : (upper ? VLT_BK_UP : VLT_BK_FR);
     }
 
     void matrix(const model::ProblemData& d) {
@@ -239,6 +227,50 @@ private:
 };
 
 }  // namespace
+
+int32_t Range::key() const {
+    if (lower == upper) return VLT_BK_FX;
+    const bool lo = lower > -INFINITY, up = upper < INFINITY;
+    return lo ? (up ? VLT_BK_RA : VLT_BK_LO) : (up ? VLT_BK_UP : VLT_BK_FR);
+}
+
+BoundRule::BoundRule(const params::ParamValues& params)
+    : infinite_(params.get_dou(VLT_DPAR_DATA_TOL_BOUND_INF)), fixed_(params.get_dou(VLT_DPAR_DATA_TOL_X)) {}
+
+Range BoundRule::apply(int32_t bk, double lower, double upper, const char* item, int64_t index, bool variable) const {
+    if (bk == VLT_BK_FX) upper = lower;
+    const bool lo = model::has_lower(bk), up = model::has_upper(bk);
+    if ((lo && lower >= infinite_) || (up && upper <= -infinite_)) {
+        const bool low_side = lo && lower >= infinite_;
+        fail(VLT_RES_ERR_INVALID_BOUND, std::string("The ") + (low_side ? "lower" : "upper") + " bound of " +
+                                            at(item, index) + " = " + number(low_side ? lower : upper) +
+                                            " is at or beyond DATA_TOL_BOUND_INF (" + number(infinite_) +
+                                            "), which makes it infinite: it cannot be met");
+    }
+    Range range{lo && lower > -infinite_ ? lower : -INFINITY, up && upper < infinite_ ? upper : INFINITY};
+    if (variable && bk != VLT_BK_FX && range.lower > -INFINITY && range.upper < INFINITY &&
+        std::fabs(range.upper - range.lower) <= fixed_)
+        range.lower = range.upper = 0.5 * (range.lower + range.upper);
+    return range;
+}
+
+void screen_objective_and_variable_bounds(Task& task) {
+    const model::Problem& problem = task.problem;
+    Scan objective(task.params, kObjective);
+    const std::vector<double>& c = problem.c();
+    for (size_t j = 0; j < c.size(); ++j)
+        objective.look(c[j], [&] { return "objective coefficient of " + at("variable", int64_t(j)); });
+    objective.look(problem.cfix(), [] { return std::string("objective constant"); });
+    const model::BoundSet& bounds = problem.bounds(model::Item::Var);
+    const BoundRule rule(task.params);
+    Scan scan(task.params, kBound);
+    for (int32_t j = 0; j < problem.num_var(); ++j)
+        look_at_bounds(scan, rule.apply(bounds.keys()[size_t(j)], bounds.lowers()[size_t(j)], bounds.uppers()[size_t(j)],
+                                        "variable", j, true),
+                       "variable", j);
+    objective.warn(&task);
+    scan.warn(&task);
+}
 
 void screen_data(Task& task, model::ProblemData& data) { Screening(task.params, &task).run(data); }
 

@@ -17,6 +17,8 @@
 //    midpoint.
 #pragma once
 
+#include <cstdint>
+
 #include "model/problem_data.hpp"
 
 namespace vlt {
@@ -27,6 +29,29 @@ class ParamValues;
 }
 
 namespace vlt::solve {
+
+// The range of values that the optimizer gives an item with bound key bk
+// and bounds lower, upper: -inf or +inf on a side without a bound, or with
+// one at or beyond DATA_TOL_BOUND_INF; for a variable whose bounds lie
+// within DATA_TOL_X, their midpoint.
+struct Range {
+    double lower, upper;
+    int32_t key() const;  // the bound key of the range
+};
+class BoundRule {
+public:
+    explicit BoundRule(const params::ParamValues& params);
+    // Throws VLT_RES_ERR_INVALID_BOUND for a bound that cannot be met
+    // (a lower bound at or above DATA_TOL_BOUND_INF); item and index name it.
+    Range apply(int32_t bk, double lower, double upper, const char* item, int64_t index, bool variable) const;
+
+private:
+    double infinite_, fixed_;
+};
+
+// The screening of the objective and of the variables' bounds alone,
+// reading the task's problem in place: for a problem that has nothing else.
+void screen_objective_and_variable_bounds(Task& task);
 
 // Refuses, warns and tidies as above; the task gives the parameters and
 // the warning stream.
