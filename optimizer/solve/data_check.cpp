@@ -109,6 +109,12 @@ void keep_entries(size_t size, Keep&& keep, Arrays&... arrays) {
     (arrays.resize(w), ...);
 }
 
+void look_at_objective(Scan& scan, const std::vector<double>& c, double cfix) {
+    for (size_t j = 0; j < c.size(); ++j)
+        scan.look(c[j], [&] { return "objective coefficient of " + at("variable", int64_t(j)); });
+    scan.look(cfix, [] { return std::string("objective constant"); });
+}
+
 // Warnings about the finite sides of a range.
 void look_at_bounds(Scan& scan, const Range& range, const char* item, int64_t i) {
     if (range.lower > -INFINITY) scan.look(range.lower, [&] { return "lower bound of " + at(item, i); });
@@ -158,9 +164,7 @@ private:
 
     void objective(const model::ProblemData& d) {
         Scan scan(par_, kObjective);
-        for (size_t j = 0; j < d.c.size(); ++j)
-            scan.look(d.c[j], [&] { return "objective coefficient of " + at("variable", int64_t(j)); });
-        scan.look(d.cfix, [] { return std::string("objective constant"); });
+        look_at_objective(scan, d.c, d.cfix);
         scan.warn(task_);
     }
 
@@ -180,7 +184,9 @@ private:
                 return "quadratic entry " + entry(d.qcsubi[k], d.qcsubj[k]) + " of " + at("constraint", d.qcsubk[k]);
             });
         constraint.warn(task_);
-        auto kept = [&](const std::vector<double>& val) { return [&val, tiny](size_t k) { return std::fabs(val[k]) >= tiny; }; };
+        auto kept = [tiny](const std::vector<double>& val) {
+            return [&val, tiny](size_t k) { return std::fabs(val[k]) >= tiny; };
+        };
         keep_entries(d.qoval.size(), kept(d.qoval), d.qosubi, d.qosubj, d.qoval);
         keep_entries(d.qcval.size(), kept(d.qcval), d.qcsubk, d.qcsubi, d.qcsubj, d.qcval);
     }
@@ -257,16 +263,14 @@ Range BoundRule::apply(int32_t bk, double lower, double upper, const char* item,
 void screen_objective_and_variable_bounds(Task& task) {
     const model::Problem& problem = task.problem;
     Scan objective(task.params, kObjective);
-    const std::vector<double>& c = problem.c();
-    for (size_t j = 0; j < c.size(); ++j)
-        objective.look(c[j], [&] { return "objective coefficient of " + at("variable", int64_t(j)); });
-    objective.look(problem.cfix(), [] { return std::string("objective constant"); });
+    look_at_objective(objective, problem.c(), problem.cfix());
     const model::BoundSet& bounds = problem.bounds(model::Item::Var);
     const BoundRule rule(task.params);
     Scan scan(task.params, kBound);
     for (int32_t j = 0; j < problem.num_var(); ++j)
-        look_at_bounds(scan, rule.apply(bounds.keys()[size_t(j)], bounds.lowers()[size_t(j)], bounds.uppers()[size_t(j)],
-                                        "variable", j, true),
+        look_at_bounds(scan,
+                       rule.apply(bounds.keys()[size_t(j)], bounds.lowers()[size_t(j)], bounds.uppers()[size_t(j)],
+                                  "variable", j, true),
                        "variable", j);
     objective.warn(&task);
     scan.warn(&task);

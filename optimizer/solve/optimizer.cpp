@@ -168,7 +168,8 @@ private:
         if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
         codes_ = phase_codes(optimizer_);
         if (progress(codes_.begin)) return finish_stopped_early();
-        const EngineResult result = optimize_without_rows(task_, {!simplex(), simplex() || uses_basis_identification()});
+        const RowlessSolutions which{!simplex(), simplex() || uses_basis_identification()};
+        const EngineResult result = optimize_without_rows(task_, which);
         progress(codes_.end);
         update_info_after(result);
         progress(VLT_CALLBACK_END_OPTIMIZER);
@@ -642,7 +643,8 @@ private:
                       "  Type                   : %s\n  Constraints            : %d\n"
                       "  Scalar variables       : %d\n  Integer variables      : %d\n"
                       "  Matrix non-zeros       : %zu\n\nOptimizer started (%s).\n",
-                      problem.names().task.c_str(), problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
+                      problem.names().task.c_str(),
+                      problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
                       problem_type_name(problem_type_), problem.num_con(), problem.num_var(), problem.num_int_var(),
                       size_t(problem.nnz()), optimizer_name(optimizer_));
         log(text);

@@ -95,7 +95,9 @@ public:
 
 private:
     bool scaled_data_finite() const {
-        return !overflow_ && std::isfinite(f_.objective_constant) && all_finite(f_.q) && all_finite(f_.p.values) &&
+        // (An objective of overflowing size gives a cost scale of zero.)
+        return !overflow_ && f_.cost_scale > 0.0 && std::isfinite(f_.cost_scale) &&
+               std::isfinite(f_.objective_constant) && all_finite(f_.q) && all_finite(f_.p.values) &&
                all_finite(f_.gval) && all_finite(f_.h);
     }
 
