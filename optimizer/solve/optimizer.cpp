@@ -13,6 +13,7 @@
 #include "core/task.hpp"
 #include "model/to_conic.hpp"
 #include "solve/convexity.hpp"
+#include "solve/data_check.hpp"
 #include "solve/highs_engine.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/ipm.hpp"
@@ -21,6 +22,7 @@
 #include "solve/mip/outer_approximation.hpp"
 #include "solve/quality/certification.hpp"
 #include "solve/quadratic_certificate.hpp"
+#include "solve/rowless.hpp"
 #include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
 
@@ -114,6 +116,8 @@ public:
 
     int32_t execute() {
         task_.info.reset();
+        if (without_rows(task_.problem, par_.get_int(VLT_IPAR_MIO_MODE) != VLT_MIO_MODE_IGNORED))
+            return execute_without_rows();
         prepare();
         record_sizes();
         banner();
@@ -158,6 +162,26 @@ public:
     }
 
 private:
+    // A problem without rows is answered in place, without a copy of its
+    // data (solve/rowless.hpp), with the same callbacks and log.
+    int32_t execute_without_rows() {
+        problem_type_ = VLT_PROBTYPE_LO;
+        requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
+        optimizer_ = choose(requested_, problem_type_, false);
+        record_sizes();
+        banner();
+        if (progress(VLT_CALLBACK_BEGIN_OPTIMIZER)) return finish_stopped_early();
+        codes_ = phase_codes(optimizer_);
+        if (progress(codes_.begin)) return finish_stopped_early();
+        const RowlessSolutions which{!simplex(), simplex() || uses_basis_identification()};
+        const EngineResult result = optimize_without_rows(task_, which);
+        progress(codes_.end);
+        update_info_after(result);
+        progress(VLT_CALLBACK_END_OPTIMIZER);
+        summary(VLT_RES_OK);
+        return VLT_RES_OK;
+    }
+
     // A second run when the first answer is not settled: when it applies,
     // what the log says (with the first answer's status), the options of the
     // second run, whether it reports progress, and which answer stays.
@@ -184,6 +208,7 @@ private:
         requested_ = par_.get_int(VLT_IPAR_OPTIMIZER);
         optimizer_ = choose(requested_, problem_type_, integer);
         data_ = task_.problem.to_data();
+        screen_data(task_, data_);  // refuses huge data, warns of large, drops tiny entries
         if (!integrality) data_.vartype.assign(data_.vartype.size(), VLT_VAR_TYPE_CONT);
         // Quadratic constraints are solved in their conic form, made on a
         // copy of the problem: rows keep their indexes and the new variables
@@ -193,6 +218,7 @@ private:
             model::Problem copy = task_.problem;
             model::quadratic_to_conic(copy);  // throws VLT_RES_ERR_NONCONVEX on a non-convex part
             conic_data_ = copy.to_data();
+            tidy_data(par_, conic_data_);
             if (!integrality) conic_data_.vartype.assign(conic_data_.vartype.size(), VLT_VAR_TYPE_CONT);
         }
         const model::VarConeStore& var_cones = task_.problem.var_cones();
@@ -614,17 +640,17 @@ private:
     }
 
     void record_sizes() {
-        const model::ProblemData& data = data_;
+        const model::Problem& problem = task_.problem;
         auto& info = task_.info;
-        info[VLT_IINF_RD_NUMCON] = data.numcon;
-        info[VLT_IINF_RD_NUMVAR] = data.numvar;
-        info[VLT_IINF_RD_NUMINTVAR] = task_.problem.num_int_var();
+        info[VLT_IINF_RD_NUMCON] = problem.num_con();
+        info[VLT_IINF_RD_NUMVAR] = problem.num_var();
+        info[VLT_IINF_RD_NUMINTVAR] = problem.num_int_var();
         info[VLT_IINF_RD_PROTYPE] = problem_type_;
-        info[VLT_IINF_RD_NUMQ] = data.qoval.empty() ? 0 : 1;
-        info[VLT_LIINF_RD_NUMANZ] = int64_t(data.aval.size());
-        info[VLT_LIINF_RD_NUMQNZ] = int64_t(data.qoval.size());
-        info[VLT_IINF_OPT_NUMCON] = data.numcon;
-        info[VLT_IINF_OPT_NUMVAR] = data.numvar;
+        info[VLT_IINF_RD_NUMQ] = problem.num_qobj_nz() == 0 ? 0 : 1;
+        info[VLT_LIINF_RD_NUMANZ] = problem.nnz();
+        info[VLT_LIINF_RD_NUMQNZ] = problem.num_qobj_nz();
+        info[VLT_IINF_OPT_NUMCON] = problem.num_con();
+        info[VLT_IINF_OPT_NUMVAR] = problem.num_var();
         info[VLT_IINF_OPTIMIZER_USED] = optimizer_;
     }
 
@@ -634,16 +660,17 @@ private:
     void log_line(const std::string& line) const { task_.log(line + "\n"); }
 
     void banner() const {
-        const model::ProblemData& data = data_;
+        const model::Problem& problem = task_.problem;
         char text[512];
         std::snprintf(text, sizeof text,
                       "Problem\n  Name                   : %s\n  Objective sense        : %s\n"
                       "  Type                   : %s\n  Constraints            : %d\n"
                       "  Scalar variables       : %d\n  Integer variables      : %d\n"
                       "  Matrix non-zeros       : %zu\n\nOptimizer started (%s).\n",
-                      data.name.c_str(), data.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
-                      problem_type_name(problem_type_), data.numcon, data.numvar, task_.problem.num_int_var(),
-                      data.aval.size(), optimizer_name(optimizer_));
+                      problem.names().task.c_str(),
+                      problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize" : "minimize",
+                      problem_type_name(problem_type_), problem.num_con(), problem.num_var(), problem.num_int_var(),
+                      size_t(problem.nnz()), optimizer_name(optimizer_));
         log(text);
     }
 

@@ -15,6 +15,21 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+// The range of the scaling factors for data of ordinary magnitudes, and the
+// size to which larger data is brought.
+constexpr double kScaleLimit = 1e4;
+constexpr double kScaledSize = 1e8;
+
+bool all_finite(const std::vector<double>& values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+double largest_magnitude(const std::vector<double>& values) {
+    double m = 0.0;
+    for (double v : values) m = std::max(m, std::fabs(v));
+    return m;
+}
+
 bool is_linear_domain(int32_t domain) {
     return domain == VLT_DOMAIN_R || domain == VLT_DOMAIN_RZERO || domain == VLT_DOMAIN_RPLUS ||
            domain == VLT_DOMAIN_RMINUS;
@@ -69,9 +84,23 @@ public:
         stack_rows_and_columns();
         equilibrate();
         scale_objective();
+        if (!scaled_data_finite()) {
+            outcome_.kind = PresolveOutcome::Kind::error;
+            outcome_.error_code = VLT_RES_ERR_INF_VALUE;
+            outcome_.message =
+                "the magnitudes of the problem's data span more than the interior-point optimizer can scale in "
+                "double precision (a scaled coefficient, bound or constant is not finite)";
+        }
     }
 
 private:
+    bool scaled_data_finite() const {
+        // (An objective of overflowing size gives a cost scale of zero.)
+        return !overflow_ && f_.cost_scale > 0.0 && std::isfinite(f_.cost_scale) &&
+               std::isfinite(f_.objective_constant) && all_finite(f_.q) && all_finite(f_.p.values) &&
+               all_finite(f_.gval) && all_finite(f_.h);
+    }
+
     // Quadratic objective of the minimization form, by columns, duplicates summed.
     void collect_quadratic_objective() {
         qent_.reserve(d_.qoval.size());
@@ -369,6 +398,12 @@ private:
     void equilibrate() {
         f_.colscale.assign(size_t(n_), 1.0);
         f_.rowscale.assign(size_t(f_.m), 1.0);
+        // Each factor stays within [1e-4, 1e4], which takes entries up to
+        // 1e16 to 1e8 or less; larger entries may shrink further, as far as
+        // it takes to bring them to about 1e8 (the squares and products of
+        // the factorization then stay far from overflow).
+        const double largest = std::max(largest_magnitude(f_.gval), largest_magnitude(f_.p.values));
+        const double lowest_factor = 1.0 / std::max(kScaleLimit, std::sqrt(largest) / kScaleLimit);
         std::vector<double> cn(static_cast<size_t>(n_)), rn(static_cast<size_t>(f_.m));
         for (int pass = 0; pass < 15; ++pass) {
             std::fill(cn.begin(), cn.end(), 0.0);
@@ -397,12 +432,14 @@ private:
             for (int64_t j = 0; j < n_; ++j)
                 if (cn[size_t(j)] > 0.0) {
                     worst = std::max(worst, std::fabs(1.0 - cn[size_t(j)]));
-                    f_.colscale[size_t(j)] = std::clamp(f_.colscale[size_t(j)] / std::sqrt(cn[size_t(j)]), 1e-4, 1e4);
+                    f_.colscale[size_t(j)] =
+                        std::clamp(f_.colscale[size_t(j)] / std::sqrt(cn[size_t(j)]), lowest_factor, kScaleLimit);
                 }
             for (int64_t i = 0; i < f_.m; ++i)
                 if (rn[size_t(i)] > 0.0) {
                     worst = std::max(worst, std::fabs(1.0 - rn[size_t(i)]));
-                    f_.rowscale[size_t(i)] = std::clamp(f_.rowscale[size_t(i)] / std::sqrt(rn[size_t(i)]), 1e-4, 1e4);
+                    f_.rowscale[size_t(i)] =
+                        std::clamp(f_.rowscale[size_t(i)] / std::sqrt(rn[size_t(i)]), lowest_factor, kScaleLimit);
                 }
             if (worst < 1e-2) break;
         }
@@ -413,8 +450,11 @@ private:
             for (int64_t p = f_.gptr[size_t(j)]; p < f_.gptr[size_t(j) + 1]; ++p)
                 f_.gval[size_t(p)] *= dj * f_.rowscale[size_t(f_.gind[size_t(p)])];
             f_.q[size_t(j)] *= dj;
+            const bool bounded_below = f_.lb[size_t(j)] > -kInf, bounded_above = f_.ub[size_t(j)] < kInf;
             f_.lb[size_t(j)] /= dj;
             f_.ub[size_t(j)] /= dj;
+            if ((bounded_below && !std::isfinite(f_.lb[size_t(j)])) || (bounded_above && !std::isfinite(f_.ub[size_t(j)])))
+                overflow_ = true;
         }
         for (int64_t i = 0; i < f_.m; ++i) f_.h[size_t(i)] *= f_.rowscale[size_t(i)];
     }
@@ -433,8 +473,10 @@ private:
         }
         double qnorm = 0.0;
         for (double v : f_.q) qnorm = std::max(qnorm, std::fabs(v));
+        // As in the equilibration: within [1e-4, 1e4], or lower where that
+        // leaves the objective above 1e8.
         double t = std::max(pnorm, qnorm);
-        f_.cost_scale = t > 0.0 ? std::clamp(1.0 / t, 1e-4, 1e4) : 1.0;
+        f_.cost_scale = t > 0.0 ? std::clamp(1.0 / t, std::min(1.0 / kScaleLimit, kScaledSize / t), kScaleLimit) : 1.0;
         for (auto& v : f_.q) v *= f_.cost_scale;
         for (auto& v : f_.p.values) v *= f_.cost_scale;
     }
@@ -462,6 +504,7 @@ private:
     std::vector<Pending> pending_;
     std::vector<double> q_;
     std::vector<std::tuple<int64_t, int64_t, double>> pent_;  // (row, column) of P's upper triangle
+    bool overflow_ = false;  // a finite bound became infinite in the scaling
 };
 
 }  // namespace

@@ -846,6 +846,14 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
     r.status = status;
     r.message = message;
     r.interior_iterations = iterations_;
+    // A run that ends before it has an iterate (the first factorization
+    // failed) has no point to report.
+    if (pt_.x.size() != size_t(f_.n) || pt_.z.size() != size_t(f_.m) || pt_.zb.size() != bounds_.size()) {
+        r.has_primal = r.has_dual = false;
+        r.solve_time = elapsed();
+        log_line(std::string("Interior point: ") + to_string(status) + ", " + message);
+        return;
+    }
     OriginalPoint op = original_point();
     OriginalQuality q = evaluate(d_, op);
     r.x = std::move(op.x);
