@@ -103,6 +103,12 @@ constexpr int list_position(const char (&list)[L], const char (&name)[N]) {
 [[gnu::cold]] void raise_value_error(const char* text, const char* name);
 [[gnu::cold]] PyObject* result_res_none(int32_t res);
 
+// A text of the library's (a message, the last error) as a str.  The library
+// sends valid UTF-8; a byte that is not is shown as \xNN rather than refused.
+PyObject* library_text(const char* text);
+// func(library_text(text)): the call of a stream callable.
+PyObject* call_with_text(PyObject* func, const char* text);
+
 // A caller's memoryview, pinned (a buffer export is held) for as long as the
 // method runs, so that another thread cannot release or resize it while the
 // library works with the interpreter lock released.
