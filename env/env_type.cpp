@@ -33,7 +33,7 @@ void VLTAPI forward_env_stream(void* handle, const char* message) {
         Py_INCREF(self);
         if (PyObject* func = reinterpret_cast<EnvObject*>(self)->streams[Stream]) {
             Py_INCREF(func);
-            PyObject* result = PyObject_CallFunction(func, "(s)", message);
+            PyObject* result = call_with_text(func, message);
             if (result)
                 Py_DECREF(result);
             else
@@ -103,7 +103,8 @@ PyObject* env_set_stream(PyObject* object, PyObject* args) {
     PyObject* func;
     if (!PyArg_ParseTuple(args, "iO", &stream, &func)) return nullptr;
     if (stream >= 0 && stream < 4) {
-        Py_INCREF(func);
+        if (!hooks::callable_or_none(func, &func)) return nullptr;
+        Py_XINCREF(func);
         Py_XSETREF(as_env(object)->streams[stream], func);
         publish_callables(as_env(object));
     }

@@ -625,6 +625,14 @@ VLTEXPORT VLTrescodee VLTAPI VLT_linkfiletotaskstream(VLTtask_t task, int32_t wh
 VLTEXPORT VLTrescodee VLTAPI VLT_putcallbackfunc(VLTtask_t task, VLTcallbackfunc func, void *handle);
 VLTEXPORT VLTrescodee VLTAPI VLT_writedatahandle(VLTtask_t task, VLThwritefunc func, void *handle, int32_t format, int32_t compress);
 VLTEXPORT VLTrescodee VLTAPI VLT_getlasterror(VLTtask_t task, int32_t *lastrescode, int32_t sizelastmsg, int32_t *lastmsglen, char *lastmsg);
+/* The calling thread holds the task until VLT_releasetask: no other thread's
+   call runs on it meanwhile, so a count asked for stays the count of the
+   array filled next.  The thread's own calls on the task go on as usual.  A
+   hold inside a call on the task (from one of its hooks) changes nothing.
+   Neither function reports on the streams or in the call log; a failed hold
+   (null, deleted or busy task) leaves each call to enter the task itself. */
+VLTEXPORT VLTrescodee VLTAPI VLT_holdtask(VLTtask_t task);
+VLTEXPORT VLTrescodee VLTAPI VLT_releasetask(VLTtask_t task);
 VLTEXPORT VLTrescodee VLTAPI VLT_checkmemtask(VLTtask_t task, const char *file, int32_t line);
 VLTEXPORT VLTrescodee VLTAPI VLT_getmemusagetask(VLTtask_t task, int64_t *meminuse, int64_t *maxmemuse);
 

@@ -103,10 +103,14 @@ template <class... D>
 struct Frame {
     static constexpr size_t npos = size_t(-1);
 
+    static constexpr bool on_task = (std::is_same_v<D, TaskHandle> || ...);
+
     PyObject* self = nullptr;
+    VLTtask_t task = nullptr;
     int32_t res = 0;
     bool failed = false;  // a Python error is set
     CallScope scope;
+    TaskHold hold;  // from the first size query of a Task method to its return
     int64_t shared[4] = {0, 0, 0, 0};
     int64_t last_query = 0;
     std::tuple<typename D::State...> states;
@@ -116,7 +120,11 @@ struct Frame {
         return false;
     }
 
-    VLTtask_t task_handle() const { return reinterpret_cast<TaskObject*>(self)->task; }
+    // The object's task as the method found it: every call of the method is
+    // on that task, also when another thread disposes or initialises the
+    // object again meanwhile (and the handle is read without the
+    // interpreter lock while the library runs).
+    VLTtask_t task_handle() const { return task; }
     VLTenv_t env_handle() const { return self ? reinterpret_cast<EnvObject*>(self)->env : nullptr; }
 
     template <Text Name>
@@ -425,7 +433,10 @@ struct Method {
     static PyObject* call(PyObject* self, PyObject* args) {
         Frame<D...> frame;
         frame.self = self;
-        if constexpr ((std::is_same_v<D, TaskHandle> || ...)) frame.scope.involve(self);
+        if constexpr (Frame<D...>::on_task) {
+            frame.task = reinterpret_cast<TaskObject*>(self)->task;
+            frame.scope.involve(self);
+        }
         constexpr auto indexes = std::index_sequence_for<D...>{};
         if (!frame.prepare(args, format.data(), indexes)) return frame.failed ? nullptr : result_res_none(frame.res);
         frame.res = frame.template call<Fn>(indexes);

@@ -103,4 +103,18 @@ bool has_callable(void* handle, unsigned bits) {
     return is_current(tag, handle) && (tag & bits) != 0;
 }
 
+bool callable_or_none(PyObject* func, PyObject** stored) {
+    if (func == Py_None) {
+        *stored = nullptr;
+        return true;
+    }
+    if (!PyCallable_Check(func)) {
+        PyErr_Format(PyExc_TypeError, "Expected a callable object or None for argument func, not %.100s",
+                     Py_TYPE(func)->tp_name);
+        return false;
+    }
+    *stored = func;
+    return true;
+}
+
 }  // namespace vlt::py::hooks

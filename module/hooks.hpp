@@ -31,4 +31,10 @@ void set_callables(void* handle, unsigned bits);
 // Whether the object of a live handle holds one of the callables in bits.
 bool has_callable(void* handle, unsigned bits);
 
+// What a set_ method stores for `func`: null for None (the slot is emptied,
+// as by the remove_ method), func itself for a callable.  Any other object
+// is refused with TypeError: stored, it would fail at every later message or
+// progress event.  False with the error set.
+bool callable_or_none(PyObject* func, PyObject** stored);
+
 }  // namespace vlt::py::hooks

@@ -1,6 +1,7 @@
 #include "module/marshal.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vlt::py {
 
@@ -19,6 +20,18 @@ void raise_mismatch(const char* names) {
 
 void raise_no_memory() { PyErr_SetString(PyExc_MemoryError, "Failed to allocate memory"); }
 void raise_value_error(const char* text, const char* name) { PyErr_Format(PyExc_ValueError, "%s%s", text, name); }
+
+PyObject* library_text(const char* text) {
+    return PyUnicode_DecodeUTF8(text, Py_ssize_t(std::strlen(text)), "backslashreplace");
+}
+
+PyObject* call_with_text(PyObject* func, const char* text) {
+    PyObject* argument = library_text(text);
+    if (!argument) return nullptr;
+    PyObject* result = PyObject_CallFunctionObjArgs(func, argument, nullptr);
+    Py_DECREF(argument);
+    return result;
+}
 
 PyObject* result_res_none(int32_t res) {
     // (0, None) is by far the most common result: one shared, immutable pair.

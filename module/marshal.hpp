@@ -103,6 +103,12 @@ constexpr int list_position(const char (&list)[L], const char (&name)[N]) {
 [[gnu::cold]] void raise_value_error(const char* text, const char* name);
 [[gnu::cold]] PyObject* result_res_none(int32_t res);
 
+// A text of the library's (a message, the last error) as a str.  The library
+// sends valid UTF-8; a byte that is not is shown as \xNN rather than refused.
+PyObject* library_text(const char* text);
+// func(library_text(text)): the call of a stream callable.
+PyObject* call_with_text(PyObject* func, const char* text);
+
 // A caller's memoryview, pinned (a buffer export is held) for as long as the
 // method runs, so that another thread cannot release or resize it while the
 // library works with the interpreter lock released.
@@ -262,14 +268,41 @@ struct QArg {
     template <class F> static auto value(F& f) { return f.template scalar_c<Name>(); }
 };
 
-// Runs one size query with the interpreter lock released.  False when it
-// failed: its response code is kept in the frame, or a Python error raised by
-// a callback during the call is pending.
+// A method that asks the library for a count and then passes an array of
+// that count holds its task from the first size query to the end of its
+// main call, so that no other thread changes the count in between (an
+// appended variable would have the library write past a getxx array).  The
+// hold is taken with the interpreter lock released, as every wait for the
+// task is; a hold that fails (a null, deleted or busy task) leaves each call
+// to enter the task on its own and report what is wrong.
+struct TaskHold {
+    VLTtask_t task = nullptr;  // the task held
+    bool tried = false;
+    TaskHold() = default;
+    TaskHold(const TaskHold&) = delete;
+    TaskHold& operator=(const TaskHold&) = delete;
+    ~TaskHold() {
+        if (task) VLT_releasetask(task);
+    }
+    // Called without the interpreter lock.
+    void take(VLTtask_t handle) {
+        tried = true;
+        if (handle && VLT_holdtask(handle) == 0) task = handle;
+    }
+};
+
+// Runs one size query with the interpreter lock released, holding the task
+// of a Task method from the first query on.  False when it failed: its
+// response code is kept in the frame, or a Python error raised by a callback
+// during the call is pending.
 template <class F, class Call>
 bool run_query(F& f, Call&& call) {
     int32_t res;
     {
+        bool to_hold = false;
+        if constexpr (F::on_task) to_hold = !f.hold.tried;
         PyThreadState* save = PyEval_SaveThread();
+        if (to_hold) f.hold.take(f.task);
         res = call();
         PyEval_RestoreThread(save);
     }

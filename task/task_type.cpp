@@ -85,7 +85,7 @@ void VLTAPI forward_task_stream(void* handle, const char* message) {
     if (!run.self() || run.failed()) return;
     if (PyObject* func = run.self()->streams[Stream]) {
         Py_INCREF(func);
-        PyObject* result = PyObject_CallFunction(func, "(s)", message);
+        PyObject* result = call_with_text(func, message);
         Py_XDECREF(result);
         Py_DECREF(func);
     }
@@ -246,7 +246,8 @@ PyObject* task_set_stream(PyObject* object, PyObject* args) {
     PyObject* func;
     if (!PyArg_ParseTuple(args, "iO", &stream, &func)) return nullptr;
     if (stream >= 0 && stream < 4) {
-        Py_INCREF(func);
+        if (!hooks::callable_or_none(func, &func)) return nullptr;
+        Py_XINCREF(func);
         Py_XSETREF(as_task(object)->streams[stream], func);
         publish_callables(as_task(object));
     }
@@ -270,10 +271,12 @@ PyObject* put_slot(PyObject* object, PyObject*& slot, PyObject* func) {
     Py_RETURN_NONE;
 }
 
+// set_Progress and set_InfoCallback: a callable, or None to empty the slot.
 PyObject* set_slot(PyObject* object, PyObject*& slot, PyObject* args) {
     PyObject* func;
     if (!PyArg_ParseTuple(args, "O", &func)) return nullptr;
-    Py_INCREF(func);
+    if (!hooks::callable_or_none(func, &func)) return nullptr;
+    Py_XINCREF(func);
     return put_slot(object, slot, func);
 }
 
@@ -350,9 +353,10 @@ PyObject* task_getlasterror(PyObject* object, PyObject*) {
     }
     buffer[0] = '\0';
     VLT_getlasterror(task, &code, length + 1, nullptr, buffer);
-    PyObject* result = Py_BuildValue("(is)", code, buffer);
+    PyObject* message = library_text(buffer);
     std::free(buffer);
-    return result;
+    if (!message) return nullptr;
+    return Py_BuildValue("(iN)", code, message);
 }
 
 PyMethodDef plain_rows[] = {

@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.hpp"
 #include "core/library.hpp"
@@ -61,12 +62,15 @@ int32_t call_task(const char* function, VLTtask_t handle, Access access, Functio
                                              : "The task handle is null");
         return code;
     }
-    const TaskLock::Entry how = entry ? entry->entry() : TaskLock::Entry::nested;
+    const char* outer_call = task->running_call.load(std::memory_order_acquire);
+    TaskLock::Entry how = entry ? entry->entry() : TaskLock::Entry::nested;
+    // A call of the thread that holds the task is its only call, unless it is
+    // nested in one that runs on it (from a hook of the environment, say).
+    if (how == TaskLock::Entry::held) how = outer_call ? TaskLock::Entry::nested : TaskLock::Entry::exclusive;
     const bool exclusive = entry && how == TaskLock::Entry::exclusive;
     // The per-call state of the task belongs to whoever holds its lock: this
     // call, or the call it is nested in.
     const bool holds = entry && how != TaskLock::Entry::would_deadlock;
-    const char* outer_call = task->running_call.load(std::memory_order_acquire);
     std::string refused = entry ? entry_refusal(function, outer_call, access, how) : std::string();
     if (exclusive) task->running_call.store(function, std::memory_order_release);
     const int32_t outer_warning = holds ? task->pending_warning : VLT_RES_OK;
@@ -89,6 +93,49 @@ int32_t call_task(const char* function, VLTtask_t handle, Access access, Functio
     }
     if (exclusive) task->running_call.store(outer_call, std::memory_order_release);
     return code;
+}
+
+namespace {
+
+// The holds of the calling thread, newest last.  Each keeps its task alive,
+// so that a hold on a task deleted meanwhile is still given back.
+struct Hold {
+    uint64_t handle;
+    TaskRef task;
+    bool took_lock;  // false for a hold inside a call or hold on the task
+};
+thread_local std::vector<Hold> holds;
+
+}  // namespace
+
+int32_t hold_task(VLTtask_t handle) {
+    TaskRef task = Library::instance().resolve(handle);
+    if (!task) return handle ? VLT_RES_ERR_INVALID_TASK : VLT_RES_ERR_NULL_TASK;
+    try {
+        holds.reserve(holds.size() + 1);  // the record below is then added without failing
+    } catch (const std::bad_alloc&) {
+        return VLT_RES_ERR_SPACE;
+    }
+    const TaskLock::Entry entry = task->lock.hold();
+    if (entry == TaskLock::Entry::would_deadlock) return VLT_RES_ERR_TASK_BUSY;
+    const bool took_lock = entry == TaskLock::Entry::exclusive;
+    if (task->deleted()) {  // deleted while this thread waited for it
+        if (took_lock) task->lock.release();
+        return VLT_RES_ERR_INVALID_TASK;
+    }
+    holds.push_back(Hold{reinterpret_cast<uint64_t>(handle), std::move(task), took_lock});
+    return VLT_RES_OK;
+}
+
+int32_t release_task(VLTtask_t handle) {
+    const uint64_t value = reinterpret_cast<uint64_t>(handle);
+    for (auto it = holds.rbegin(); it != holds.rend(); ++it) {
+        if (it->handle != value) continue;
+        if (it->took_lock) it->task->lock.release();
+        holds.erase(std::next(it).base());
+        return VLT_RES_OK;
+    }
+    return handle ? VLT_RES_ERR_INVALID_TASK : VLT_RES_ERR_NULL_TASK;
 }
 
 int32_t call_env(const char* function, VLTenv_t handle, FunctionRef<void(Env&)> impl, LogArgs log_args) {

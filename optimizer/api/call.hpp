@@ -65,6 +65,13 @@ int32_t call_env(const char* function, VLTenv_t handle, FunctionRef<void(Env&)> 
 // the log of the object they delete.
 int32_t call_free(const char* function, bool log, FunctionRef<void()> impl, LogArgs log_args);
 
+// VLT_holdtask and VLT_releasetask: the calling thread holds a task across
+// several calls (see core/task_lock.hpp).  Nothing is reported on the
+// streams or in the call log: a hold that fails leaves each call to enter
+// the task on its own, and that call reports what is wrong.
+int32_t hold_task(VLTtask_t handle);
+int32_t release_task(VLTtask_t handle);
+
 [[noreturn]] void not_implemented(const char* function);
 
 }  // namespace vlt::api

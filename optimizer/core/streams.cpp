@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.hpp"
+#include "base/text.hpp"
 #include "core/task_lock.hpp"
 
 namespace vlt {
@@ -41,6 +42,16 @@ void MessageStreams::detach_functions() {
 
 void MessageStreams::emit(int32_t stream, const char* message) const {
     if (!valid(stream)) return;
+    // Messages may quote the bytes of a file or a name as they are: the
+    // receivers get valid UTF-8, with any other byte written as \xNN.
+    if (!is_utf8(message)) {
+        deliver(stream, escaped_utf8(message).c_str());
+        return;
+    }
+    deliver(stream, message);
+}
+
+void MessageStreams::deliver(int32_t stream, const char* message) const {
     VLTstreamfunc func;
     void* handle;
     {

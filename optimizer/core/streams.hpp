@@ -34,14 +34,17 @@ public:
     // messages reach the files only.
     void detach_functions();
 
-    // Sends one message.  Hooks are called without any lock of ours held, so
-    // that they may call back into the library.
+    // Sends one message, made valid UTF-8 (base/text.hpp).  Hooks are called
+    // without any lock of ours held, so that they may call back into the
+    // library.
     void emit(int32_t stream, const char* message) const;
     void emit(int32_t stream, const std::string& message) const { emit(stream, message.c_str()); }
 
     bool has_receiver(int32_t stream) const;
 
 private:
+    void deliver(int32_t stream, const char* message) const;
+
     struct Stream {
         void* handle = nullptr;
         VLTstreamfunc func = nullptr;

@@ -4,6 +4,7 @@
 
 #include "base/codes.hpp"
 #include "base/error.hpp"
+#include "base/text.hpp"
 
 namespace vlt {
 
@@ -54,7 +55,7 @@ void Task::warning(int32_t code, const std::string& text) {
     {
         std::lock_guard<std::mutex> lock(error_mutex_);
         last_code_ = code;
-        last_message_ = text;
+        last_message_ = escaped_utf8(text);
     }
     if (pending_warning == VLT_RES_OK) pending_warning = code;
     streams.emit(VLT_STREAM_WRN, format_warning(code, text));
@@ -64,7 +65,7 @@ void Task::report_error(const char* function, int32_t code, const std::string& m
     {
         std::lock_guard<std::mutex> lock(error_mutex_);
         last_code_ = code;
-        last_message_ = message;
+        last_message_ = escaped_utf8(message);
     }
     streams.emit(VLT_STREAM_ERR, format_error(function, code, message));
 }

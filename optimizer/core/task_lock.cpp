@@ -50,7 +50,8 @@ uint64_t this_thread_token() {
 
 TaskLock::Entry TaskLock::enter() {
     const uint64_t me = this_thread_token();
-    if (owner() == me || HookScope::inside(this)) return Entry::nested;
+    if (HookScope::inside(this)) return Entry::nested;
+    if (owner() == me) return held_ ? Entry::held : Entry::nested;
     if (!mutex_.try_lock()) {
         WaitTable& table = wait_table();
         {
@@ -66,6 +67,17 @@ TaskLock::Entry TaskLock::enter() {
     }
     owner_.store(me, std::memory_order_release);
     return Entry::exclusive;
+}
+
+TaskLock::Entry TaskLock::hold() {
+    const Entry entry = enter();
+    if (entry == Entry::exclusive) held_ = true;
+    return entry;
+}
+
+void TaskLock::release() {
+    held_ = false;
+    leave();
 }
 
 void TaskLock::leave() {

@@ -7,6 +7,11 @@
 // may read the task; the entry points refuse nested calls that would change
 // it (the running call may hold references into the task's data).
 //
+// A thread may also hold a task across several calls (a count asked for and
+// then an array of that count filled): while it holds the task, no other
+// thread's call runs on it, and its own calls enter as `held` -- they may
+// change the task, unless they are nested in a call running on it.
+//
 // A wait that could never end is refused instead of made: a thread waits
 // for a task whose holder waits, directly or through other tasks or through
 // the helper threads of a batch, for this thread.  Every wait is recorded in
@@ -24,24 +29,30 @@ uint64_t this_thread_token();
 
 class TaskLock {
 public:
-    enum class Entry { exclusive, nested, would_deadlock };
+    enum class Entry { exclusive, nested, would_deadlock, held };
 
     TaskLock() = default;
     TaskLock(const TaskLock&) = delete;
     TaskLock& operator=(const TaskLock&) = delete;
 
     // Waits until the task is free and takes it (exclusive), or finds that
-    // this thread already holds it or runs one of its hooks (nested), or
-    // finds that waiting would never end (would_deadlock).
+    // this thread runs one of its hooks or a call on it (nested) or holds it
+    // (held), or finds that waiting would never end (would_deadlock).
     Entry enter();
     // Gives back a lock taken by enter() with Entry::exclusive.
     void leave();
+
+    // enter() for a hold: with Entry::exclusive the lock stays taken, and
+    // this thread's calls enter as `held`, until release().
+    Entry hold();
+    void release();
 
     uint64_t owner() const { return owner_.load(std::memory_order_acquire); }
 
 private:
     std::mutex mutex_;
     std::atomic<uint64_t> owner_{0};
+    bool held_ = false;  // read and written by the owner only
 };
 
 // While it exists, this thread runs a hook of the task that `lock` guards:

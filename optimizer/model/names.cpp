@@ -4,42 +4,12 @@
 #include <utility>
 
 #include "base/error.hpp"
+#include "base/text.hpp"
 #include "model/problem_data.hpp"
 
 namespace vlt::model {
 
 const std::string NameList::empty_;
-
-namespace {
-
-// Length of the UTF-8 sequence at s[pos], or 0 when it is malformed.
-size_t utf8_sequence(std::string_view s, size_t pos) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(pos);
-    if (b0 < 0x80) return 1;
-    size_t len;
-    uint32_t lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3;
-        if (b0 == 0xE0) lo = 0xA0;       // overlong
-        if (b0 == 0xED) hi = 0x9F;       // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4;
-        if (b0 == 0xF0) lo = 0x90;       // overlong
-        if (b0 == 0xF4) hi = 0x8F;       // above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (pos + len > s.size()) return 0;
-    if (byte(pos + 1) < lo || byte(pos + 1) > hi) return 0;
-    for (size_t k = 2; k < len; ++k)
-        if (byte(pos + k) < 0x80 || byte(pos + k) > 0xBF) return 0;
-    return len;
-}
-
-}  // namespace
 
 const char* name_text_error(std::string_view name, bool utf8) {
     if (name.size() > kMaxNameBytes) return "is longer than 1048576 bytes";

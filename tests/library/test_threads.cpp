@@ -4,6 +4,7 @@
 // and batches whose hooks delete tasks.  `make test-tsan` runs it under
 // ThreadSanitizer.
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <string>
@@ -202,6 +203,56 @@ void batch_whose_hook_deletes_its_tasks() {
 
 }  // namespace
 
+// A thread that holds a task: its own calls change the task, another
+// thread's wait until the release.
+void a_held_task_waits_for_its_holder() {
+    VLTtask_t task = dense_lp(nullptr);
+    CHECK(VLT_holdtask(task) == VLT_RES_OK);
+    std::atomic<bool> appended{false};
+    std::thread other([&] {
+        CHECK(VLT_appendvars(task, 1) == VLT_RES_OK);
+        appended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    int32_t n = 0;
+    CHECK(!appended && VLT_getnumvar(task, &n) == VLT_RES_OK && n == 30);
+    CHECK(VLT_appendvars(task, 2) == VLT_RES_OK && VLT_getnumvar(task, &n) == VLT_RES_OK && n == 32);
+    CHECK(VLT_releasetask(task) == VLT_RES_OK);
+    other.join();
+    CHECK(appended && VLT_getnumvar(task, &n) == VLT_RES_OK && n == 33);
+    CHECK(VLT_releasetask(task) == VLT_RES_ERR_INVALID_TASK);  // no hold left
+    // A hold on a task deleted meanwhile is still given back.
+    VLTtask_t copy = task;
+    CHECK(VLT_holdtask(task) == VLT_RES_OK && VLT_deletetask(&task) == VLT_RES_OK);
+    CHECK(VLT_getnumvar(copy, &n) == VLT_RES_ERR_INVALID_TASK && VLT_releasetask(copy) == VLT_RES_OK);
+    CHECK(VLT_holdtask(copy) == VLT_RES_ERR_INVALID_TASK && VLT_holdtask(nullptr) == VLT_RES_ERR_NULL_TASK);
+}
+
+// A hold taken inside a call on the task (from its hook) changes nothing:
+// the hook may read, and is still refused a change.
+void VLTAPI hold_read_and_change(void* handle, const char*) {
+    auto* hook = static_cast<Hook*>(handle);
+    if (hook->events++ > 0) return;
+    int32_t n = 0;
+    hook->codes.insert(VLT_holdtask(hook->task) + 1);
+    hook->codes.insert(VLT_getnumvar(hook->task, &n));
+    hook->codes.insert(VLT_appendvars(hook->task, 1) * 10);
+    hook->codes.insert(VLT_releasetask(hook->task) + 2);
+}
+
+void a_hold_inside_a_hook_changes_nothing() {
+    VLTtask_t task = dense_lp(nullptr);
+    Hook hook;
+    hook.task = task;
+    CHECK(VLT_putintparam(task, VLT_IPAR_LOG, 1) == VLT_RES_OK);
+    CHECK(VLT_linkfunctotaskstream(task, VLT_STREAM_LOG, &hook, hold_read_and_change) == VLT_RES_OK);
+    int32_t trm = 0, n = 0;
+    CHECK(VLT_optimizetrm(task, &trm) == VLT_RES_OK);
+    CHECK(hook.codes == (std::set<int32_t>{1, VLT_RES_OK, VLT_RES_ERR_TASK_BUSY * 10, 2}));
+    CHECK(VLT_getnumvar(task, &n) == VLT_RES_OK && n == 30);
+    CHECK(VLT_deletetask(&task) == VLT_RES_OK);
+}
+
 int main() {
     task_deleted_by_its_own_hook();
     task_deleted_by_another_thread();
@@ -209,5 +260,7 @@ int main() {
     calls_from_a_hook_of_the_same_task();
     hooks_of_two_tasks_that_call_each_other();
     batch_whose_hook_deletes_its_tasks();
+    a_held_task_waits_for_its_holder();
+    a_hold_inside_a_hook_changes_nothing();
     return vlt_test::report();
 }

@@ -33,6 +33,12 @@ std::vector<Record> records;             // every fake call, in order
 std::map<std::string, int32_t> results;  // response code per fake (default 0)
 std::map<std::string, int64_t> sizes;    // value reported by a size query
 std::map<std::string, PyObject*> hooks;  // callable run during a fake (read under the lock)
+struct HoldEvent {
+    const char* what;  // "hold" or "release"
+    int64_t handle;
+    size_t calls_before;
+};
+std::vector<HoldEvent> holds;  // every hold and release, in order
 
 void record(Record r) {
     std::lock_guard<std::mutex> lock(log_mutex);
@@ -315,6 +321,23 @@ extern "C" VLTrescodee VLTAPI VLT_freeenv(VLTenv_t env, void* buffer) {
     return VLT_RES_OK;
 }
 
+// The library's task hold: recorded apart from the calls, each with the
+// handle and the number of calls recorded before it, so that tests see
+// which calls a method makes while it holds its task.  The hold answers the
+// code set for "VLT_holdtask".
+extern "C" VLTrescodee VLTAPI VLT_holdtask(VLTtask_t task) {
+    std::lock_guard<std::mutex> lock(kinds::log_mutex);
+    kinds::holds.push_back({"hold", int64_t(reinterpret_cast<uintptr_t>(task)), kinds::records.size()});
+    auto it = kinds::results.find("VLT_holdtask");
+    return it == kinds::results.end() ? VLT_RES_OK : it->second;
+}
+
+extern "C" VLTrescodee VLTAPI VLT_releasetask(VLTtask_t task) {
+    std::lock_guard<std::mutex> lock(kinds::log_mutex);
+    kinds::holds.push_back({"release", int64_t(reinterpret_cast<uintptr_t>(task)), kinds::records.size()});
+    return VLT_RES_OK;
+}
+
 extern "C" VLTrescodee VLTAPI VLT_deletetask(VLTtask_t* task) {
     kinds::record({"VLT_deletetask", {int64_t(reinterpret_cast<uintptr_t>(*task))}});
     *task = nullptr;
@@ -444,10 +467,24 @@ PyObject* k_calls(PyObject*, PyObject*) {
     return list;
 }
 
+PyObject* k_holds(PyObject*, PyObject*) {
+    std::lock_guard<std::mutex> lock(log_mutex);
+    PyObject* list = PyList_New(0);
+    if (!list) return nullptr;
+    for (const HoldEvent& h : holds) {
+        PyObject* item = Py_BuildValue("(sLn)", h.what, (long long)h.handle, Py_ssize_t(h.calls_before));
+        int failed = item ? PyList_Append(list, item) : -1;
+        Py_XDECREF(item);
+        if (failed) return Py_DECREF(list), nullptr;
+    }
+    return list;
+}
+
 PyObject* k_reset(PyObject*, PyObject*) {
     {
         std::lock_guard<std::mutex> lock(log_mutex);
         records.clear();
+        holds.clear();
         results.clear();
         sizes.clear();
     }
@@ -492,6 +529,7 @@ PyObject* k_set_hook(PyObject*, PyObject* args) {
 
 PyMethodDef module_methods[] = {
     {"calls", k_calls, METH_NOARGS, "calls() -> list of (name, *values) of the fake library calls"},
+    {"holds", k_holds, METH_NOARGS, "holds() -> list of (hold or release, handle, calls recorded before it)"},
     {"reset", k_reset, METH_NOARGS, "reset() forgets calls, response codes, sizes and hooks"},
     {"set_result", k_set_result, METH_VARARGS, "set_result(name, code): the fake answers code"},
     {"set_size", k_set_size, METH_VARARGS, "set_size(name, value): the size query reports value"},

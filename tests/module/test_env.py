@@ -123,7 +123,7 @@ def test_out_of_range_streams_change_nothing(stream):
 
 def test_stream_callable_references():
     env = _vlt.Env()
-    first, second = object(), object()
+    first, second = (lambda message: None), (lambda message: None)
     base = sys.getrefcount(first)
     env.set_Stream(0, first)
     env.set_Stream(3, first)
@@ -139,7 +139,7 @@ def test_stream_callable_references():
 
 def test_dispose_twice_deletes_once(env_log_path):
     env = _vlt.Env(str(env_log_path))
-    func = object()
+    func = lambda message: None
     base = sys.getrefcount(func)
     env.set_Stream(2, func)
     assert env.dispose() is None

@@ -457,6 +457,41 @@ def test_per_array_query_is_made_before_each_array(p, a):
     assert list(array("d", bytes(b))) == [0.0, 10.0]
 
 
+# A method with size queries holds its task from the first query to its
+# return; a refused hold leaves every call to enter the task on its own.
+@pytest.mark.parametrize("call, fails, expected_calls, expected_holds", [
+    ("shared_OO_2", None, ["q_num", "f_shared"], [("hold", HANDLE, 0), ("release", HANDLE, 2)]),
+    ("perarray_OO_2", None, ["q_num", "q_num", "f_perarray"], [("hold", HANDLE, 0), ("release", HANDLE, 3)]),
+    ("shared_OO_2", "q_num", ["q_num"], [("hold", HANDLE, 0), ("release", HANDLE, 1)]),
+    ("shared_OO_2", "VLT_holdtask", ["q_num", "f_shared"], [("hold", HANDLE, 0)]),
+])
+def test_a_method_holds_its_task_from_its_first_size_query_to_its_return(p, call, fails, expected_calls,
+                                                                        expected_holds):
+    k.set_size("q_num", 2)
+    if fails:
+        k.set_result(fails, 1014)
+    res, _ = getattr(p, call)(None, bytearray())
+    assert res == (1014 if fails == "q_num" else 0)
+    assert names() == expected_calls
+    assert k.holds() == expected_holds
+
+
+@pytest.mark.parametrize("make", [
+    lambda p: p.noargs__1(),                              # no size query
+    lambda p: k.Probe(0).shared_OO_2(None, bytearray()),  # no task to hold
+])
+def test_no_hold_without_a_size_query_or_a_task(p, make):
+    k.set_size("q_num", 1)
+    assert make(p)[0] == 0
+    assert k.holds() == []
+
+
+def test_no_hold_when_the_arguments_are_refused_before_the_query(p):
+    with pytest.raises(TypeError):
+        p.shared_OO_2([1.0], bytearray())
+    assert k.calls() == [] and k.holds() == []
+
+
 @pytest.mark.parametrize("keys, values", [(i32(0, 0), f64(0, 0, 0)), (None, f64(0, 0, 0)), (None, None)])
 def test_two_count_query_is_made_before_each_array_and_sizes_each_by_its_own_output(p, keys, values):
     k.set_size("q_pair_first", 2)

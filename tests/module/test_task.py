@@ -1,6 +1,7 @@
 """The Task type: life cycle, cloning, streams and callables, last error and
 data output, through the library's own messages and call log."""
 import sys
+from array import array
 
 import pytest
 
@@ -178,10 +179,69 @@ def test_raising_stream_callable_makes_the_method_raise_after_the_call(task):
     assert task.getlasterror() == (INVALID_STREAM, "Stream 7 is not 0 to 3")
 
 
-def test_non_callable_stream_raises_the_interpreters_error(task):
-    task.set_Stream(ERR, 42)
-    with pytest.raises(TypeError):
-        fail_call(task)
+# Setters of a Task's and an Env's callables: each sets a slot that a later
+# message or progress event calls.  (owner, setter) -> the call that sets func.
+SETTERS = {
+    "task stream": lambda t, e, f: t.set_Stream(ERR, f),
+    "task progress": lambda t, e, f: t.set_Progress(f),
+    "task info": lambda t, e, f: t.set_InfoCallback(f),
+    "env stream": lambda t, e, f: e.set_Stream(0, f),
+}
+
+
+def tiny_lp(env):
+    """A task whose optimization sends progress events and log lines."""
+    t = _vlt.Task(env)
+    assert t.appendvars_i_2(2) == (0, None) and t.appendcons_i_2(1) == (0, None)
+    t.putarow_iOO_4(0, memoryview(array("i", [0, 1])), memoryview(array("d", [1.0, 1.0])))
+    t.putconbound_iidd_5(0, 1, 0.0, 1.0)         # x0 + x1 <= 1 (key UP)
+    t.putvarboundsliceconst_iiidd_6(0, 2, 0, 0.0, 0.0)    # x >= 0 (key LO)
+    t.putcslice_iiO_4(0, 2, memoryview(array("d", [-1.0, -2.0])))
+    return t
+
+
+def trigger(which, t, e):
+    """Makes the library use the slot that SETTERS[which] sets."""
+    if which == "task stream":
+        fail_call(t)
+    elif which == "env stream":
+        e.echointro_i_2(0)
+    else:
+        res, _ = t.optimizetrm__1()
+        assert res == 0
+
+
+@pytest.mark.parametrize("which", sorted(SETTERS))
+def test_none_removes_a_callable_and_the_task_keeps_working(which):
+    env = _vlt.Env()
+    t = tiny_lp(env)
+    got = []
+    SETTERS[which](t, env, lambda *args: got.append(args) and None)
+    trigger(which, t, env)
+    assert got, "the callable was not called"
+    got.clear()
+    assert SETTERS[which](t, env, None) is None
+    for _ in range(2):                 # every later use, not only the next
+        trigger(which, t, env)
+    assert got == []
+    t.dispose()
+    env.dispose()
+
+
+@pytest.mark.parametrize("which", sorted(SETTERS))
+@pytest.mark.parametrize("bad", [5, "print", object()])
+def test_a_non_callable_is_refused_at_the_call_and_the_slot_kept(which, bad):
+    env = _vlt.Env()
+    t = tiny_lp(env)
+    got = []
+    SETTERS[which](t, env, lambda *args: got.append(args) and None)
+    with pytest.raises(TypeError) as info:
+        SETTERS[which](t, env, bad)
+    assert str(info.value).startswith("Expected a callable object or None for argument func")
+    trigger(which, t, env)                         # the earlier callable is still the one called
+    assert got
+    t.dispose()
+    env.dispose()
 
 
 @pytest.mark.parametrize("stream", [-1, 4, 5])
@@ -196,7 +256,7 @@ def test_out_of_range_streams_change_nothing(task, stream):
 
 def test_callable_references_are_released(env):
     t = _vlt.Task(env)
-    funcs = [object() for _ in range(4)]
+    funcs = [(lambda *args: None) for _ in range(4)]
     bases = [sys.getrefcount(funcs[i]) for i in range(4)]
 
     def counts():
@@ -224,10 +284,6 @@ def test_callable_references_are_released(env):
     assert counts() == [0, 0, 0, 0]
 
 
-def test_set_progress_stores_any_object(task):
-    assert task.set_Progress(None) is None
-    assert task.set_InfoCallback(None) is None
-    assert task.remove_Progress() is None and task.remove_InfoCallback() is None
 
 
 # ---------------------------------------------------------------- last error, data output
@@ -251,6 +307,35 @@ def test_getlasterror_calls(task, env_log_path):
 def test_getlasterror_without_message_makes_one_call(task, env_log_path):
     task.getlasterror()
     assert sum(l.startswith("VLT_getlasterror") for l in log_lines(env_log_path)) == 1
+
+
+# Files whose bad line holds bytes that are not UTF-8 (after a valid "é"):
+# the readers quote the line in their message.
+BAD = "é".encode() + b"\xff\xfe"
+BAD_FILES = {
+    "lp": b"minimize\n obj: x\nsubject to\n c1: x >= " + BAD + b"\nend\n",
+    "mps": b"NAME t\nROWS\n N obj\n " + BAD + b" c1\nENDATA\n",
+    "opf": b"minimize\n + 0 x0\nsubject to\n + x0 >= 1\nend\nTRUNCATION " + BAD + b"\n",
+}
+
+
+@pytest.mark.parametrize("ext", sorted(BAD_FILES))
+def test_messages_quoting_bytes_that_are_not_utf8_are_text(tmp_path, ext):
+    import velto
+    path = tmp_path / ("bad." + ext)
+    path.write_bytes(BAD_FILES[ext])
+    t = _vlt.Task(None)
+    got = []
+    t.set_Stream(ERR, got.append)
+    res, _ = t.readdataautoformat_s_2(str(path))
+    assert res != 0
+    code, message = t.getlasterror()
+    # valid sequences kept, the others escaped: the same text on the stream
+    assert code == res and "é\\xff\\xfe" in message, message
+    assert len(got) == 1 and got[0].endswith(message + "\n")
+    with pytest.raises(velto.Error) as info:
+        velto.Model().read(path)
+    assert info.value.message == message
 
 
 class Sink:

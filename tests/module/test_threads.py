@@ -273,3 +273,126 @@ def test_an_exception_on_a_library_thread_belongs_to_its_batch():
         print(seen)
     """)
     assert lines == ["[(0, 30), 'batch raised boom']"] * 5
+
+
+# ------------------------------------------------------------ counts and fills
+
+# A reader asks a method for an array whose size the method learns from the
+# library (bytearray variants) or checks against the library's count (exact
+# memoryviews, here the front of a longer array whose tail must stay
+# untouched), while another thread changes that count all the time.  A
+# method that let the count change between its size query and its fill made
+# the library write past the array, or fail with a count it had just given.
+STRESS = """
+    import time
+    sys.setswitchinterval(1e-5)
+    SENTINEL, GUARD, SECONDS, BAS = -12345.0, 16, 1.0, 1
+    READER, CHANGE = %r, %r
+    env = _vlt.Env()
+    t = lp(env)
+    N = t.getnumvar__1()[1]
+    C = [-1.0 - j %% 5 for j in range(N)]
+    assert t.optimizetrm__1()[0] == 0
+    xx = bytearray()
+    assert t.getxx_iO_2(BAS, xx) == (0, None)
+    X = list(memoryview(xx).cast("d"))
+    long_row, short_row = memoryview(array("i", range(N))), memoryview(array("i", range(3)))
+    long_values, short_values = memoryview(array("d", [2.0] * N)), memoryview(array("d", [1.0] * 3))
+    assert t.putarow_iOO_4(0, long_row, long_values) == t.putvarname_is_3(0, "b") == (0, None)
+    stop = threading.Event()
+    bad, done = [], []
+
+    def change():
+        extra = memoryview(array("i", [N, N + 1, N + 2]))
+        steps = {"vars": lambda: [t.appendvars_i_2(3), t.removevars_O_2(extra)],
+                 "row": lambda: [t.putarow_iOO_4(0, short_row, short_values), t.putarow_iOO_4(0, long_row, long_values)],
+                 "name": lambda: [t.putvarname_is_3(0, "a" * 40), t.putvarname_is_3(0, "b")]}[CHANGE]
+        while not stop.is_set():
+            results = steps()
+            if any(r != (0, None) for r in results):
+                bad.append(("change", results))
+
+    def check_values(what, values, front):
+        # the front is the task's own (appended variables are 0 in c and x)
+        if list(values[:N]) != front[:len(values[:N])] or len(values) not in (N, N + 3):
+            bad.append((what, len(values)))
+
+    def guarded(method, count, *front):
+        buf = array("d", [SENTINEL] * (count + GUARD))
+        try:
+            res = method(*front, memoryview(buf)[:count])
+        except TypeError:
+            return None     # the count changed before the call: the method refuses the view
+        if buf[count:] != array("d", [SENTINEL] * GUARD):
+            bad.append((method.__name__, "wrote past the view"))
+        return res, buf[:count]
+
+    def getc_bytes():
+        b = bytearray()
+        res = t.getc_O_1(b)
+        if res != (0, None):
+            bad.append(("getc bytes", res))
+        else:
+            check_values("getc bytes", memoryview(b).cast("d"), C)
+
+    def getc_view():
+        got = guarded(t.getc_O_2, t.getnumvar__1()[1])
+        if got and got[0] != (0, None):
+            bad.append(("getc view", got[0]))
+        elif got:
+            check_values("getc view", got[1], C)
+
+    def getxx_view():
+        got = guarded(t.getxx_iO_3, t.getnumvar__1()[1], BAS)
+        if got and got[0] != (0, None):
+            bad.append(("getxx view", got[0]))
+        elif got:
+            check_values("getxx view", got[1], X)
+
+    def getxx_bytes():
+        b = bytearray()
+        res = t.getxx_iO_2(BAS, b)
+        if res != (0, None):
+            bad.append(("getxx bytes", res))
+        else:
+            check_values("getxx bytes", memoryview(b).cast("d"), X)
+
+    def row_slice():
+        ptrb, ptre, sub, val = bytearray(), bytearray(), bytearray(), bytearray()
+        res = t.getarowslice64_iiOOOO_3(0, 1, ptrb, ptre, sub, val)
+        nnz = len(sub) // 4
+        if res != (0, None) or nnz not in (3, N) or len(val) != 8 * nnz:
+            bad.append(("row slice", res, nnz))
+        elif list(memoryview(ptre).cast("q")) != [nnz] or set(memoryview(val).cast("d")) != { {3: 1.0, N: 2.0}[nnz] }:
+            bad.append(("row slice values", nnz))
+
+    def name():
+        b = bytearray()
+        res = t.getvarname_iO_2(0, b)
+        text = bytes(b).rstrip(b"\\0")
+        if res != (0, None) or text not in (b"a" * 40, b"b"):
+            bad.append(("name", res, text[:50]))
+
+    def reader():
+        work = globals()[READER]
+        while not stop.is_set():
+            work()
+            done.append(1)
+
+    threads = [threading.Thread(target=change), threading.Thread(target=reader)]
+    for th in threads: th.start()
+    time.sleep(SECONDS)
+    stop.set()
+    for th in threads: th.join()
+    print("ok" if not bad and done else (len(done), bad[:3]))
+    env.dispose()
+"""
+
+
+@pytest.mark.parametrize("reader, change", [
+    ("getc_bytes", "vars"), ("getc_view", "vars"), ("getxx_bytes", "vars"), ("getxx_view", "vars"),
+    ("row_slice", "row"), ("name", "name"),
+])
+def test_counts_and_fills_stay_together_while_another_thread_changes_the_task(reader, change):
+    lines = run_child(STRESS % (reader, change), rounds=2)
+    assert lines == ["ok"] * 2
