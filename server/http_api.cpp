@@ -77,7 +77,7 @@ std::optional<int64_t> log_offset(const http::Request& req) {
     return int64_t(from);
 }
 
-void submit(JobStore& store, const ApiOptions& options, const http::Request& req, http::Response& res) {
+void submit(JobStore& store, const ApiOptions& options, http::Request& req, http::Response& res) {
     // The task is read here, so that a client learns at once that it cannot
     // be; its worker reads it again from the bytes.
     try {
@@ -89,7 +89,7 @@ void submit(JobStore& store, const ApiOptions& options, const http::Request& req
         return res.text(413, "the task is larger than this server can hold");
     }
     res.status = 201;
-    res.body = store.submit(req.body);
+    res.body = store.submit(std::move(req.body));
 }
 
 void answer_status(JobStore& store, const RouteMatch& m, const http::Request& req, http::Response& res) {
@@ -118,7 +118,7 @@ void answer_result(JobStore& store, const RouteMatch& m, http::Response& res) {
     res.file_bytes = result->bytes;
 }
 
-void handle(JobStore& store, const ApiOptions& options, const http::Request& req, http::Response& res) {
+void handle(JobStore& store, const ApiOptions& options, http::Request& req, http::Response& res) {
     const RouteMatch m = match_route(req.method, req.path);
     switch (m.route) {
         case Route::health: return res.text(200, "ok");
@@ -138,7 +138,7 @@ void handle(JobStore& store, const ApiOptions& options, const http::Request& req
 http::Hooks api_hooks(JobStore& store, const ApiOptions& options) {
     http::Hooks hooks;
     hooks.admit = [options](const http::Request& req) { return admit(req, options); };
-    hooks.handle = [&store, options](const http::Request& req, http::Response& res) { handle(store, options, req, res); };
+    hooks.handle = [&store, options](http::Request& req, http::Response& res) { handle(store, options, req, res); };
     hooks.log = log_request;
     return hooks;
 }

@@ -34,7 +34,7 @@ struct ServerLimits {
 
 struct Hooks {
     std::function<std::optional<Refusal>(const Request&)> admit;
-    std::function<void(const Request&, Response&)> handle;
+    std::function<void(Request&, Response&)> handle;  // may take the body
     // Every answer: the request as far as it was read, the status, the body
     // bytes sent and the milliseconds since the head's first byte.
     std::function<void(const Request&, int status, size_t sent, double ms)> log;

@@ -265,9 +265,9 @@ std::optional<std::string> JobStore::solve_in_worker(Job& job) {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     const std::string dir = options_.workdir.string(), limit = std::to_string(options_.max_task_bytes);
-    std::string program = options_.worker_program;
-    char job_flag[] = "--job";
-    char* argv[] = {program.data(), job_flag, const_cast<char*>(dir.c_str()), job.token.data(),
+    const std::string& program = options_.worker_program;
+    char name[] = "velto-server", job_flag[] = "--job";
+    char* argv[] = {name, job_flag, const_cast<char*>(dir.c_str()), job.token.data(),
                     const_cast<char*>(limit.c_str()), nullptr};
     pid_t pid = 0;
     int spawned;

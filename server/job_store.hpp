@@ -38,7 +38,9 @@ namespace vlt::server {
 
 struct StoreOptions {
     std::filesystem::path workdir;
-    std::string worker_program;  // this program, run with --job for each job
+    // This program, run with --job for each job: the file the server was
+    // started from, even when another has been installed under its name since.
+    std::string worker_program = "/proc/self/exe";
     size_t max_task_bytes = size_t{1} << 30;
     int threads = 1;  // jobs solved at once
     double retention_seconds = 3600;

@@ -11,7 +11,6 @@
 // Exit status: 0 after a stop, 1 when it cannot listen or use the folder,
 // 2 for a wrong command line, 3 when another server holds the folder.
 #include <signal.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
@@ -103,20 +102,11 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-// This program, for the workers: the file it was started from, even if
-// another has been put under its name since.
-std::string own_program() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, size_t(n)) : std::string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--job") return vlt::server::run_worker(argc, argv);
-    Options options = parse(argc, argv);
-    options.store.worker_program = own_program();
+    const Options options = parse(argc, argv);
     // SIGINT and SIGTERM are taken by one thread, which stops the server.
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
