@@ -147,8 +147,9 @@ int main(int argc, char** argv) {
         server.stop();
     });
     server.serve();
-    store.reset();  // waits for the job threads
+    pthread_kill(stopper.native_handle(), SIGTERM);  // when serving ended by itself
     stopper.join();
+    store.reset();  // waits for the job threads
     std::printf("velto-server stopped\n");
     return 0;
 }
