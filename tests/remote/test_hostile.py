@@ -229,3 +229,20 @@ def test_client_against_hostile_servers(answer, stop_after, expected, words):
             assert model.task.solutiondef_i_2(velto.SolutionType.ITR) == (0, 0)
     finally:
         fake.close()
+
+
+def test_connections_past_the_limit_are_answered_busy(start_server):
+    s = start_server("--max-connections", 3)
+    host, port = s.address.split(":")
+    idle = [socket.create_connection((host, int(port)), timeout=5) for _ in range(3)]
+    time.sleep(0.3)
+    assert raw_request(s.address, b"GET /health HTTP/1.1\r\n\r\n") == 503
+    for sock in idle:
+        sock.close()
+    statuses = []
+    for _ in range(20):                 # the closed connections end within moments
+        statuses.append(raw_request(s.address, b"GET /health HTTP/1.1\r\nConnection: close\r\n\r\n"))
+        if statuses[-1] == 200:
+            break
+        time.sleep(0.1)
+    assert statuses[-1] == 200, statuses
