@@ -68,12 +68,13 @@ test-tsan: deps
 	TSAN_OPTIONS=halt_on_error=1 PYTHONPATH=$(TSAN_BUILD)/pkg VLT_BUILD_DIR=$(TSAN_BUILD) \
 	  $(TSAN_BUILD)/python-tsan -m pytest -q -x tests/module/test_threads.py
 
-# libFuzzer on every file reader (clang from Debian), seeded with the shared
+# libFuzzer on every file reader, the server's request handling and the remote
+# client's reading of answers (clang from Debian), seeded with the shared
 # instances and random tasks in each format; FUZZ_SECONDS per reader.  Inputs
 # that find a fault are left in $(FUZZ_BUILD)/findings/<reader>/.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_READERS = mps lp opf ptf json task solution parameters
+FUZZ_READERS = mps lp opf ptf json task solution parameters request answer
 fuzz: build
 	@dpkg -s clang libfuzzer-14-dev >/dev/null 2>&1 || { SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
 	  $$SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -q clang libfuzzer-14-dev; }

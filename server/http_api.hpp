@@ -1,16 +1,14 @@
-// The HTTP side of the optimization server (the protocol of
-// optimizer/remote/protocol.hpp) over a JobStore.
+// The optimization server's answers to requests (the protocol of
+// optimizer/remote/protocol.hpp) over a JobStore, and its request log.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "http_routes.hpp"
+#include "http_server.hpp"
 #include "job_store.hpp"
-
-namespace httplib {
-class Server;
-}
 
 namespace vlt::server {
 
@@ -19,7 +17,8 @@ struct ApiOptions {
     size_t max_body_bytes = size_t{1} << 30;  // largest task accepted, compressed or not
 };
 
-// Installs the routes, the access check and the request log on the server.
-void install_api(httplib::Server& server, JobStore& store, const ApiOptions& options);
+// The hooks of the HTTP server: the access check (before any body is read),
+// the answers and the request log on stdout.
+http::Hooks api_hooks(JobStore& store, const ApiOptions& options);
 
 }  // namespace vlt::server

@@ -2,12 +2,14 @@
 //
 //   velto-server --port PORT --workdir DIR [--threads N] [--tokens FILE]
 //                [--host ADDRESS] [--retention SECONDS] [--max-body BYTES]
+//                [--max-connections N]
 //
 // Solves tasks sent by the library's remote optimizer (VLT_optimizermt,
-// VLT_asyncoptimize, ...) on a pool of N workers.  --port 0 takes a free
-// port; the first line on stdout says where the server listens, then one
-// line per request follows.  SIGINT or SIGTERM stops it.
-#include <httplib.h>
+// VLT_asyncoptimize, ...), N at once, each in a worker process of its own.
+// --port 0 takes a free port; the first line on stdout says where the server
+// listens, then one line per request follows.  SIGINT or SIGTERM stops it.
+// Exit status: 0 after a stop, 1 when it cannot listen or use the folder,
+// 2 for a wrong command line, 3 when another server holds the folder.
 #include <signal.h>
 
 #include <charconv>
@@ -18,7 +20,9 @@
 #include <thread>
 
 #include "http_api.hpp"
+#include "http_server.hpp"
 #include "job_store.hpp"
+#include "job_worker.hpp"
 
 namespace {
 
@@ -27,18 +31,21 @@ struct Options {
     int port = -1;
     vlt::server::StoreOptions store;
     vlt::server::ApiOptions api;
+    size_t max_connections = 256;
 };
 
 const char* kUsage =
     "usage: velto-server --port PORT --workdir DIR [--threads N] [--tokens FILE]\n"
     "                    [--host ADDRESS] [--retention SECONDS] [--max-body BYTES]\n"
+    "                    [--max-connections N]\n"
     "  --port PORT          port to listen on (0: any free port)\n"
     "  --workdir DIR        folder of finished results (kept across restarts)\n"
     "  --threads N          jobs solved at once (default: the number of cores)\n"
     "  --tokens FILE        access tokens, one a line; requests must carry one\n"
     "  --host ADDRESS       address to listen on (default 127.0.0.1)\n"
     "  --retention SECONDS  how long finished results are kept (default 3600)\n"
-    "  --max-body BYTES     largest task accepted, compressed or not (default 1 GiB)\n";
+    "  --max-body BYTES     largest task accepted, compressed or not (default 1 GiB)\n"
+    "  --max-connections N  clients served at once; more are answered 503 (default 256)\n";
 
 [[noreturn]] void usage_error(const std::string& why) {
     std::fprintf(stderr, "velto-server: %s\n%s", why.c_str(), kUsage);
@@ -86,16 +93,19 @@ Options parse(int argc, char** argv) {
         else if (flag == "--host") o.host = value;
         else if (flag == "--retention") o.store.retention_seconds = number<double>(flag, value, 0.0);
         else if (flag == "--max-body") o.api.max_body_bytes = number<size_t>(flag, value, 1);
+        else if (flag == "--max-connections") o.max_connections = number<size_t>(flag, value, 1);
         else usage_error("unknown option " + flag);
     }
     if (o.port < 0 || o.port > 65535) usage_error("--port is required (0 to 65535)");
     if (o.store.workdir.empty()) usage_error("--workdir is required");
+    o.store.max_task_bytes = o.api.max_body_bytes;
     return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--job") return vlt::server::run_worker(argc, argv);
     const Options options = parse(argc, argv);
     // SIGINT and SIGTERM are taken by one thread, which stops the server.
     sigset_t stop_signals;
@@ -108,17 +118,22 @@ int main(int argc, char** argv) {
     std::unique_ptr<vlt::server::JobStore> store;
     try {
         store = std::make_unique<vlt::server::JobStore>(options.store);
+    } catch (const vlt::server::FolderInUse& e) {
+        std::fprintf(stderr, "velto-server: %s; stop it first, or give another --workdir\n", e.what());
+        return 3;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velto-server: cannot use the work folder %s: %s\n", options.store.workdir.c_str(), e.what());
         return 1;
     }
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    server.set_tcp_nodelay(true);
-    vlt::server::install_api(server, *store, options.api);
-    const int port = options.port == 0 ? server.bind_to_any_port(options.host) : (server.bind_to_port(options.host, options.port) ? options.port : -1);
-    if (port < 0) {
-        std::fprintf(stderr, "velto-server: cannot listen on %s:%d\n", options.host.c_str(), options.port);
+    vlt::server::http::ServerLimits limits;
+    limits.max_body_bytes = options.api.max_body_bytes;
+    limits.max_connections = options.max_connections;
+    vlt::server::http::Server server(limits, vlt::server::api_hooks(*store, options.api));
+    int port = -1;
+    try {
+        port = server.listen(options.host, options.port);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velto-server: cannot listen on %s:%d: %s\n", options.host.c_str(), options.port, e.what());
         return 1;
     }
     std::printf("velto-server listening on %s:%d, work folder %s, %d worker(s), %zu result(s) restored\n",
@@ -128,12 +143,13 @@ int main(int argc, char** argv) {
     std::thread stopper([&] {
         int sig = 0;
         sigwait(&stop_signals, &sig);
+        store->close();  // waiting requests answer at once
         server.stop();
     });
-    server.listen_after_bind();
-    store.reset();  // stops running jobs and waits for the workers
-    pthread_kill(stopper.native_handle(), SIGTERM);
+    server.serve();
+    pthread_kill(stopper.native_handle(), SIGTERM);  // when serving ended by itself
     stopper.join();
+    store.reset();  // waits for the job threads
     std::printf("velto-server stopped\n");
     return 0;
 }

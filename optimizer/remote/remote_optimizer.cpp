@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "base/error.hpp"
 #include "core/task.hpp"
@@ -22,6 +23,23 @@ using Clock = std::chrono::steady_clock;
 // Longest single wait of a status request: short enough that a progress
 // hook's stop request reaches the server promptly.
 constexpr double kLongestWaitSeconds = 0.25;
+// How long a job asked to stop is waited for (at most the timeout) before
+// the client gives it up.
+constexpr double kStopGraceSeconds = 5.0;
+// Bytes a result may take beyond its solutions: codes, message, information items.
+constexpr size_t kResultOverheadBytes = size_t{16} << 20;
+
+// The most a result of this task can hold, with room to spare: three
+// solutions of keys and values for every constraint, variable, cone, conic
+// row and semidefinite element.  A larger answer is not a result of it.
+size_t largest_result(const Task& task) {
+    const model::SolutionSizes sizes = model::solution_sizes(task.problem);
+    double items = double(sizes.numcon) + double(sizes.numvar) + double(sizes.numcone) + double(sizes.numaccrows);
+    if (sizes.barvar_dims)
+        for (int32_t d : *sizes.barvar_dims) items += double(d) * (double(d) + 1) / 2;
+    const double bytes = double(kResultOverheadBytes) + double(model::kNumSolutions) * 256.0 * items;
+    return bytes >= double(SIZE_MAX / 2) ? SIZE_MAX / 2 : size_t(bytes);
+}
 
 ServerAddress parsed(const char* address) {
     if (!address) fail(VLT_RES_ERR_NULL_POINTER, "Argument address is null");
@@ -67,7 +85,7 @@ bool progress(Task& task, int32_t code) { return task.progress(code, task.info.d
 
 // Loads a finished job's result; a job that failed reports its error.
 JobResult load_result(Task& task, ServerConnection& conn, std::string_view token) {
-    JobResult result = decode_result(conn.result(token), "the answer of " + conn.address().origin());
+    JobResult result = decode_result(conn.result(token, largest_result(task)), "the answer of " + conn.address().origin());
     if (result.response == VLT_RES_OK || result.response < VLT_RES_ERR_UNKNOWN) {
         install_result(task, result);
         // A server's answer is held to the same final check as a local one.
@@ -75,6 +93,21 @@ JobResult load_result(Task& task, ServerConnection& conn, std::string_view token
         solve::update_solution_info(task);
     }
     return result;
+}
+
+// A job that does not end after it was asked to stop: forgotten on the
+// server (if it still answers), and the call ends as a stop ends, without a
+// solution.
+int32_t give_up(Task& task, ServerConnection& conn, std::string_view token, Clock::time_point start) {
+    try {
+        conn.forget(token);
+    } catch (const Error&) {
+    }
+    for (int32_t which = 0; which < model::kNumSolutions; ++which) task.solutions.remove(which);
+    task.info[VLT_DINF_REMOTE_TIME] = std::chrono::duration<double>(Clock::now() - start).count();
+    task.log("The optimization server did not end the job after it was asked to stop; the job was abandoned\n");
+    progress(task, VLT_CALLBACK_END_REMOTE);
+    return VLT_RES_TRM_USER_CALLBACK;
 }
 
 }  // namespace
@@ -86,18 +119,24 @@ int32_t optimize_remotely(Task& task, const char* address, const char* access_to
     ServerConnection conn = connect(task, address, access_token);
     const std::string token = conn.submit(task_for_server(task));
     const double wait = std::min(kLongestWaitSeconds, conn.timeout_seconds() / 2);
-    bool stop_sent = progress(task, VLT_CALLBACK_BEGIN_REMOTE);
-    if (stop_sent) conn.stop(token);
+    const double timeout = conn.timeout_seconds();
+    const auto grace = std::chrono::duration<double>(timeout > 0 ? std::min(timeout, kStopGraceSeconds) : kStopGraceSeconds);
+    std::optional<Clock::time_point> stop_sent;
+    if (progress(task, VLT_CALLBACK_BEGIN_REMOTE)) {
+        conn.stop(token);
+        stop_sent = Clock::now();
+    }
     // The log of a job that is done is complete: the last status brings its size.
     int64_t log_seen = 0;
     for (;;) {
         const protocol::JobStatus s = conn.status(token, wait);
         log_seen = forward_log(task, conn, token, log_seen, s.log_size);
         if (s.done) break;
-        if (progress(task, VLT_CALLBACK_SOLVING_REMOTE) && !stop_sent) {
+        if (!stop_sent && progress(task, VLT_CALLBACK_SOLVING_REMOTE)) {
             conn.stop(token);
-            stop_sent = true;
+            stop_sent = Clock::now();
         }
+        if (stop_sent && Clock::now() - *stop_sent > grace) return give_up(task, conn, token, start);
     }
     JobResult result = load_result(task, conn, token);
     conn.forget(token);

@@ -3,10 +3,14 @@
 // own parameters, and its solutions and information items loaded back as if
 // it had been optimized here.
 //
-// Every request waits at most DPAR_REMOTE_TIMEOUT seconds for the server
-// (negative: no limit), so a server that cannot be reached, hangs or dies
-// during a job ends the call with a VLT_RES_ERR_SERVER_* code within that
-// time; a job itself may run as long as its own limits allow.  The task is
+// Every request ends within DPAR_REMOTE_TIMEOUT seconds (negative: no
+// limit), however slowly the server answers, so a server that cannot be
+// reached, hangs or dies during a job ends the call with a
+// VLT_RES_ERR_SERVER_* code within that time; a job itself may run as long
+// as its own limits allow.  A job asked to stop by the progress hook is
+// waited for at most 5 seconds (or the timeout, when shorter): then it is
+// abandoned and the call returns VLT_RES_TRM_USER_CALLBACK without a
+// solution.  An answer larger than a result of the task can be is refused.  The task is
 // compressed on the way as IPAR_REMOTE_USE_COMPRESSION says.
 #pragma once
 

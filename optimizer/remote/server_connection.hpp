@@ -1,10 +1,13 @@
 // One conversation with an optimization server (protocol.hpp): each call is
-// one HTTP request bounded by the timeout, and every failure is a vlt::Error
+// one HTTP request that ends within the timeout (a deadline for the whole
+// request, however slowly the server sends), whose answer is read only up
+// to the size such an answer can have, and every failure is a vlt::Error
 // with a message naming the server:
-//   VLT_RES_ERR_SERVER_CONNECT   no connection, or no answer within the timeout
+//   VLT_RES_ERR_SERVER_CONNECT   no connection, or no whole answer within the timeout
 //   VLT_RES_ERR_SERVER_STATUS    the server refused the request (its reason quoted)
 //   VLT_RES_ERR_SERVER_TOKEN     the server does not know the job
-//   VLT_RES_ERR_SERVER_PROTOCOL  an answer that is not what the protocol says
+//   VLT_RES_ERR_SERVER_PROTOCOL  an answer that is not what the protocol says,
+//                                or larger than it can be
 #pragma once
 
 #include <memory>
@@ -15,6 +18,8 @@
 #include "remote/server_address.hpp"
 
 namespace vlt::remote {
+
+struct Exchange;
 
 struct ConnectionOptions {
     double timeout_seconds = 60.0;  // negative: no limit
@@ -34,7 +39,8 @@ public:
     // the job is done, or after that many seconds.
     protocol::JobStatus status(std::string_view token, double wait_seconds = 0.0);
     std::string log(std::string_view token, int64_t from);
-    std::string result(std::string_view token);
+    // The job's result, refused when larger than max_bytes.
+    std::string result(std::string_view token, size_t max_bytes);
     void stop(std::string_view token);
     void forget(std::string_view token);
 
@@ -43,6 +49,7 @@ public:
 
 private:
     struct Client;
+    Exchange exchange(const char* method, const std::string& path, const std::string* body, size_t limit);
     std::string job_path(std::string_view token, std::string_view tail = {}) const;
     ServerAddress address_;
     double timeout_;
