@@ -27,6 +27,7 @@ from ._constants import (BoundKey, CallbackCode, CompressionType, ConeType, Data
                          ObjectiveSense, ProblemStatus, SolutionStatus, SolutionType, StreamType, VariableType)
 from .conic import domain_appender
 from .errors import Error, check
+from .history import Recorder
 from .progress import STREAM_LEVELS, SolveMonitor, StreamForwarder
 from .result import Result, empty_result, solution_result
 
@@ -568,8 +569,9 @@ class Model:
             # Model.task before took its place and is replaced here.
             monitor.start(progress, info, progress_bar)
             self.task.set_Progress(monitor.progress)
-            if monitor.wants_info:
-                self.task.set_InfoCallback(monitor.info)
+        # The history of the run is kept in any case (Result.history).
+        recorder = Recorder(monitor.info if monitor.wants_info else None)
+        self.task.set_InfoCallback(recorder)
         try:
             with monitor.watch:
                 if remote is None:
@@ -577,10 +579,11 @@ class Model:
                 else:
                     termination = self._check(self.task.optimizermt_ss_3(str(remote), str(access_token)))
         finally:
-            if monitor.wants_info:
-                self.task.remove_InfoCallback()
+            self.task.remove_InfoCallback()
             monitor.finish()
-        return self.result(termination)
+        result = self.result(termination)
+        result.history = recorder.table()
+        return result
 
     def result(self, termination=0) -> Result:
         """The Result of the task's current solutions: the integer one for a
