@@ -276,6 +276,8 @@ class VELTO(ConicSolver):
         if warm_start and cached is not None and cached[0] == builder.structure():
             model = cached[1]
             builder.update(model)
+            # Options hold for one solve: those of the previous one go.
+            model._check(model.task.setdefaults__1())
         else:
             model = builder.build()
         _show_log(model, verbose)

@@ -214,3 +214,14 @@ def test_warm_start_reuses_the_task_for_new_numbers():
         assert problem.value == pytest.approx(fresh.value, abs=1e-6)
     problem.solve(solver=vc.NAME, warm_start=False)
     assert problem._solver_cache[vc.NAME][1] is not first_model
+
+
+def test_warm_start_forgets_the_options_of_the_solve_before():
+    p = cp.Parameter(value=1.0)
+    X = cp.Variable((5, 5), symmetric=True)
+    problem = cp.Problem(cp.Minimize(cp.trace(X) + p * X[0, 1]), [X >> 0, X[0, 0] + X[1, 1] >= 1])
+    with pytest.raises(cp.SolverError):
+        problem.solve(solver=vc.NAME, iteration_limit=0)
+    p.value = 0.5
+    problem.solve(solver=vc.NAME, warm_start=True)
+    assert problem.status == cp.OPTIMAL
