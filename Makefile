@@ -4,8 +4,9 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed clarabel mypy pandas cvxpy
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev patchelf
+PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed clarabel \
+	mypy cvxpy pandas matplotlib auditwheel
 
 export PYTHONDONTWRITEBYTECODE = 1
 
@@ -16,7 +17,7 @@ NINJA = $$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja
 LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 CMAKE_CONFIGURE = $(PYTHON) -m cmake -G Ninja -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$(NINJA) $(LAUNCHER)
 
-.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan bench install clean
+.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan test-wheel bench install wheel clean
 
 all: build
 
@@ -45,7 +46,7 @@ test-cpp:
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-py:
-	PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) $(PYTHON) -m pytest -q tests
+	PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) $(PYTHON) -m pytest -q -m "not wheel" tests
 
 # AddressSanitizer + UndefinedBehaviorSanitizer build of module and library.
 test-asan: deps
@@ -93,7 +94,25 @@ bench: build
 	PYTHONPATH=$(BUILD)/pkg $(PYTHON) bench/run_all.py
 
 install: deps
-	$(PYTHON) -m pip install .
+	$(PYTHON) -m pip install -v .
+
+# A wheel for Linux machines of this Python: built by pip with
+# scikit-build-core (in build/wheel/<tag>, kept between builds), then
+# repaired by auditwheel to a manylinux tag: the system libraries it links
+# (zstd, OpenSSL, Brotli, ...) are copied in and its run paths set.  HiGHS is
+# not bundled: it comes from the highsbox wheel at run time, as for a source
+# install.  The wheels it needs at install time (numpy, highsbox) are saved
+# beside it in $(WHEEL_DIR)/deps, so that it installs without an index.
+WHEEL_DIR ?= dist
+wheel: deps
+	rm -rf $(BUILD)/wheel/raw $(WHEEL_DIR)/velto-*.whl
+	$(PYTHON) -m pip wheel -v --no-deps --no-build-isolation -w $(BUILD)/wheel/raw .
+	$(PYTHON) -m auditwheel repair --exclude 'libhighs.so*' -w $(WHEEL_DIR) $(BUILD)/wheel/raw/velto-*.whl
+	$(PYTHON) -m pip download -q -d $(WHEEL_DIR)/deps --only-binary :all: numpy 'highsbox~=1.15.1'
+
+# Installs the wheel into a fresh virtual environment and solves with it.
+test-wheel: wheel
+	VLT_WHEEL_DIR=$(WHEEL_DIR) PYTHONPATH=$(BUILD)/pkg $(PYTHON) -m pytest -q -m wheel tests/ecosystem/test_wheel.py
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WHEEL_DIR)

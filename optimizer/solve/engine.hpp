@@ -43,6 +43,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,14 @@ struct ProgressEvent {
     int64_t simplex_iterations = 0;
     int64_t interior_iterations = 0;
     double objective = 0.0;  // current objective of the running LP / QP solver
+    // Interior-point iterations of the library's own optimizer also report
+    // the dual objective, the residuals, the complementarity mu and the step
+    // taken (NaN where an engine does not know them).
+    double dual_objective = std::numeric_limits<double>::quiet_NaN();
+    double primal_residual = std::numeric_limits<double>::quiet_NaN();
+    double dual_residual = std::numeric_limits<double>::quiet_NaN();
+    double mu = std::numeric_limits<double>::quiet_NaN();
+    double step = std::numeric_limits<double>::quiet_NaN();
     int64_t mip_nodes = 0;
     double mip_incumbent = 0.0;  // objective of the best integer solution
     double mip_bound = 0.0;      // best bound on the optimal objective

@@ -614,6 +614,13 @@ private:
                 if (e.interior_iterations == last_interior_iteration_) return false;
                 last_interior_iteration_ = e.interior_iterations;
                 info[VLT_DINF_INTPNT_PRIMAL_OBJ] = e.objective;
+                if (!std::isnan(e.mu)) {
+                    info[VLT_DINF_INTPNT_DUAL_OBJ] = e.dual_objective;
+                    info[VLT_DINF_INTPNT_PRIMAL_FEAS] = e.primal_residual;
+                    info[VLT_DINF_INTPNT_DUAL_FEAS] = e.dual_residual;
+                    info[VLT_DINF_INTPNT_MU] = e.mu;
+                    info[VLT_DINF_INTPNT_STEP_SIZE] = e.step;
+                }
                 break;
             case ProgressEvent::Kind::simplex_iteration:
                 info[VLT_DINF_SIM_OBJ] = e.objective;

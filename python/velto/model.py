@@ -31,6 +31,7 @@ from ._constants import (BoundKey, CallbackCode, CompressionType, ConeType, Data
                          SolutionStatus, SolutionType, StreamType, VariableType)
 from .conic import domain_appender, svec
 from .errors import Error, Interrupted, check, error_of
+from .history import Recorder
 from .progress import STREAM_LEVELS, SolveMonitor, StreamForwarder, logger
 from .result import Result, Status, Termination, empty_result, solution_result, stale_result
 from .variables import Variable, Variables, foreign_variable
@@ -744,10 +745,11 @@ class Model:
         previous = [(p, self.get_parameter(p)) for p, _ in pairs]
         self._set_parameters(pairs)
         try:
-            termination, interrupted = self._optimize(progress, info, progress_bar, remote, access_token)
+            termination, interrupted, history = self._optimize(progress, info, progress_bar, remote, access_token)
         finally:
             self._put_parameters(previous, check=False)
         result = self._record(termination, Termination.INTERRUPTED if interrupted else None)
+        result.history = history
         if interrupted:
             raise Interrupted(result)
         return result
@@ -776,25 +778,26 @@ class Model:
         return [(IParam.MIO_CONSTRUCT_SOL, OnOff.ON)]
 
     def _optimize(self, progress, info, progress_bar, remote, access_token):
-        """Runs the optimizer; (termination code, whether Ctrl-C stopped it)."""
+        """Runs the optimizer; (termination code, whether Ctrl-C stopped it,
+        the run's history)."""
         monitor = self._monitor
         if progress is not None or info is not None or progress_bar:
             # Given callables are chained by velto's own; one set directly on
             # Model.task before took its place and is replaced here.
             monitor.start(progress, info, progress_bar)
             self.task.set_Progress(monitor.progress)
-            if monitor.wants_info:
-                self.task.set_InfoCallback(monitor.info)
+        # The history of the run is kept in any case (Result.history).
+        recorder = Recorder(monitor.info if monitor.wants_info else None)
+        self.task.set_InfoCallback(recorder)
         try:
             with monitor.watch:
                 if remote is None:
-                    return self._check(self.task.optimizetrm__1()), False
-                return self._check(self.task.optimizermt_ss_3(str(remote), str(access_token))), False
+                    return self._check(self.task.optimizetrm__1()), False, recorder.table()
+                return self._check(self.task.optimizermt_ss_3(str(remote), str(access_token))), False, recorder.table()
         except KeyboardInterrupt:
-            return int(ResponseCode.TRM_USER_CALLBACK), True
+            return int(ResponseCode.TRM_USER_CALLBACK), True, recorder.table()
         finally:
-            if monitor.wants_info:
-                self.task.remove_InfoCallback()
+            self.task.remove_InfoCallback()
             monitor.finish()
 
     def _record(self, termination, override=None, result=None) -> Result:

@@ -141,7 +141,13 @@ class Result:
         start: the best primal point known (x of the solve, also of a stale
             or interrupted one).
         penalty, violations: of `Model.repair` (see there), else absent.
+        history: the course of the run (`velto.history`): one row per
+            interior-point iteration or branch-and-bound report, a pandas
+            DataFrame (a dict of numpy arrays without pandas); None when
+            the result did not come from `Model.solve`.
     """
+
+    history = None
 
     status: Status
     termination: Termination
@@ -184,6 +190,13 @@ class Result:
     def optimal(self):
         """True when the solution is optimal."""
         return self.status is Status.OPTIMAL
+
+    def plot(self, ax=None, title=None):
+        """Draws the history with matplotlib and returns the Axes: the
+        interior point's residuals, gap and mu per iteration on a log scale,
+        or branch and bound's incumbent and bound over time."""
+        from .history import plot
+        return plot(self.history, ax, title)
 
     def __repr__(self):
         solution = self.solution.name if self.solution is not None else None

@@ -539,6 +539,11 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         ev.time = elapsed();
         ev.interior_iterations = iterations_;
         ev.objective = rec_.sense * m.pobj;
+        ev.dual_objective = rec_.sense * m.dobj;
+        ev.primal_residual = m.pres;
+        ev.dual_residual = m.dres;
+        ev.mu = m.mu;
+        ev.step = last_step_;
         if (hook_(ev)) {
             finish_with_best(r, EngineStatus::interrupted, "stopped by the progress callback");
             return true;
