@@ -17,7 +17,7 @@ NINJA = $$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja
 LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 CMAKE_CONFIGURE = $(PYTHON) -m cmake -G Ninja -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$(NINJA) $(LAUNCHER)
 
-.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan test-wheel bench install wheel clean
+.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan test-wheel bench install wheel pictures clean
 
 all: build
 
@@ -92,6 +92,10 @@ fuzz: build
 
 bench: build
 	PYTHONPATH=$(BUILD)/pkg $(PYTHON) bench/run_all.py
+
+# The README's pictures of a run, drawn anew into docs/images/.
+pictures: build
+	VELTO_PICTURES=1 PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) $(PYTHON) -m pytest -q tests/ecosystem/test_history.py -k readme_pictures
 
 install: deps
 	$(PYTHON) -m pip install -v .
