@@ -208,10 +208,10 @@ void Search::effective_bounds(const Node& node, std::vector<double>& lower, std:
 }
 
 double Search::cutoff() const {
-    if (!has_incumbent_) return kInf;
+    if (!has_incumbent_) return options_.objective_cutoff;
     const double tolerance =
         std::max(options_.absolute_gap, options_.relative_gap * std::max(options_.gap_constant, std::fabs(incumbent_key_)));
-    return incumbent_key_ - tolerance;
+    return std::min(options_.objective_cutoff, incumbent_key_ - tolerance);
 }
 
 double Search::best_bound() const {
@@ -422,6 +422,7 @@ bool Search::try_solution(const Node& node, const std::vector<double>& x) {
 void Search::accept(std::vector<double> point) {
     const double key = sign_ * objective_value(d_, point);
     if (has_incumbent_ && key >= incumbent_key_) return;
+    if (key > options_.objective_cutoff) return;
     has_incumbent_ = true;
     incumbent_key_ = key;
     incumbent_ = std::move(point);
