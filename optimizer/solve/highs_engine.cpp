@@ -107,7 +107,6 @@ void apply_tuning(void* highs, const EngineOptions& o) {
     if (o.updates_between_refactorizations > 0)
         set_option(highs, "simplex_update_limit", int64_t{o.updates_between_refactorizations});
     if (o.presolve_reduction_limit >= 0) set_option(highs, "presolve_reduction_limit", o.presolve_reduction_limit);
-    if (o.presolve_max_fill >= 0) set_option(highs, "presolve_substitution_maxfillin", o.presolve_max_fill);
     if (o.presolve_drop_tolerance > 0)
         set_option(highs, "small_matrix_value", std::max(o.presolve_drop_tolerance, 1e-12));
     if (o.interior_gap_tolerance > 0)

@@ -59,7 +59,6 @@ struct EngineOptions {
     Form interior_form = Form::automatic;    // ... for the LP interior point
     int32_t updates_between_refactorizations = -1;
     int64_t presolve_reduction_limit = -1;
-    int64_t presolve_max_fill = -1;
     double presolve_drop_tolerance = -1;     // matrix entries up to this magnitude are zero
     double interior_gap_tolerance = -1;      // relative gap of the LP interior point
     double mip_heuristic_effort = -1;        // share of the effort in [0, 1]

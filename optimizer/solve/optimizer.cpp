@@ -124,6 +124,7 @@ public:
         if (progress(codes_.begin)) return finish_stopped_early();
 
         EngineResult result = first_answer();
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) enforce_objective_cut(result);
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
         if (mixed_) mip::restrict_to_task(semidefinite_ ? semidefinite_->data : data_, result);
@@ -298,8 +299,8 @@ private:
     EngineOptions dual_simplex(const EngineResult&) const {
         EngineOptions o = engine_options();
         o.algorithm = Algorithm::dual_simplex;
-        o.primal_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS);
-        o.dual_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS);
+        o.primal_feasibility_tolerance = engine_tolerance(VLT_DPAR_SIM_TOL_PFEAS);
+        o.dual_feasibility_tolerance = engine_tolerance(VLT_DPAR_SIM_TOL_DFEAS);
         return o;
     }
 
@@ -478,7 +479,6 @@ private:
         o.log_level = engine_log_level();
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
         o.max_correctors = par_.get_int(VLT_IPAR_INTPNT_MAX_NUM_COR);
-        o.max_refinement_steps = par_.get_int(VLT_IPAR_INTPNT_MAX_NUM_REFINEMENT_STEPS);
         o.step_fraction = par_.get_dou(VLT_DPAR_INTPNT_TOL_REL_STEP);
         o.constant_start = par_.get_int(VLT_IPAR_INTPNT_STARTING_POINT) == VLT_STARTING_POINT_CONSTANT;
         return o;
@@ -494,6 +494,19 @@ private:
         }
         const double upper = par_.get_dou(VLT_DPAR_UPPER_OBJ_CUT);
         return upper >= par_.get_dou(VLT_DPAR_UPPER_OBJ_CUT_FINITE_TRH) ? INFINITY : upper;
+    }
+
+    // The engine may end a search bounded by the cut with a point beyond
+    // it; a cut that leaves no integer point makes the problem infeasible.
+    void enforce_objective_cut(EngineResult& r) const {
+        const double cut = objective_cutoff();
+        if (!std::isfinite(cut) || !r.has_primal) return;
+        const double sign = task_.problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        if (sign * r.primal_objective <= cut + 1e-9 * std::max(1.0, std::fabs(cut))) return;
+        r.status = EngineStatus::primal_infeasible;
+        r.has_primal = r.primal_feasible = false;
+        r.x.clear();
+        r.xc.clear();
     }
 
     mip::BranchAndBoundOptions branch_and_bound_options() const {
@@ -537,10 +550,8 @@ private:
         o.interior_iteration_limit = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
         o.mip_node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
         o.mip_solution_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_SOLUTIONS);
-        o.primal_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS)
-                                                   : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
-        o.dual_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS)
-                                                 : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_DFEAS), 1e-10);
+        o.primal_feasibility_tolerance = engine_tolerance(simplex() ? VLT_DPAR_SIM_TOL_PFEAS : VLT_DPAR_INTPNT_TOL_PFEAS);
+        o.dual_feasibility_tolerance = engine_tolerance(simplex() ? VLT_DPAR_SIM_TOL_DFEAS : VLT_DPAR_INTPNT_TOL_DFEAS);
         o.mip_relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
         o.mip_absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
@@ -576,7 +587,6 @@ private:
         o.interior_form = form(par_.get_int(VLT_IPAR_INTPNT_SOLVE_FORM));
         o.updates_between_refactorizations = par_.get_int(VLT_IPAR_SIM_REFACTOR_FREQ);
         o.presolve_reduction_limit = par_.get_int(VLT_IPAR_PRESOLVE_MAX_NUM_REDUCTIONS);
-        o.presolve_max_fill = par_.get_int(VLT_IPAR_PRESOLVE_ELIMINATOR_MAX_FILL);
         o.presolve_drop_tolerance = par_.get_dou(VLT_DPAR_PRESOLVE_TOL_AIJ);
         o.interior_gap_tolerance = par_.get_dou(VLT_DPAR_INTPNT_TOL_REL_GAP);
         // Levels 0, 1, 2, ... spend none, the usual share, twice it, ... of the effort.
@@ -586,6 +596,10 @@ private:
         o.mip_integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
         if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) o.mip_cutoff = objective_cutoff();
     }
+
+    // A feasibility tolerance as the engine takes it: it refuses values
+    // below 1e-10, which the parameters admit.
+    double engine_tolerance(VLTdparam_enum p) const { return std::max(par_.get_dou(p), 1e-10); }
 
     int engine_log_level() const {
         if (par_.get_int(VLT_IPAR_LOG) <= 0) return 0;

@@ -710,22 +710,18 @@ double Solver::direction_error_excess(const Point& dir) {
 // problems.
 void Solver::refine_direction(Point& dir) {
     if (!kkt_.has_eliminated_blocks()) return;
-    const int32_t steps = o_.max_refinement_steps < 0 ? 1 : o_.max_refinement_steps;
-    for (int32_t k = 0; k < steps; ++k) {
-        const double excess = direction_error_excess(dir);
-        if (!(excess > 1.0)) return;
-        Residuals& e = direction_errors_;
-        for (std::vector<double>* v : {&e.x, &e.z, &e.b})
-            for (double& t : *v) t = -t;
-        const std::vector<double> zero_m(size_t(f_.m), 0.0), zero_b(bounds_.size(), 0.0);
-        Point correction;
-        solve_newton(e.x, e.z, e.b, 0.0, 0.0, zero_m, zero_b, correction);
-        Point refined = dir;
-        refined.add(1.0, correction);
-        ++refinement_steps_;
-        if (!(finite(refined) && direction_error_excess(refined) < excess)) return;
-        dir = std::move(refined);
-    }
+    const double excess = direction_error_excess(dir);
+    if (!(excess > 1.0)) return;
+    Residuals& e = direction_errors_;
+    for (std::vector<double>* v : {&e.x, &e.z, &e.b})
+        for (double& t : *v) t = -t;
+    const std::vector<double> zero_m(size_t(f_.m), 0.0), zero_b(bounds_.size(), 0.0);
+    Point correction;
+    solve_newton(e.x, e.z, e.b, 0.0, 0.0, zero_m, zero_b, correction);
+    ++refinement_steps_;
+    Point refined = dir;
+    refined.add(1.0, correction);
+    if (finite(refined) && direction_error_excess(refined) < excess) dir = std::move(refined);
 }
 
 // The affine step: the complementarity rows aim at zero.

@@ -35,8 +35,6 @@ struct IpmOptions {
     // Correctors per iteration: 0 takes the centred direction without the
     // second-order term of the predictor; any other value one corrector.
     int32_t max_correctors = -1;
-    // Refinement steps of each direction: 0 none, < 0 chooses (one).
-    int32_t max_refinement_steps = -1;
     // Fraction of the step to the boundary taken, at most 0.99.
     double step_fraction = 0.99;
     // Start from the cones' central point (x = 0, s = z = e) instead of

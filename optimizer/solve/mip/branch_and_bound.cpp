@@ -141,6 +141,7 @@ private:
     double incumbent_key_ = kInf;  // sign * objective
     std::vector<double> incumbent_;
     int64_t nodes_ = 0, solutions_ = 0, branches_ = 0, last_logged_ = -1;
+    int64_t interior_iterations_ = 0;  // of every relaxation solved
     EngineStatus stop_ = EngineStatus::optimal;
     VLTrescodee limit_code_ = VLT_RES_OK;  // which limit stopped the search, when not the node limit
     bool stopped_ = false;
@@ -176,6 +177,7 @@ Relaxation Search::solve(const model::ProblemData& d) {
     Relaxation r;
     r.engine = solve_with_ipm(d, o, {}, {});
     const EngineResult& e = r.engine;
+    interior_iterations_ += e.interior_iterations;
     switch (e.status) {
         case EngineStatus::optimal:
             r.kind = Relaxation::Kind::solved;
@@ -626,6 +628,7 @@ EngineResult Search::run() {
     if (first.kind == Relaxation::Kind::infeasible) {
         result.status = EngineStatus::primal_infeasible;
         result.mip_nodes = nodes_;
+        result.interior_iterations = interior_iterations_;
         result.solve_time = elapsed();
         return result;
     }
@@ -658,6 +661,7 @@ EngineResult Search::run() {
         result.has_primal_ray = true;
         result.primal_ray = std::move(unbounded_ray_);
         result.mip_nodes = nodes_;
+        result.interior_iterations = interior_iterations_;
         result.mip_best_bound = -sign_ * kInf;
         result.mip_gap = kInf;
         result.solve_time = elapsed();
@@ -665,6 +669,7 @@ EngineResult Search::run() {
     }
     const double bound = best_bound();
     result.mip_nodes = nodes_;
+    result.interior_iterations = interior_iterations_;
     result.mip_best_bound = sign_ * bound;
     result.mip_gap = gap(bound);
     result.solve_time = elapsed();
