@@ -253,7 +253,7 @@ constexpr DouParamDef kDouParams[] = {
     VLT_DOU(MIO_TOL_REL_GAP, 1e-4, 0.0, kInf, "Relative optimality gap at which branch and bound stops"),
     VLT_DOU(OPTIMIZER_MAX_TIME, -1.0, -kInf, kInf, "Time limit of the optimizer in seconds; negative means no limit"),
     VLT_DOU(PRESOLVE_TOL_ABS_LINDEP, 1e-6, 0.0, kInf, "Absolute tolerance of the linear dependency check" NO_EFFECT("linear dependencies are handled by presolve's own rule")),
-    VLT_DOU(PRESOLVE_TOL_AIJ, 1e-12, 1e-15, kInf, "Matrix entries of linear problems up to this magnitude are taken as zero by the simplex and mixed-integer optimizers"),
+    VLT_DOU(PRESOLVE_TOL_AIJ, 1e-12, 1e-15, kInf, "Matrix entries of linear problems up to this magnitude (and always those up to 1e-9) are taken as zero by the simplex and mixed-integer optimizers"),
     VLT_DOU(PRESOLVE_TOL_PRIMAL_INFEAS_PERTURBATION, 1e-6, 0.0, kInf, "Largest bound perturbation presolve may use to repair a slight infeasibility" NO_EFFECT("presolve does not perturb bounds")),
     VLT_DOU(PRESOLVE_TOL_REL_LINDEP, 1e-10, 0.0, kInf, "Relative tolerance of the linear dependency check" NO_EFFECT("linear dependencies are handled by presolve's own rule")),
     VLT_DOU(PRESOLVE_TOL_S, 1e-8, 0.0, kInf, "Dual feasibility tolerance of presolve" NO_EFFECT("presolve uses the tolerances of the optimizer that runs it")),

@@ -107,8 +107,9 @@ void apply_tuning(void* highs, const EngineOptions& o) {
     if (o.updates_between_refactorizations > 0)
         set_option(highs, "simplex_update_limit", int64_t{o.updates_between_refactorizations});
     if (o.presolve_reduction_limit >= 0) set_option(highs, "presolve_reduction_limit", o.presolve_reduction_limit);
-    if (o.presolve_drop_tolerance > 0)
-        set_option(highs, "small_matrix_value", std::max(o.presolve_drop_tolerance, 1e-12));
+    // Below 1e-9 the engine's own threshold stays: smaller entries are noise
+    // to its factorization.
+    if (o.presolve_drop_tolerance > 1e-9) set_option(highs, "small_matrix_value", o.presolve_drop_tolerance);
     if (o.interior_gap_tolerance > 0)
         set_option(highs, "ipm_optimality_tolerance", std::max(o.interior_gap_tolerance, 1e-12));
     if (o.mip_heuristic_effort >= 0)
