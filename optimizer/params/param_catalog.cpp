@@ -301,7 +301,7 @@ constexpr StrParamDef kStrParams[] = {
     VLT_STR(STAT_FILE_NAME, "", "File receiving optimizer statistics" NO_EFFECT("the library writes no statistics file")),
     VLT_STR(STAT_KEY, "", "Key identifying the run in the statistics file" NO_EFFECT("the library writes no statistics file")),
     VLT_STR(STAT_NAME, "", "Name identifying the problem in the statistics file" NO_EFFECT("the library writes no statistics file")),
-    VLT_STR(WRITE_LP_GEN_VAR_NAME, "xvlt_", "Prefix of generic variable names in LP files" NO_EFFECT("generic names in LP files follow the library's own pattern")),
+    VLT_STR(WRITE_LP_GEN_VAR_NAME, "x", "Prefix of generic variable names in LP files; one that cannot start an LP name gives x"),
 };
 
 #undef VLT_STR

@@ -295,6 +295,7 @@ ROWS = {
     "WRITE_SOL_VARIABLES": ("OFF", "lp", solve, None),
     "WRITE_SOL_BARVARIABLES": ("OFF", "sdp", solve, None),
     "LOG_FILE_NAME": ("log.txt", "lp", solve, None),
+    "WRITE_LP_GEN_VAR_NAME": ("v", "lp", solve, None),
     # a server that does not answer: the run fails instead of solving locally
     "REMOTE_OPTSERVER_HOST": ("127.0.0.1:9", "lp", solve, None),
 }
@@ -369,6 +370,15 @@ def test_log_file_holds_the_log(tmp_path):
     assert m.task.putparam_ss_3("LOG_FILE_NAME", str(tmp_path / "run.log")) == (0, None)
     assert m.task.optimizetrm__1()[0] == 0
     assert (tmp_path / "run.log").read_text() == "".join(lines) != ""
+
+
+@pytest.mark.parametrize("prefix, first", [("v", "v0"), ("", "x0"), ("1a", "x0"), ("x", "x0")])
+def test_generic_variable_names_take_a_prefix_that_makes_valid_names(prefix, first, tmp_path):
+    m = velto.Model()
+    lp(m)
+    assert m.task.putparam_ss_3("WRITE_LP_GEN_VAR_NAME", prefix) == (0, None)
+    assert m.task.writedata_s_2(str(tmp_path / "p.lp")) == (0, None)
+    assert f" {first} " in (tmp_path / "p.lp").read_text()
 
 
 def test_objective_cuts_keep_what_they_allow_and_cut_what_they_do_not(tmp_path):
