@@ -2,7 +2,6 @@
 // one-line description.  Rows are in code order (alphabetical, as the codes
 // in velto_params.h); static assertions below keep the two in step.
 #include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -65,8 +64,7 @@ constexpr EnumSet kMioContinuousSolutionSet{"VLT_MIO_CONT_SOL_", kVLTmiocontsolt
 constexpr EnumSet kSensitivityTypeSet{"VLT_SENSITIVITY_TYPE_", kVLTsensitivitytype};
 
 // A parameter that is accepted, stored and written to files but changes
-// nothing: its description says so, with the reason (param_acts tells them
-// apart).
+// nothing: its description says so, with the reason.
 #define NO_EFFECT(reason) " (accepted, no effect in this library: " reason ")"
 
 // ----------------------------------------------------------- integer parameters
@@ -319,10 +317,6 @@ static_assert(std::size(kDouParams) == VLT_NUM_DPARAMS && rows_in_code_order(kDo
 static_assert(std::size(kStrParams) == VLT_NUM_SPARAMS && rows_in_code_order(kStrParams));
 
 }  // namespace
-
-bool param_acts(const char* description) {
-    return std::strstr(description, "accepted, no effect in this library") == nullptr;
-}
 
 std::span<const IntParamDef> int_params() { return kIntParams; }
 std::span<const DouParamDef> dou_params() { return kDouParams; }

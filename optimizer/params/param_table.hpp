@@ -84,10 +84,6 @@ std::span<const IntParamDef> int_params();
 std::span<const DouParamDef> dou_params();
 std::span<const StrParamDef> str_params();
 
-// Whether a parameter changes what the library does: false for those whose
-// description says "accepted, no effect in this library".
-bool param_acts(const char* description);
-
 // Number of parameters of a VLT_PAR_TYPE_* type; throws PARAM_TYPE for another type.
 int32_t num_params(int32_t partype);
 
