@@ -1,6 +1,7 @@
 #include "core/task.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/codes.hpp"
 #include "base/error.hpp"
@@ -49,6 +50,17 @@ void Task::mark_deleted() {
         callback_handle_ = nullptr;
     }
     streams.detach_functions();
+}
+
+void Task::log(const std::string& text) const {
+    streams.emit(VLT_STREAM_LOG, text);
+    const std::string& file = params[VLT_SPAR_LOG_FILE_NAME];
+    if (file.empty()) return;
+    // A file that cannot be opened loses its copy; the log stream has it.
+    if (std::FILE* f = std::fopen(file.c_str(), "ab")) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
 }
 
 void Task::warning(int32_t code, const std::string& text) {

@@ -65,7 +65,8 @@ public:
     const std::atomic<bool>* stop_request = nullptr;
 
     // Messages of the task.
-    void log(const std::string& text) const { streams.emit(VLT_STREAM_LOG, text); }
+    // The log stream; a copy goes to the file LOG_FILE_NAME names, if any.
+    void log(const std::string& text) const;
     void message(const std::string& text) const { streams.emit(VLT_STREAM_MSG, text); }
     void warning(int32_t code, const std::string& text);
     void report_error(const char* function, int32_t code, const std::string& message);

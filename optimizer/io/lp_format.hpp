@@ -51,6 +51,7 @@ struct LpWriteOptions {
     int line_width = 80;
     bool full_objective = true;
     bool generic_names = true;
+    std::string variable_prefix = "x";  // of generic variable names
     bool ignore_incompatible = false;
     bool conic_elsewhere = false;  // the caller writes cones and conic data itself (OPF)
 };

@@ -51,7 +51,9 @@ public:
 
     LpNames run() {
         if (!o_.conic_elsewhere) check_compatible();
-        vars_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.varname, im_.numvar, "x", "variable");
+        // A prefix that does not make valid names ("" or "1a") gives way to "x".
+        const std::string prefix = lp_name_problem(o_.variable_prefix + "0") ? "x" : o_.variable_prefix;
+        vars_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.varname, im_.numvar, prefix.c_str(), "variable");
         rows_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.conname, im_.numcon, "c", "constraint", true);
         if (!im_.taskname.empty() && !model::task_name_violation(im_.taskname, VLT_NAME_TYPE_LP))
             out_.write("\\ Problem name: " + im_.taskname + "\n");
@@ -222,6 +224,7 @@ void write_lp_task(const Task& task, Sink& out) {
     o.line_width = task.params[VLT_IPAR_WRITE_LP_LINE_WIDTH];
     o.full_objective = task.params[VLT_IPAR_WRITE_LP_FULL_OBJ] == VLT_ONOFF_ON;
     o.generic_names = task.params[VLT_IPAR_WRITE_GENERIC_NAMES] == VLT_ONOFF_ON;
+    o.variable_prefix = task.params[VLT_SPAR_WRITE_LP_GEN_VAR_NAME];
     o.ignore_incompatible = task.params[VLT_IPAR_WRITE_IGNORE_INCOMPATIBLE_ITEMS] == VLT_ONOFF_ON;
     write_lp(capture_task(task, ParamSelection::changed, false), o, out);
 }

@@ -20,6 +20,9 @@ enum class InfoType { Double, Int, Long };
 struct InfoItemDef {
     int32_t code;
     const char* name;
+    // Null for an item that optimizer runs (or the file, analysis and
+    // repair calls) set; else why it stays undefined (0).
+    const char* undefined;
 };
 
 // Rows in code order: row i has code i.

@@ -154,6 +154,16 @@ struct EngineResult {
     double mip_gap = 0.0;
     double mip_best_bound = 0.0;
     double solve_time = 0.0;  // seconds spent inside the engine
+
+    // Figures of the last interior-point iterate and of its linear algebra
+    // (the library's own optimizer fills all of them, the engine's LP
+    // interior point the two feasibilities); -1 where unknown.
+    struct InteriorFigures {
+        double primal_feasibility = -1, dual_feasibility = -1, mu = -1, step = -1;
+        double order_time = -1, factor_time = -1;
+        int64_t factor_nonzeros = -1, dense_columns = -1, refinement_steps = -1;
+    } interior;
+    double presolve_time = -1;  // of the library's own reductions; -1: none ran
 };
 
 // An engine with its options bound.

@@ -84,6 +84,42 @@ void set_option(void* highs, const char* name, const char* value) {
         refuse_value(value);
 }
 
+int64_t edge_weight_strategy(Pricing p) {
+    switch (p) {
+        case Pricing::full: return 0;
+        case Pricing::devex: return 1;
+        case Pricing::steepest_edge: return 2;
+        default: return -1;
+    }
+}
+
+// The tuning options that differ from the engine's defaults.
+void apply_tuning(void* highs, const EngineOptions& o) {
+    set_option(highs, "simplex_primal_edge_weight_strategy", edge_weight_strategy(o.primal_pricing));
+    set_option(highs, "simplex_dual_edge_weight_strategy", edge_weight_strategy(o.dual_pricing));
+    if (!o.scaling) set_option(highs, "simplex_scale_strategy", int64_t{0});
+    if (o.random_seed >= 0) set_option(highs, "random_seed", int64_t{o.random_seed});
+    // The engine's switches: -1 off, 1 on.
+    if (o.simplex_form != Form::automatic)
+        set_option(highs, "simplex_dualize_strategy", int64_t{o.simplex_form == Form::dual ? 1 : -1});
+    if (o.interior_form != Form::automatic)
+        set_option(highs, "ipx_dualize_strategy", int64_t{o.interior_form == Form::dual ? 1 : -1});
+    if (o.updates_between_refactorizations > 0)
+        set_option(highs, "simplex_update_limit", int64_t{o.updates_between_refactorizations});
+    if (o.presolve_reduction_limit >= 0) set_option(highs, "presolve_reduction_limit", o.presolve_reduction_limit);
+    // Below 1e-9 the engine's own threshold stays: smaller entries are noise
+    // to its factorization.
+    if (o.presolve_drop_tolerance > 1e-9) set_option(highs, "small_matrix_value", o.presolve_drop_tolerance);
+    if (o.interior_gap_tolerance > 0)
+        set_option(highs, "ipm_optimality_tolerance", std::max(o.interior_gap_tolerance, 1e-12));
+    if (o.mip_heuristic_effort >= 0)
+        set_option(highs, "mip_heuristic_effort", std::min(o.mip_heuristic_effort, 1.0));
+    set_option(highs, "mip_detect_symmetry", o.mip_symmetry);
+    if (o.mip_integrality_tolerance > 0)
+        set_option(highs, "mip_feasibility_tolerance", std::max(o.mip_integrality_tolerance, 1e-10));
+    if (std::isfinite(o.mip_cutoff)) set_option(highs, "objective_bound", o.mip_cutoff);
+}
+
 void apply_options(void* highs, const EngineOptions& o, bool logging) {
     if (!(o.time_limit >= 0.0)) fail(VLT_RES_ERR_PARAM_VALUE, "time limit must be non-negative");
     set_option(highs, "output_flag", logging);
@@ -115,6 +151,7 @@ void apply_options(void* highs, const EngineOptions& o, bool logging) {
     set_option(highs, "mip_rel_gap", o.mip_relative_gap);
     set_option(highs, "mip_abs_gap", o.mip_absolute_gap);
     set_option(highs, "threads", int64_t{o.threads});
+    apply_tuning(highs, o);
 }
 
 // State shared with the C callback; exceptions never cross HiGHS.
@@ -430,6 +467,10 @@ EngineResult solve_with_highs(const model::ProblemData& p, const EngineOptions& 
     Highs_getInt64InfoValue(highs, "mip_node_count", &nodes);
     result.mip_nodes = std::max<int64_t>(nodes, 0);
     result.solve_time = Highs_getRunTime(highs);
+    if (options.algorithm == Algorithm::interior_point && result.interior_iterations > 0) {
+        result.interior.primal_feasibility = info_double(highs, "max_primal_infeasibility");
+        result.interior.dual_feasibility = info_double(highs, "max_dual_infeasibility");
+    }
 
     const int64_t primal_status = info_int(highs, "primal_solution_status");
     const int64_t dual_status = info_int(highs, "dual_solution_status");

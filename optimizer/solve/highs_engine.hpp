@@ -21,6 +21,9 @@ enum class Algorithm {
     mixed_integer,   // branch and bound; same as automatic for a continuous problem
 };
 
+enum class Pricing { automatic, full, devex, steepest_edge };
+enum class Form { automatic, primal, dual };
+
 // Integer and semi-continuous variables are honoured whenever the problem
 // has them (unless relax_integrality is set): the problem is then solved by
 // branch and bound and the LP algorithm choice has no effect.
@@ -53,6 +56,24 @@ struct EngineOptions {
     // Status keys (VLT_SK_*) of a basis that the simplex starts from (a
     // warm start of a continuous problem); empty for none.
     std::vector<int32_t> start_row_keys, start_col_keys;
+
+    // Tuning of the engine; a negative value keeps the engine's default.
+    Pricing primal_pricing = Pricing::automatic;
+    Pricing dual_pricing = Pricing::automatic;
+    bool scaling = true;
+    int32_t random_seed = -1;
+    Form simplex_form = Form::automatic;     // the problem or its dual for the simplex
+    Form interior_form = Form::automatic;    // ... for the LP interior point
+    int32_t updates_between_refactorizations = -1;
+    int64_t presolve_reduction_limit = -1;
+    double presolve_drop_tolerance = -1;     // matrix entries up to this magnitude are zero
+    double interior_gap_tolerance = -1;      // relative gap of the LP interior point
+    double mip_heuristic_effort = -1;        // share of the effort in [0, 1]
+    bool mip_symmetry = true;
+    double mip_integrality_tolerance = -1;
+    // The best objective the caller accepts (minimization sense): branch and
+    // bound prunes what cannot beat it.  Infinite: none.
+    double mip_cutoff = std::numeric_limits<double>::infinity();
 };
 
 // Solves `problem`.  Malformed problem data throws vlt::Error (see

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "solve/quality/certification.hpp"
 #include "solve/quadratic_certificate.hpp"
 #include "solve/rowless.hpp"
+#include "solve/reports.hpp"
 #include "solve/semidefinite_form.hpp"
 #include "solve/solution_store.hpp"
 
@@ -127,6 +129,7 @@ public:
         if (progress(codes_.begin)) return finish_stopped_early();
 
         EngineResult result = first_answer();
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) enforce_objective_cut(result);
         for (const Fallback& rule : kResolves) apply(rule, result);
         if (result.status == EngineStatus::error) fail(result.error_code, result.message);
         if (mixed_) mip::restrict_to_task(semidefinite_ ? semidefinite_->data : data_, result);
@@ -156,6 +159,7 @@ public:
         const int32_t trm = store_answer(task_, data_, result, choice);
         certify_solutions(task_);
         update_info_after(result);
+        task_.info[VLT_IINF_OPTIMIZE_RESPONSE] = trm;
         progress(VLT_CALLBACK_END_OPTIMIZER);
         summary(trm);
         return trm;
@@ -326,8 +330,8 @@ private:
     EngineOptions dual_simplex(const EngineResult&) const {
         EngineOptions o = engine_options();
         o.algorithm = Algorithm::dual_simplex;
-        o.primal_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS);
-        o.dual_feasibility_tolerance = par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS);
+        o.primal_feasibility_tolerance = engine_tolerance(VLT_DPAR_SIM_TOL_PFEAS);
+        o.dual_feasibility_tolerance = engine_tolerance(VLT_DPAR_SIM_TOL_DFEAS);
         return o;
     }
 
@@ -509,7 +513,35 @@ private:
             par_.get_dou(quadratic ? VLT_DPAR_INTPNT_QO_TOL_NEAR_REL : VLT_DPAR_INTPNT_CO_TOL_NEAR_REL);
         o.log_level = engine_log_level();
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
+        o.max_correctors = par_.get_int(VLT_IPAR_INTPNT_MAX_NUM_COR);
+        o.step_fraction = par_.get_dou(VLT_DPAR_INTPNT_TOL_REL_STEP);
+        o.constant_start = par_.get_int(VLT_IPAR_INTPNT_STARTING_POINT) == VLT_STARTING_POINT_CONSTANT;
         return o;
+    }
+
+    // The objective cut as a bound on sign * objective (the minimization
+    // sense): the upper cut when minimizing, the lower one when maximizing;
+    // infinite when the cut is beyond its finite threshold.
+    double objective_cutoff() const {
+        if (task_.problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE) {
+            const double lower = par_.get_dou(VLT_DPAR_LOWER_OBJ_CUT);
+            return lower <= par_.get_dou(VLT_DPAR_LOWER_OBJ_CUT_FINITE_TRH) ? INFINITY : -lower;
+        }
+        const double upper = par_.get_dou(VLT_DPAR_UPPER_OBJ_CUT);
+        return upper >= par_.get_dou(VLT_DPAR_UPPER_OBJ_CUT_FINITE_TRH) ? INFINITY : upper;
+    }
+
+    // The engine may end a search bounded by the cut with a point beyond
+    // it; a cut that leaves no integer point makes the problem infeasible.
+    void enforce_objective_cut(EngineResult& r) const {
+        const double cut = objective_cutoff();
+        if (!std::isfinite(cut) || !r.has_primal) return;
+        const double sign = task_.problem.sense() == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -1.0 : 1.0;
+        if (sign * r.primal_objective <= cut + 1e-9 * std::max(1.0, std::fabs(cut))) return;
+        r.status = EngineStatus::primal_infeasible;
+        r.has_primal = r.primal_feasible = false;
+        r.x.clear();
+        r.xc.clear();
     }
 
     mip::BranchAndBoundOptions branch_and_bound_options() const {
@@ -526,6 +558,7 @@ private:
         o.node_selection = par_.get_int(VLT_IPAR_MIO_NODE_SELECTION);
         o.branch_direction = par_.get_int(VLT_IPAR_MIO_BRANCH_DIR);
         o.heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL) != 0;
+        o.objective_cutoff = objective_cutoff();
         o.log_frequency = par_.get_int(VLT_IPAR_LOG_MIO_FREQ);
         o.log_level = engine_log_level();
         o.relaxation = ipm_options();
@@ -552,10 +585,8 @@ private:
         o.interior_iteration_limit = par_.get_int(VLT_IPAR_INTPNT_MAX_ITERATIONS);
         o.mip_node_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_RELAXS);
         o.mip_solution_limit = par_.get_int(VLT_IPAR_MIO_MAX_NUM_SOLUTIONS);
-        o.primal_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_PFEAS)
-                                                   : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_PFEAS), 1e-10);
-        o.dual_feasibility_tolerance = simplex() ? par_.get_dou(VLT_DPAR_SIM_TOL_DFEAS)
-                                                 : std::max(par_.get_dou(VLT_DPAR_INTPNT_TOL_DFEAS), 1e-10);
+        o.primal_feasibility_tolerance = engine_tolerance(simplex() ? VLT_DPAR_SIM_TOL_PFEAS : VLT_DPAR_INTPNT_TOL_PFEAS);
+        o.dual_feasibility_tolerance = engine_tolerance(simplex() ? VLT_DPAR_SIM_TOL_DFEAS : VLT_DPAR_INTPNT_TOL_DFEAS);
         o.mip_relative_gap = par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP);
         o.mip_absolute_gap = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
         o.threads = par_.get_int(VLT_IPAR_NUM_THREADS);
@@ -570,6 +601,7 @@ private:
             o.start_row_keys = basis.skc;
             o.start_col_keys = basis.skx;
         }
+        tune(o);
         return o;
     }
 
@@ -580,6 +612,44 @@ private:
             return {};
         return task_.solutions.read(VLT_SOL_ITG, model::solution_sizes(task_.problem)).values[VLT_SOL_ITEM_XX];
     }
+
+    static Pricing pricing(int32_t selection) {
+        switch (selection) {
+            case VLT_SIM_SELECTION_FULL:
+            case VLT_SIM_SELECTION_PARTIAL: return Pricing::full;
+            case VLT_SIM_SELECTION_DEVEX: return Pricing::devex;
+            case VLT_SIM_SELECTION_SE:
+            case VLT_SIM_SELECTION_ASE: return Pricing::steepest_edge;
+            default: return Pricing::automatic;
+        }
+    }
+    static Form form(int32_t solve_form) {
+        return solve_form == VLT_SOLVE_DUAL ? Form::dual : solve_form == VLT_SOLVE_PRIMAL ? Form::primal : Form::automatic;
+    }
+
+    // The simplex, presolve and mixed-integer choices of the parameters.
+    void tune(EngineOptions& o) const {
+        o.primal_pricing = pricing(par_.get_int(VLT_IPAR_SIM_PRIMAL_SELECTION));
+        o.dual_pricing = pricing(par_.get_int(VLT_IPAR_SIM_DUAL_SELECTION));
+        o.scaling = par_.get_int(VLT_IPAR_SIM_SCALING) != VLT_SCALING_NONE;
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) o.random_seed = par_.get_int(VLT_IPAR_MIO_SEED);
+        o.simplex_form = form(par_.get_int(VLT_IPAR_SIM_SOLVE_FORM));
+        o.interior_form = form(par_.get_int(VLT_IPAR_INTPNT_SOLVE_FORM));
+        o.updates_between_refactorizations = par_.get_int(VLT_IPAR_SIM_REFACTOR_FREQ);
+        o.presolve_reduction_limit = par_.get_int(VLT_IPAR_PRESOLVE_MAX_NUM_REDUCTIONS);
+        o.presolve_drop_tolerance = par_.get_dou(VLT_DPAR_PRESOLVE_TOL_AIJ);
+        o.interior_gap_tolerance = par_.get_dou(VLT_DPAR_INTPNT_TOL_REL_GAP);
+        // Levels 0, 1, 2, ... spend none, the usual share, twice it, ... of the effort.
+        const int32_t heuristics = par_.get_int(VLT_IPAR_MIO_HEURISTIC_LEVEL);
+        if (heuristics >= 0) o.mip_heuristic_effort = 0.05 * heuristics;
+        o.mip_symmetry = par_.get_int(VLT_IPAR_MIO_SYMMETRY_LEVEL) != 0;
+        o.mip_integrality_tolerance = par_.get_dou(VLT_DPAR_MIO_TOL_ABS_RELAX_INT);
+        if (optimizer_ == VLT_OPTIMIZER_MIXED_INT) o.mip_cutoff = objective_cutoff();
+    }
+
+    // A feasibility tolerance as the engine takes it: it refuses values
+    // below 1e-10, which the parameters admit.
+    double engine_tolerance(VLTdparam_enum p) const { return std::max(par_.get_dou(p), 1e-10); }
 
     int engine_log_level() const {
         if (par_.get_int(VLT_IPAR_LOG) <= 0) return 0;
@@ -659,6 +729,65 @@ private:
         info[VLT_IINF_OPT_NUMCON] = problem.num_con();
         info[VLT_IINF_OPT_NUMVAR] = problem.num_var();
         info[VLT_IINF_OPTIMIZER_USED] = optimizer_;
+        info[VLT_IINF_RD_NUMCONE] = task_.problem.var_cones().num_cone();
+        info[VLT_IINF_RD_NUMBARVAR] = task_.problem.semidefinite().num_barvar();
+        info[VLT_LIINF_RD_NUMACC] = task_.problem.conic().num_acc();
+        info[VLT_LIINF_RD_NUMDJC] = task_.problem.disjunctive().num_djc();
+        if (simplex()) {
+            info[VLT_IINF_SIM_NUMCON] = problem.num_con();
+            info[VLT_IINF_SIM_NUMVAR] = problem.num_var();
+            info[VLT_IINF_SIM_SOLVE_DUAL] = par_.get_int(VLT_IPAR_SIM_SOLVE_FORM) == VLT_SOLVE_DUAL;
+        }
+        if (optimizer_ == VLT_OPTIMIZER_INTPNT)
+            info[VLT_IINF_INTPNT_SOLVE_DUAL] =
+                !own_interior_point_ && par_.get_int(VLT_IPAR_INTPNT_SOLVE_FORM) == VLT_SOLVE_DUAL;
+        // The library's own interior-point optimizer and branch and bound run on one thread.
+        const int32_t threads = own_interior_point_ || own_branch_and_bound_ ? 1 : engine_threads();
+        info[VLT_IINF_OPTIMIZER_NUM_THREADS] = threads;
+        if (optimizer_ == VLT_OPTIMIZER_INTPNT) info[VLT_IINF_INTPNT_NUM_THREADS] = threads;
+        if (mixed_) record_mixed_integer_sizes(mixed_->data);
+    }
+
+    int32_t engine_threads() const {
+        const int32_t asked = par_.get_int(VLT_IPAR_NUM_THREADS);
+        const int32_t cores = int32_t(std::max(1u, std::thread::hardware_concurrency()));
+        return asked > 0 ? std::min(asked, cores) : cores;
+    }
+
+    // The sizes of the problem that the mixed-integer optimizer solves
+    // (disjunctions reformulated, quadratic constraints in conic form).
+    void record_mixed_integer_sizes(const model::ProblemData& d) {
+        auto& info = task_.info;
+        int32_t integers = 0, binaries = 0;
+        for (int32_t j = 0; j < d.numvar; ++j) {
+            if (d.vartype.empty() || d.vartype[size_t(j)] != VLT_VAR_TYPE_INT) continue;
+            ++integers;
+            const bool binary = d.bkx[size_t(j)] != VLT_BK_FR && d.bkx[size_t(j)] != VLT_BK_LO &&
+                                d.bkx[size_t(j)] != VLT_BK_UP && d.blx[size_t(j)] >= 0.0 && d.bux[size_t(j)] <= 1.0;
+            if (binary) ++binaries;
+        }
+        int32_t quadratic = 0, rotated = 0, cone_rows = 0;
+        for (const auto& cone : d.cones) {
+            if (cone.domain == VLT_DOMAIN_QUADRATIC_CONE) ++quadratic;
+            if (cone.domain == VLT_DOMAIN_RQUADRATIC_CONE) ++rotated;
+            if (cone.domain != VLT_DOMAIN_R && cone.domain != VLT_DOMAIN_RMINUS && cone.domain != VLT_DOMAIN_RPLUS &&
+                cone.domain != VLT_DOMAIN_RZERO)
+                cone_rows += int32_t(cone.dim);
+        }
+        info[VLT_IINF_MIO_NUMVAR] = d.numvar;
+        info[VLT_IINF_MIO_NUMCON] = d.numcon;
+        info[VLT_IINF_MIO_NUMINT] = integers;
+        info[VLT_IINF_MIO_NUMBIN] = binaries;
+        info[VLT_IINF_MIO_NUMCONT] = d.numvar - integers;
+        info[VLT_IINF_MIO_NUMCONE] = int32_t(d.cones.size());
+        info[VLT_IINF_MIO_NUMQCONES] = quadratic;
+        info[VLT_IINF_MIO_NUMRQCONES] = rotated;
+        info[VLT_IINF_MIO_NUMCONEVAR] = cone_rows;
+        info[VLT_IINF_MIO_NUMDJC] = int32_t(mixed_->branching.size());
+        info[VLT_LIINF_MIO_ANZ] = int64_t(d.aval.size());
+        const double cut = objective_cutoff();
+        info[VLT_IINF_MIO_USER_OBJ_CUT_DEFINED] = std::isfinite(cut);
+        if (std::isfinite(cut)) info[VLT_DINF_MIO_USER_OBJ_CUT] = d.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? -cut : cut;
     }
 
     void log(const std::string& text) const {
@@ -685,6 +814,8 @@ private:
         char text[256];
         std::snprintf(text, sizeof text, "Optimizer terminated. Time: %.2f s, termination code %d.\n", elapsed(), trm);
         log(text);
+        if (par_.get_int(VLT_IPAR_LOG_INCLUDE_SUMMARY) == VLT_ONOFF_ON && par_.get_int(VLT_IPAR_LOG) > 0)
+            solution_summary(task_, VLT_STREAM_LOG);
     }
 
     // A ranged bound whose lower value lies above its upper one.
@@ -776,9 +907,58 @@ private:
             info[VLT_DINF_INTPNT_DUAL_OBJ] = r.dual_objective;
             info[VLT_DINF_SIM_OBJ] = r.primal_objective;
         }
+        record_engine_figures(r);
         info[VLT_LIINF_MEMORY_USAGE] = int64_t(task_.memory_bytes());
         info[VLT_LIINF_MEMORY_USAGE_PEAK] = int64_t(task_.peak_memory_bytes());
         update_solution_info(task_);
+    }
+
+    // What the engine knows beyond iterations and objectives: the last
+    // interior-point iterate, the linear algebra, presolve, branch and bound.
+    void record_engine_figures(const EngineResult& r) {
+        auto& info = task_.info;
+        const auto& f = r.interior;
+        if (optimizer_ == VLT_OPTIMIZER_INTPNT || own_branch_and_bound_) {
+            if (f.primal_feasibility >= 0) info[VLT_DINF_INTPNT_PRIMAL_FEAS] = f.primal_feasibility;
+            if (f.dual_feasibility >= 0) info[VLT_DINF_INTPNT_DUAL_FEAS] = f.dual_feasibility;
+            if (f.mu >= 0) info[VLT_DINF_INTPNT_MU] = f.mu;
+            if (f.step >= 0) info[VLT_DINF_INTPNT_STEP_SIZE] = f.step;
+            if (f.order_time >= 0) info[VLT_DINF_INTPNT_ORDER_TIME] = f.order_time;
+            if (f.factor_time >= 0) info[VLT_DINF_INTPNT_FACTOR_TIME] = f.factor_time;
+            if (f.factor_nonzeros >= 0) info[VLT_LIINF_INTPNT_FACTOR_NUM_NZ] = f.factor_nonzeros;
+            if (f.dense_columns >= 0) info[VLT_IINF_INTPNT_FACTOR_DIM_DENSE] = int32_t(f.dense_columns);
+            if (f.refinement_steps >= 0) info[VLT_IINF_INTPNT_NUM_REFINEMENT_STEPS] = int32_t(f.refinement_steps);
+        }
+        if (simplex() && r.has_primal) {
+            double violation = 0.0;
+            const model::ProblemData& d = data_;
+            for (int32_t i = 0; i < d.numcon && size_t(i) < r.xc.size(); ++i)
+                violation = std::max(violation, bound_violation(d.bkc[size_t(i)], d.blc[size_t(i)], d.buc[size_t(i)], r.xc[size_t(i)]));
+            for (int32_t j = 0; j < d.numvar && size_t(j) < r.x.size(); ++j)
+                violation = std::max(violation, bound_violation(d.bkx[size_t(j)], d.blx[size_t(j)], d.bux[size_t(j)], r.x[size_t(j)]));
+            info[VLT_DINF_SIM_FEAS] = violation;
+        }
+        if (optimizer_ == VLT_OPTIMIZER_PRIMAL_SIMPLEX) info[VLT_DINF_SIM_PRIMAL_TIME] = r.solve_time;
+        if (optimizer_ == VLT_OPTIMIZER_DUAL_SIMPLEX) info[VLT_DINF_SIM_DUAL_TIME] = r.solve_time;
+        if (r.presolve_time >= 0) info[VLT_DINF_PRESOLVE_TIME] = r.presolve_time;
+        if (optimizer_ != VLT_OPTIMIZER_MIXED_INT) return;
+        info[VLT_IINF_MIO_NUM_RELAX] = int32_t(std::min<int64_t>(r.mip_nodes, INT32_MAX));
+        info[VLT_LIINF_MIO_SIMPLEX_ITER] = std::max<int64_t>(0, r.simplex_iterations);
+        info[VLT_LIINF_MIO_INTPNT_ITER] = std::max<int64_t>(0, r.interior_iterations);
+        if (r.has_primal) {
+            const double gap = std::fabs(r.primal_objective - r.mip_best_bound);
+            info[VLT_IINF_MIO_ABSGAP_SATISFIED] = gap <= par_.get_dou(VLT_DPAR_MIO_TOL_ABS_GAP);
+            info[VLT_IINF_MIO_RELGAP_SATISFIED] =
+                gap <= par_.get_dou(VLT_DPAR_MIO_TOL_REL_GAP) *
+                           std::max(par_.get_dou(VLT_DPAR_MIO_REL_GAP_CONST), std::fabs(r.primal_objective));
+        }
+    }
+
+    static double bound_violation(int32_t key, double lower, double upper, double value) {
+        double v = 0.0;
+        if (model::has_lower(key)) v = std::max(v, lower - value);
+        if (model::has_upper(key)) v = std::max(v, value - (key == VLT_BK_FX ? lower : upper));
+        return v;
     }
 
     Task& task_;

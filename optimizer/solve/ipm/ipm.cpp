@@ -102,8 +102,17 @@ public:
           bound_cone_(bound_cone_rows(bounds_.size())), kkt_(f, cones_) {}
 
     EngineResult run();
+    // The figures of the last iterate and of the linear algebra.
+    void fill_figures(EngineResult& r) const;
 
 private:
+    // Factors the system at the current scalings, timing the factorization.
+    bool timed_factor() {
+        const double begin = elapsed();
+        const bool ok = kkt_.factor(bound_diag_, cones_);
+        factor_time_ += elapsed() - begin;
+        return ok;
+    }
     // ---- linear algebra on the conic form
     void mul_p(const std::vector<double>& x, std::vector<double>& out) const;
     void mul_g(const std::vector<double>& x, std::vector<double>& out) const;
@@ -209,6 +218,9 @@ private:
     int64_t near_certificate_iteration_ = -1;
     Measures lowest_{kInf, kInf, kInf, kInf, kInf, kInf};
     int64_t last_progress_ = 0;
+    int64_t refinement_steps_ = 0;
+    double order_time_ = 0.0, factor_time_ = 0.0;
+    Measures last_{};
 };
 
 // Certificates: a sum that vanishes to working precision is within this
@@ -300,7 +312,7 @@ bool Solver::initial_point() {
     const int64_t n = f_.n, m = f_.m;
     const size_t nb = bounds_.size();
     pt_.tau = pt_.kappa = 1.0;
-    if (!cones_.is_symmetric()) {
+    if (!cones_.is_symmetric() || o_.constant_start) {
         // Non-symmetric cones start at their central point.
         pt_.x.assign(size_t(n), 0.0);
         pt_.s.assign(size_t(m), 0.0);
@@ -316,7 +328,7 @@ bool Solver::initial_point() {
     bound_d_.assign(nb, 1.0);
     bound_diag_.assign(size_t(n), 0.0);
     for (int64_t j : bounds_.column) bound_diag_[size_t(j)] += 1.0;
-    if (!kkt_.factor(bound_diag_, cones_)) return false;
+    if (!timed_factor()) return false;
     // With a quadratic objective the primal and dual point of [P G'; G -I]
     // for the right-hand side (-q, h); without one (P = 0) a primal point
     // from (0, h), which minimizes ||s|| with Gx + s = h, and a dual point
@@ -578,7 +590,7 @@ bool Solver::factor_scaled_system(double mu) {
         bound_d_[k] = pt_.zb[k] / pt_.sb[k];
         bound_diag_[size_t(bounds_.column[k])] += bound_d_[k];
     }
-    return kkt_.factor(bound_diag_, cones_);
+    return timed_factor();
 }
 
 const char* Solver::factor_and_step(double mu, double& alpha) {
@@ -595,8 +607,9 @@ const char* Solver::factor_and_step(double mu, double& alpha) {
 double Solver::directions_and_step(double mu) {
     solve_tau_direction();
     predictor();
-    double alpha = combined_step(mu, true);
-    if (!cones_.is_symmetric() && alpha < kShortStep) {
+    const bool second_order = o_.max_correctors != 0;
+    double alpha = combined_step(mu, second_order);
+    if (second_order && !cones_.is_symmetric() && alpha < kShortStep) {
         // The second-order terms of non-symmetric cones can point the
         // step at a boundary close by; the plain centred direction may
         // go further.
@@ -710,6 +723,7 @@ void Solver::refine_direction(Point& dir) {
     const std::vector<double> zero_m(size_t(f_.m), 0.0), zero_b(bounds_.size(), 0.0);
     Point correction;
     solve_newton(e.x, e.z, e.b, 0.0, 0.0, zero_m, zero_b, correction);
+    ++refinement_steps_;
     Point refined = dir;
     refined.add(1.0, correction);
     if (finite(refined) && direction_error_excess(refined) < excess) dir = std::move(refined);
@@ -750,7 +764,7 @@ void Solver::corrector(double mu, bool second_order) {
 
 double Solver::combined_step(double mu, bool second_order) {
     corrector(mu, second_order);
-    double alpha = std::min(1.0, 0.99 * max_step(d_comb_));
+    double alpha = std::min(1.0, std::min(0.99, o_.step_fraction) * max_step(d_comb_));
     if (!cones_.is_symmetric()) alpha = centred_step(d_comb_, alpha);
     return alpha;
 }
@@ -913,10 +927,26 @@ void Solver::log_iteration(const Measures& m) const {
     log_line(line);
 }
 
+void Solver::fill_figures(EngineResult& r) const {
+    auto& f = r.interior;
+    f.primal_feasibility = last_.pres;
+    f.dual_feasibility = last_.dres;
+    f.mu = last_.mu;
+    f.step = last_step_;
+    f.order_time = order_time_;
+    f.factor_time = factor_time_;
+    f.factor_nonzeros = kkt_.factor_nonzeros();
+    f.dense_columns = kkt_.dense_block();
+    f.refinement_steps = refinement_steps_;
+}
+
 EngineResult Solver::run() {
     EngineResult r;
     bound_diag_.assign(size_t(f_.n), 0.0);
-    if (!kkt_.analyze()) {
+    const double analyze_start = elapsed();
+    const bool analyzed = kkt_.analyze();
+    order_time_ = elapsed() - analyze_start;
+    if (!analyzed) {
         r.status = EngineStatus::error;
         r.error_code = VLT_RES_ERR_INTERNAL;
         r.message = "the augmented system could not be analysed";
@@ -934,6 +964,7 @@ EngineResult Solver::run() {
         iteration_started_ = elapsed();
         compute_residuals();
         const Measures m = measure();
+        last_ = m;
         log_iteration(m);
         remember_if_best(m);
         if (m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
@@ -978,6 +1009,8 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
     PresolveOutcome outcome;
     formulate(problem, form, rec, outcome);
     EngineResult r;
+    const double presolve_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.presolve_time = presolve_seconds;
     auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
     switch (outcome.kind) {
         case PresolveOutcome::Kind::error:
@@ -1005,7 +1038,10 @@ EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions&
         case PresolveOutcome::Kind::none: break;
     }
     Solver solver(problem, form, rec, options, hook, log, start);
-    return solver.run();
+    r = solver.run();
+    solver.fill_figures(r);
+    r.presolve_time = presolve_seconds;
+    return r;
 }
 
 }  // namespace vlt::solve

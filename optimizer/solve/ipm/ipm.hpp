@@ -34,6 +34,14 @@ struct IpmOptions {
     double infeasibility_tolerance = 1e-10;
     int32_t log_level = 0;  // 0: silent; >= 1: one line per iteration
     int32_t threads = 0;    // ignored: the factorization runs on one thread
+    // Correctors per iteration: 0 takes the centred direction without the
+    // second-order term of the predictor; any other value one corrector.
+    int32_t max_correctors = -1;
+    // Fraction of the step to the boundary taken, at most 0.99.
+    double step_fraction = 0.99;
+    // Start from the cones' central point (x = 0, s = z = e) instead of
+    // the least-squares point.
+    bool constant_start = false;
 };
 
 EngineResult solve_with_ipm(const model::ProblemData& problem, const IpmOptions& options, const ProgressHook& hook = {},

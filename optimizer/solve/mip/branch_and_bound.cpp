@@ -145,6 +145,7 @@ private:
     double incumbent_key_ = kInf;  // sign * objective
     std::vector<double> incumbent_;
     int64_t nodes_ = 0, solutions_ = 0, branches_ = 0, last_logged_ = -1;
+    int64_t interior_iterations_ = 0;  // of every relaxation solved
     EngineStatus stop_ = EngineStatus::optimal;
     VLTrescodee limit_code_ = VLT_RES_OK;  // which limit stopped the search, when not the node limit
     bool stopped_ = false;
@@ -180,6 +181,7 @@ Relaxation Search::solve(const model::ProblemData& d) {
     Relaxation r;
     r.engine = solve_with_ipm(d, o, {}, {});
     const EngineResult& e = r.engine;
+    interior_iterations_ += e.interior_iterations;
     switch (e.status) {
         case EngineStatus::optimal:
             r.kind = Relaxation::Kind::solved;
@@ -212,10 +214,10 @@ void Search::effective_bounds(const Node& node, std::vector<double>& lower, std:
 }
 
 double Search::cutoff() const {
-    if (!has_incumbent_) return kInf;
+    if (!has_incumbent_) return options_.objective_cutoff;
     const double tolerance =
         std::max(options_.absolute_gap, options_.relative_gap * std::max(options_.gap_constant, std::fabs(incumbent_key_)));
-    return incumbent_key_ - tolerance;
+    return std::min(options_.objective_cutoff, incumbent_key_ - tolerance);
 }
 
 double Search::best_bound() const {
@@ -436,6 +438,7 @@ bool Search::accept(std::vector<double> point) {
     const double key = sign_ * objective_value(d_, point);
     if (!std::isfinite(key)) return false;
     if (has_incumbent_ && key >= incumbent_key_) return true;
+    if (key > options_.objective_cutoff) return true;
     has_incumbent_ = true;
     incumbent_key_ = key;
     incumbent_ = std::move(point);
@@ -640,6 +643,7 @@ EngineResult Search::run() {
     if (first.kind == Relaxation::Kind::infeasible) {
         result.status = EngineStatus::primal_infeasible;
         result.mip_nodes = nodes_;
+        result.interior_iterations = interior_iterations_;
         result.solve_time = elapsed();
         return result;
     }
@@ -672,6 +676,7 @@ EngineResult Search::run() {
         result.has_primal_ray = true;
         result.primal_ray = std::move(unbounded_ray_);
         result.mip_nodes = nodes_;
+        result.interior_iterations = interior_iterations_;
         result.mip_best_bound = -sign_ * kInf;
         result.mip_gap = kInf;
         result.solve_time = elapsed();
@@ -679,6 +684,7 @@ EngineResult Search::run() {
     }
     const double bound = best_bound();
     result.mip_nodes = nodes_;
+    result.interior_iterations = interior_iterations_;
     result.mip_best_bound = sign_ * bound;
     result.mip_gap = gap(bound);
     result.solve_time = elapsed();

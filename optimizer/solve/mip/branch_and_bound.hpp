@@ -44,6 +44,9 @@ struct BranchAndBoundOptions {
     int32_t node_selection = VLT_MIO_NODE_SELECTION_FREE;
     int32_t branch_direction = VLT_BRANCH_DIR_FREE;
     bool heuristics = true;
+    // Objective values the caller does not want (as sign * objective, the
+    // minimization sense): nodes whose bound reaches it are pruned.
+    double objective_cutoff = std::numeric_limits<double>::infinity();
     int32_t log_frequency = 10;  // nodes between log lines (<= 0: only new solutions)
     int32_t log_level = 0;
     IpmOptions relaxation;  // of the node solves (time limits are set per node)
