@@ -379,6 +379,16 @@ private:
         check_chunk(c);
         std::vector<double> alpha;
         if (c.power >= 0) alpha = power_of(c);
+        // A power cone of dimension n with n - 1 weights of 1 is how
+        // geometric-mean cones are written (the same set).
+        const bool geo = c.power >= 0 && int64_t(alpha.size()) == c.size - 1 &&
+                         std::all_of(alpha.begin(), alpha.end(), [](double a) { return a == 1.0; });
+        if (geo) {
+            const bool dual = c.domain == VLT_DOMAIN_DUAL_POWER_CONE;
+            d_.cones.emplace_back(dual ? VLT_DOMAIN_DUAL_GEO_MEAN_CONE : VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE, c.size,
+                                  std::vector<double>());
+            return;
+        }
         d_.cones.emplace_back(c.domain, c.size, std::move(alpha));
     }
 

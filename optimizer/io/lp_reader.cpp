@@ -77,6 +77,10 @@ private:
         size_t n;
         return pos >= tokens_.size() || section_at(pos, s, n);
     }
+    // The end of a constraint: a section, the next constraint's "name:", the end.
+    bool row_ends(size_t pos) const {
+        return at_boundary(pos) || (tokens_[pos].kind == Kind::name && is_op(pos + 1, ":"));
+    }
     bool is_op(size_t pos, string_view op) const {
         return pos < tokens_.size() && tokens_[pos].kind == Kind::op && tokens_[pos].text == op;
     }
@@ -430,13 +434,25 @@ size_t Reader::constraint(size_t pos) {
         left_sense = sense_of(pos + n);
         pos += n + 1;
     }
-    pos = expression(pos, row.terms);
-    if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
-    if (!is_sense(pos)) fail_at(pos, "expected <=, >= or = after the terms of a constraint, found " + shown(pos));
-    const int sense = sense_of(pos++);
+    int sense;
     double rhs;
-    if (!number_at(pos, rhs, n)) fail_at(pos, "expected a number after the sense, found " + shown(pos));
-    pos += n;
+    if (double only; left_sense != 2 && number_at(pos, only, n) && row_ends(pos + n)) {
+        // "c: 0 >= 1", a row without variables: the first number is its
+        // (constant) expression, the second its right-hand side.
+        sense = left_sense;
+        left_sense = 2;
+        rhs = only;
+        row.terms.constant = left;
+        row.terms.has_constant = true;
+        pos += n;
+    } else {
+        pos = expression(pos, row.terms);
+        if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
+        if (!is_sense(pos)) fail_at(pos, "expected <=, >= or = after the terms of a constraint, found " + shown(pos));
+        sense = sense_of(pos++);
+        if (!number_at(pos, rhs, n)) fail_at(pos, "expected a number after the sense, found " + shown(pos));
+        pos += n;
+    }
     if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
     // The constant moves to the bounds; a bound it pushes beyond 1e30 is
     // infinite, as such a number in the file would be.

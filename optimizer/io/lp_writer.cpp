@@ -137,23 +137,26 @@ private:
         for (int32_t i = 0; i < im_.numcon; ++i) {
             const int32_t key = im_.bkc[size_t(i)];
             const double l = im_.blc[size_t(i)], u = im_.buc[size_t(i)];
+            const size_t q_begin = q;
+            while (q < im_.qcsubk.size() && im_.qcsubk[q] == i) ++q;
+            // A row without terms is the constant 0: "c: 0 >= 1", and a free
+            // one "c: -inf <= 0 <= +inf" (the reader takes both).
+            const bool empty = start[size_t(i)] == start[size_t(i) + 1] && q == q_begin;
             std::string head = " ";
             if (!rows_[size_t(i)].empty()) head += rows_[size_t(i)] + ":";
             if (key == VLT_BK_RA) head += " " + num(l) + " <=";
+            if (key == VLT_BK_FR && empty) head += " -inf <=";
             line_.start(head);
             for (int64_t k = start[size_t(i)]; k < start[size_t(i) + 1]; ++k)
                 line_.add(term(vals[size_t(k)], vars_[size_t(cols[size_t(k)])]));
-            const size_t q_begin = q;
-            while (q < im_.qcsubk.size() && im_.qcsubk[q] == i) ++q;
-            if (start[size_t(i)] == start[size_t(i) + 1] && q == q_begin)
-                line_.add(im_.numvar > 0 ? "0 " + vars_[0] : "0");
+            if (empty) line_.add("0");
             quadratic(im_.qcsubi.data() + q_begin, im_.qcsubj.data() + q_begin, im_.qcval.data() + q_begin, q - q_begin,
                       false);
             switch (key) {
                 case VLT_BK_UP: case VLT_BK_RA: line_.add("<= " + num(u)); break;
                 case VLT_BK_LO: line_.add(">= " + num(l)); break;
                 case VLT_BK_FX: line_.add("= " + num(l)); break;
-                default: line_.add(">= -inf"); break;
+                default: line_.add(empty ? "<= +inf" : ">= -inf"); break;
             }
             line_.finish();
         }
