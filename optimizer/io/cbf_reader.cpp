@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "io/byte_stream.hpp"
 #include "io/cbf_format.hpp"
 #include "model/semidefinite.hpp"
 
@@ -616,11 +617,26 @@ private:
     int64_t next_row_ = 0;
 };
 
+// The scalar variables and rows the file declares (those of its PSD
+// constraints included), which the task will hold whether or not the file
+// lists coefficients for them: bounded by the file's size.
+void check_declared_sizes(Reader& r, const CbfFile& f, size_t size) {
+    int64_t rows = std::max<int64_t>(f.numcon, 0);
+    for (int32_t d : f.psdcon) rows += model::packed_length(d);
+    const int64_t budget = declared_items_budget(size);
+    for (auto [count, line, what] : {std::tuple{std::max<int64_t>(f.numvar, 0), f.var_line, "variables"},
+                                     std::tuple{rows, f.con_line, "rows"}})
+        if (count > budget)
+            r.bad(line, "the file declares " + std::to_string(count) + " scalar " + what + ", more than a file of " +
+                            std::to_string(size) + " bytes may declare (" + std::to_string(budget) + ")");
+}
+
 }  // namespace
 
 model::ProblemData read_cbf(std::string_view bytes, const std::string& source) {
     Reader reader(bytes, source);
     const CbfFile file = read_sections(reader);
+    check_declared_sizes(reader, file, bytes.size());
     return Builder(reader, file).build();
 }
 

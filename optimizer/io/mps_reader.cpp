@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/error.hpp"
+#include "io/byte_stream.hpp"
 #include "model/conic.hpp"
 #include "model/var_cones.hpp"
 
@@ -883,6 +884,9 @@ void Reader::start_afes(string_view rest) {
     auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);
     if (ec != std::errc() || end != rest.data() + rest.size() || n < 0 || n > std::numeric_limits<int32_t>::max())
         fail("AFES needs the number of affine expressions");
+    if (n > declared_items_budget(text_.size()))
+        fail("AFES declares " + std::to_string(n) + " affine expressions, more than a file of " +
+             std::to_string(text_.size()) + " bytes may declare (" + std::to_string(declared_items_budget(text_.size())) + ")");
     conic_->numafe = n;
     afes_declared_ = true;
     // Room for g grows with the file, not with a declared count.

@@ -134,6 +134,9 @@ HUGE_COUNTS = [
     ("opf", DF.OPF, "minimize\n x\nsubject to\nend\nAFES 2000000000\n0 1\n", Err.ERR_OPF_FORMAT),
     ("cbf", DF.CBF, "VER\n3\nVAR\n300000000 1\nF 1\n", Err.ERR_CBF_FORMAT),
     ("cbf", DF.CBF, "VER\n3\nVAR\n1 1\nF 1\nOBJACOORD\n300000000\n0 1.0\n", Err.ERR_CBF_FORMAT),
+    ("cbf", DF.CBF, "VER\n3\nVAR\n1 1\nF 1\nCON\n2000000000 1\nL+ 2000000000\n", Err.ERR_CBF_FORMAT),
+    ("cbf", DF.CBF, "VER\n3\nPSDCON\n1\n2000000\n", Err.ERR_CBF_FORMAT),
+    ("mps", DF.MPS, "NAME\nROWS\n N obj\nCOLUMNS\nRHS\nBOUNDS\nAFES 2000000000\n    0  1\nENDATA\n", Err.ERR_MPS_FORMAT),
     ("jtask", DF.JSON_TASK, minimal(**{"variables/count": 300000000}), Err.ERR_JSON_FORMAT),
     ("jtask", DF.JSON_TASK, minimal(**{"constraints/count": 2000000000}), Err.ERR_JSON_FORMAT),
 ]
