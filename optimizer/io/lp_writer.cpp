@@ -52,7 +52,16 @@ public:
     LpNames run() {
         if (!o_.conic_elsewhere) check_compatible();
         vars_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.varname, im_.numvar, "x", "variable");
-        rows_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.conname, im_.numcon, "c", "constraint", true);
+        NameTable row_names(lp_name_problem, o_.generic_names);
+        rows_ = row_names.assign(im_.conname, im_.numcon, "c", "constraint", true);
+        // A row without terms is written "c: 0 >= 1"; without its name, or
+        // the next row's, the reader could not tell where it ends.
+        std::vector<char> has_terms(size_t(im_.numcon), 0);
+        for (int32_t i : im_.asub) has_terms[size_t(i)] = 1;
+        for (int32_t k : im_.qcsubk) has_terms[size_t(k)] = 1;
+        for (int32_t i = 0; i < im_.numcon; ++i)
+            if (rows_[size_t(i)].empty() && (!has_terms[size_t(i)] || (i > 0 && !has_terms[size_t(i) - 1])))
+                rows_[size_t(i)] = row_names.assign_one("", ("c" + std::to_string(i)).c_str(), "constraint");
         if (!im_.taskname.empty() && !model::task_name_violation(im_.taskname, VLT_NAME_TYPE_LP))
             out_.write("\\ Problem name: " + im_.taskname + "\n");
         out_.write(im_.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize\n" : "minimize\n");
