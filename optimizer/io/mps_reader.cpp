@@ -1290,8 +1290,8 @@ model::ProblemData Reader::build() {
     d.vartype.resize(n);
     d.varname.reserve(n);
     for (size_t j = 0; j < n; ++j) {
-        // Equal LO and UP bounds make a range; FX fixes.
-        d.bkx[j] = !fixed_[j] && lower_[j] == upper_[j] && std::isfinite(lower_[j]) ? VLT_BK_RA
+        // Equal LO and UP bounds make a range; FX (or UP alone at the default lower bound) fixes.
+        d.bkx[j] = lower_given_[j] && !fixed_[j] && lower_[j] == upper_[j] && std::isfinite(lower_[j]) ? VLT_BK_RA
                                                                                  : bound_key(lower_[j], upper_[j]);
         d.vartype[j] = is_integer_[j] ? VLT_VAR_TYPE_INT : VLT_VAR_TYPE_CONT;
         d.varname.emplace_back(col_name_[j]);
