@@ -6,7 +6,7 @@ TSAN_BUILD ?= build-tsan
 JOBS ?= 2
 APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev patchelf
 PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed clarabel \
-	mypy cvxpy pandas matplotlib auditwheel
+	mypy cvxpy pandas matplotlib auditwheel hypothesis
 
 export PYTHONDONTWRITEBYTECODE = 1
 
@@ -17,7 +17,7 @@ NINJA = $$($(PYTHON) -c 'import ninja,os;print(os.path.join(ninja.BIN_DIR,"ninja
 LAUNCHER = $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 CMAKE_CONFIGURE = $(PYTHON) -m cmake -G Ninja -DPython_EXECUTABLE=$$(command -v $(PYTHON)) -DCMAKE_MAKE_PROGRAM=$(NINJA) $(LAUNCHER)
 
-.PHONY: all deps build demo test test-cpp test-py test-asan test-tsan test-wheel bench install wheel pictures clean
+.PHONY: all deps build demo test test-cpp test-py test-roundtrip-long test-asan test-tsan test-wheel bench install wheel pictures clean
 
 all: build
 
@@ -47,6 +47,12 @@ test-cpp:
 
 test-py:
 	PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) $(PYTHON) -m pytest -q -m "not wheel" tests
+
+# The file round trips with many random tasks (make test runs a few, always the same).
+ROUNDTRIP_EXAMPLES ?= 3000
+test-roundtrip-long: build
+	PYTHONPATH=$(BUILD)/pkg VLT_BUILD_DIR=$(BUILD) VLT_ROUNDTRIP_EXAMPLES=$(ROUNDTRIP_EXAMPLES) \
+	  $(PYTHON) -m pytest -q tests/files/test_roundtrip_property.py
 
 # AddressSanitizer + UndefinedBehaviorSanitizer build of module and library.
 test-asan: deps

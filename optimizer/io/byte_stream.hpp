@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,6 +89,15 @@ private:
     size_t capacity_;
     std::string buffer_;
 };
+
+// The most items a file of `size` bytes may declare without listing them one
+// by one (affine expressions without entries, rows of a cone without
+// coefficients): 2^20, or 256 per byte of the file when that is more.  Real
+// files list nearly every item they declare; a tiny file declaring billions
+// would make a reader allocate gigabytes for nothing.
+inline int64_t declared_items_budget(size_t size) {
+    return std::max<int64_t>(int64_t{1} << 20, int64_t(std::min<size_t>(size, size_t{1} << 40)) * 256);
+}
 
 // The whole input of a reader.  It owns what it shows: a mapped file or a
 // buffer; or it views a caller's bytes, which must outlive it.

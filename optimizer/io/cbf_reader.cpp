@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "io/byte_stream.hpp"
 #include "io/cbf_format.hpp"
 #include "model/semidefinite.hpp"
 
@@ -379,6 +380,16 @@ private:
         check_chunk(c);
         std::vector<double> alpha;
         if (c.power >= 0) alpha = power_of(c);
+        // A power cone of dimension n with n - 1 weights of 1 is how
+        // geometric-mean cones are written (the same set).
+        const bool geo = c.power >= 0 && int64_t(alpha.size()) == c.size - 1 &&
+                         std::all_of(alpha.begin(), alpha.end(), [](double a) { return a == 1.0; });
+        if (geo) {
+            const bool dual = c.domain == VLT_DOMAIN_DUAL_POWER_CONE;
+            d_.cones.emplace_back(dual ? VLT_DOMAIN_DUAL_GEO_MEAN_CONE : VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE, c.size,
+                                  std::vector<double>());
+            return;
+        }
         d_.cones.emplace_back(c.domain, c.size, std::move(alpha));
     }
 
@@ -606,11 +617,26 @@ private:
     int64_t next_row_ = 0;
 };
 
+// The scalar variables and rows the file declares (those of its PSD
+// constraints included), which the task will hold whether or not the file
+// lists coefficients for them: bounded by the file's size.
+void check_declared_sizes(Reader& r, const CbfFile& f, size_t size) {
+    int64_t rows = std::max<int64_t>(f.numcon, 0);
+    for (int32_t d : f.psdcon) rows += model::packed_length(d);
+    const int64_t budget = declared_items_budget(size);
+    for (auto [count, line, what] : {std::tuple{std::max<int64_t>(f.numvar, 0), f.var_line, "variables"},
+                                     std::tuple{rows, f.con_line, "rows"}})
+        if (count > budget)
+            r.bad(line, "the file declares " + std::to_string(count) + " scalar " + what + ", more than a file of " +
+                            std::to_string(size) + " bytes may declare (" + std::to_string(budget) + ")");
+}
+
 }  // namespace
 
 model::ProblemData read_cbf(std::string_view bytes, const std::string& source) {
     Reader reader(bytes, source);
     const CbfFile file = read_sections(reader);
+    check_declared_sizes(reader, file, bytes.size());
     return Builder(reader, file).build();
 }
 

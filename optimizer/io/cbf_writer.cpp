@@ -151,11 +151,16 @@ private:
         }
     }
 
+    // A power cone, or a geometric-mean cone of dimension n as the power cone
+    // with n - 1 weights of 1 (the same set; the reader takes such a power
+    // cone for a geometric-mean cone).
     std::string power_cone(const model::ProblemData::Cone& cone) {
-        const int dual = cone.domain == VLT_DOMAIN_DUAL_POWER_CONE;
+        const bool geo = cone.domain == VLT_DOMAIN_PRIMAL_GEO_MEAN_CONE || cone.domain == VLT_DOMAIN_DUAL_GEO_MEAN_CONE;
+        const int dual = cone.domain == VLT_DOMAIN_DUAL_POWER_CONE || cone.domain == VLT_DOMAIN_DUAL_GEO_MEAN_CONE;
+        const std::vector<double> alpha = geo ? std::vector<double>(size_t(cone.dim - 1), 1.0) : cone.alpha;
         auto& list = powers_[dual];
-        auto it = std::find(list.begin(), list.end(), cone.alpha);
-        if (it == list.end()) it = list.insert(list.end(), cone.alpha);
+        auto it = std::find(list.begin(), list.end(), alpha);
+        if (it == list.end()) it = list.insert(list.end(), alpha);
         return "@" + std::to_string(it - list.begin()) + (dual ? ":POW*" : ":POW");
     }
 
@@ -171,11 +176,11 @@ private:
             } else {
                 std::string name;
                 if (const char* n = cone_name(cone.domain)) name = n;
-                else if (cone.domain == VLT_DOMAIN_PRIMAL_POWER_CONE || cone.domain == VLT_DOMAIN_DUAL_POWER_CONE)
+                else if (cone.dim >= 2)  // the power and geometric-mean cones
                     name = power_cone(cone);
                 else
                     fail(VLT_RES_ERR_WRITE_UNSUPPORTED,
-                         "CBF files cannot hold geometric-mean cones; nothing was written");
+                         "CBF files cannot hold a geometric-mean cone of dimension 1; nothing was written");
                 add_chunk(con_chunks_, name, cone.dim, false);
                 for (int64_t r = row0; r < row0 + cone.dim; ++r) affine_row(numrows_++, r, barf_of);
             }

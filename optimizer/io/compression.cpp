@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "base/error.hpp"
 
@@ -108,15 +109,33 @@ private:
     ZSTD_CCtx* cctx_;
 };
 
-// A growing output buffer for decompression, refusing to hold more than
-// limit bytes (the decompressed size is not known before the end).
+// The library's binary formats (task, solution, result) start with these
+// bytes; anything else decompressed is the text of a text format.
+constexpr std::string_view kBinaryMark = "\x89VLT";
+
+// The output of a decompression, checked as it grows so that a hostile input
+// is refused after little work and memory, not after inflating it whole:
+//  - at most limit bytes;
+// and, for files (file_checks), whose format the reader tells afterwards:
+//  - a text at most kMaxRatio times the compressed size beyond its first
+//    kRatioFloor bytes (text files of the library's formats compress far
+//    less; a stream of zeros or blanks compresses about a thousand times);
+//  - a text (not starting with kBinaryMark) holds no NUL byte, which no text
+//    format allows: such data is refused at the first chunk.
 class Output {
 public:
-    Output(size_t input_size, size_t limit, const std::string& source)
-        : data_(std::min(std::clamp<size_t>(input_size * 4, 4096, size_t{1} << 26), limit == SIZE_MAX ? limit : limit + 1),
-                '\0'),
-          limit_(limit),
-          source_(source) {}
+    static constexpr size_t kMaxRatio = 250;
+    static constexpr size_t kRatioFloor = size_t{64} << 20;
+
+    Output(size_t input_size, size_t limit, const std::string& source, bool file_checks)
+        : limit_(limit),
+          file_checks_(file_checks),
+          text_limit_(std::max(kRatioFloor, input_size > SIZE_MAX / kMaxRatio ? SIZE_MAX : input_size * kMaxRatio)),
+          source_(source) {
+        data_.resize(std::min(std::clamp<size_t>(input_size * 4, 4096, size_t{1} << 26),
+                              limit == SIZE_MAX ? limit : limit + 1),
+                     '\0');
+    }
     // The free space at the end, grown when there is none.
     struct Room {
         char* data;
@@ -130,7 +149,23 @@ public:
         }
         return {data_.data() + used_, data_.size() - used_};
     }
-    void advance(size_t n) { used_ += n; }
+    void advance(size_t n) {
+        size_t from = used_;
+        used_ += n;
+        if (!kind_known_ && used_ >= kBinaryMark.size()) {
+            kind_known_ = true;
+            text_ = std::string_view(data_.data(), kBinaryMark.size()) != kBinaryMark;
+            from = 0;
+        }
+        if (!file_checks_ || !text_) return;
+        if (const void* nul = std::memchr(data_.data() + from, '\0', used_ - from))
+            fail_data(source_, "the decompressed data holds a NUL byte at offset " +
+                                   std::to_string(static_cast<const char*>(nul) - data_.data()) +
+                                   ", which is neither text nor a binary file of this library");
+        if (used_ > text_limit_)
+            fail_data(source_, "its text inflates to more than " + std::to_string(kMaxRatio) +
+                                   " times its compressed size, more than any file of the library's formats");
+    }
     std::string take() {
         check_size();
         data_.resize(used_);
@@ -145,17 +180,20 @@ private:
     std::string data_;
     size_t used_ = 0;
     size_t limit_;
+    bool file_checks_;
+    size_t text_limit_;
+    bool kind_known_ = false, text_ = false;
     const std::string& source_;
 };
 
-std::string gunzip(std::string_view in, const std::string& source, size_t limit) {
+std::string gunzip(std::string_view in, const std::string& source, size_t limit, bool file_checks) {
     z_stream z{};
     if (inflateInit2(&z, 15 + 16) != Z_OK) fail(VLT_RES_ERR_COMPRESSION, "Cannot start gzip decompression");
     struct End {
         z_stream* z;
         ~End() { inflateEnd(z); }
     } end{&z};
-    Output out(in.size(), limit, source);
+    Output out(in.size(), limit, source, file_checks);
     size_t pos = 0;
     for (;;) {
         const size_t chunk = std::min<size_t>(in.size() - pos, UINT_MAX);
@@ -181,14 +219,14 @@ std::string gunzip(std::string_view in, const std::string& source, size_t limit)
     return out.take();
 }
 
-std::string unzstd(std::string_view in, const std::string& source, size_t limit) {
+std::string unzstd(std::string_view in, const std::string& source, size_t limit, bool file_checks) {
     ZSTD_DCtx* dctx = ZSTD_createDCtx();
     if (!dctx) fail(VLT_RES_ERR_SPACE, "Out of memory while decompressing '" + source + "'");
     struct Free {
         ZSTD_DCtx* d;
         ~Free() { ZSTD_freeDCtx(d); }
     } free_ctx{dctx};
-    Output out(in.size(), limit, source);
+    Output out(in.size(), limit, source, file_checks);
     ZSTD_inBuffer src{in.data(), in.size(), 0};
     size_t left = 0;
     while (src.pos < src.size) {
@@ -251,20 +289,28 @@ std::unique_ptr<Sink> compressing_sink(Compression kind, Sink& next) {
     }
 }
 
-InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source, size_t limit) {
+namespace {
+
+InputBytes decompress(InputBytes raw, int32_t compress, const std::string& source, size_t limit, bool file_checks) {
     check_compress_code(compress);
     const std::string_view b = raw.bytes();
     if (compress == VLT_COMPRESS_NONE) return raw;
     if (compress == VLT_COMPRESS_GZIP && !is_gzip(b)) fail_data(source, "it is not gzip data");
     if (compress == VLT_COMPRESS_ZSTD && !is_zstd(b)) fail_data(source, "it is not zstd data");
-    if (is_gzip(b)) return InputBytes::own(gunzip(b, source, limit));
-    if (is_zstd(b)) return InputBytes::own(unzstd(b, source, limit));
+    if (is_gzip(b)) return InputBytes::own(gunzip(b, source, limit, file_checks));
+    if (is_zstd(b)) return InputBytes::own(unzstd(b, source, limit, file_checks));
     return raw;
+}
+
+}  // namespace
+
+InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source, size_t limit) {
+    return decompress(std::move(raw), compress, source, limit, false);
 }
 
 InputBytes read_input_file(const std::string& path, int32_t compress) {
     check_compress_code(compress);
-    return decompressed(InputBytes::map_file(path), compress, path);
+    return decompress(InputBytes::map_file(path), compress, path, SIZE_MAX, true);
 }
 
 }  // namespace vlt::io

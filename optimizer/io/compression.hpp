@@ -42,7 +42,10 @@ std::unique_ptr<Sink> compressing_sink(Compression kind, Sink& next);
 // Decompressed data of more than limit bytes is refused (VLT_RES_ERR_COMPRESSION).
 InputBytes decompressed(InputBytes raw, int32_t compress, const std::string& source, size_t limit = SIZE_MAX);
 
-// Reads a file and decompresses it as decompressed() does.
+// Reads a file and decompresses it as decompressed() does, refusing while
+// it inflates what no file of the library's formats holds: a text (data not
+// starting like the library's binary formats) with a NUL byte, or a text of
+// more than 64 MiB that inflates more than 250 times.
 InputBytes read_input_file(const std::string& path, int32_t compress);
 
 }  // namespace vlt::io

@@ -48,9 +48,11 @@ std::string quoted(std::string_view s, const char* what) {
 }
 
 // A double exactly (the shortest decimal that reads back the same);
-// infinities as strings.
+// infinities as strings; -0 as "-0.0", since JSON readers take "-0" for
+// the integer 0 and lose the sign.
 std::string number(double v) {
     if (std::isinf(v)) return v > 0 ? "\"inf\"" : "\"-inf\"";
+    if (v == 0.0 && std::signbit(v)) return "-0.0";
     char buffer[32];
     auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
     return std::string(buffer, r.ptr);
@@ -575,6 +577,11 @@ TaskImage read_json_task(std::string_view text, const std::string& source, std::
                                   std::numeric_limits<int32_t>::max()));
     if (const json* v = r.member(vars, "names", "/variables", false)) im.varname = r.texts(*v, "/variables/names");
     read_bounds(r, vars, "/variables", im.bkx, im.blx, im.bux);
+    // One bound key per variable: the count is checked before anything is
+    // allocated for it.
+    if (int64_t(im.bkx.size()) != im.numvar)
+        r.fail_at("/variables/bound_keys", "holds " + std::to_string(im.bkx.size()) + " keys for count " +
+                                               std::to_string(im.numvar));
     im.vartype.assign(size_t(im.numvar), VLT_VAR_TYPE_CONT);
     const std::vector<int32_t> integers = r.integers<int32_t>(*r.member(vars, "integer", "/variables", true), "/variables/integer");
     for (size_t k = 0; k < integers.size(); ++k) {

@@ -77,6 +77,10 @@ private:
         size_t n;
         return pos >= tokens_.size() || section_at(pos, s, n);
     }
+    // The end of a constraint: a section, the next constraint's "name:", the end.
+    bool row_ends(size_t pos) const {
+        return at_boundary(pos) || (tokens_[pos].kind == Kind::name && is_op(pos + 1, ":"));
+    }
     bool is_op(size_t pos, string_view op) const {
         return pos < tokens_.size() && tokens_[pos].kind == Kind::op && tokens_[pos].text == op;
     }
@@ -125,6 +129,7 @@ private:
     std::vector<string_view> var_name_;
     std::vector<double> lower_, upper_;
     std::vector<uint8_t> upper_given_, integer_, binary_;
+    std::vector<uint8_t> fixed_;  // the last bound of the variable fixed it ("x = v"); else l = u is a range
     std::vector<int32_t> seen_in_;  // per variable: the expression that last added it (merging)
     int32_t expression_serial_ = 0;
 
@@ -133,7 +138,7 @@ private:
     Expression objective_;
     struct Row {
         std::string name;
-        int32_t key;
+        int32_t key;  // VLT_BK_RA when written "l <= terms <= u" (a range even if l = u), else VLT_BK_FR
         double lower, upper;
         Expression terms;
     };
@@ -295,6 +300,7 @@ int32_t Reader::variable(size_t pos) {
         lower_.push_back(0.0);
         upper_.push_back(kInf);
         upper_given_.push_back(0);
+        fixed_.push_back(0);
         integer_.push_back(0);
         binary_.push_back(0);
         seen_in_.push_back(-1);
@@ -430,13 +436,25 @@ size_t Reader::constraint(size_t pos) {
         left_sense = sense_of(pos + n);
         pos += n + 1;
     }
-    pos = expression(pos, row.terms);
-    if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
-    if (!is_sense(pos)) fail_at(pos, "expected <=, >= or = after the terms of a constraint, found " + shown(pos));
-    const int sense = sense_of(pos++);
+    int sense;
     double rhs;
-    if (!number_at(pos, rhs, n)) fail_at(pos, "expected a number after the sense, found " + shown(pos));
-    pos += n;
+    if (double only; left_sense != 2 && number_at(pos, only, n) && row_ends(pos + n)) {
+        // "c: 0 >= 1", a row without variables: the first number is its
+        // (constant) expression, the second its right-hand side.
+        sense = left_sense;
+        left_sense = 2;
+        rhs = only;
+        row.terms.constant = left;
+        row.terms.has_constant = true;
+        pos += n;
+    } else {
+        pos = expression(pos, row.terms);
+        if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
+        if (!is_sense(pos)) fail_at(pos, "expected <=, >= or = after the terms of a constraint, found " + shown(pos));
+        sense = sense_of(pos++);
+        if (!number_at(pos, rhs, n)) fail_at(pos, "expected a number after the sense, found " + shown(pos));
+        pos += n;
+    }
     if (is_op(pos, "->")) fail_at(pos, "indicator constraints are not supported");
     // The constant moves to the bounds; a bound it pushes beyond 1e30 is
     // infinite, as such a number in the file would be.
@@ -450,6 +468,7 @@ size_t Reader::constraint(size_t pos) {
         const double l = bound_value(bound_value(left) - constant);
         if (sense < 0) lower = l;
         else upper = l;
+        row.key = VLT_BK_RA;
     }
     if (lower == kInf || upper == -kInf || (sense == 0 && std::isinf(rhs)))
         fail_line(line, "a constraint cannot have an infinite right-hand side on that side");
@@ -470,6 +489,7 @@ size_t Reader::bound(size_t pos) {
         if (pos >= tokens_.size() || tokens_[pos].kind != Kind::name) fail_at(pos, "expected a variable in a bound");
         const int32_t j = variable(pos++);
         const double v = bound_value(value);
+        fixed_[size_t(j)] = s == 0;
         if (s <= 0) lower_[size_t(j)] = v;
         if (s >= 0) {
             upper_[size_t(j)] = v;
@@ -490,10 +510,12 @@ size_t Reader::bound(size_t pos) {
     if (pos < tokens_.size() && tokens_[pos].kind == Kind::name && iequal(tokens_[pos].text, "free")) {
         lower_[size_t(j)] = -kInf;
         upper_[size_t(j)] = kInf;
+        fixed_[size_t(j)] = 0;
         return pos + 1;
     }
     if (!is_sense(pos)) fail_at(pos, "expected a sense or 'free' after a variable in the bounds, found " + shown(pos));
     const int s = sense_of(pos++);
+    fixed_[size_t(j)] = s == 0;
     if (!number_at(pos, value, n)) fail_at(pos, "expected a number in a bound, found " + shown(pos));
     pos += n;
     const double v = bound_value(value);
@@ -579,7 +601,7 @@ TaskImage Reader::run() {
         im.bkx[j] = std::isinf(l) && std::isinf(u) ? VLT_BK_FR
                     : std::isinf(u)                 ? VLT_BK_LO
                     : std::isinf(l)                 ? VLT_BK_UP
-                    : l == u                        ? VLT_BK_FX
+                    : l == u && fixed_[j]           ? VLT_BK_FX
                                                     : VLT_BK_RA;
     }
     // The matrix by columns, rows in order within each column.
@@ -607,7 +629,7 @@ TaskImage Reader::run() {
         im.bkc.push_back(std::isinf(r.lower) && std::isinf(r.upper) ? VLT_BK_FR
                          : std::isinf(r.upper)                     ? VLT_BK_LO
                          : std::isinf(r.lower)                     ? VLT_BK_UP
-                         : r.lower == r.upper                      ? VLT_BK_FX
+                         : r.lower == r.upper && r.key != VLT_BK_RA ? VLT_BK_FX
                                                                    : VLT_BK_RA);
         im.blc.push_back(r.lower);
         im.buc.push_back(r.upper);

@@ -54,7 +54,16 @@ public:
         // A prefix that does not make valid names ("" or "1a") gives way to "x".
         const std::string prefix = lp_name_problem(o_.variable_prefix + "0") ? "x" : o_.variable_prefix;
         vars_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.varname, im_.numvar, prefix.c_str(), "variable");
-        rows_ = NameTable(lp_name_problem, o_.generic_names).assign(im_.conname, im_.numcon, "c", "constraint", true);
+        NameTable row_names(lp_name_problem, o_.generic_names);
+        rows_ = row_names.assign(im_.conname, im_.numcon, "c", "constraint", true);
+        // A row without terms is written "c: 0 >= 1"; without its name, or
+        // the next row's, the reader could not tell where it ends.
+        std::vector<char> has_terms(size_t(im_.numcon), 0);
+        for (int32_t i : im_.asub) has_terms[size_t(i)] = 1;
+        for (int32_t k : im_.qcsubk) has_terms[size_t(k)] = 1;
+        for (int32_t i = 0; i < im_.numcon; ++i)
+            if (rows_[size_t(i)].empty() && (!has_terms[size_t(i)] || (i > 0 && !has_terms[size_t(i) - 1])))
+                rows_[size_t(i)] = row_names.assign_one("", ("c" + std::to_string(i)).c_str(), "constraint");
         if (!im_.taskname.empty() && !model::task_name_violation(im_.taskname, VLT_NAME_TYPE_LP))
             out_.write("\\ Problem name: " + im_.taskname + "\n");
         out_.write(im_.sense == VLT_OBJECTIVE_SENSE_MAXIMIZE ? "maximize\n" : "minimize\n");
@@ -139,23 +148,26 @@ private:
         for (int32_t i = 0; i < im_.numcon; ++i) {
             const int32_t key = im_.bkc[size_t(i)];
             const double l = im_.blc[size_t(i)], u = im_.buc[size_t(i)];
+            const size_t q_begin = q;
+            while (q < im_.qcsubk.size() && im_.qcsubk[q] == i) ++q;
+            // A row without terms is the constant 0: "c: 0 >= 1", and a free
+            // one "c: -inf <= 0 <= +inf" (the reader takes both).
+            const bool empty = start[size_t(i)] == start[size_t(i) + 1] && q == q_begin;
             std::string head = " ";
             if (!rows_[size_t(i)].empty()) head += rows_[size_t(i)] + ":";
             if (key == VLT_BK_RA) head += " " + num(l) + " <=";
+            if (key == VLT_BK_FR && empty) head += " -inf <=";
             line_.start(head);
             for (int64_t k = start[size_t(i)]; k < start[size_t(i) + 1]; ++k)
                 line_.add(term(vals[size_t(k)], vars_[size_t(cols[size_t(k)])]));
-            const size_t q_begin = q;
-            while (q < im_.qcsubk.size() && im_.qcsubk[q] == i) ++q;
-            if (start[size_t(i)] == start[size_t(i) + 1] && q == q_begin)
-                line_.add(im_.numvar > 0 ? "0 " + vars_[0] : "0");
+            if (empty) line_.add("0");
             quadratic(im_.qcsubi.data() + q_begin, im_.qcsubj.data() + q_begin, im_.qcval.data() + q_begin, q - q_begin,
                       false);
             switch (key) {
                 case VLT_BK_UP: case VLT_BK_RA: line_.add("<= " + num(u)); break;
                 case VLT_BK_LO: line_.add(">= " + num(l)); break;
                 case VLT_BK_FX: line_.add("= " + num(l)); break;
-                default: line_.add(">= -inf"); break;
+                default: line_.add(empty ? "<= +inf" : ">= -inf"); break;
             }
             line_.finish();
         }

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/error.hpp"
+#include "io/byte_stream.hpp"
 #include "model/conic.hpp"
 #include "model/var_cones.hpp"
 
@@ -267,6 +268,7 @@ private:
     int32_t current_col_ = -1;
     bool in_integer_block_ = false;
     std::vector<uint8_t> is_integer_, lower_given_, semicont_;
+    std::vector<uint8_t> fixed_;  // the last bound of the column was FX
     bool any_semicont_ = false;
     std::vector<double> cost_, lower_, upper_;
     std::vector<uint8_t> cost_given_;
@@ -521,6 +523,7 @@ bool Reader::try_columns(const Fields& t, bool fixed, std::string& why) {
         col_name_.push_back(col_name);
         is_integer_.push_back(in_integer_block_ ? 1 : 0);
         lower_given_.push_back(0);
+        fixed_.push_back(0);
         semicont_.push_back(0);
         cost_.push_back(0.0);
         cost_given_.push_back(0);
@@ -717,6 +720,7 @@ bool Reader::try_bounds(const Fields& t, bool fixed, std::string& why) {
             warn("negative upper bound on column " + quote(col_name) + " with no lower bound: lower bound set to -inf");
         }
     };
+    fixed_[j] = type == BoundType::FX;
     switch (type) {
         case BoundType::UP:
             set_upper_maybe_negative(value);
@@ -883,6 +887,9 @@ void Reader::start_afes(string_view rest) {
     auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);
     if (ec != std::errc() || end != rest.data() + rest.size() || n < 0 || n > std::numeric_limits<int32_t>::max())
         fail("AFES needs the number of affine expressions");
+    if (n > declared_items_budget(text_.size()))
+        fail("AFES declares " + std::to_string(n) + " affine expressions, more than a file of " +
+             std::to_string(text_.size()) + " bytes may declare (" + std::to_string(declared_items_budget(text_.size())) + ")");
     conic_->numafe = n;
     afes_declared_ = true;
     // Room for g grows with the file, not with a declared count.
@@ -1270,7 +1277,9 @@ model::ProblemData Reader::build() {
         }
         d.blc[i] = lo;
         d.buc[i] = up;
-        d.bkc[i] = bound_key(lo, up);
+        // An L or G row with a range is ranged, even when the range is 0.
+        const bool ranged = range_given_[i] && con_type_[i] != 'E' && std::isfinite(lo) && std::isfinite(up);
+        d.bkc[i] = ranged ? VLT_BK_RA : bound_key(lo, up);
         d.conname.emplace_back(row_name_[size_t(con_row_[i])]);
     }
 
@@ -1281,7 +1290,9 @@ model::ProblemData Reader::build() {
     d.vartype.resize(n);
     d.varname.reserve(n);
     for (size_t j = 0; j < n; ++j) {
-        d.bkx[j] = bound_key(lower_[j], upper_[j]);
+        // Equal LO and UP bounds make a range; FX (or UP alone at the default lower bound) fixes.
+        d.bkx[j] = lower_given_[j] && !fixed_[j] && lower_[j] == upper_[j] && std::isfinite(lower_[j]) ? VLT_BK_RA
+                                                                                 : bound_key(lower_[j], upper_[j]);
         d.vartype[j] = is_integer_[j] ? VLT_VAR_TYPE_INT : VLT_VAR_TYPE_CONT;
         d.varname.emplace_back(col_name_[j]);
     }

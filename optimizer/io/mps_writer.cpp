@@ -142,7 +142,7 @@ private:
             const std::string& col = cols_[size_t(j)];
             const int64_t begin = im_.aptr[size_t(j)], end = im_.aptr[size_t(j) + 1];
             // Every column appears, with its objective entry when it has no other.
-            if (im_.c[size_t(j)] != 0.0 || begin == end) lines_.data({"", col, objective_, num(im_.c[size_t(j)])});
+            if (im_.c[size_t(j)] != 0.0 || std::signbit(im_.c[size_t(j)]) || begin == end) lines_.data({"", col, objective_, num(im_.c[size_t(j)])});
             for (int64_t k = begin; k < end; ++k)
                 lines_.data({"", col, rows_[size_t(im_.asub[size_t(k)])], num(im_.aval[size_t(k)])});
         }

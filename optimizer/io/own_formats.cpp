@@ -5,6 +5,7 @@
 #include "io/record_sections.hpp"
 #include "io/solution_files.hpp"
 #include "io/task_files.hpp"
+#include "io/text_fields.hpp"
 #include "io/text_output.hpp"
 
 namespace vlt::io {
@@ -78,6 +79,7 @@ void write_opf_task(const Task& task, Sink& out) {
     w.cons = References::from_names({}, image.numcon);
     w.write_names(w.vars, References::given(names.rows));
     out.write("TRUNCATION " + format_number(image.truncate_tol, 17) + "\n");
+    if (!image.taskname.empty()) out.write("TASK " + quoted_field(image.taskname) + "\n");  // any name, exactly
     w.write_conic();
     w.write_parameters();
     w.write_solutions(objective_values_of(task.problem, image));

@@ -16,12 +16,37 @@ namespace vlt::io {
 
 // --------------------------------------------------------------- references
 
+namespace {
+
+// The words the reader gives a meaning of their own: section keywords and
+// the words inside records.
+constexpr const char* kReservedWords[] = {
+    "PTF",         "TASK",   "OBJECTIVE", "CONSTANT", "TRUNCATION", "VARIABLES", "CONSTRAINTS", "LINEAR",
+    "MATRIX",      "QOBJECTIVE", "QCONSTRAINTS", "AFES", "DOMAINS", "ACCS",      "DJCS",        "CONES",
+    "BARVARS",     "SYMMATS", "BARC",     "BARA",     "BARF",       "NAMES",     "PARAMETERS",  "SOLUTION",
+    "END",         "NAME",   "INT",       "VARIABLE", "CONSTRAINT", "OBJNAME",   "MINIMIZE",  "MAXIMIZE"};
+
+bool is_reserved_word(std::string_view text) {
+    for (const char* w : kReservedWords)
+        if (text == w) return true;
+    return false;
+}
+
+// A name can be its own reference when no reader could take it for
+// something else: not empty, not "@...", not a comment ("#..."), not one of
+// the reserved words.
+bool usable_as_reference(const std::string& name) {
+    return !name.empty() && name[0] != '@' && name[0] != '#' && !is_reserved_word(name);
+}
+
+}  // namespace
+
 References References::from_names(const std::vector<std::string>& names, int64_t count) {
     References r;
     r.of.resize(size_t(count));
     for (int64_t k = 0; k < count; ++k) {
         const std::string name = names.empty() ? std::string() : names[size_t(k)];
-        if (!name.empty() && name[0] != '@' && r.index.emplace(name, k).second) {
+        if (usable_as_reference(name) && r.index.emplace(name, k).second) {
             r.of[size_t(k)] = name;
         } else {
             r.of[size_t(k)] = "@" + std::to_string(k);
@@ -111,7 +136,10 @@ void RecordWriter::write_conic() {
             const std::string afe = std::to_string(r);
             for (int64_t k = im_.fptr[size_t(r)]; k < im_.fptr[size_t(r) + 1]; ++k)
                 line(afe + " " + field(vars.of[size_t(im_.fsub[size_t(k)])]) + " " + num(im_.fval[size_t(k)]));
-            if (im_.g[size_t(r)] != 0.0 || std::signbit(im_.g[size_t(r)])) line(afe + " " + num(im_.g[size_t(r)]));
+            // The constant when it is not +0, or the expression has no entry
+            // (so that every expression the count declares has a record).
+            if (im_.g[size_t(r)] != 0.0 || std::signbit(im_.g[size_t(r)]) || im_.fptr[size_t(r)] == im_.fptr[size_t(r) + 1])
+                line(afe + " " + num(im_.g[size_t(r)]));
         }
     }
     const References doms = References::from_names(im_.domname, im_.num_domain());
@@ -213,6 +241,8 @@ void RecordWriter::write_names(const References& written_vars, const References&
     for (int32_t i = 0; i < im_.numcon; ++i)
         if (written_cons.of[size_t(i)] != name_at(im_.conname, i))
             lines.push_back("CONSTRAINT " + std::to_string(i) + " " + quoted_field(name_at(im_.conname, i)));
+    // The algebraic part writes only objective names its syntax allows.
+    if (!im_.objname.empty()) lines.push_back("OBJNAME " + quoted_field(im_.objname));
     if (lines.empty()) return;
     line("NAMES");
     for (const std::string& l : lines) line(l);
@@ -256,6 +286,7 @@ struct RecordReader::Impl {
     Section section = Section::none;
     int64_t expected = 0, given = 0;  // records a counted section still needs
     int64_t line_no = 0;
+    size_t bytes_left = 0;  // the text after the current line
     bool header_seen = false, variables_seen = false, constraints_seen = false, afes_seen = false;
     References doms, accs, djcs, barvars;
     std::vector<int64_t> entry_var, entry_afe;  // matrix / F entries, for the column and row sort
@@ -324,7 +355,15 @@ struct RecordReader::Impl {
         auto need = [&](size_t n) {
             if (f.size() != n) fail_here(k + " takes " + std::to_string(n - 1) + " field" + (n == 2 ? "" : "s"));
         };
-        auto count = [&]() { return integer(f[1], 0, std::numeric_limits<int32_t>::max()); };
+        // Every item of a counted section has a record of its own (a line of
+        // at least two bytes): a count the rest of the text cannot hold is
+        // refused before anything is allocated for it.
+        auto count = [&]() {
+            const int64_t n = integer(f[1], 0, std::numeric_limits<int32_t>::max());
+            if (uint64_t(n) > bytes_left / 2)
+                fail_here(k + " declares " + f[1] + " items, more than the rest of the text has lines for");
+            return n;
+        };
         if (k == "PTF") {
             need(2);
             if (!ptf) fail_here("PTF is not a section of this format");
@@ -623,7 +662,12 @@ struct RecordReader::Impl {
     }
 
     void rename(const std::vector<std::string>& f) {
-        if (f.size() != 3) fail_here("a NAMES record is: VARIABLE written \"name\", or CONSTRAINT index \"name\"");
+        if (f.size() == 2 && f[0] == "OBJNAME") {
+            im.objname = f[1];
+            return;
+        }
+        if (f.size() != 3)
+            fail_here("a NAMES record is: VARIABLE written \"name\", CONSTRAINT index \"name\" or OBJNAME \"name\"");
         if (f[0] == "VARIABLE") {
             im.varname.resize(size_t(im.numvar));
             im.varname[size_t(ref(r.vars, f[1], "variable"))] = f[2];
@@ -705,14 +749,17 @@ struct RecordReader::Impl {
         std::vector<std::string> f;
         std::string why;
         if (!split_fields(text, f, why)) fail_here(why);
-        if (f.empty() || f[0][0] == '#') return;
+        // A quoted first field is data: never a comment or a keyword.
+        const size_t first = text.find_first_not_of(" \t");
+        const bool quoted = first != std::string_view::npos && text[first] == '"';
+        if (f.empty() || (!quoted && f[0][0] == '#')) return;
         current_text.assign(text);
         if (section == Section::solution) {
             add_solution_line(f);
-            if (f[0] == "END") section = Section::none;
+            if (!quoted && f[0] == "END") section = Section::none;
             return;
         }
-        if (!start(f)) record(f);
+        if (quoted || !start(f)) record(f);
     }
 
     // Matrix and F entries into their compressed forms (stable: the file's
@@ -753,6 +800,7 @@ void RecordReader::read(std::string_view text, int64_t first_line, bool ptf) {
     p.solution_line = first_line - 1;
     for_each_line(text, [&](std::string_view l, int64_t n) {
         p.line_no = first_line + n - 1;
+        p.bytes_left = size_t(text.data() + text.size() - (l.data() + l.size()));
         p.line(l);
     });
     ++p.line_no;

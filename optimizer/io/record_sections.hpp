@@ -4,11 +4,16 @@
 //
 // Items are referred to by reference: a variable, constraint, domain, ACC
 // or DJC by its name when the name is non-empty, the first of its kind with
-// that name and does not start with '@'; otherwise by "@<index>", with the
-// real name (if any) given as NAME "..." on the item's own record.
+// that name, does not start with '@' or '#' and is none of the words below
+// (section keywords, NAME, INT, VARIABLE, CONSTRAINT, OBJNAME, MINIMIZE,
+// MAXIMIZE);
+// otherwise by "@<index>", with the real name (if any) given as NAME "..."
+// on the item's own record.  A reference with blanks, quotes, backslashes or
+// control characters is written quoted.
 //
-// Sections (a keyword in the first field starts one; "#" lines are
-// comments):
+// Sections (a bare keyword in the first field starts one; lines whose first
+// field is bare and starts with "#" are comments; a quoted first field is
+// always data):
 //   PTF 1                      the format and its version (PTF only)
 //   TASK "name"
 //   OBJECTIVE MINIMIZE|MAXIMIZE [ref] [NAME "name"]
@@ -32,7 +37,8 @@
 //   BARA                       con barvar (matrix weight)...
 //   BARF                       afe barvar (matrix weight)...
 //                              (entries in increasing (row, barvar) order)
-//   NAMES                      VARIABLE|CONSTRAINT written "name"  (OPF only)
+//   NAMES                      VARIABLE|CONSTRAINT written "name", OBJNAME "name"
+//                              (OPF only: names the algebraic part cannot hold)
 //   PARAMETERS                 name value
 //   SOLUTION kind ... END      a block of the solution file format
 //   END                        the end of the file

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/error.hpp"
+#include "params/param_file.hpp"
 
 namespace vlt::io {
 
@@ -137,19 +138,23 @@ void capture_names(const model::Problem& p, TaskImage& im) {
     im.barvarname = p.semidefinite().names().all();
 }
 
+// The task's parameters except the remote settings, which no data file holds
+// (params/param_file.hpp).
 void capture_params(const params::ParamValues& values, ParamSelection selection, TaskImage& im) {
     const bool all = selection == ParamSelection::all;
+    auto remote = [](int32_t type, int32_t code) { return params::is_remote_setting(params::ParamRef{type, code}); };
     for (const params::IntParamDef& def : params::int_params())
-        if (all || values.get_int(def.code) != def.default_value)
+        if (!remote(VLT_PAR_TYPE_INT, def.code) && (all || values.get_int(def.code) != def.default_value))
             im.params.push_back({VLT_PAR_TYPE_INT, def.name, values.get_int(def.code), 0.0, {}});
     for (const params::DouParamDef& def : params::dou_params()) {
         const double v = values.get_dou(def.code);
         // Compared as bits: -0.0 is a change from 0.0.
-        if (all || std::bit_cast<uint64_t>(v) != std::bit_cast<uint64_t>(def.default_value))
+        if (!remote(VLT_PAR_TYPE_DOU, def.code) &&
+            (all || std::bit_cast<uint64_t>(v) != std::bit_cast<uint64_t>(def.default_value)))
             im.params.push_back({VLT_PAR_TYPE_DOU, def.name, 0, v, {}});
     }
     for (const params::StrParamDef& def : params::str_params())
-        if (all || values.get_str(def.code) != def.default_value)
+        if (!remote(VLT_PAR_TYPE_STR, def.code) && (all || values.get_str(def.code) != def.default_value))
             im.params.push_back({VLT_PAR_TYPE_STR, def.name, 0, 0.0, values.get_str(def.code)});
 }
 
@@ -463,6 +468,11 @@ std::vector<std::string> apply_params(const std::vector<ParamSetting>& settings,
         const std::optional<params::ParamRef> ref = params::find_param(s.name);
         if (!ref) {
             skipped.push_back("the parameter " + s.name + " is not known to this version and was skipped");
+            continue;
+        }
+        if (params::is_remote_setting(*ref)) {
+            skipped.push_back("the remote setting " + s.name +
+                              " was ignored: a data file does not choose where or how a task is solved");
             continue;
         }
         in_part("the parameters", [&] {

@@ -101,6 +101,30 @@ std::string quote(std::string_view text) {
 
 }  // namespace
 
+bool is_remote_setting(const ParamRef& param) {
+    switch (param.type) {
+        case VLT_PAR_TYPE_INT: return param.code == VLT_IPAR_REMOTE_USE_COMPRESSION;
+        case VLT_PAR_TYPE_DOU: return param.code == VLT_DPAR_REMOTE_TIMEOUT;
+        default:
+            return param.code == VLT_SPAR_REMOTE_OPTSERVER_HOST || param.code == VLT_SPAR_REMOTE_TLS_CERT ||
+                   param.code == VLT_SPAR_REMOTE_TLS_CERT_PATH;
+    }
+}
+
+bool is_remote_setting(std::string_view name) {
+    const std::optional<ParamRef> param = find_param(name);
+    return param && is_remote_setting(*param);
+}
+
+std::string without_access_token(std::string_view address) {
+    const size_t scheme = address.find("://");
+    const size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+    const size_t end = std::min(address.find('/', start), address.size());
+    const size_t at = address.substr(start, end - start).rfind('@');
+    if (at == std::string_view::npos) return std::string(address);
+    return std::string(address.substr(0, start)) + std::string(address.substr(start + at + 1));
+}
+
 std::vector<std::string> read_params(std::string_view text, ParamValues& values, std::string_view source) {
     ParamValues work = values;
     const bool skip_bad_settings = values[VLT_IPAR_PARAM_READ_IGN_ERROR] == VLT_ONOFF_ON;
@@ -199,7 +223,8 @@ std::string write_params(const ParamValues& values, bool changed_only) {
     out += "  % string parameters\n";
     for (const auto& p : str_params())
         if (!changed_only || values.get_str(p.code) != defaults.get_str(p.code))
-            line(p.name, quote(values.get_str(p.code)));
+            line(p.name, quote(p.code == VLT_SPAR_REMOTE_OPTSERVER_HOST ? without_access_token(values.get_str(p.code))
+                                                                        : values.get_str(p.code)));
     out += "END\n";
     return out;
 }

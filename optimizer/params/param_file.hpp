@@ -41,11 +41,27 @@ std::vector<std::string> read_params(std::string_view text, ParamValues& values,
 // VLT_RES_ERR_FILE_OPEN or VLT_RES_ERR_FILE_READ and changes nothing.
 std::vector<std::string> read_param_file(const std::string& path, ParamValues& values);
 
+// The remote settings: where a task is solved and how it gets there
+// (VLT_SPAR_REMOTE_OPTSERVER_HOST, whose address may carry the access token,
+// VLT_SPAR_REMOTE_TLS_CERT, VLT_SPAR_REMOTE_TLS_CERT_PATH,
+// VLT_IPAR_REMOTE_USE_COMPRESSION, VLT_DPAR_REMOTE_TIMEOUT).  Data files
+// (task, JSON, PTF, OPF) neither write nor apply them, so that a file cannot
+// redirect where a problem is solved nor carry credentials; a parameter file,
+// read on the caller's explicit request, sets them.
+bool is_remote_setting(const ParamRef& param);
+bool is_remote_setting(std::string_view name);
+
+// An optimization server's address without the access token of its user
+// part ("http://TOKEN@host:8080/x" gives "http://host:8080/x").
+std::string without_access_token(std::string_view address);
+
 // Every parameter, or only those that differ from their defaults, in the
 // format above; reading the text into default values gives back the values.
 std::string write_params(const ParamValues& values, bool changed_only = false);
 
 // Throws VLT_RES_ERR_FILE_OPEN or VLT_RES_ERR_FILE_WRITE on failure.
+// Written parameter files never hold an access token: the address in
+// VLT_SPAR_REMOTE_OPTSERVER_HOST is written without its user part.
 void write_param_file(const std::string& path, const ParamValues& values, bool changed_only = false);
 
 }  // namespace vlt::params

@@ -17,7 +17,7 @@ static_assert(std::endian::native == std::endian::little, "results are written a
 namespace {
 
 constexpr char kMagic[12] = {'\x89', 'V', 'L', 'T', 'R', 'S', 'L', 'T', '\r', '\n', '\x1a', '\n'};
-constexpr uint16_t kMajor = 1, kMinor = 0;
+constexpr uint16_t kMajor = 2, kMinor = 0;  // 2: the semidefinite parts
 
 uint32_t crc_of(std::string_view bytes) {
     return static_cast<uint32_t>(
@@ -75,6 +75,7 @@ public:
         return std::string(chars.begin(), chars.end());
     }
     bool at_end() const { return pos_ == data_.size(); }
+    size_t left() const { return data_.size() - pos_; }
 
     [[noreturn]] void bad(const std::string& why) const {
         fail(VLT_RES_ERR_SERVER_PROTOCOL, source_ + ": the result is malformed: " + why);
@@ -103,6 +104,10 @@ void encode_solution(const model::Solution& s, Writer& w) {
     w.array(s.skn);
     for (const std::vector<double>& v : s.values) w.array(v);
     w.array(s.doty);
+    for (const std::vector<std::vector<double>>* parts : {&s.barx, &s.bars}) {
+        w.scalar<uint64_t>(parts->size());
+        for (const std::vector<double>& v : *parts) w.array(v);
+    }
 }
 
 void decode_solution(Reader& r, model::Solution& s) {
@@ -120,6 +125,13 @@ void decode_solution(Reader& r, model::Solution& s) {
     r.array(s.skn, "skn");
     for (int32_t item = 0; item < model::kNumSolutionItems; ++item) r.array(s.values[size_t(item)], model::item_name(item));
     r.array(s.doty, "doty");
+    for (std::vector<std::vector<double>>* parts : {&s.barx, &s.bars}) {
+        // Each semidefinite variable takes at least its eight-byte count.
+        const uint64_t n = r.scalar<uint64_t>("the number of semidefinite variables");
+        if (n > r.left() / 8) r.bad("it declares more semidefinite variables than the data left holds");
+        parts->resize(size_t(n));
+        for (std::vector<double>& v : *parts) r.array(v, parts == &s.barx ? "barx" : "bars");
+    }
 }
 
 // Throws unless the solution fits the sizes exactly and its keys and
@@ -145,6 +157,14 @@ void check_solution(const model::Solution& s, const model::SolutionSizes& sizes,
         sized(s.values[size_t(item)].size(), want, model::item_name(item));
     }
     sized(s.doty.size(), sizes.numaccrows, "doty");
+    for (const auto* parts : {&s.barx, &s.bars}) {
+        const char* what = parts == &s.barx ? "barx" : "bars";
+        sized(parts->size(), sizes.numbarvar(), what);
+        for (int32_t j = 0; j < sizes.numbarvar(); ++j) {
+            const int64_t dim = (*sizes.barvar_dims)[size_t(j)];
+            sized((*parts)[size_t(j)].size(), dim * (dim + 1) / 2, what);
+        }
+    }
     for (const std::vector<int32_t>* keys : {&s.skc, &s.skx, &s.skn})
         for (int32_t key : *keys)
             if (key < VLT_SK_UNK || key > VLT_SK_INF) refuse("holds the status key " + std::to_string(key));

@@ -13,7 +13,9 @@
 //   three solutions (ITR, BAS, ITG), each a u8 defined flag and, when defined,
 //             prosta i32, solsta i32, two reported objectives (u8 flag, f64),
 //             skc, skx, skn, the eight value vectors and doty, each an array
-//             (u64 count, elements)
+//             (u64 count, elements), then barx and bars: each a u64 number of
+//             semidefinite variables and an array per variable (its lower
+//             triangle, column by column)
 //   crc       u32, CRC-32 of every byte before it
 //
 // Decoding checks every count against the bytes left before it allocates and

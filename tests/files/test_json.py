@@ -64,7 +64,7 @@ def test_a_written_by_hand_task_reads_and_warns_about_unknown_members():
     (minimal(version=2), "/version"),
     (minimal(**{"objective/c": [1, "x"]}), "/objective/c/1"),
     (minimal(**{"variables/bound_keys": ["LO", "XX"]}), "/variables/bound_keys/1"),
-    (minimal(**{"variables/count": 3}), "numvar = 3"),
+    (minimal(**{"variables/count": 3}), "holds 2 keys for count 3"),
     (minimal(**{"A/rows": [0, 5]}), "the matrix"),
     (minimal(**{"variables/integer": [7]}), "/variables/integer/0"),
     (minimal(**{"objective/sense": None}), "\"sense\" is missing"),
