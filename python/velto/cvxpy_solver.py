@@ -16,7 +16,7 @@ values go back in CVXPY's convention (c + P x + A'z = 0, z in the dual cone).
 import sys
 
 import numpy as np
-import scipy.sparse as sp
+import scipy.sparse as sp  # type: ignore[import-untyped]
 
 import cvxpy.settings as s
 from cvxpy.constraints import SOC, ExpCone, PowCone3D, PowConeND, SvecPSD
@@ -236,15 +236,16 @@ class VELTO(ConicSolver):
 
     MIP_CAPABLE = True
     BOUNDED_VARIABLES = True
-    SUPPORTED_CONSTRAINTS = ConicSolver.SUPPORTED_CONSTRAINTS + [SOC, ExpCone, PowCone3D, PowConeND, SvecPSD]
+    # (cvxpy's own annotations of these class attributes are narrower than its solvers use them)
+    SUPPORTED_CONSTRAINTS = ConicSolver.SUPPORTED_CONSTRAINTS + [SOC, ExpCone, PowCone3D, PowConeND, SvecPSD]  # type: ignore[list-item]
     MI_SUPPORTED_CONSTRAINTS = SUPPORTED_CONSTRAINTS
     # The library's semidefinite domain: the lower triangle column by column,
     # off-diagonal elements times sqrt 2.
-    PSD_TRIANGLE_KIND = TriangleKind.LOWER
-    PSD_SQRT2_SCALING = True
+    PSD_TRIANGLE_KIND = TriangleKind.LOWER  # type: ignore[assignment]
+    PSD_SQRT2_SCALING = True  # type: ignore[assignment]
     # CVXPY's (x, y, z) with z >= y exp(x / y); the library's exponential
     # cone reads x1 >= x2 exp(x3 / x2).
-    EXP_CONE_ORDER = [2, 1, 0]
+    EXP_CONE_ORDER = [2, 1, 0]  # type: ignore[assignment]
 
     def name(self):
         return NAME

@@ -83,7 +83,7 @@ def make_table(columns, rows):
         if name in data:
             data[name] = data[name].astype(np.int64)
     try:
-        import pandas as pd
+        import pandas as pd  # type: ignore[import-untyped]
     except ImportError:
         return data
     return pd.DataFrame(data)

@@ -47,8 +47,11 @@ def worker_pids(server):
     pid = server.proc.pid
     children = []
     for tid in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{tid}/children") as f:
-            children += [int(c) for c in f.read().split()]
+        try:  # a connection's thread may end between the listing and the read
+            with open(f"/proc/{pid}/task/{tid}/children") as f:
+                children += [int(c) for c in f.read().split()]
+        except FileNotFoundError:
+            pass
     return children
 
 
