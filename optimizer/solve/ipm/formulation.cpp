@@ -612,6 +612,48 @@ void recover(const model::ProblemData& d, const ConicForm& f, const Recovery& re
     }
 }
 
+namespace {
+
+// The primal size of the final check: |x|, |xc|, the sums of the terms of
+// every linear and conic row, and `bounds` (the largest finite bound).
+double primal_terms(const model::ProblemData& d, const OriginalPoint& pt, double bounds) {
+    std::vector<double> rows(size_t(d.numcon), 0.0);
+    for (int64_t j = 0; j < d.numvar; ++j)
+        for (int64_t p = d.aptr[size_t(j)]; p < d.aptr[size_t(j) + 1]; ++p)
+            rows[size_t(d.asub[size_t(p)])] += std::fabs(d.aval[size_t(p)] * pt.x[size_t(j)]);
+    double terms = std::max({bounds, largest_magnitude(pt.x), largest_magnitude(pt.xc), largest_magnitude(rows)});
+    for (int64_t r = 0; r < d.num_conic_rows(); ++r) {
+        double row = std::fabs(d.g[size_t(r)]);
+        for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p)
+            row += std::fabs(d.fval[size_t(p)] * pt.x[size_t(d.fsub[size_t(p)])]);
+        terms = std::max(terms, row);
+    }
+    return terms;
+}
+
+// The dual size of the final check: `cnorm` (the largest |c_j|), the dual
+// values, and the sums of the terms of every column of the dual rows.
+double dual_terms(const model::ProblemData& d, const OriginalPoint& pt, double cnorm) {
+    std::vector<double> columns(size_t(d.numvar), 0.0);
+    for (int64_t j = 0; j < d.numvar; ++j)
+        for (int64_t p = d.aptr[size_t(j)]; p < d.aptr[size_t(j) + 1]; ++p)
+            columns[size_t(j)] += std::fabs(d.aval[size_t(p)] * pt.y[size_t(d.asub[size_t(p)])]);
+    for (int64_t r = 0; r < d.num_conic_rows(); ++r)
+        for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p)
+            columns[size_t(d.fsub[size_t(p)])] += std::fabs(d.fval[size_t(p)] * pt.doty[size_t(r)]);
+    for (size_t k = 0; k < d.qoval.size(); ++k) {
+        const size_t i = size_t(d.qosubi[k]), j = size_t(d.qosubj[k]);
+        columns[i] += std::fabs(d.qoval[k] * pt.x[j]);
+        if (i != j) columns[j] += std::fabs(d.qoval[k] * pt.x[i]);
+    }
+    double terms = std::max(cnorm, largest_magnitude(columns));
+    for (const auto* v : {&pt.y, &pt.slc, &pt.suc, &pt.slx, &pt.sux, &pt.doty})
+        terms = std::max(terms, largest_magnitude(*v));
+    return terms;
+}
+
+}  // namespace
+
 OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt) {
     OriginalQuality qual;
     // A value that is not a number satisfies no bound: every measure is
@@ -700,19 +742,33 @@ OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt) {
         }
     }
     qual.primal_residual = std::max(0.0, pviol) / (1.0 + std::max(bnorm, axnorm));
-    // Dual: c + Qx - A'y - F'doty - (slx - sux).
-    std::vector<double> s(static_cast<size_t>(n0));
-    for (int64_t j = 0; j < n0; ++j) s[size_t(j)] = d.c[size_t(j)] + qx[size_t(j)] - pt.slx[size_t(j)] + pt.sux[size_t(j)];
+    qual.primal_violation = std::max(0.0, pviol);
+    qual.primal_terms = primal_terms(d, pt, bnorm);
+    const std::vector<double> s = dual_residuals(d, pt);
+    double dres = 0.0, dscale = std::max(cnorm, qxnorm);
+    for (double v : s) dres = std::max(dres, std::fabs(v));
+    qual.dual_residual = dres / (1.0 + dscale);
+    qual.dual_violation = dres;
+    qual.dual_terms = dual_terms(d, pt, cnorm);
+    return qual;
+}
+
+std::vector<double> dual_residuals(const model::ProblemData& d, const OriginalPoint& pt) {
+    const int64_t n0 = d.numvar, nconic = d.num_conic_rows();
+    std::vector<double> s(d.c.begin(), d.c.begin() + n0);
+    for (size_t k = 0; k < d.qoval.size(); ++k) {
+        const size_t i = size_t(d.qosubi[k]), j = size_t(d.qosubj[k]);
+        s[i] += d.qoval[k] * pt.x[j];
+        if (i != j) s[j] += d.qoval[k] * pt.x[i];
+    }
+    for (int64_t j = 0; j < n0; ++j) s[size_t(j)] += pt.sux[size_t(j)] - pt.slx[size_t(j)];
     for (int64_t j = 0; j < n0; ++j)
         for (int64_t p = d.aptr[size_t(j)]; p < d.aptr[size_t(j) + 1]; ++p)
             s[size_t(j)] -= d.aval[size_t(p)] * pt.y[size_t(d.asub[size_t(p)])];
     for (int64_t r = 0; r < nconic; ++r)
         for (int64_t p = d.fptr[size_t(r)]; p < d.fptr[size_t(r) + 1]; ++p)
             s[size_t(d.fsub[size_t(p)])] -= d.fval[size_t(p)] * pt.doty[size_t(r)];
-    double dres = 0.0, dscale = std::max(cnorm, qxnorm);
-    for (double v : s) dres = std::max(dres, std::fabs(v));
-    qual.dual_residual = dres / (1.0 + dscale);
-    return qual;
+    return s;
 }
 
 }  // namespace vlt::solve::ipm

@@ -100,7 +100,19 @@ struct OriginalQuality {
     double primal_residual = 0.0;  // relative, infinity norm
     double dual_residual = 0.0;    // relative, infinity norm
     double relative_gap = 0.0;
+    // The largest violations (absolute) and the sizes the final check of a
+    // solution measures them against (solve/quality/certification.hpp): the
+    // primal one the largest of |x|, |xc|, the sums of the terms of each row
+    // (sum_j |a_ij x_j|, |g_r| + sum_j |f_rj x_j|) and the finite bounds;
+    // the dual one the largest of |c|, of the dual values and of the sums of
+    // the terms of each column (sum_i |a_ij y_i| + sum_r |f_rj doty_r| +
+    // sum_k |q_jk x_k|).
+    double primal_violation = 0.0, primal_terms = 0.0;
+    double dual_violation = 0.0, dual_terms = 0.0;
 };
 OriginalQuality evaluate(const model::ProblemData& d, const OriginalPoint& pt);
+
+// The dual residual per column, c + Qx - A'y - F'doty - (slx - sux).
+std::vector<double> dual_residuals(const model::ProblemData& d, const OriginalPoint& pt);
 
 }  // namespace vlt::solve::ipm

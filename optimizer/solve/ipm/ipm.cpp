@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "model/bounds.hpp"
 #include "solve/ipm/cones/composite.hpp"
 #include "solve/ipm/formulation.hpp"
 #include "solve/ipm/kkt.hpp"
@@ -180,12 +181,37 @@ private:
     }
     void finish(EngineResult& r, EngineStatus status, const std::string& message);
     OriginalPoint original_point() const;
-    // Keeps the iterate that is closest to the tolerances.
-    void remember_if_best(const Measures& m);
+    // How far the scaled measures are from the tolerances: at most 1 when
+    // they meet all three.
+    double scaled_merit(const Measures& m) const;
+    // The same on the problem's own data, in the measures of the final
+    // check of a solution (solve/quality/certification.hpp), for a point
+    // recovered from the current iterate.
+    double original_merit(const OriginalQuality& q) const;
+    // The recovered point with reduced costs made exact where the column's
+    // bounds take them, when that brings it closer to the tolerances.
+    OriginalPoint polished(OriginalPoint op) const;
+    // The original merit of the current iterate, evaluated only when its
+    // scaled measures are within the near-optimality factor (infinite
+    // otherwise: the recovery is not worth its cost far from an optimum).
+    double original_merit_near_optimum(const Measures& m) const;
+    // Keeps the iterate that is closest to the tolerances: one that meets
+    // them on the problem's own data (`original` at most 1) before any that
+    // does not, and then the one with the lowest merit on both kinds of
+    // measures (the scaled ones alone where `original` was not evaluated).
+    void remember_if_best(const Measures& m, double original);
     // Ends a run that stopped short of the tolerances with the best iterate;
     // after numerical trouble, a best iterate within the tolerances relaxed
     // by the near-optimality factor is accepted as optimal.
     void finish_with_best(EngineResult& r, EngineStatus status, const std::string& message);
+    // Whether the run ends here: as optimal when both the scaled measures
+    // and those on the problem's own data (`original`, the merit) meet the
+    // tolerances.  (The scaled ones are kept: the final check measures
+    // violations against the sizes of the terms, which on some problems
+    // lets a point pass far from the optimum.)  When only the scaled ones
+    // do, the run goes on for kOriginalDataIterations more before it ends
+    // with its best iterate.
+    bool converged(const Measures& m, double original, EngineResult& r);
 
     const model::ProblemData& d_;
     const ConicForm& f_;
@@ -213,6 +239,11 @@ private:
     double last_step_ = 0.0;
     Point best_;
     double best_merit_ = kInf;
+    // Whether the best iterate meets the tolerances on the problem's own
+    // data, and the first iteration at which the scaled measures met them
+    // (-1 before).
+    bool best_meets_original_ = false;
+    int64_t scaled_converged_at_ = -1;
     int64_t best_iteration_ = -1;
     EngineResult near_certificate_;
     int64_t near_certificate_iteration_ = -1;
@@ -262,6 +293,9 @@ bool finite(const Point& p) {
 
 // Iterations without progress in any measure after which the run is over.
 constexpr int64_t kPatience = 10;
+// Iterations the run goes on after its scaled measures met the tolerances
+// while the point on the problem's own data does not yet.
+constexpr int64_t kOriginalDataIterations = 10;
 
 void Solver::mul_p(const std::vector<double>& x, std::vector<double>& out) const {
     std::fill(out.begin(), out.end(), 0.0);
@@ -800,15 +834,63 @@ double Solver::centred_step(const Point& dir, double alpha) const {
     return 0.0;
 }
 
-void Solver::remember_if_best(const Measures& m) {
+double Solver::scaled_merit(const Measures& m) const {
+    return std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
+                     m.gap / o_.relative_gap_tolerance});
+}
+
+// A measure over its tolerance; 0 over 0 is 0, and a measure that is not a
+// number is infinitely far.
+double over(double measure, double tolerance) {
+    if (!(measure >= 0.0)) return kInf;
+    return measure == 0.0 ? 0.0 : measure / tolerance;
+}
+
+double Solver::original_merit(const OriginalQuality& q) const {
+    if (!std::isfinite(q.primal_residual) || !std::isfinite(q.dual_residual)) return kInf;
+    const double p = q.primal_objective, d = q.dual_objective;
+    const double gap = std::fabs(p - d) / std::max({1.0, std::fabs(p), std::fabs(d)});
+    return std::max({over(q.primal_violation, o_.primal_feasibility_tolerance * (1.0 + q.primal_terms)),
+                     over(q.dual_violation, o_.dual_feasibility_tolerance * (1.0 + q.dual_terms)),
+                     over(gap, o_.relative_gap_tolerance)});
+}
+
+// A column whose dual residual r_j = c_j + (Qx)_j - a_j'y - f_j'doty -
+// slx_j + sux_j is not zero gets it moved into the multiplier of a bound
+// it has, when the multiplier keeps its sign.  The residual vanishes; the
+// dual objective moves by the bound times the change, which the merit
+// weighs against the residual.
+OriginalPoint Solver::polished(OriginalPoint op) const {
+    const double before = original_merit(evaluate(d_, op));
+    if (!(before > 1.0) || !std::isfinite(before)) return op;
+    OriginalPoint candidate = op;
+    const std::vector<double> residual = dual_residuals(d_, candidate);
+    const double sense = rec_.sense;
+    for (size_t j = 0; j < residual.size(); ++j) {
+        const int32_t bk = d_.bkx[j];
+        double &slx = candidate.slx[j], &sux = candidate.sux[j];
+        if (model::has_lower(bk) && sense * (slx + residual[j]) >= 0.0) slx += residual[j];
+        else if (model::has_upper(bk) && sense * (sux - residual[j]) >= 0.0) sux -= residual[j];
+    }
+    return original_merit(evaluate(d_, candidate)) < before ? candidate : op;
+}
+
+double Solver::original_merit_near_optimum(const Measures& m) const {
+    if (!(scaled_merit(m) <= o_.near_optimal_factor)) return kInf;
+    return original_merit(evaluate(d_, polished(original_point())));
+}
+
+void Solver::remember_if_best(const Measures& m, double original) {
     // Progress: any of the three measures at its lowest so far.
     if (m.pres < lowest_.pres || m.dres < lowest_.dres || m.gap < lowest_.gap) last_progress_ = iterations_;
     lowest_.pres = std::min(lowest_.pres, m.pres);
     lowest_.dres = std::min(lowest_.dres, m.dres);
     lowest_.gap = std::min(lowest_.gap, m.gap);
-    const double merit = std::max({m.pres / o_.primal_feasibility_tolerance, m.dres / o_.dual_feasibility_tolerance,
-                                   m.gap / o_.relative_gap_tolerance});
-    if (!(merit < best_merit_)) return;
+    const bool meets = original <= 1.0;
+    const double merit = std::isfinite(original) ? std::max(scaled_merit(m), original) : scaled_merit(m);
+    if (best_meets_original_ && !meets) return;
+    if (best_meets_original_ == meets && !(merit < best_merit_)) return;
+    best_meets_original_ = meets;
     best_merit_ = merit;
     best_iteration_ = iterations_;
     best_ = pt_;
@@ -829,16 +911,16 @@ OriginalPoint Solver::original_point() const {
 void Solver::finish_with_best(EngineResult& r, EngineStatus status, const std::string& message) {
     if (best_iteration_ < 0) return finish(r, status, message);
     pt_ = best_;
-    // Judged also on the problem's own data, where the slacks of the
-    // internal form play no part.
-    const OriginalQuality q = evaluate(d_, original_point());
-    const double merit = std::min(best_merit_, std::max({q.primal_residual / o_.primal_feasibility_tolerance,
-                                                         q.dual_residual / o_.dual_feasibility_tolerance,
-                                                         q.relative_gap / o_.relative_gap_tolerance}));
-    if (status == EngineStatus::numerical_trouble && merit <= o_.near_optimal_factor) {
-        char line[200];
+    // Judged on the problem's own data, where the slacks of the internal
+    // form play no part.  A best iterate that misses the tolerances there
+    // is still the answer, and the final check of the solution reports it
+    // with the feasibility it has, not as optimal.
+    const double merit = original_merit(evaluate(d_, polished(original_point())));
+    if (status == EngineStatus::numerical_trouble && std::min(merit, best_merit_) <= o_.near_optimal_factor) {
+        char line[240];
         std::snprintf(line, sizeof line,
-                      "Interior point: %s; the iterate of iteration %lld is within %.3g times the tolerances",
+                      "Interior point: %s; the iterate of iteration %lld is within %.3g times the tolerances on the "
+                      "problem's own data",
                       message.c_str(), static_cast<long long>(best_iteration_), merit);
         log_line(line);
         return finish(r, EngineStatus::optimal, "");
@@ -861,6 +943,28 @@ void Solver::finish_with_best(EngineResult& r, EngineStatus status, const std::s
     finish(r, status, message);
 }
 
+bool Solver::converged(const Measures& m, double original, EngineResult& r) {
+    const bool scaled = m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
+                        m.gap <= o_.relative_gap_tolerance;
+    if (!scaled) return false;
+    if (original <= 1.0) {
+        finish(r, EngineStatus::optimal, "");
+        return true;
+    }
+    if (scaled_converged_at_ < 0) {
+        scaled_converged_at_ = iterations_;
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "Interior point: the scaled measures meet the tolerances, the problem's own data %.3g times "
+                      "them; iterating on",
+                      original);
+        log_line(line);
+    }
+    if (iterations_ - scaled_converged_at_ < kOriginalDataIterations) return false;
+    finish_with_best(r, EngineStatus::numerical_trouble, "the tolerances were not met on the problem's own data");
+    return true;
+}
+
 void Solver::finish(EngineResult& r, EngineStatus status, const std::string& message) {
     r.status = status;
     r.message = message;
@@ -873,7 +977,7 @@ void Solver::finish(EngineResult& r, EngineStatus status, const std::string& mes
         log_line(std::string("Interior point: ") + to_string(status) + ", " + message);
         return;
     }
-    OriginalPoint op = original_point();
+    OriginalPoint op = polished(original_point());
     OriginalQuality q = evaluate(d_, op);
     r.x = std::move(op.x);
     r.xc = std::move(op.xc);
@@ -966,12 +1070,9 @@ EngineResult Solver::run() {
         const Measures m = measure();
         last_ = m;
         log_iteration(m);
-        remember_if_best(m);
-        if (m.pres <= o_.primal_feasibility_tolerance && m.dres <= o_.dual_feasibility_tolerance &&
-            m.gap <= o_.relative_gap_tolerance) {
-            finish(r, EngineStatus::optimal, "");
-            return r;
-        }
+        const double original = original_merit_near_optimum(m);
+        remember_if_best(m, original);
+        if (converged(m, original, r)) return r;
         if ((pt_.tau < pt_.kappa || pt_.tau < 1e-6) && certify_infeasibility(r)) return r;
         if (stop_requested(r, m)) return r;
 
