@@ -30,7 +30,7 @@ double norm2(const std::vector<double>& v) {
 
 }  // namespace
 
-QuasiDefiniteSolver::QuasiDefiniteSolver(std::unique_ptr<LdlBackend> backend) : backend_(std::move(backend)) {}
+QuasiDefiniteSolver::QuasiDefiniteSolver(LdlMethod method) : method_(method) {}
 
 bool QuasiDefiniteSolver::analyze(const UpperCsc& k, std::vector<int8_t> signs,
                                   std::vector<double> static_regularization) {
@@ -54,7 +54,8 @@ bool QuasiDefiniteSolver::analyze(const UpperCsc& k, std::vector<int8_t> signs,
     sines_.assign(kRestart, 0.0);
     g_.assign(kRestart + 1, 0.0);
     y_.assign(kRestart, 0.0);
-    return backend_->analyze(k);
+    backend_ = analysed_backend(k, method_);
+    return backend_ != nullptr;
 }
 
 bool QuasiDefiniteSolver::factor(const UpperCsc& k) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "solve/ipm/linsys/backend_choice.hpp"
 #include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
@@ -30,7 +31,8 @@ public:
 
 class QuasiDefiniteSolver {
 public:
-    explicit QuasiDefiniteSolver(std::unique_ptr<LdlBackend> backend);
+    // The backend is chosen and analysed by analyze().
+    explicit QuasiDefiniteSolver(LdlMethod method = LdlMethod::automatic);
 
     // The pattern of K, the expected sign of each pivot and the static
     // regularization of each diagonal entry (signed: +delta on the primal
@@ -49,12 +51,12 @@ public:
     // when the method stalls); capped at 1e6 times the initial values.
     void strengthen(double factor);
 
-    int64_t factor_nonzeros() const { return backend_->factor_nonzeros(); }
+    int64_t factor_nonzeros() const { return backend_ ? backend_->factor_nonzeros() : 0; }
     // Work done so far: numeric factorizations, and solves with the factor
     // (one per solve plus one per refinement step).
     int64_t factorizations() const { return factorizations_; }
     int64_t backend_solves() const { return backend_solves_; }
-    int64_t dense_block() const { return backend_->dense_block(); }
+    int64_t dense_block() const { return backend_ ? backend_->dense_block() : 0; }
 
 private:
     bool factor_once();
@@ -64,6 +66,7 @@ private:
     void refine(std::vector<double>& x);
     void solve_reduced(std::vector<double>& x);
 
+    LdlMethod method_;
     std::unique_ptr<LdlBackend> backend_;
     const UpperCsc* k_ = nullptr;
     SystemReduction* reduction_ = nullptr;

@@ -1,0 +1,45 @@
+#include "solve/ipm/linsys/backend_choice.hpp"
+
+#include <utility>
+
+#include "solve/ipm/linsys/supernodal_ldl.hpp"
+#include "solve/ipm/linsys/symbolic.hpp"
+#include "solve/ipm/linsys/up_looking_ldl.hpp"
+
+namespace vlt::solve::ipm {
+
+namespace {
+// Automatic choice: supernodal from this many flops per entry of L and this
+// many entries of L on.
+constexpr double kSupernodalFlopsPerEntry = 100.0;
+constexpr double kSupernodalEntries = 20000.0;
+
+template <class Backend>
+std::unique_ptr<LdlBackend> analysed(const UpperCsc& a, OrderedPattern pattern) {
+    auto backend = std::make_unique<Backend>();
+    if (!backend->analyze(a, std::move(pattern))) return nullptr;
+    return backend;
+}
+}  // namespace
+
+std::optional<LdlMethod> ldl_method_named(std::string_view name) {
+    if (name == "automatic") return LdlMethod::automatic;
+    if (name == "up-looking") return LdlMethod::up_looking;
+    if (name == "supernodal") return LdlMethod::supernodal;
+    return std::nullopt;
+}
+
+std::unique_ptr<LdlBackend> analysed_backend(const UpperCsc& a, LdlMethod method) {
+    OrderedPattern pattern;
+    if (!order_pattern(a, pattern)) return nullptr;
+    if (method == LdlMethod::automatic) {
+        double entries = 0.0;
+        for (int64_t c : pattern.tree.below) entries += double(c) + 1.0;
+        const bool large = entries >= kSupernodalEntries && pattern.flops_per_entry() >= kSupernodalFlopsPerEntry;
+        method = large ? LdlMethod::supernodal : LdlMethod::up_looking;
+    }
+    if (method == LdlMethod::supernodal) return analysed<SupernodalLdl>(a, std::move(pattern));
+    return analysed<UpLookingLdl>(a, std::move(pattern));
+}
+
+}  // namespace vlt::solve::ipm
