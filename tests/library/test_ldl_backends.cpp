@@ -16,6 +16,7 @@
 #include "check.hpp"
 #include "io/mps_reader.hpp"
 #include "solve/ipm/linsys/backend_choice.hpp"
+#include "solve/ipm/linsys/quasidefinite_solver.hpp"
 #include "solve/ipm/linsys/supernodal_ldl.hpp"
 #include "solve/ipm/linsys/up_looking_ldl.hpp"
 
@@ -242,9 +243,45 @@ void test_choice() {
             CHECK(analysed_backend(*bad, method) == nullptr, "an invalid pattern is refused");
 }
 
+// A long factorization asks its interrupt and stops when told to, in both
+// backends; the quasi-definite solver then reports it and does not retry.
+void test_interrupt() {
+    // A dense primal block of order 1200: about 6e8 multiply-adds.
+    System s = quasi_definite(1200, 1, 0.0, 0.0, 11u);
+    for (int64_t i = 0; i < 1200; ++i)
+        for (int64_t j = i + 2; j < 1200; ++j) s.add(i, j, 0.1 / 1200.0);
+    const UpperCsc a = s.csc();
+    for (LdlMethod method : {LdlMethod::up_looking, LdlMethod::supernodal}) {
+        const char* name = method == LdlMethod::supernodal ? "supernodal" : "up-looking";
+        for (bool stop : {false, true}) {
+            int questions = 0;
+            std::unique_ptr<LdlBackend> b = analysed_backend(a, method);
+            b->set_interrupt([&] { ++questions; return stop; });
+            const int64_t status = b->factor(a.values, s.signs, 1e-13, 1e-7);
+            if (stop)
+                CHECK(status == LdlBackend::kInterrupted && questions == 1, "%s: status %lld after %d questions", name,
+                      static_cast<long long>(status), questions);
+            else
+                CHECK(status == 0 && questions >= 2, "%s: status %lld, %d questions", name,
+                      static_cast<long long>(status), questions);
+        }
+        QuasiDefiniteSolver solver(method);
+        int questions = 0;
+        solver.set_interrupt([&] { return ++questions >= 2; });
+        std::vector<double> reg(size_t(s.n), 0.0);
+        CHECK(solver.analyze(a, s.signs, reg));
+        CHECK(!solver.factor(a) && solver.interrupted() && solver.factorizations() == 1,
+              "%s: an interrupted factorization is not retried (%lld)", name,
+              static_cast<long long>(solver.factorizations()));
+        solver.set_interrupt(nullptr);
+        CHECK(solver.factor(a) && !solver.interrupted(), "%s: factors again without the interrupt", name);
+    }
+}
+
 }  // namespace
 
 int main() {
+    test_interrupt();
     test_random_systems();
     test_regularized_pivots();
     test_public_kkt();

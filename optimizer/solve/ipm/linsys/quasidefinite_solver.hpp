@@ -43,6 +43,10 @@ public:
     // breaks down is retried with a stronger regularization, which then
     // stays in force.  Returns false when even that fails.
     bool factor(const UpperCsc& k);
+    // Asked during factorizations (see LdlBackend::Interrupt); whether the
+    // last factor() was stopped by it.
+    void set_interrupt(LdlBackend::Interrupt interrupt);
+    bool interrupted() const { return interrupted_; }
     // The reduction K stands for (none by default); it must outlive the solves.
     void set_reduction(SystemReduction* reduction) { reduction_ = reduction; }
     // Solves K x = b in place.  Not const: it uses work space.
@@ -75,6 +79,8 @@ private:
     std::vector<double> base_reg_, reg_;
     double reg_scale_ = 1.0;
     int64_t factorizations_ = 0, backend_solves_ = 0;
+    LdlBackend::Interrupt interrupt_;
+    bool interrupted_ = false;
     std::vector<double> regularized_;  // k's values with the static regularization
     // refinement work space
     std::vector<double> b_, residual_, work_, full_residual_, correction_;

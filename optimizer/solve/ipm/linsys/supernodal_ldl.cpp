@@ -221,15 +221,20 @@ int64_t SupernodalLdl::factor(const std::vector<double>& values, const std::vect
     int64_t replaced = 0;
     const int64_t ns = int64_t(first_.size()) - 1;
     for (int64_t s = 0; s < ns; ++s) {
-        if (!factor_block(s, signs, pivot_tolerance, pivot_replacement, replaced)) return -1;
+        const int64_t status = factor_block(s, signs, pivot_tolerance, pivot_replacement, replaced);
+        if (status < 0) return status;
         update_ancestors(s);
+        const double k = double(first_[size_t(s) + 1] - first_[size_t(s)]);
+        const double r = double(rowptr_[size_t(s) + 1] - rowptr_[size_t(s)]) - k;
+        if (interrupted_after(k * r * r)) return kInterrupted;
     }
     return replaced;
 }
 
 // Dense LDL' of supernode s's block (m x k, column-major): panels of kPanel
 // columns by column updates, the columns right of a panel by one product.
-bool SupernodalLdl::factor_block(int64_t s, const std::vector<int8_t>& signs, double tolerance, double replacement,
+// 0, -1 (a pivot not finite) or kInterrupted.
+int64_t SupernodalLdl::factor_block(int64_t s, const std::vector<int8_t>& signs, double tolerance, double replacement,
                                  int64_t& replaced) {
     const int64_t f = first_[size_t(s)], k = first_[size_t(s) + 1] - f;
     const int64_t m = rowptr_[size_t(s) + 1] - rowptr_[size_t(s)];
@@ -239,7 +244,7 @@ bool SupernodalLdl::factor_block(int64_t s, const std::vector<int8_t>& signs, do
         for (int64_t j = j0; j < j1; ++j) {
             double* colj = L + j * m;
             double dj = colj[j];
-            if (!std::isfinite(dj)) return false;
+            if (!std::isfinite(dj)) return -1;
             dj = signed_pivot(dj, signs[size_t(perm_[size_t(f + j)])], tolerance, replacement, replaced);
             d_[size_t(f + j)] = dj;
             for (int64_t c = j + 1; c < j1; ++c) {
@@ -250,6 +255,7 @@ bool SupernodalLdl::factor_block(int64_t s, const std::vector<int8_t>& signs, do
             const double inv = 1.0 / dj;
             for (int64_t i = j + 1; i < m; ++i) colj[i] *= inv;
         }
+        if (interrupted_after(double(jb) * double(m - j0) * double(k - j0))) return kInterrupted;
         if (j1 >= k) break;
         // L[j1:m, j1:k] -= L[j1:m, panel] D L[j1:k, panel]'
         const int64_t rest = k - j1;
@@ -260,7 +266,7 @@ bool SupernodalLdl::factor_block(int64_t s, const std::vector<int8_t>& signs, do
         }
         product_nt(m - j1, rest, jb, -1.0, L + j0 * m + j1, m, wbuf_.data(), rest, 1.0, L + j1 * m + j1, m);
     }
-    return true;
+    return 0;
 }
 
 // Subtracts L_B D L_B' (B: the rows below supernode s) from the supernodes

@@ -37,7 +37,7 @@ private:
     void find_rows(const PermutedUpper& c, const EliminationTree& tree);
     void find_updates();
     int64_t row_position(int64_t s, int64_t row) const;
-    bool factor_block(int64_t s, const std::vector<int8_t>& signs, double tolerance, double replacement,
+    int64_t factor_block(int64_t s, const std::vector<int8_t>& signs, double tolerance, double replacement,
                       int64_t& replaced);
     void update_ancestors(int64_t s);
 

@@ -205,6 +205,7 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
             continue;
         }
         if (!std::isfinite(dk)) return -1;
+        if (interrupted_after(double(nnzy) * double(nnzy))) return kInterrupted;
         dk = pivot(k, dk);
         d_[size_t(k)] = dk;
         dinv_[size_t(k)] = 1.0 / dk;
@@ -237,6 +238,7 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
         }
         const int64_t m2 = nd - (j0 + jb);
         if (m2 <= 0) continue;
+        if (interrupted_after(double(jb) * double(m2) * double(m2))) return kInterrupted;
         auto lp = sm.block(Eigen::Index(j0 + jb), Eigen::Index(j0), Eigen::Index(m2), Eigen::Index(jb));
         Eigen::MatrixXd w = lp;
         for (int64_t t = 0; t < jb; ++t) w.col(Eigen::Index(t)) *= d_[size_t(k0 + j0 + t)];
