@@ -81,6 +81,14 @@ System quasi_definite(int64_t n1, int64_t n2, double density, double spread, uns
     return s;
 }
 
+// A dense positive definite primal block of order n and one dual row.
+System dense_primal(int64_t n) {
+    System s = quasi_definite(n, 1, 0.0, 0.0, 11u);
+    for (int64_t i = 0; i < n; ++i)
+        for (int64_t j = i + 2; j < n; ++j) s.add(i, j, 0.1 / double(n));
+    return s;
+}
+
 double relative_residual(const System& s, const std::vector<double>& x, const std::vector<double>& b) {
     const std::vector<double> kx = s.multiply(x);
     double r = 0.0, nb = 0.0;
@@ -219,7 +227,7 @@ void test_choice() {
     // A small sparse system stays up-looking; one with a wide dense factor
     // goes supernodal; a name overrides the choice.
     const UpperCsc small = quasi_definite(30, 10, 0.1, 0.0, 3u).csc();
-    const UpperCsc dense = quasi_definite(400, 200, 0.4, 0.0, 4u).csc();
+    const UpperCsc dense = dense_primal(1200).csc();
     auto kind = [](const std::unique_ptr<LdlBackend>& b) {
         return dynamic_cast<SupernodalLdl*>(b.get()) ? "supernodal" : dynamic_cast<UpLookingLdl*>(b.get()) ? "up" : "none";
     };
@@ -246,10 +254,7 @@ void test_choice() {
 // A long factorization asks its interrupt and stops when told to, in both
 // backends; the quasi-definite solver then reports it and does not retry.
 void test_interrupt() {
-    // A dense primal block of order 1200: about 6e8 multiply-adds.
-    System s = quasi_definite(1200, 1, 0.0, 0.0, 11u);
-    for (int64_t i = 0; i < 1200; ++i)
-        for (int64_t j = i + 2; j < 1200; ++j) s.add(i, j, 0.1 / 1200.0);
+    const System s = dense_primal(1200);  // about 6e8 multiply-adds
     const UpperCsc a = s.csc();
     for (LdlMethod method : {LdlMethod::up_looking, LdlMethod::supernodal}) {
         const char* name = method == LdlMethod::supernodal ? "supernodal" : "up-looking";

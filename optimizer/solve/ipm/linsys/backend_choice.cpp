@@ -11,8 +11,8 @@ namespace vlt::solve::ipm {
 namespace {
 // Automatic choice: supernodal from this many flops per entry of L and this
 // many entries of L on.
-constexpr double kSupernodalFlopsPerEntry = 100.0;
-constexpr double kSupernodalEntries = 20000.0;
+constexpr double kSupernodalFlopsPerEntry = 400.0;
+constexpr double kSupernodalEntries = 200000.0;
 
 template <class Backend>
 std::unique_ptr<LdlBackend> analysed(const UpperCsc& a, OrderedPattern pattern) {
