@@ -283,9 +283,30 @@ void test_interrupt() {
     }
 }
 
+// A pattern analysed again (same pattern, other values) reuses the kept
+// ordering, and the factorization is that of the new values; another
+// pattern is ordered anew.
+void test_kept_ordering() {
+    System first = quasi_definite(60, 30, 0.2, 2.0, 21u);
+    System second = first;
+    for (auto& entry : second.upper) entry.second *= 2.0;
+    const System other = quasi_definite(61, 30, 0.2, 2.0, 21u);
+    const int64_t before = reused_orderings();
+    for (const System* s : {static_cast<const System*>(&first), static_cast<const System*>(&second), &other}) {
+        const UpperCsc a = s->csc();
+        std::unique_ptr<LdlBackend> b = analysed_backend(a, LdlMethod::supernodal);
+        CHECK(b != nullptr && b->factor(a.values, s->signs, 1e-13, 1e-7) == 0);
+        std::vector<double> x = rhs(s->n);
+        b->solve(x);
+        CHECK(relative_residual(*s, x, rhs(s->n)) <= 1e-8, "residual %.2e", relative_residual(*s, x, rhs(s->n)));
+    }
+    CHECK(reused_orderings() == before + 1, "reused %lld times", static_cast<long long>(reused_orderings() - before));
+}
+
 }  // namespace
 
 int main() {
+    test_kept_ordering();
     test_interrupt();
     test_random_systems();
     test_regularized_pivots();

@@ -1,6 +1,7 @@
 #include "solve/ipm/linsys/backend_choice.hpp"
 
 #include <utility>
+#include <vector>
 
 #include "solve/ipm/linsys/supernodal_ldl.hpp"
 #include "solve/ipm/linsys/symbolic.hpp"
@@ -13,6 +14,31 @@ namespace {
 // many entries of L on.
 constexpr double kSupernodalFlopsPerEntry = 400.0;
 constexpr double kSupernodalEntries = 200000.0;
+// Orderings of patterns up to this many entries are kept for reuse (a copy
+// of the pattern and the ordering stay in memory per thread).
+constexpr size_t kKeptEntries = 2000000;
+
+// The last pattern ordered on this thread, and its ordering.
+struct KeptOrdering {
+    std::vector<int64_t> colptr, rowind;
+    OrderedPattern pattern;
+    int64_t reused = 0;
+};
+thread_local KeptOrdering kept;
+
+bool ordered(const UpperCsc& a, OrderedPattern& out) {
+    if (a.colptr == kept.colptr && a.rowind == kept.rowind) {
+        out = kept.pattern;
+        ++kept.reused;
+        return true;
+    }
+    if (!order_pattern(a, out)) return false;
+    if (a.rowind.size() > kKeptEntries) return true;
+    kept.colptr = a.colptr;
+    kept.rowind = a.rowind;
+    kept.pattern = out;
+    return true;
+}
 
 template <class Backend>
 std::unique_ptr<LdlBackend> analysed(const UpperCsc& a, OrderedPattern pattern) {
@@ -29,9 +55,11 @@ std::optional<LdlMethod> ldl_method_named(std::string_view name) {
     return std::nullopt;
 }
 
+int64_t reused_orderings() { return kept.reused; }
+
 std::unique_ptr<LdlBackend> analysed_backend(const UpperCsc& a, LdlMethod method) {
     OrderedPattern pattern;
-    if (!order_pattern(a, pattern)) return nullptr;
+    if (!ordered(a, pattern)) return nullptr;
     if (method == LdlMethod::automatic) {
         double entries = 0.0;
         for (int64_t c : pattern.tree.below) entries += double(c) + 1.0;

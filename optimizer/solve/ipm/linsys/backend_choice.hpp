@@ -20,6 +20,11 @@ std::optional<LdlMethod> ldl_method_named(std::string_view name);
 
 // Orders and analyses `a` once and returns the chosen backend, analysed;
 // null when `a` is not a valid upper triangle with every diagonal entry.
+// The ordering of the last pattern analysed on this thread is kept: a
+// system of the same pattern (the next node of a branch and bound, a
+// repeated solve) reuses it.
 std::unique_ptr<LdlBackend> analysed_backend(const UpperCsc& a, LdlMethod method);
+// How many analyses on this thread reused a kept ordering.
+int64_t reused_orderings();
 
 }  // namespace vlt::solve::ipm
