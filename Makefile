@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS ?= 2
-APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev patchelf
+APT_PACKAGES = zlib1g-dev libzstd-dev libeigen3-dev libopenblas-dev nlohmann-json3-dev libcpp-httplib-dev libssl-dev libbrotli-dev patchelf
 PY_PACKAGES = numpy pytest highsbox~=1.15.1 scikit-build-core ninja cmake scipy tqdm highspy dask distributed clarabel \
 	mypy cvxpy pandas matplotlib auditwheel hypothesis
 

@@ -133,6 +133,13 @@ private:
     // factor, for a run that ends in numerical trouble.
     bool certify_infeasibility(EngineResult& r);
     bool stop_requested(EngineResult& r, const Measures& m);
+    // Asked during factorizations: the time limit, and the progress
+    // callback at most every kQuestionSeconds; sets interrupt_status_.
+    bool interrupt_due();
+    void finish_interrupted(EngineResult& r);
+    // Ends a run stopped before the first iterate exists: no point to report.
+    void finish_without_point(EngineResult& r, EngineStatus status, const std::string& message);
+    bool has_point() const { return pt_.x.size() == size_t(f_.n) && pt_.s.size() == size_t(f_.m); }
     bool factor_scaled_system(double mu);
     // Factors the scaled system and finds the combined direction and its
     // step; a solve that breaks down (a direction that is not finite) is
@@ -252,6 +259,8 @@ private:
     int64_t refinement_steps_ = 0;
     double order_time_ = 0.0, factor_time_ = 0.0;
     Measures last_{};
+    double last_objective_ = 0.0, last_question_ = 0.0;
+    EngineStatus interrupt_status_ = EngineStatus::time_limit;
 };
 
 // Certificates: a sum that vanishes to working precision is within this
@@ -584,7 +593,7 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         ev.kind = ProgressEvent::Kind::interior_iteration;
         ev.time = elapsed();
         ev.interior_iterations = iterations_;
-        ev.objective = rec_.sense * m.pobj;
+        ev.objective = last_objective_ = rec_.sense * m.pobj;
         ev.dual_objective = rec_.sense * m.dobj;
         ev.primal_residual = m.pres;
         ev.dual_residual = m.dres;
@@ -614,6 +623,47 @@ bool Solver::stop_requested(EngineResult& r, const Measures& m) {
         return true;
     }
     return false;
+}
+
+// A factorization of a large system takes seconds: the limits are also
+// looked at during it.
+constexpr double kQuestionSeconds = 0.1;
+
+bool Solver::interrupt_due() {
+    const double now = elapsed();
+    if (now >= o_.time_limit) {
+        interrupt_status_ = EngineStatus::time_limit;
+        return true;
+    }
+    if (!hook_ || now - last_question_ < kQuestionSeconds) return false;
+    last_question_ = now;
+    ProgressEvent ev;
+    ev.kind = ProgressEvent::Kind::interior_iteration;
+    ev.time = now;
+    ev.interior_iterations = iterations_;
+    ev.objective = last_objective_;
+    if (!hook_(ev)) return false;
+    interrupt_status_ = EngineStatus::interrupted;
+    return true;
+}
+
+void Solver::finish_interrupted(EngineResult& r) {
+    const char* message = interrupt_status_ == EngineStatus::time_limit ? "the time limit was reached"
+                                                                        : "stopped by the progress callback";
+    if (!has_point()) return finish_without_point(r, interrupt_status_, message);
+    finish_with_best(r, interrupt_status_, message);
+}
+
+void Solver::finish_without_point(EngineResult& r, EngineStatus status, const std::string& message) {
+    r.status = status;
+    r.message = message;
+    r.interior_iterations = iterations_;
+    r.has_primal = r.has_dual = false;
+    r.solve_time = elapsed();
+    char line[300];
+    std::snprintf(line, sizeof line, "Interior point: %s, %s before the first iterate, %.2f s", to_string(status),
+                  message.c_str(), r.solve_time);
+    log_line(line);
 }
 
 bool Solver::factor_scaled_system(double mu) {
@@ -1047,6 +1097,7 @@ void Solver::fill_figures(EngineResult& r) const {
 EngineResult Solver::run() {
     EngineResult r;
     bound_diag_.assign(size_t(f_.n), 0.0);
+    kkt_.set_interrupt([this] { return interrupt_due(); });
     const double analyze_start = elapsed();
     const bool analyzed = kkt_.analyze();
     order_time_ = elapsed() - analyze_start;
@@ -1057,8 +1108,18 @@ EngineResult Solver::run() {
         return r;
     }
     log_header();
+    if (elapsed() >= o_.time_limit) {  // the set-up took the time
+        finish_interrupted(r);
+        return r;
+    }
     if (!initial_point()) {
-        finish(r, EngineStatus::numerical_trouble, "the initial system could not be factored");
+        if (kkt_.interrupted()) {
+            finish_interrupted(r);
+            return r;
+        }
+        const char* message = "the initial system could not be factored";
+        if (!has_point()) finish_without_point(r, EngineStatus::numerical_trouble, message);
+        else finish(r, EngineStatus::numerical_trouble, message);
         return r;
     }
     int small_steps = 0;
@@ -1078,6 +1139,10 @@ EngineResult Solver::run() {
 
         double alpha = 0.0;
         if (const char* failure = factor_and_step(m.mu, alpha)) {
+            if (kkt_.interrupted()) {
+                finish_interrupted(r);
+                return r;
+            }
             finish_with_best(r, EngineStatus::numerical_trouble, failure);
             return r;
         }

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-
-#include "solve/ipm/linsys/up_looking_ldl.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -18,7 +15,7 @@ constexpr double kDualReg = 1e-8;
 }  // namespace
 
 Kkt::Kkt(const ConicForm& f, const CompositeCone& cones)
-    : n_(f.n), m_(f.m), size_(f.n + f.m), solver_(std::make_unique<UpLookingLdl>()) {
+    : n_(f.n), m_(f.m), size_(f.n + f.m) {
     // G row-wise.
     std::vector<int64_t> rp(size_t(m_) + 1, 0);
     for (int64_t p = 0; p < f.gptr[size_t(n_)]; ++p) ++rp[size_t(f.gind[size_t(p)]) + 1];

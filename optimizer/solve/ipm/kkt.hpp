@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "solve/ipm/cones/composite.hpp"
@@ -39,6 +40,9 @@ public:
     // Multiplies the static regularization and the pivot threshold (used
     // when the method stalls); capped at 1e6 times the initial values.
     void strengthen(double factor) { solver_.strengthen(factor); }
+    // Asked during factorizations; whether the last one was stopped by it.
+    void set_interrupt(LdlBackend::Interrupt interrupt) { solver_.set_interrupt(std::move(interrupt)); }
+    bool interrupted() const { return solver_.interrupted(); }
     // Whether cone blocks were eliminated into the primal block (their
     // solves go through Schur complements, the least accurate part).
     bool has_eliminated_blocks() const { return eliminated_.any(); }

@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace vlt::solve::ipm {
@@ -26,14 +28,21 @@ struct UpperCsc {
 
 class LdlBackend {
 public:
+    // A question factor() asks now and then (about every 1e8 multiply-adds):
+    // true stops the factorization, which then returns kInterrupted.
+    using Interrupt = std::function<bool()>;
+    static constexpr int64_t kInterrupted = -2;
+
     virtual ~LdlBackend() = default;
+    void set_interrupt(Interrupt interrupt) { interrupt_ = std::move(interrupt); }
     // Orders and analyses the pattern of `a`; false when it is not a valid
     // upper triangle with every diagonal entry.
     virtual bool analyze(const UpperCsc& a) = 0;
     // Factors `values` (in the pattern given to analyze).  signs[i] = +1 or
     // -1 is the expected sign of pivot i (original order); a pivot with
     // sign * d < pivot_tolerance becomes sign * pivot_replacement.  Returns
-    // the number of such pivots, or -1 when a pivot is not finite.
+    // the number of such pivots, -1 when a pivot is not finite, or
+    // kInterrupted.
     virtual int64_t factor(const std::vector<double>& values, const std::vector<int8_t>& signs,
                            double pivot_tolerance, double pivot_replacement) = 0;
     // Solves L D L' x = b in place (b in the original order).
@@ -42,6 +51,20 @@ public:
     virtual int64_t factor_nonzeros() const = 0;
     // Size of the trailing block factored densely (0 when none).
     virtual int64_t dense_block() const = 0;
+
+protected:
+    // Counts `work` (multiply-adds) and asks the interrupt once enough has
+    // been done since the last question.
+    bool interrupted_after(double work) {
+        work_since_question_ += work;
+        if (work_since_question_ < 1e8 || !interrupt_) return false;
+        work_since_question_ = 0.0;
+        return interrupt_();
+    }
+
+private:
+    Interrupt interrupt_;
+    double work_since_question_ = 0.0;
 };
 
 }  // namespace vlt::solve::ipm

@@ -30,7 +30,7 @@ double norm2(const std::vector<double>& v) {
 
 }  // namespace
 
-QuasiDefiniteSolver::QuasiDefiniteSolver(std::unique_ptr<LdlBackend> backend) : backend_(std::move(backend)) {}
+QuasiDefiniteSolver::QuasiDefiniteSolver(LdlMethod method) : method_(method) {}
 
 bool QuasiDefiniteSolver::analyze(const UpperCsc& k, std::vector<int8_t> signs,
                                   std::vector<double> static_regularization) {
@@ -54,13 +54,18 @@ bool QuasiDefiniteSolver::analyze(const UpperCsc& k, std::vector<int8_t> signs,
     sines_.assign(kRestart, 0.0);
     g_.assign(kRestart + 1, 0.0);
     y_.assign(kRestart, 0.0);
-    return backend_->analyze(k);
+    backend_ = analysed_backend(k, method_);
+    if (backend_ == nullptr) return false;
+    backend_->set_interrupt(interrupt_);
+    return true;
 }
 
 bool QuasiDefiniteSolver::factor(const UpperCsc& k) {
     k_ = &k;
+    interrupted_ = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (factor_once()) return true;
+        if (interrupted_) return false;
         if (reg_scale_ >= 1e6) break;
         strengthen(100.0);
     }
@@ -73,7 +78,15 @@ bool QuasiDefiniteSolver::factor_once() {
     for (double v : regularized_)
         if (!std::isfinite(v)) return false;
     ++factorizations_;
-    return backend_->factor(regularized_, signs_, kPivotTolerance * reg_scale_, kPivotReplacement * reg_scale_) >= 0;
+    const int64_t status =
+        backend_->factor(regularized_, signs_, kPivotTolerance * reg_scale_, kPivotReplacement * reg_scale_);
+    interrupted_ = status == LdlBackend::kInterrupted;
+    return status >= 0;
+}
+
+void QuasiDefiniteSolver::set_interrupt(LdlBackend::Interrupt interrupt) {
+    interrupt_ = std::move(interrupt);
+    if (backend_) backend_->set_interrupt(interrupt_);
 }
 
 void QuasiDefiniteSolver::strengthen(double factor) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "solve/ipm/linsys/backend_choice.hpp"
 #include "solve/ipm/linsys/ldl_backend.hpp"
 
 namespace vlt::solve::ipm {
@@ -30,7 +31,8 @@ public:
 
 class QuasiDefiniteSolver {
 public:
-    explicit QuasiDefiniteSolver(std::unique_ptr<LdlBackend> backend);
+    // The backend is chosen and analysed by analyze().
+    explicit QuasiDefiniteSolver(LdlMethod method = LdlMethod::automatic);
 
     // The pattern of K, the expected sign of each pivot and the static
     // regularization of each diagonal entry (signed: +delta on the primal
@@ -41,6 +43,10 @@ public:
     // breaks down is retried with a stronger regularization, which then
     // stays in force.  Returns false when even that fails.
     bool factor(const UpperCsc& k);
+    // Asked during factorizations (see LdlBackend::Interrupt); whether the
+    // last factor() was stopped by it.
+    void set_interrupt(LdlBackend::Interrupt interrupt);
+    bool interrupted() const { return interrupted_; }
     // The reduction K stands for (none by default); it must outlive the solves.
     void set_reduction(SystemReduction* reduction) { reduction_ = reduction; }
     // Solves K x = b in place.  Not const: it uses work space.
@@ -49,12 +55,12 @@ public:
     // when the method stalls); capped at 1e6 times the initial values.
     void strengthen(double factor);
 
-    int64_t factor_nonzeros() const { return backend_->factor_nonzeros(); }
+    int64_t factor_nonzeros() const { return backend_ ? backend_->factor_nonzeros() : 0; }
     // Work done so far: numeric factorizations, and solves with the factor
     // (one per solve plus one per refinement step).
     int64_t factorizations() const { return factorizations_; }
     int64_t backend_solves() const { return backend_solves_; }
-    int64_t dense_block() const { return backend_->dense_block(); }
+    int64_t dense_block() const { return backend_ ? backend_->dense_block() : 0; }
 
 private:
     bool factor_once();
@@ -64,6 +70,7 @@ private:
     void refine(std::vector<double>& x);
     void solve_reduced(std::vector<double>& x);
 
+    LdlMethod method_;
     std::unique_ptr<LdlBackend> backend_;
     const UpperCsc* k_ = nullptr;
     SystemReduction* reduction_ = nullptr;
@@ -72,6 +79,8 @@ private:
     std::vector<double> base_reg_, reg_;
     double reg_scale_ = 1.0;
     int64_t factorizations_ = 0, backend_solves_ = 0;
+    LdlBackend::Interrupt interrupt_;
+    bool interrupted_ = false;
     std::vector<double> regularized_;  // k's values with the static regularization
     // refinement work space
     std::vector<double> b_, residual_, work_, full_residual_, correction_;

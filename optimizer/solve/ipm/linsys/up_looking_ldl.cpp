@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <Eigen/Dense>
 
-#include "linalg/ordering.hpp"
+#include "solve/ipm/linsys/symbolic.hpp"
 
 namespace vlt::solve::ipm {
 
@@ -25,60 +26,21 @@ constexpr int64_t kProductCols = 256;
 }  // namespace
 
 bool UpLookingLdl::analyze(const UpperCsc& a) {
+    OrderedPattern pattern;
+    return order_pattern(a, pattern) && analyze(a, std::move(pattern));
+}
+
+bool UpLookingLdl::analyze(const UpperCsc& a, OrderedPattern pattern) {
     n_ = a.n;
     const int64_t n = n_;
-    for (int64_t j = 0; j < n; ++j) {
-        bool diag = false;
-        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
-            if (a.rowind[p] > j || a.rowind[p] < 0) return false;
-            if (a.rowind[p] == j) diag = true;
-        }
-        if (!diag) return false;
-    }
-
-    // Approximate minimum degree ordering on the pattern of A + A'.
-    perm_ = linalg::minimum_degree_order(n, a.colptr, a.rowind, linalg::Triangle::upper);
-    iperm_.assign(size_t(n), 0);
-    for (int64_t k = 0; k < n; ++k) iperm_[size_t(perm_[size_t(k)])] = k;
-
-    // Permuted upper triangle C = P A P' with a map back to A's entries.
-    std::vector<int64_t> count(size_t(n) + 1, 0);
-    for (int64_t j = 0; j < n; ++j)
-        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
-            int64_t pi = iperm_[size_t(a.rowind[p])], pj = iperm_[size_t(j)];
-            ++count[size_t(std::max(pi, pj)) + 1];
-        }
-    cp_.assign(size_t(n) + 1, 0);
-    for (int64_t j = 0; j < n; ++j) cp_[size_t(j) + 1] = cp_[size_t(j)] + count[size_t(j) + 1];
-    std::vector<int64_t> next(cp_.begin(), cp_.end() - 1);
-    ci_.assign(size_t(cp_[size_t(n)]), 0);
-    csrc_.assign(size_t(cp_[size_t(n)]), 0);
-    cx_.assign(size_t(cp_[size_t(n)]), 0.0);
-    for (int64_t j = 0; j < n; ++j)
-        for (int64_t p = a.colptr[j]; p < a.colptr[j + 1]; ++p) {
-            int64_t pi = iperm_[size_t(a.rowind[p])], pj = iperm_[size_t(j)];
-            int64_t col = std::max(pi, pj), row = std::min(pi, pj);
-            int64_t q = next[size_t(col)]++;
-            ci_[size_t(q)] = row;
-            csrc_[size_t(q)] = p;
-        }
-
-    // Elimination tree and column counts of L.
-    etree_.assign(size_t(n), -1);
-    lnz_.assign(size_t(n), 0);
-    std::vector<int64_t> work(static_cast<size_t>(n), -1);
-    for (int64_t j = 0; j < n; ++j) {
-        work[size_t(j)] = j;
-        for (int64_t p = cp_[size_t(j)]; p < cp_[size_t(j) + 1]; ++p) {
-            int64_t i = ci_[size_t(p)];
-            while (i != j && work[size_t(i)] != j) {
-                if (etree_[size_t(i)] == -1) etree_[size_t(i)] = j;
-                ++lnz_[size_t(i)];
-                work[size_t(i)] = j;
-                i = etree_[size_t(i)];
-            }
-        }
-    }
+    perm_ = std::move(pattern.upper.perm);
+    iperm_ = std::move(pattern.upper.iperm);
+    cp_ = std::move(pattern.upper.colptr);
+    ci_ = std::move(pattern.upper.rowind);
+    csrc_ = std::move(pattern.upper.source);
+    cx_.assign(ci_.size(), 0.0);
+    etree_ = std::move(pattern.tree.parent);
+    lnz_ = std::move(pattern.tree.below);
     // Split off a dense trailing block when the factor's last columns are
     // mostly full: the largest trailing block with at least half of its
     // lower triangle filled.
@@ -190,12 +152,7 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
     std::fill(dense_.begin(), dense_.end(), 0.0);
     int64_t regularized = 0;
     auto pivot = [&](int64_t k, double dk) {
-        double sign = signs[size_t(perm_[size_t(k)])] >= 0 ? 1.0 : -1.0;
-        if (sign * dk < pivot_tolerance) {
-            dk = sign * pivot_replacement;
-            ++regularized;
-        }
-        return dk;
+        return signed_pivot(dk, signs[size_t(perm_[size_t(k)])], pivot_tolerance, pivot_replacement, regularized);
     };
     // Up-looking rows; rows of the dense block only take their part in the
     // sparse columns (the rest is the Schur complement, formed below).
@@ -248,6 +205,7 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
             continue;
         }
         if (!std::isfinite(dk)) return -1;
+        if (interrupted_after(double(nnzy) * double(nnzy))) return kInterrupted;
         dk = pivot(k, dk);
         d_[size_t(k)] = dk;
         dinv_[size_t(k)] = 1.0 / dk;
@@ -280,6 +238,7 @@ int64_t UpLookingLdl::factor(const std::vector<double>& values, const std::vecto
         }
         const int64_t m2 = nd - (j0 + jb);
         if (m2 <= 0) continue;
+        if (interrupted_after(double(jb) * double(m2) * double(m2))) return kInterrupted;
         auto lp = sm.block(Eigen::Index(j0 + jb), Eigen::Index(j0), Eigen::Index(m2), Eigen::Index(jb));
         Eigen::MatrixXd w = lp;
         for (int64_t t = 0; t < jb; ++t) w.col(Eigen::Index(t)) *= d_[size_t(k0 + j0 + t)];

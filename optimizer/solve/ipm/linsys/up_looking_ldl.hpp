@@ -18,12 +18,15 @@
 #include <vector>
 
 #include "solve/ipm/linsys/ldl_backend.hpp"
+#include "solve/ipm/linsys/symbolic.hpp"
 
 namespace vlt::solve::ipm {
 
 class UpLookingLdl final : public LdlBackend {
 public:
     bool analyze(const UpperCsc& a) override;
+    // Analysis from an ordering and elimination tree already computed.
+    bool analyze(const UpperCsc& a, OrderedPattern pattern);
     int64_t factor(const std::vector<double>& values, const std::vector<int8_t>& signs, double pivot_tolerance,
                    double pivot_replacement) override;
     void solve(std::vector<double>& b) const override;
