@@ -179,6 +179,7 @@ private:
         if (progress(codes_.begin)) return finish_stopped_early();
         const RowlessSolutions which{!simplex(), simplex() || uses_basis_identification()};
         const EngineResult result = optimize_without_rows(task_, which);
+        certify_solutions(task_);
         progress(codes_.end);
         update_info_after(result);
         progress(VLT_CALLBACK_END_OPTIMIZER);
@@ -864,6 +865,7 @@ private:
                               : basic_only                          ? VLT_SOL_BAS
                                                                     : VLT_SOL_ITR;
         put_solution(task_, which, data, s);
+        certify_solutions(task_);
         update_solution_info(task_);
         progress(VLT_CALLBACK_END_OPTIMIZER);
         summary(VLT_RES_OK);
