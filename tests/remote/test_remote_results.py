@@ -54,14 +54,6 @@ def task_of(build):
     return made if isinstance(made, velto.Task) else made.task
 
 
-def optimize_async(task, address):
-    job = start_job(task, address)
-    wait_until_done(task, address, job)
-    res, codes = task.asyncgetresult_sss_4(address, "", job)
-    assert res == 0 and codes[0] == 1, task.getlasterror()
-    return codes[2]
-
-
 @pytest.mark.parametrize("how", ["optimizermt", "async"])
 @pytest.mark.parametrize("build", [lp, qp, socp, sdp, milp])
 def test_remote_result_equals_local_part_by_part(server, build, how):
@@ -70,11 +62,13 @@ def test_remote_result_equals_local_part_by_part(server, build, how):
     if how == "optimizermt":
         assert remote.optimizermt_ss_3(server.address, "")[0] == 0
     else:
-        optimize_async(remote, server.address)
+        job = start_job(remote, server.address)
+        wait_until_done(remote, server.address, job)
+        res, codes = remote.asyncgetresult_sss_4(server.address, "", job)
+        assert res == 0 and codes[0] == 1, remote.getlasterror()
     want, got = everything(local), everything(remote)
     assert want.keys() == got.keys()
-    for part in want:
-        assert got[part] == want[part], part
+    assert [part for part in want if got[part] != want[part]] == []
     if build is sdp:     # the semidefinite parts are really there, not zeros on both sides
         assert any(np.frombuffer(want[SolutionType.ITR, "getbarxj_iiO_3", 0], np.float64) != 0)
         assert any(np.frombuffer(want[SolutionType.ITR, "getbarsj_iiO_3", 0], np.float64) != 0)
