@@ -1,6 +1,7 @@
 """A remote result carries every part of every solution a local one has:
 semidefinite parts (barx, bars) included, through optimizermt and through
-the asynchronous calls, compared part by part with a local solve."""
+the asynchronous calls, compared part by part with a local solve; a
+Model's asynchronous solve comes back into the model."""
 import numpy as np
 import pytest
 
@@ -72,3 +73,13 @@ def test_remote_result_equals_local_part_by_part(server, build, how):
     if build is sdp:     # the semidefinite parts are really there, not zeros on both sides
         assert any(np.frombuffer(want[SolutionType.ITR, "getbarxj_iiO_3", 0], np.float64) != 0)
         assert any(np.frombuffer(want[SolutionType.ITR, "getbarsj_iiO_3", 0], np.float64) != 0)
+
+
+def test_an_asynchronous_model_solve_comes_back_into_the_model(server):
+    m = lp()
+    job = m.solve_async(server.address)
+    r = job.result(timeout=60)
+    assert job.done() and r.status == velto.Status.OPTIMAL and r.objective == pytest.approx(lp().solve().objective)
+    assert m.result() is r
+    m.set_variable_bounds(0, ub=1)
+    assert m.result().stale

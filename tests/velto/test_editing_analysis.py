@@ -173,29 +173,3 @@ def test_a_matrix_inequality_and_a_psd_variable_in_a_conic_constraint():
     m.add_conic_constraint("nonnegative", np.zeros((1, 0)), [-2.0], psd=[(0, j, np.diag([1.0, 0.0]))])
     r = m.solve()
     assert r.objective == pytest.approx(2.0, abs=1e-6) and r.psd_x[0][0, 0] == pytest.approx(2.0, abs=1e-5)
-
-
-def _server_class():
-    """The loopback server of the remote tests (one implementation)."""
-    import importlib.util
-    import pathlib
-
-    path = pathlib.Path(__file__).parents[1] / "remote" / "conftest.py"
-    found = importlib.util.spec_from_file_location("velto_remote_server", path)
-    module = importlib.util.module_from_spec(found)
-    found.loader.exec_module(module)
-    return module.Server
-
-
-def test_an_asynchronous_remote_solve_comes_back_into_the_model(tmp_path):
-    server = _server_class()(tmp_path, "--threads", 1)
-    try:
-        m, _ = production()
-        job = m.solve_async(server.address)
-        r = job.result(timeout=60)
-        assert job.done() and r.status == Status.OPTIMAL and r.objective == pytest.approx(11)
-        assert m.result() is r
-        m.set_variable_bounds(0, ub=1)
-        assert m.result().stale
-    finally:
-        server.stop()
