@@ -3,7 +3,6 @@ see (the log, a file written, a status, an iteration count or the answer),
 and every information item that the catalog says runs fill holds a value
 after one of a few small runs.  The lists come from the catalog sources, so
 a parameter or item newly marked as acting or filled needs a row here."""
-import os
 import random
 import re
 from pathlib import Path
