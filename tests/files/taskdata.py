@@ -34,6 +34,18 @@ def ok(result):
     return value
 
 
+PROBLEM_ONLY = dict(with_params=False, with_solutions=False, row_order=True)
+
+
+def reread(t, path):
+    """t written to path with every bit of its numbers, read into a new task."""
+    ok(t.putintparam_ii_3(velto.IParam.WRITE_PRECISION, 17))
+    assert t.writedata_s_2(str(path))[0] == 0, t.getlasterror()
+    u = velto.Task(None)
+    assert u.readdataautoformat_s_2(str(path))[0] == 0, (u.getlasterror(), path.read_bytes()[:2000])
+    return u
+
+
 def _bytes(method, *args):
     """The bytearray outputs of a getter: those of its 'O' arguments that the
     caller did not give."""

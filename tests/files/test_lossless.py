@@ -7,21 +7,12 @@ import pytest
 
 import velto
 from arrays import f64, i32, i64
-from taskdata import assert_same, name, ok, random_task, snapshot
+from taskdata import PROBLEM_ONLY, assert_same, name, ok, random_task, reread, snapshot
 
 Err = velto.ResponseCode
 BK = velto.BoundKey
 INF = np.inf
-PROBLEM_ONLY = dict(with_params=False, with_solutions=False, row_order=True)
 NAMES_LOST = ("names",)     # formats that do not keep names (CBF) or make up missing ones (MPS)
-
-
-def reread(t, path):
-    ok(t.putintparam_ii_3(velto.IParam.WRITE_PRECISION, 17))      # every bit
-    ok(t.writedata_s_2(str(path)))
-    u = velto.Task(None)
-    ok(u.readdataautoformat_s_2(str(path)))
-    return u
 
 
 HOSTILE = ["VARIABLES", "CONSTRAINTS", "END", "NAME", "INT", "PTF", "SOLUTION", "NAMES", "VARIABLE", "MINIMIZE",

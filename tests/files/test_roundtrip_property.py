@@ -12,7 +12,7 @@ from hypothesis import HealthCheck, given, settings, strategies as st
 
 import velto
 from arrays import f64, i32, i64
-from taskdata import assert_same, ok, snapshot
+from taskdata import PROBLEM_ONLY, assert_same, ok, reread, snapshot
 
 Err = velto.ResponseCode
 BK, DT, CT = velto.BoundKey, velto.DomainType, velto.ConeType
@@ -60,14 +60,11 @@ APPEND_DOMAIN = {DT.R: "appendrdomain_L_2", DT.RZERO: "appendrzerodomain_L_2", D
 
 
 def append_domain(t, kind, dim, alpha):
-    if kind == DT.PRIMAL_EXP_CONE:
-        return ok(t.appendprimalexpconedomain__1())
-    if kind == DT.DUAL_EXP_CONE:
-        return ok(t.appenddualexpconedomain__1())
-    if kind == DT.PRIMAL_POWER_CONE:
-        return ok(t.appendprimalpowerconedomain_LO_3(dim, f64(alpha)))
-    if kind == DT.DUAL_POWER_CONE:
-        return ok(t.appenddualpowerconedomain_LO_3(dim, f64(alpha)))
+    if kind in (DT.PRIMAL_EXP_CONE, DT.DUAL_EXP_CONE):
+        return ok((t.appendprimalexpconedomain__1 if kind == DT.PRIMAL_EXP_CONE else t.appenddualexpconedomain__1)())
+    if kind in (DT.PRIMAL_POWER_CONE, DT.DUAL_POWER_CONE):
+        power = t.appendprimalpowerconedomain_LO_3 if kind == DT.PRIMAL_POWER_CONE else t.appenddualpowerconedomain_LO_3
+        return ok(power(dim, f64(alpha)))
     return ok(getattr(t, APPEND_DOMAIN[kind])(dim))
 
 
@@ -194,22 +191,6 @@ def holds(ext, t):
 KEEPS_NAMES = ("ptf", "opf", "jtask", "task")
 
 
-def roundtrip(tmp_path, spec, ext):
-    t = build(spec, ext in KEEPS_NAMES)
-    ok(t.putintparam_ii_3(velto.IParam.WRITE_PRECISION, 17))
-    path = tmp_path / ("t." + ext)
-    res = t.writedata_s_2(str(path))[0]
-    if not holds(ext, t):
-        assert res == Err.ERR_WRITE_UNSUPPORTED, (ext, res, t.getlasterror())
-        return
-    assert res == 0, (ext, t.getlasterror())
-    u = velto.Task(None)
-    assert u.readdataautoformat_s_2(str(path))[0] == 0, (ext, u.getlasterror(), path.read_bytes()[:2000])
-    a = snapshot(t, with_params=False, with_solutions=False, row_order=True)
-    b = snapshot(u, with_params=False, with_solutions=False, row_order=True)
-    assert_same(a, b, skip=() if ext in KEEPS_NAMES else ("names",))
-
-
 # CBF restates a task (an expression per conic row, quadratic terms as
 # cones), so it is compared in tests/files/test_cbf.py, not here.
 @pytest.mark.parametrize("ext", ["ptf", "opf", "jtask", "task", "lp", "mps"])
@@ -218,4 +199,9 @@ def roundtrip(tmp_path, spec, ext):
                                  HealthCheck.function_scoped_fixture])
 @given(spec=task_specs())
 def test_random_tasks_read_back_equal_or_are_refused(tmp_path, ext, spec):
-    roundtrip(tmp_path, spec, ext)
+    t, path = build(spec, ext in KEEPS_NAMES), tmp_path / ("t." + ext)
+    if not holds(ext, t):
+        assert t.writedata_s_2(str(path))[0] == Err.ERR_WRITE_UNSUPPORTED, (ext, t.getlasterror())
+        return
+    u = reread(t, path)
+    assert_same(snapshot(t, **PROBLEM_ONLY), snapshot(u, **PROBLEM_ONLY), skip=() if ext in KEEPS_NAMES else ("names",))

@@ -47,27 +47,19 @@ def fix_section_crcs(data):
 
 
 @pytest.mark.parametrize("ext", FORMATS)
-def test_writers_leave_out_the_remote_settings(tmp_path, ext):
-    t = with_parameters(random_task(0, m=3, n=7, conic=False))
+def test_files_neither_carry_nor_apply_remote_settings(tmp_path, ext):
+    t = with_parameters(random_task(1, m=3, n=7, conic=False))
     ok(t.putstrparam_is_3(SP.REMOTE_OPTSERVER_HOST, "http://secret-token@10.1.2.3:8080"))
     ok(t.putstrparam_is_3(SP.REMOTE_TLS_CERT_PATH, "/secret/certs"))
     ok(t.putdouparam_id_3(DP.REMOTE_TIMEOUT, 7.25))
+    ok(t.putstrparam_is_3(SP.SENSITIVITY_FILE_NAME, HOST))
+    ok(t.putintparam_ii_3(IP.LOG, 2))
     path = tmp_path / ("t." + ext)
     ok(t.writedata_s_2(str(path)))
     data = path.read_bytes()
     assert b"VLT_SPAR_STAT_NAME" in data        # the parameters are there, changed ones at least
     for secret in (b"secret-token", b"10.1.2.3", b"/secret/certs", b"REMOTE_"):
         assert secret not in data
-
-
-@pytest.mark.parametrize("ext", FORMATS)
-def test_a_file_that_names_a_server_does_not_redirect_the_task(tmp_path, ext):
-    t = with_parameters(random_task(1, m=3, n=7, conic=False))
-    ok(t.putstrparam_is_3(SP.SENSITIVITY_FILE_NAME, HOST))
-    ok(t.putintparam_ii_3(IP.LOG, 2))
-    path = tmp_path / ("t." + ext)
-    ok(t.writedata_s_2(str(path)))
-    data = path.read_bytes()
     assert data.count(DECOY.encode()) == 1
     data = data.replace(DECOY.encode(), HOST_NAME.encode())      # a file that asks for a server
     path.write_bytes(fix_section_crcs(data) if ext == "task" else data)

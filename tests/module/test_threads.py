@@ -327,35 +327,20 @@ STRESS = """
             bad.append((method.__name__, "wrote past the view"))
         return res, buf[:count]
 
-    def getc_bytes():
-        b = bytearray()
-        res = t.getc_O_1(b)
-        if res != (0, None):
-            bad.append(("getc bytes", res))
+    def fill(what, method, front, expected):
+        view = what.endswith("view")
+        if view:
+            got = guarded(method, t.getnumvar__1()[1], *front)
         else:
-            check_values("getc bytes", memoryview(b).cast("d"), C)
-
-    def getc_view():
-        got = guarded(t.getc_O_2, t.getnumvar__1()[1])
+            b = bytearray()
+            got = method(*front, b), b
         if got and got[0] != (0, None):
-            bad.append(("getc view", got[0]))
+            bad.append((what, got[0]))
         elif got:
-            check_values("getc view", got[1], C)
+            check_values(what, got[1] if view else memoryview(got[1]).cast("d"), expected)
 
-    def getxx_view():
-        got = guarded(t.getxx_iO_3, t.getnumvar__1()[1], BAS)
-        if got and got[0] != (0, None):
-            bad.append(("getxx view", got[0]))
-        elif got:
-            check_values("getxx view", got[1], X)
-
-    def getxx_bytes():
-        b = bytearray()
-        res = t.getxx_iO_2(BAS, b)
-        if res != (0, None):
-            bad.append(("getxx bytes", res))
-        else:
-            check_values("getxx bytes", memoryview(b).cast("d"), X)
+    FILLS = {"getc_bytes": (t.getc_O_1, (), C), "getc_view": (t.getc_O_2, (), C),
+             "getxx_bytes": (t.getxx_iO_2, (BAS,), X), "getxx_view": (t.getxx_iO_3, (BAS,), X)}
 
     def row_slice():
         ptrb, ptre, sub, val = bytearray(), bytearray(), bytearray(), bytearray()
@@ -374,7 +359,7 @@ STRESS = """
             bad.append(("name", res, text[:50]))
 
     def reader():
-        work = globals()[READER]
+        work = (lambda: fill(READER, *FILLS[READER])) if READER in FILLS else globals()[READER]
         while not stop.is_set():
             work()
             done.append(1)

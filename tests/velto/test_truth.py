@@ -46,18 +46,12 @@ def test_a_change_makes_the_result_stale_and_keeps_the_old_point(change):
     assert not fresh.stale and m.result() is fresh
 
 
-def test_options_and_reads_do_not_make_the_result_stale():
-    m, _ = small_lp()
-    r = m.solve()
-    m.set_options(time_limit=5)
-    assert m.result() is r
-
-
-def test_a_result_without_a_solve_says_so():
+def test_a_result_says_whether_it_was_solved_and_options_leave_it_fresh():
     m, _ = small_lp()
     assert m.result().termination == Termination.NOT_SOLVED
-    m.solve()
-    assert m.result().termination == Termination.FINISHED
+    r = m.solve()
+    m.set_options(time_limit=5)
+    assert m.result() is r and r.termination == Termination.FINISHED
 
 
 def test_a_stopped_mip_keeps_its_incumbent_and_says_stopped():
@@ -211,15 +205,18 @@ def test_variables_act_as_indexes():
     assert x[2].model is m
 
 
-@pytest.mark.parametrize("Q", [np.array([[2.0, 1.0], [0.0, 2.0]]), sp.csr_matrix([[2.0, 0.0], [1.0, 2.0]]),
-                               np.array([[2.0, 1.0], [3.0, 2.0]])])
-def test_a_non_symmetric_q_is_refused(Q):
+@pytest.mark.parametrize("Q, triangle, error", [
+    (np.array([[2.0, 1.0], [0.0, 2.0]]), None, "not symmetric"), (sp.csr_matrix([[2.0, 0.0], [1.0, 2.0]]), None,
+    "not symmetric"), (np.array([[2.0, 1.0], [3.0, 2.0]]), None, "not symmetric"),
+    (np.array([[2.0, 1.0], [1.0, 2.0]]), "lower", "outside"), (np.array([[2.0, 1.0], [1.0, 2.0]]), "upper", "outside")])
+def test_a_non_symmetric_q_or_one_outside_its_triangle_is_refused(Q, triangle, error):
     m = velto.Model()
     m.add_variables(2)
-    with pytest.raises(ValueError, match="not symmetric"):
-        m.set_quadratic_objective(Q)
-    with pytest.raises(ValueError, match="not symmetric"):
-        m.add_quadratic_constraint({0: 1}, Q, ub=1)
+    with pytest.raises(ValueError, match=error):
+        m.set_quadratic_objective(Q, triangle=triangle)
+    if triangle is None:
+        with pytest.raises(ValueError, match=error):
+            m.add_quadratic_constraint({0: 1}, Q, ub=1)
 
 
 @pytest.mark.parametrize("Q, triangle", [
@@ -232,14 +229,6 @@ def test_q_of_one_triangle_is_taken_when_asked(Q, triangle):
     m.set_quadratic_objective(Q, triangle=triangle)
     r = m.solve()
     assert r.x == pytest.approx([1 / 3, 1 / 3], abs=1e-6) and r.objective == pytest.approx(-1 / 3, abs=1e-7)
-
-
-@pytest.mark.parametrize("triangle", ["lower", "upper"])
-def test_the_wrong_triangle_is_refused(triangle):
-    m = velto.Model()
-    m.add_variables(2)
-    with pytest.raises(ValueError, match="outside"):
-        m.set_quadratic_objective(np.array([[2.0, 1.0], [1.0, 2.0]]), triangle=triangle)
 
 
 def test_the_progress_bar_of_a_mip_counts_up_and_shows_incumbent_bound_and_gap():
