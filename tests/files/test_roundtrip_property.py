@@ -69,7 +69,7 @@ def append_domain(t, kind, dim, alpha):
 
 
 @st.composite
-def task_specs(draw):
+def task_recipes(draw):
     """A recipe of a task (plain data, so that hypothesis can shrink it)."""
     n, m = draw(st.integers(0, 5)), draw(st.integers(0, 4))
     s = {"n": n, "m": m, "sense": draw(st.sampled_from([0, 1])), "cfix": draw(values),
@@ -197,9 +197,9 @@ KEEPS_NAMES = ("ptf", "opf", "jtask", "task")
 @settings(max_examples=EXAMPLES, deadline=None, derandomize=not LONG, database=None,
           suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
                                  HealthCheck.function_scoped_fixture])
-@given(spec=task_specs())
-def test_random_tasks_read_back_equal_or_are_refused(tmp_path, ext, spec):
-    t, path = build(spec, ext in KEEPS_NAMES), tmp_path / ("t." + ext)
+@given(recipe=task_recipes())
+def test_random_tasks_read_back_equal_or_are_refused(tmp_path, ext, recipe):
+    t, path = build(recipe, ext in KEEPS_NAMES), tmp_path / ("t." + ext)
     if not holds(ext, t):
         assert t.writedata_s_2(str(path))[0] == Err.ERR_WRITE_UNSUPPORTED, (ext, t.getlasterror())
         return
