@@ -201,8 +201,10 @@ def solution_faults(t, whichsol):
     return ["%s %s: %s" % (("BAS", "ITR", "ITG")[whichsol], velto.SolutionStatus(solsta).name, x) for x in faults]
 
 WRONG, AUDIT = [], True
+AUDITED = [0]
 def audit(t, what):
     """After an optimize: records every stored solution its status does not fit."""
+    AUDITED[0] += 1
     for whichsol in (0, 1, 2):
         try:
             faults = solution_faults(t, whichsol)
@@ -230,11 +232,18 @@ for k in range(CALLS):
     if k % 250 == 249:
         t.dispose(); t = build(env)
         t.putnadouparam_sd_3("VLT_DPAR_OPTIMIZER_MAX_TIME", 5.0) if hasattr(t, "putnadouparam_sd_3") else None
+    if k % 25 == 24:                 # the data the calls left, optimized and audited
+        note("optimize")
+        try:
+            if t.optimizetrm__1()[0] == 0:
+                audit(t, "optimize")
+        except Exception:
+            pass
     if rng.random() < 0.06:
         random_call(rng, env, enames, t, t2)
     else:
         random_call(rng, t, tnames, t, t2)
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_CALLABLES = r'''
@@ -298,7 +307,7 @@ for k in range(CALLS // 20):
     if rng.random() < 0.5:
         del t
         gc.collect()
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_THREADS = r'''
@@ -324,7 +333,7 @@ def worker(seed):
 threads = [threading.Thread(target=worker, args=(rng0.random(),)) for _ in range(4)]
 for th in threads: th.start()
 for th in threads: th.join()
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_FILES = r'''
@@ -367,7 +376,7 @@ for k in range(FILES):
         pass
     t.dispose()
     os.remove(name)
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PARTS = {"calls": PART_CALLS, "callables": PART_CALLABLES, "threads": PART_THREADS, "files": PART_FILES}
@@ -571,6 +580,9 @@ def file_sources(folder):
     return out
 
 
+AUDITS = [0]
+
+
 def run(part, seed, limit, folder, **values):
     script = CHILD_PRELUDE + "".join("%s = %r\n" % kv for kv in values.items()) + "SEED = %d\n" % seed + PARTS[part]
     progress = os.path.join(folder, "progress-%s-%d" % (part, seed))
@@ -585,6 +597,7 @@ def run(part, seed, limit, folder, **values):
              "exit %d" % done.returncode)
         tail = done.stderr[-1500:]
         wrong = [line for line in done.stdout.splitlines() if line.startswith("wrong success")]
+        AUDITS[0] += sum(int(line.split()[1]) for line in done.stdout.splitlines() if line.startswith("audited "))
     except subprocess.TimeoutExpired as e:
         outcome, tail = "hung (more than %d s)" % limit, ""
         wrong = [line for line in (e.stdout or b"").decode(errors="replace").splitlines()
@@ -647,8 +660,9 @@ def main():
                 print("    " + line, flush=True)
             findings += [("attacks", a.seed, x, [], "") for x in server_findings + worker_crashes]
         calls = per_child * counts.get("calls", 0) + per_child // 20 * counts.get("callables", 0)
-        print("children: %s; calls about %d; mutated files %d; attacks %d; findings: %d; wrong successes: %d"
-              % (counts, calls, 100 * counts.get("files", 0), attacks, len(findings), len(wrong)))
+        print("children: %s; calls about %d; mutated files %d; attacks %d; findings: %d; optimizes audited %d; "
+              "wrong successes: %d" % (counts, calls, 100 * counts.get("files", 0), attacks, len(findings),
+                                       AUDITS[0], len(wrong)))
         return 1 if findings or wrong else 0
 
 
