@@ -3,8 +3,9 @@ child that crashed, hung or aborted instead of raising a Python exception.
 
   PYTHONPATH=build/pkg python3 tools/hostile_sweep.py [--calls N] [--seed S]
                                                       [--files N] [--threads-seconds T]
+                                                      [--attacks N] [--attack-seconds T] [--keep DIR]
 
-Four parts:
+Five parts:
   calls     random arguments (wrong types, negative and huge indices, NaN,
             read-only and too short buffers, callables, other tasks) to every
             method of Env and Task, on a task that holds a little of every
@@ -14,7 +15,21 @@ Four parts:
             their task, while it optimizes;
   threads   several threads calling random methods on one task at once;
   files     mutated copies of the shared instances (MPS/QPS/LP) and of files
-            written by the library in each of its formats, read back.
+            written by the library in each of its formats, read back;
+  attacks   a velto-server started on 127.0.0.1 with an access token gets
+            malformed heads, huge headers, bodies without the token, gzip
+            bombs, path tricks, mutated authorized jobs and bursts of slow
+            clients (a bounded count, each with a read deadline); it must
+            keep answering /health at once, stay under 1 GiB and not lose a
+            job worker to a signal.
+
+Wrong successes: after every optimize that returned success (all parts but
+threads, where other threads change the data meanwhile), every stored
+solution whose status says optimal, feasible or integer optimal is held to
+its own figures (getsolutioninfonew): primal (and dual) violations within the
+loosest feasibility tolerance the task holds, scaled as the certification
+scales it, integrality, finite objectives, and the gap for optimal.  Each is
+printed and counted; --keep DIR saves the first tasks of each child.
 
 A child that ends by a signal or runs past its time limit is a finding: the
 seed and the methods it was calling are printed, so it can be replayed with
@@ -24,12 +39,16 @@ import argparse
 import gzip
 import os
 import random
+import re
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
 import textwrap
+import threading
 import time
+from array import array
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.join(HERE, "..", "..", "shared", "data")
@@ -38,6 +57,7 @@ CHILD_PRELUDE = r'''
 import gc, os, random, resource, sys, threading, math
 from array import array
 import _vlt
+import velto
 
 # Room enough for any legitimate call here; a request for billions of items
 # fails as an allocation error (a response code), not by the machine's OOM killer.
@@ -115,9 +135,86 @@ def random_call(rng, obj, names, t, t2):
     args = [argument(rng, letters[k] if k < len(letters) else "O", t, t2) for k in range(arity)]
     note(name)
     try:
-        getattr(obj, name)(*args)
+        answer = getattr(obj, name)(*args)
     except Exception:
-        pass
+        return
+    # Only a call that optimized: a failed one leaves the solutions of an
+    # earlier optimize, for data changed since.
+    if name in ("optimizetrm__1", "optimizermt_ss_3") and AUDIT and answer and answer[0] == 0:
+        audit(obj, name)
+
+# Wrong successes: a solution stored as optimal, feasible or integer optimal
+# whose own figures (getsolutioninfonew) break what that status promises, at
+# the loosest tolerance of the parameters the task holds now, scaled as the
+# library's certification scales them (1 + largest magnitude of the values).
+PRIMAL_STATUSES, DUAL_STATUSES = {1, 2, 4, 9}, {1, 3, 4}
+def loosest(t, names):
+    return max(t.getdouparam_i_2(int(getattr(velto.DParam, n)))[1] for n in names)
+
+def largest(buffers, code="d"):
+    values = [abs(v) for b in buffers for v in array(code, bytes(b))]
+    return max(values, default=0.0)
+
+def term_sizes(t, xx, y):
+    """Largest |a_ij x_j| and |a_ij y_i|: rows of large terms may be off by more."""
+    xx, y, rows, columns = array("d", bytes(xx)), array("d", bytes(y)), 0.0, 0.0
+    for i in range(t.getnumcon__1()[1]):
+        sub, val = bytearray(), bytearray()
+        t.getarow_iOO_2(i, sub, val)
+        for j, a in zip(array("i", bytes(sub)), array("d", bytes(val))):
+            rows = max(rows, abs(a * xx[j]) if j < len(xx) else 0.0)
+            columns = max(columns, abs(a * y[i]) if i < len(y) else 0.0)
+    return rows, columns
+
+def solution_faults(t, whichsol):
+    res, (prosta, solsta) = t.getsolution_iOOOOOOOOOOO_2(whichsol, *[bytearray() for _ in range(11)])
+    if res or solsta not in PRIMAL_STATUSES | DUAL_STATUSES:
+        return []
+    b = [bytearray() for _ in range(11)]
+    t.getsolution_iOOOOOOOOOOO_2(whichsol, *b)
+    barx = []
+    for j in range(t.getnumbarvar__1()[1]):
+        barx.append(bytearray()); t.getbarxj_iiO_3(whichsol, j, barx[-1])
+    c = memoryview(array("d", [0.0] * t.getnumvar__1()[1])); t.getc_O_2(c)
+    f = t.getsolutioninfonew_i_2(whichsol)[1]
+    pobj, dobj, faults = f[0], f[8], []
+    rows, columns = term_sizes(t, b[4], b[5])
+    if solsta in PRIMAL_STATUSES:
+        limit = loosest(t, ["MIO_TOL_FEAS", "SIM_TOL_PFEAS", "INTPNT_TOL_PFEAS", "INTPNT_QO_TOL_PFEAS",
+                            "INTPNT_CO_TOL_PFEAS"]) * (1 + max(largest(b[3:5] + barx), rows))
+        worst = max(f[1:7])
+        if not math.isfinite(pobj) or not worst <= limit:
+            faults.append("primal violation %g > %g, objective %g" % (worst, limit, pobj))
+        if whichsol == 2 and not f[7] <= loosest(t, ["MIO_TOL_ABS_RELAX_INT"]):
+            faults.append("integrality violation %g" % f[7])
+    if solsta in DUAL_STATUSES and whichsol != 2:
+        limit = loosest(t, ["SIM_TOL_DFEAS", "INTPNT_TOL_DFEAS", "INTPNT_QO_TOL_DFEAS", "INTPNT_CO_TOL_DFEAS"]) \
+            * (1 + max(largest(b[5:]), largest([c]), columns))
+        worst = max(f[9:14])
+        if not math.isfinite(dobj) or not worst <= limit:
+            faults.append("dual violation %g > %g, objective %g" % (worst, limit, dobj))
+    if solsta == 1 and whichsol != 2:
+        gap = loosest(t, ["INTPNT_TOL_REL_GAP", "INTPNT_QO_TOL_REL_GAP", "INTPNT_CO_TOL_REL_GAP",
+                          "SIM_TOL_PFEAS", "SIM_TOL_DFEAS"]) * max(1.0, abs(pobj), abs(dobj))
+        if not abs(pobj - dobj) <= gap:
+            faults.append("gap |%g - %g| > %g" % (pobj, dobj, gap))
+    return ["%s %s: %s" % (("BAS", "ITR", "ITG")[whichsol], velto.SolutionStatus(solsta).name, x) for x in faults]
+
+WRONG, AUDIT = [], True
+AUDITED = [0]
+def audit(t, what):
+    """After an optimize: records every stored solution its status does not fit."""
+    AUDITED[0] += 1
+    for whichsol in (0, 1, 2):
+        try:
+            faults = solution_faults(t, whichsol)
+        except Exception:
+            continue                     # disposed task, a solution removed meanwhile
+        for fault in faults:
+            WRONG.append(fault)
+            print("wrong success after %s: %s" % (what, fault), flush=True)
+            if os.environ.get("SWEEP_KEEP") and len(WRONG) <= 5:
+                t.writetask_s_2(os.path.join(os.environ["SWEEP_KEEP"], "wrong-%d-%d.task" % (os.getpid(), len(WRONG))))
 
 def task_names():
     return [m for m in dir(_vlt.Task) if not m.startswith("__") and m not in SKIP]
@@ -135,17 +232,25 @@ for k in range(CALLS):
     if k % 250 == 249:
         t.dispose(); t = build(env)
         t.putnadouparam_sd_3("VLT_DPAR_OPTIMIZER_MAX_TIME", 5.0) if hasattr(t, "putnadouparam_sd_3") else None
+    if k % 25 == 24:                 # the data the calls left, optimized and audited
+        note("optimize")
+        try:
+            if t.optimizetrm__1()[0] == 0:
+                audit(t, "optimize")
+        except Exception:
+            pass
     if rng.random() < 0.06:
         random_call(rng, env, enames, t, t2)
     else:
         random_call(rng, t, tnames, t, t2)
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_CALLABLES = r'''
 rng = random.Random(SEED)
 env = _vlt.Env()
 tnames = task_names()
+STRAYS = []
 
 def misbehaving(task, kind):
     def f(*args):
@@ -158,7 +263,7 @@ def misbehaving(task, kind):
             # Not joined without a limit: a callable that waits for a thread
             # that waits for the callable's task waits forever, as with any lock.
             th = threading.Thread(target=random_call, args=(rng, task, tnames, task, task)); th.start()
-            th.join(0.05); return 0
+            STRAYS.append(th); th.join(0.05); return 0
         if kind == 5: gc.collect(); return 0
         if kind == 6 and r < 0.05: raise KeyboardInterrupt
         if kind == 7: env.dispose(); return 0
@@ -187,7 +292,11 @@ for k in range(CALLS // 20):
     note("optimize")
     try:
         t.putnaintparam_si_3("VLT_IPAR_LOG", 10)
-        t.optimizetrm__1()
+        STRAYS.clear()
+        # A thread a callable left behind may change the data once the
+        # optimize ends: the solution is then of other data, not audited.
+        if t.optimizetrm__1()[0] == 0 and not STRAYS:
+            audit(t, "optimize")
     except BaseException:
         pass
     if rng.random() < 0.3:
@@ -198,11 +307,12 @@ for k in range(CALLS // 20):
     if rng.random() < 0.5:
         del t
         gc.collect()
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_THREADS = r'''
 import time
+AUDIT = False          # other threads change the data between an optimize and its audit
 rng0 = random.Random(SEED)
 env = _vlt.Env()
 t, t2 = build(env), build(env)
@@ -223,7 +333,7 @@ def worker(seed):
 threads = [threading.Thread(target=worker, args=(rng0.random(),)) for _ in range(4)]
 for th in threads: th.start()
 for th in threads: th.join()
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PART_FILES = r'''
@@ -260,15 +370,188 @@ for k in range(FILES):
         t.putnadouparam_sd_3("VLT_DPAR_OPTIMIZER_MAX_TIME", 2.0)
         if t.getnumvar__1() < 2000 and rng.random() < 0.3:
             note("optimize " + name)
-            t.optimizetrm__1()
+            if t.optimizetrm__1()[0] == 0:
+                audit(t, "optimize " + name)
     except Exception:
         pass
     t.dispose()
     os.remove(name)
-print("done")
+print("audited %d" % AUDITED[0]); print("done")
 '''
 
 PARTS = {"calls": PART_CALLS, "callables": PART_CALLABLES, "threads": PART_THREADS, "files": PART_FILES}
+
+
+# Attacks on a velto-server started here on 127.0.0.1: requests of every
+# kind below, a bounded number, each on its own connection with a read
+# deadline; after every few the server must still answer /health at once and
+# its memory stay bounded.  Finished with a job of the shared kind.
+ATTACK_TOKEN = "sweep-access-token"
+
+
+def http_status(port, data, timeout=5.0, pause=0.0):
+    """Sends bytes (pause > 0: one byte at a time), returns the answer's status (0: none)."""
+    answer = b""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+            try:
+                if pause:
+                    for k in range(len(data)):
+                        s.send(data[k:k + 1])
+                        time.sleep(pause)
+                else:
+                    s.sendall(data)
+            except OSError:
+                pass
+            while b"\r\n" not in answer:
+                chunk = s.recv(4096)
+                if not chunk:
+                    break
+                answer += chunk
+    except OSError:
+        pass
+    parts = answer.split(b" ", 2)
+    return int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else 0
+
+
+def attack_requests(rng, task_bytes):
+    """One hostile request (bytes) of a random kind, and the kind."""
+    auth = b"Authorization: Bearer " + ATTACK_TOKEN.encode() + b"\r\n"
+    token = "".join(rng.choice("0123456789abcdef") for _ in range(64)).encode()
+    paths = [b"/health", b"/jobs", b"/jobs/" + token, b"/jobs/" + token + b"/result", b"/../../etc/passwd",
+             b"/jobs/../jobs/" + token, b"/jobs/%2e%2e/%2e%2e/etc/passwd", b"/jobs/" + token + b"/../../x",
+             b"/jobs/" + token[:63] + b"/log?from=-1", b"/jobs/" + token + b"?wait=99999999999999999999",
+             b"/jobs/" + token + b"%00/result", b"/" + b"a" * 70000, b"//jobs", b"/jobs/" + token.upper(),
+             b"/x\x1b[31m\r\nforged", b"*", b"http://127.0.0.1/health"]
+    methods = [b"GET", b"POST", b"DELETE", b"PUT", b"HEAD", b"OPTIONS", b"G\0T", b"", b"GET GET", b"x" * 5000]
+    kind = rng.choice(["head", "headers", "noauth-body", "gzip-bomb", "path", "job", "bytes"])
+    if kind == "head":
+        line = rng.choice(methods) + b" " + rng.choice(paths) + b" " + rng.choice(
+            [b"HTTP/1.1", b"HTTP/1.0", b"HTTP/9.9", b"", b"HTTP/1.1 extra", b"HTTP/"])
+        head = line + rng.choice([b"\r\n", b"\n", b"\r"]) + rng.choice(
+            [b"", b"Content-Length: 5\r\nContent-Length: 7\r\n", b"Content-Length: -5\r\n",
+             b"Content-Length: 99999999999999999999999\r\n", b"Content-Length: 1e3\r\n", b" folded\r\n",
+             b"NoColon\r\n", b":\r\n", b"Transfer-Encoding: chunked\r\n\r\nffffffffffffffff\r\n",
+             b"Authorization: Bearer\r\n", b"Authorization: Bearer " + b"t" * 9000 + b"\r\n", b"\0\0\0\r\n"])
+        return kind, head + b"\r\n" + bytes(rng.randrange(256) for _ in range(rng.randrange(64)))
+    if kind == "headers":
+        many = rng.choice([b"X-A: b\r\n" * rng.choice([100, 1000, 20000]), b"X-A: " + b"b" * rng.choice([9000, 200000]) +
+                           b"\r\n", b"X: " + b"\0" * 70000 + b"\r\n"])
+        return kind, b"GET /health HTTP/1.1\r\n" + many + b"\r\n"
+    if kind == "noauth-body":
+        body = os.urandom(rng.choice([10, 100000, 1000000]))
+        return kind, b"POST /jobs HTTP/1.1\r\nContent-Length: %d\r\n\r\n" % len(body) + body
+    if kind == "gzip-bomb":
+        body = gzip.compress(b"\0" * rng.choice([5_000_000, 50_000_000]), compresslevel=9)
+        return kind, b"POST /jobs HTTP/1.1\r\n" + auth + rng.choice([b"Content-Encoding: gzip\r\n", b""]) + \
+            b"Content-Length: %d\r\n\r\n" % len(body) + body
+    if kind == "path":
+        return kind, rng.choice(methods[:4]) + b" " + rng.choice(paths) + b" HTTP/1.1\r\n" + \
+            rng.choice([auth, b""]) + b"Content-Length: 0\r\n\r\n"
+    if kind == "job":                    # an authorized job with a mutated task
+        body = bytearray(task_bytes)
+        for _ in range(rng.choice([0, 1, 3, 10])):       # none: a job that runs in a worker
+            at = rng.randrange(len(body))
+            body[at:at + rng.choice([1, 1, 8])] = bytes(rng.randrange(256) for _ in range(rng.choice([0, 1, 8])))
+        if rng.random() < 0.3:
+            body = bytearray(gzip.compress(bytes(body)))
+        return kind, b"POST /jobs HTTP/1.1\r\n" + auth + b"Content-Length: %d\r\n\r\n" % len(body) + bytes(body)
+    return kind, bytes(rng.randrange(256) for _ in range(rng.choice([1, 16, 4096])))
+
+
+def resident_mib(pid):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            return next(int(line.split()[1]) // 1024 for line in f if line.startswith("VmRSS"))
+    except (OSError, StopIteration):
+        return 0
+
+
+def attack_server(count, seconds, seed, folder):
+    """Returns (attacks sent, findings, worker crashes, peak resident MiB)."""
+    import _vlt
+    import velto.server
+    rng = random.Random(seed)
+    t = _vlt.Task(_vlt.Env())
+    t.appendvars_i_2(3); t.appendcons_i_2(2)
+    t.putvarboundsliceconst_iiidd_6(0, 3, 4, 0.0, 10.0)
+    t.putcslice_iiO_4(0, 3, memoryview(array("d", [1.0, -2.0, 1.0])))
+    t.putarow_iOO_4(0, memoryview(array("i", [0, 1, 2])), memoryview(array("d", [1.0, 1.0, 1.0])))
+    t.putconboundsliceconst_iiidd_6(0, 2, 3, 1.0, 5.0)
+    task_path = os.path.join(folder, "attack.task")
+    t.writetask_s_2(task_path)
+    task_bytes = open(task_path, "rb").read()
+    with open(os.path.join(folder, "tokens"), "w") as f:
+        f.write(ATTACK_TOKEN + "\n")
+    work = tempfile.mkdtemp(dir=folder)
+    server = subprocess.Popen([velto.server.executable(), "--port", "0", "--host", "127.0.0.1", "--workdir", work,
+                               "--tokens", os.path.join(folder, "tokens"), "--threads", "1", "--max-body", "2000000",
+                               "--max-connections", "64", "--retention", "7200"],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+    first = server.stdout.readline()
+    match = re.search(r"listening on [\d.]+:(\d+)", first)
+    port = int(match.group(1)) if match else 0
+    lines = []
+    reader = threading.Thread(target=lambda: [lines.append(l) for l in server.stdout if len(lines) < 100000],
+                              daemon=True)
+    reader.start()
+    findings, sent, peak, kinds = [], 0, 0, {}
+    end = time.monotonic() + seconds
+    try:
+        if not port:
+            return 0, ["did not start: %r" % first], 0, 0, {}
+        while sent < count and time.monotonic() < end and server.poll() is None:
+            if sent % 100 == 50:         # slow clients, each one byte a tenth of a second, while others are served
+                slow = [threading.Thread(target=http_status, args=(port, b"GET /health HTTP/1.1\r\nX: " + b"y" * 20 +
+                                                                   b"\r\n\r\n", 6.0, 0.1), daemon=True)
+                        for _ in range(40)]
+                for th in slow:
+                    th.start()
+                time.sleep(0.5)
+                t0 = time.monotonic()
+                if http_status(port, b"GET /health HTTP/1.1\r\n\r\n") != 401 or time.monotonic() - t0 > 2:
+                    findings.append("health not answered at once beside 40 slow clients")
+                for th in slow:
+                    th.join(10)
+                kinds["slow"] = kinds.get("slow", 0) + 40
+                sent += 40
+            kind, data = attack_requests(rng, task_bytes)
+            status = http_status(port, data, timeout=1.0)
+            kinds["%s %d" % (kind, status)] = kinds.get("%s %d" % (kind, status), 0) + 1
+            sent += 1
+            if status >= 500 and status not in (503, 505):
+                findings.append("%s answered %d: %r" % (kind, status, data[:120]))
+            if sent % 20 == 0:
+                peak = max(peak, resident_mib(server.pid))
+                health = http_status(port, b"GET /health HTTP/1.1\r\n" + b"Authorization: Bearer " +
+                                     ATTACK_TOKEN.encode() + b"\r\n\r\n")
+                if health != 200:
+                    findings.append("health answered %d after %d attacks (last %s)" % (health, sent, kind))
+                    break
+        peak = max(peak, resident_mib(server.pid))
+        if server.poll() is not None:
+            findings.append("server ended: %s" % server.returncode)
+        if peak > 1024:
+            findings.append("server grew to %d MiB" % peak)
+    finally:
+        if server.poll() is None:
+            server.send_signal(signal.SIGTERM)
+            try:
+                server.wait(20)
+            except subprocess.TimeoutExpired:
+                server.kill(); server.wait()
+        reader.join(5)
+    # A job whose optimizer process died says so in its result or log.
+    crashes = [l.strip() for l in lines if "killed by signal" in l]
+    for name in sorted(os.listdir(work)):
+        path = os.path.join(work, name)
+        if os.path.isfile(path) and os.path.getsize(path) < 50_000_000:
+            with open(path, "rb") as f:
+                text = f.read()
+            at = text.find(b"was killed by signal")
+            if at >= 0:
+                crashes.append("%s: %s" % (name, text[max(0, at - 40):at + 40].decode(errors="replace")))
+    return sent, findings, crashes, peak, kinds
 
 
 def file_sources(folder):
@@ -306,6 +589,9 @@ def file_sources(folder):
     return out
 
 
+AUDITS = [0]
+
+
 def run(part, seed, limit, folder, **values):
     script = CHILD_PRELUDE + "".join("%s = %r\n" % kv for kv in values.items()) + "SEED = %d\n" % seed + PARTS[part]
     progress = os.path.join(folder, "progress-%s-%d" % (part, seed))
@@ -319,10 +605,14 @@ def run(part, seed, limit, folder, **values):
             ("signal %s" % signal.Signals(-done.returncode).name if done.returncode < 0 else
              "exit %d" % done.returncode)
         tail = done.stderr[-1500:]
-    except subprocess.TimeoutExpired:
+        wrong = [line for line in done.stdout.splitlines() if line.startswith("wrong success")]
+        AUDITS[0] += sum(int(line.split()[1]) for line in done.stdout.splitlines() if line.startswith("audited "))
+    except subprocess.TimeoutExpired as e:
         outcome, tail = "hung (more than %d s)" % limit, ""
+        wrong = [line for line in (e.stdout or b"").decode(errors="replace").splitlines()
+                 if line.startswith("wrong success")]
     last = open(progress).read().splitlines()[-5:] if os.path.exists(progress) else []
-    return outcome, last, tail
+    return outcome, last, tail, wrong
 
 
 def main():
@@ -330,10 +620,16 @@ def main():
     ap.add_argument("--calls", type=int, default=80000)
     ap.add_argument("--files", type=int, default=800)
     ap.add_argument("--threads-seconds", type=float, default=20)
+    ap.add_argument("--attacks", type=int, default=1000, help="requests sent to a velto-server on 127.0.0.1")
+    ap.add_argument("--attack-seconds", type=float, default=300, help="at most this long for the attacks")
+    ap.add_argument("--keep", help="folder that keeps the tasks of the first wrong successes of each child")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--replay", nargs=2, metavar=("SEED", "PART"))
     a = ap.parse_args()
     per_child = 2000
+    if a.keep:
+        os.makedirs(a.keep, exist_ok=True)
+        os.environ["SWEEP_KEEP"] = os.path.abspath(a.keep)
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, "files"), "w") as f:
             f.write("\n".join(file_sources(folder)))
@@ -346,19 +642,37 @@ def main():
             plan += [("callables", base + k) for k in range(max(1, a.calls // (per_child * 10)))]
             plan += [("threads", base + k) for k in range(4)]
             plan += [("files", base + k) for k in range(max(1, a.files // 100))]
-        findings, counts = [], {}
+        findings, counts, wrong = [], {}, []
         for part, seed in plan:
             started = time.monotonic()
-            outcome, last, tail = run(part, seed, 600, folder, CALLS=per_child, SECONDS=a.threads_seconds,
-                                      FILES=100)
+            outcome, last, tail, wrong_here = run(part, seed, 600, folder, CALLS=per_child,
+                                                  SECONDS=a.threads_seconds, FILES=100)
             counts[part] = counts.get(part, 0) + 1
+            wrong += wrong_here
             status = "ok" if outcome is None else outcome
-            print("%-9s seed %-7d %-5s %5.0f s" % (part, seed, status, time.monotonic() - started), flush=True)
+            print("%-9s seed %-7d %-5s %5.0f s%s" % (part, seed, status, time.monotonic() - started,
+                                                  "  wrong successes: %d" % len(wrong_here) if wrong_here else ""),
+                  flush=True)
+            for line in wrong_here[:5]:
+                print("    " + line, flush=True)
             if outcome:
                 findings.append((part, seed, outcome, last, tail))
                 print(textwrap.indent("last: %s\n%s" % (last, tail), "    "), flush=True)
-        print("children: %s; findings: %d" % (counts, len(findings)))
-        return 1 if findings else 0
+        attacks = 0
+        if a.attacks and not a.replay:
+            started = time.monotonic()
+            attacks, server_findings, worker_crashes, peak, kinds = attack_server(a.attacks, a.attack_seconds,
+                                                                                 a.seed, folder)
+            print("attacks   %d requests %s in %.0f s; server peak %d MiB; %d job workers ended by a signal"
+                  % (attacks, kinds, time.monotonic() - started, peak, len(worker_crashes)), flush=True)
+            for line in server_findings + worker_crashes[:5]:
+                print("    " + line, flush=True)
+            findings += [("attacks", a.seed, x, [], "") for x in server_findings + worker_crashes]
+        calls = per_child * counts.get("calls", 0) + per_child // 20 * counts.get("callables", 0)
+        print("children: %s; calls about %d; mutated files %d; attacks %d; findings: %d; optimizes audited %d; "
+              "wrong successes: %d" % (counts, calls, 100 * counts.get("files", 0), attacks, len(findings),
+                                       AUDITS[0], len(wrong)))
+        return 1 if findings or wrong else 0
 
 
 if __name__ == "__main__":

@@ -164,7 +164,7 @@ RES_ERR_INF_VALUE = 1303  # what the data check answers for a huge value
 @pytest.mark.parametrize("name", CASES)
 def test_every_stored_status_holds_on_the_problem_data(task, name):
     CASES[name](task)
-    res, _ = task.optimizetrm__1()
+    res, trm = task.optimizetrm__1()
     if name in REFUSED_AS_HUGE:
         assert res == RES_ERR_INF_VALUE and all(task.solutiondef_i_2(s) == (0, 0) for s in (SOL_ITR, SOL_BAS, SOL_ITG))
         return
@@ -188,8 +188,11 @@ def test_every_stored_status_holds_on_the_problem_data(task, name):
         if solsta == OPTIMAL:
             assert abs(pobj - dobj) <= GAP_TOLERANCE * max(1.0, abs(pobj), abs(dobj)), (sol, pobj, dobj)
     # An answer claimed by no status passes only where an honest "unknown"
-    # is the expected outcome of huge data.
-    assert claims > 0 or name.startswith(MAY_END_UNKNOWN), name
+    # is the expected outcome of huge data, or of a portfolio search stopped
+    # by its time limit before a first incumbent (a slow or busy machine,
+    # a sanitizer build).
+    timed_out = name.startswith("portfolio") and trm == velto.ResponseCode.TRM_MAX_TIME
+    assert claims > 0 or name.startswith(MAY_END_UNKNOWN) or timed_out, (name, trm)
 
 
 MAROS = DATA.parent / "maros"
