@@ -12,6 +12,7 @@ import pytest
 import scipy.sparse as sp
 
 import velto
+from children import interrupted
 from velto import ObjectiveSense, Status, Termination
 
 
@@ -140,16 +141,8 @@ INTERRUPTED_SOLVE = textwrap.dedent("""
 
 @pytest.mark.skipif(os.name != "posix", reason="sends SIGINT")
 def test_ctrl_c_stops_the_solve_and_leaves_the_model_usable():
-    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED_SOLVE], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True, env=dict(os.environ))
-    try:
-        assert child.stdout.readline().strip() == "solving"
-        time.sleep(1.0)
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=60)
-    finally:
-        child.kill()
-    assert child.returncode == 0, err
+    returncode, out, err = interrupted(INTERRUPTED_SOLVE)
+    assert returncode == 0, err
     lines = out.splitlines()
     assert lines[0].startswith("interrupted after")
     assert float(lines[0].split()[-1]) < 30  # stopped by Ctrl-C, long before the time limit

@@ -2,17 +2,14 @@
 short by Ctrl-C), options of one solve, strict argument types, variables
 that know their model, and the symmetric-Q rule."""
 import os
-import signal
-import subprocess
-import sys
 import textwrap
-import time
 
 import numpy as np
 import pytest
 import scipy.sparse as sp
 
 import velto
+from children import interrupted
 from velto import IParam, Status, Termination
 
 
@@ -100,16 +97,8 @@ INTERRUPTED_SOLVE = textwrap.dedent("""
 
 @pytest.mark.skipif(os.name != "posix", reason="sends SIGINT")
 def test_ctrl_c_raises_with_an_interrupted_result():
-    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED_SOLVE], stdout=subprocess.PIPE,
-                             stderr=subprocess.PIPE, text=True, env=dict(os.environ))
-    try:
-        assert child.stdout.readline().strip() == "solving"
-        time.sleep(1.0)
-        child.send_signal(signal.SIGINT)
-        out, err = child.communicate(timeout=60)
-    finally:
-        child.kill()
-    assert child.returncode == 0, err
+    returncode, out, err = interrupted(INTERRUPTED_SOLVE)
+    assert returncode == 0, err
     termination, remembered, status = out.split()
     assert termination == remembered == "INTERRUPTED"
     assert status in ("UNKNOWN", "FEASIBLE")
