@@ -17,8 +17,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The version of the library: the one place it is written (CMake, the
+   Python package and its metadata read it from here). */
 #define VLT_VERSION_MAJOR 10
 #define VLT_VERSION_MINOR 2
+#define VLT_VERSION_REVISION 1
 
 #if defined(_WIN32)
 #define VLTAPI __stdcall

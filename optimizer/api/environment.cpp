@@ -141,7 +141,7 @@ void impl::getversion(int32_t* major, int32_t* minor, int32_t* revision) {
     require(revision, "revision");
     *major = VLT_VERSION_MAJOR;
     *minor = VLT_VERSION_MINOR;
-    *revision = kRevision;
+    *revision = VLT_VERSION_REVISION;
 }
 
 void impl::getcodedesc(int32_t code, char* symname, char* str) {

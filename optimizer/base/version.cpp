@@ -5,7 +5,8 @@
 namespace vlt {
 
 std::string version_string() {
-    return std::to_string(VLT_VERSION_MAJOR) + "." + std::to_string(VLT_VERSION_MINOR) + "." + std::to_string(kRevision);
+    return std::to_string(VLT_VERSION_MAJOR) + "." + std::to_string(VLT_VERSION_MINOR) + "." +
+           std::to_string(VLT_VERSION_REVISION);
 }
 
 std::string build_description() {

@@ -4,8 +4,6 @@
 
 namespace vlt {
 
-constexpr int kRevision = 1;
-
 // "10.2.1"
 std::string version_string();
 // Compiler, platform and build date.

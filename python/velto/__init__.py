@@ -27,7 +27,7 @@ from .variables import Variable, Variables  # noqa: F401
 __all__ = ["Env", "Task", "Model", "Result", "Status", "Termination", "Certificate", "Error", "Interrupted",
            "INF", "Variable", "Variables", "Sensitivity", "InfeasibilityReport", "IIS", "RemoteJob", "svec", "smat",
            "bound_key", "solve_batch", "solve_distributed", "get_include"] + list(_constant_names)
-__version__ = "10.2.1"
+__version__ = f"{VERSION_MAJOR}.{VERSION_MINOR}.{VERSION_REVISION}"  # noqa: F405 (written once, in velto.h)
 
 
 def get_include():
