@@ -3,6 +3,7 @@ see (the log, a file written, a status, an iteration count or the answer),
 and every information item that the catalog says runs fill holds a value
 after one of a few small runs.  The lists come from the catalog sources, so
 a parameter or item newly marked as acting or filled needs a row here."""
+import os
 import random
 import re
 from pathlib import Path
@@ -14,6 +15,7 @@ import velto
 ROOT = Path(__file__).resolve().parents[2]
 CATALOG = ROOT / "optimizer" / "params" / "param_catalog.cpp"
 INFO_TABLE = ROOT / "optimizer" / "params" / "info_table.cpp"
+DATA = Path(os.environ.get("VELTO_DATA_DIR") or ROOT.parent / "shared" / "data")
 
 
 def catalog_rows():
@@ -78,6 +80,22 @@ def conic_mip(m):
     m.set_integer(range(3))
 
 
+def integer_infeasible_conic_mip(m):
+    """The conic MIP with x0 + x1 = 0.5 over integers: every leaf of the
+    tree is an infeasible conic problem that needs a certificate."""
+    conic_mip(m)
+    m.add_constraint({0: 1.0, 1: 1.0}, lb=0.5, ub=0.5)
+
+
+def stalling_sdp(m):
+    """An ill-posed semidefinite problem on which the interior point stops
+    improving a little short of its tolerances."""
+    path = DATA / "cbf" / "sdplib_hinf4.cbf.gz"
+    if not path.exists():
+        pytest.skip(f"{path} not found (set VELTO_DATA_DIR)")
+    assert m.task.readdataautoformat_s_2(str(path)) == (0, None)
+
+
 def qp(m):
     """min 0.5 x'Qx + c'x over a box and one row (the interior-point optimizer)."""
     n = 8
@@ -127,8 +145,9 @@ def sdp(m):
     m.set_psd_coefficient(i, j, [[1, 0, 0, 0], [0, 1, 0, 0], [0, 0, 1, 0], [0, 0, 0, 1]])
 
 
-PROBLEMS = {f.__name__: f for f in (badly_scaled_lp, conic, affine_conic, conic_mip, qp, nearly_convex_qp, djc,
-                                    infeasible, infeasible_conic, infeasible_qp, sdp)}
+PROBLEMS = {f.__name__: f for f in (badly_scaled_lp, conic, affine_conic, conic_mip, integer_infeasible_conic_mip, qp,
+                                    nearly_convex_qp, djc, infeasible, infeasible_conic, infeasible_qp, sdp,
+                                    stalling_sdp)}
 PROBLEMS.update(lp=random_lp, mip=lambda m: random_lp(m, 24, integer=True),
                 mip_max=lambda m: random_lp(m, 24, integer=True, maximize=True))
 
@@ -194,6 +213,9 @@ SIMPLEX = {"OPTIMIZER": "DUAL_SIMPLEX"}
 PRIMAL = {"OPTIMIZER": "PRIMAL_SIMPLEX"}
 INTPNT = {"OPTIMIZER": "INTPNT"}
 PLAIN_INTPNT = {"OPTIMIZER": "INTPNT", "INTPNT_BASIS": "NEVER"}  # no basis identification after it
+# Quadratic tolerances below what double precision reaches: the run stalls
+# just short of them, and the near-optimality factor decides its outcome.
+BEYOND_PRECISION_QO = {"INTPNT_QO_TOL_REL_GAP": 1e-16, "INTPNT_QO_TOL_PFEAS": 1e-15, "INTPNT_QO_TOL_DFEAS": 1e-15}
 
 # parameter (without prefix): (value, problem, how it is solved, base parameters)
 ROWS = {
@@ -239,6 +261,11 @@ ROWS = {
     "INTPNT_QO_TOL_DFEAS": (1e-14, "qp", solve, None),
     "INTPNT_QO_TOL_REL_GAP": (1e-2, "qp", solve, None),
     "INTPNT_QO_TOL_INFEAS": (1e-2, "infeasible_qp", solve, None),
+    # NEAR_REL = 1 accepts no iterate short of the tolerances: numerical trouble instead of a near-optimal answer
+    "INTPNT_CO_TOL_NEAR_REL": (1.0, "stalling_sdp", solve, None),
+    "INTPNT_QO_TOL_NEAR_REL": (1.0, "qp", solve, BEYOND_PRECISION_QO),
+    # node problems' certificates accepted sooner: fewer interior-point iterations in the tree
+    "INTPNT_TOL_INFEAS": (0.5, "integer_infeasible_conic_mip", solve, None),
     # mixed integer
     "MIO_MODE": ("IGNORED", "mip", solve, None),
     "MIO_MAX_NUM_RELAXS": (1, "mip", solve, None),
@@ -310,10 +337,7 @@ ELSEWHERE = {
 # and branch and bound's node certificates and feasibility checks decide
 # nothing on these problems.  Each is read where the comment says.
 NOT_SHOWN_BY_A_SMALL_RUN = {
-    "INTPNT_CO_TOL_NEAR_REL": "ipm_options: accepting the best iterate after numerical trouble",
-    "INTPNT_QO_TOL_NEAR_REL": "ipm_options: accepting the best iterate after numerical trouble",
     "INTPNT_TOL_PFEAS": "engine_options: the engine's primal feasibility tolerance",
-    "INTPNT_TOL_INFEAS": "branch_and_bound_options: certificates of the node problems",
     "MIO_TOL_FEAS": "branch_and_bound_options: feasibility of disjunctions and cones at integer points",
     "MIO_SYMMETRY_LEVEL": "tune: the engine's symmetry detection, which matters on trees with symmetric orbits",
 }
