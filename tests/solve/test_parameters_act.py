@@ -118,6 +118,29 @@ def djc(m):
     m.add_disjunction([[({0: 1.0}, "<=", 1.0)], [({0: 1.0}, ">=", 3.0)]])
 
 
+def wide_djc(m):
+    """A disjunction too wide for a big-M form, so branch and bound over
+    disjunctions takes it: its root point misses the terms by less than
+    1e-3, which a loose feasibility tolerance accepts without branching."""
+    m.add_variables(2, lb=0, ub=1e7, obj=[-1.0, 0.0])
+    m.add_constraint({0: 1.0}, ub=1.0005)
+    m.add_disjunction([[({0: 1.0, 1: 1.0}, "<=", 1.0)], [({0: 1.0}, ">=", 3.0)]])
+
+
+def symmetric_coloring(m, colors=3):
+    """Three interchangeable colours for the 11-vertex Mycielski graph of a
+    5-cycle, which needs four: a tree whose size symmetry handling cuts."""
+    cycle = [(v, (v + 1) % 5) for v in range(5)]
+    edges = cycle + [(5 + a, b) for a, b in cycle] + [(a, 5 + b) for a, b in cycle] + [(5 + v, 10) for v in range(5)]
+    m.add_variables(11 * colors, lb=0, ub=1, obj=0.0)
+    for v in range(11):
+        m.add_constraint({v * colors + c: 1.0 for c in range(colors)}, lb=1, ub=1)
+    for a, b in edges:
+        for c in range(colors):
+            m.add_constraint({a * colors + c: 1.0, b * colors + c: 1.0}, ub=1)
+    m.set_integer(range(11 * colors))
+
+
 def infeasible_conic(m):
     """The conic problem with t <= -1: no point lies in the cone."""
     conic(m)
@@ -147,7 +170,7 @@ def sdp(m):
 
 PROBLEMS = {f.__name__: f for f in (badly_scaled_lp, conic, affine_conic, conic_mip, integer_infeasible_conic_mip, qp,
                                     nearly_convex_qp, djc, infeasible, infeasible_conic, infeasible_qp, sdp,
-                                    stalling_sdp)}
+                                    stalling_sdp, wide_djc, symmetric_coloring)}
 PROBLEMS.update(lp=random_lp, mip=lambda m: random_lp(m, 24, integer=True),
                 mip_max=lambda m: random_lp(m, 24, integer=True, maximize=True))
 
@@ -282,6 +305,8 @@ ROWS = {
     "MIO_BRANCH_DIR": ("UP", "conic_mip", solve, {"MIO_HEURISTIC_LEVEL": 0}),
     "MIO_NODE_OPTIMIZER": ("DUAL_SIMPLEX", "conic_mip", solve, None),
     "MIO_DJC_MAX_BIGM": (0.5, "djc", solve, None),
+    "MIO_TOL_FEAS": (1e-3, "wide_djc", solve, None),
+    "MIO_SYMMETRY_LEVEL": (0, "symmetric_coloring", solve, None),
     "UPPER_OBJ_CUT": (1.0, "mip", solve, None),
     "UPPER_OBJ_CUT_FINITE_TRH": (0.5, "mip", solve, {"UPPER_OBJ_CUT": 1.0}),
     "LOWER_OBJ_CUT": (-1.0, "mip_max", solve, None),
@@ -338,8 +363,6 @@ ELSEWHERE = {
 # nothing on these problems.  Each is read where the comment says.
 NOT_SHOWN_BY_A_SMALL_RUN = {
     "INTPNT_TOL_PFEAS": "engine_options: the engine's primal feasibility tolerance",
-    "MIO_TOL_FEAS": "branch_and_bound_options: feasibility of disjunctions and cones at integer points",
-    "MIO_SYMMETRY_LEVEL": "tune: the engine's symmetry detection, which matters on trees with symmetric orbits",
 }
 
 
