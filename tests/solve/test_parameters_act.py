@@ -3,6 +3,7 @@ see (the log, a file written, a status, an iteration count or the answer),
 and every information item that the catalog says runs fill holds a value
 after one of a few small runs.  The lists come from the catalog sources, so
 a parameter or item newly marked as acting or filled needs a row here."""
+import os
 import random
 import re
 from pathlib import Path
@@ -14,6 +15,7 @@ import velto
 ROOT = Path(__file__).resolve().parents[2]
 CATALOG = ROOT / "optimizer" / "params" / "param_catalog.cpp"
 INFO_TABLE = ROOT / "optimizer" / "params" / "info_table.cpp"
+DATA = Path(os.environ.get("VELTO_DATA_DIR") or ROOT.parent / "shared" / "data")
 
 
 def catalog_rows():
@@ -78,6 +80,22 @@ def conic_mip(m):
     m.set_integer(range(3))
 
 
+def integer_infeasible_conic_mip(m):
+    """The conic MIP with x0 + x1 = 0.5 over integers: every leaf of the
+    tree is an infeasible conic problem that needs a certificate."""
+    conic_mip(m)
+    m.add_constraint({0: 1.0, 1: 1.0}, lb=0.5, ub=0.5)
+
+
+def stalling_sdp(m):
+    """An ill-posed semidefinite problem on which the interior point stops
+    improving a little short of its tolerances."""
+    path = DATA / "cbf" / "sdplib_hinf4.cbf.gz"
+    if not path.exists():
+        pytest.skip(f"{path} not found (set VELTO_DATA_DIR)")
+    assert m.task.readdataautoformat_s_2(str(path)) == (0, None)
+
+
 def qp(m):
     """min 0.5 x'Qx + c'x over a box and one row (the interior-point optimizer)."""
     n = 8
@@ -98,6 +116,30 @@ def djc(m):
     m.add_variables(2, lb=0, ub=10, obj=[1.0, 2.0])
     m.add_constraint({0: 1.0, 1: 1.0}, lb=2)
     m.add_disjunction([[({0: 1.0}, "<=", 1.0)], [({0: 1.0}, ">=", 3.0)]])
+
+
+def wide_djc(m):
+    """A disjunction too wide for a big-M form, so branch and bound over
+    disjunctions takes it: the relaxation's point at the root misses the
+    terms by a little, which a loose feasibility tolerance accepts without
+    branching (one node instead of three)."""
+    m.add_variables(2, lb=0, ub=1e7, obj=[-1.0, 0.0])
+    m.add_constraint({0: 1.0}, ub=1.0005)
+    m.add_disjunction([[({0: 1.0, 1: 1.0}, "<=", 1.0)], [({0: 1.0}, ">=", 3.0)]])
+
+
+def symmetric_coloring(m, colors=3):
+    """Three interchangeable colours for the 11-vertex Mycielski graph of a
+    5-cycle, which needs four: a tree whose size symmetry handling cuts."""
+    cycle = [(v, (v + 1) % 5) for v in range(5)]
+    edges = cycle + [(5 + a, b) for a, b in cycle] + [(a, 5 + b) for a, b in cycle] + [(5 + v, 10) for v in range(5)]
+    m.add_variables(11 * colors, lb=0, ub=1, obj=0.0)
+    for v in range(11):
+        m.add_constraint({v * colors + c: 1.0 for c in range(colors)}, lb=1, ub=1)
+    for a, b in edges:
+        for c in range(colors):
+            m.add_constraint({a * colors + c: 1.0, b * colors + c: 1.0}, ub=1)
+    m.set_integer(range(11 * colors))
 
 
 def infeasible_conic(m):
@@ -127,8 +169,9 @@ def sdp(m):
     m.set_psd_coefficient(i, j, [[1, 0, 0, 0], [0, 1, 0, 0], [0, 0, 1, 0], [0, 0, 0, 1]])
 
 
-PROBLEMS = {f.__name__: f for f in (badly_scaled_lp, conic, affine_conic, conic_mip, qp, nearly_convex_qp, djc,
-                                    infeasible, infeasible_conic, infeasible_qp, sdp)}
+PROBLEMS = {f.__name__: f for f in (badly_scaled_lp, conic, affine_conic, conic_mip, integer_infeasible_conic_mip, qp,
+                                    nearly_convex_qp, djc, infeasible, infeasible_conic, infeasible_qp, sdp,
+                                    stalling_sdp, wide_djc, symmetric_coloring)}
 PROBLEMS.update(lp=random_lp, mip=lambda m: random_lp(m, 24, integer=True),
                 mip_max=lambda m: random_lp(m, 24, integer=True, maximize=True))
 
@@ -194,6 +237,9 @@ SIMPLEX = {"OPTIMIZER": "DUAL_SIMPLEX"}
 PRIMAL = {"OPTIMIZER": "PRIMAL_SIMPLEX"}
 INTPNT = {"OPTIMIZER": "INTPNT"}
 PLAIN_INTPNT = {"OPTIMIZER": "INTPNT", "INTPNT_BASIS": "NEVER"}  # no basis identification after it
+# Quadratic tolerances below what double precision reaches: the run stalls
+# just short of them, and the near-optimality factor decides its outcome.
+BEYOND_PRECISION_QO = {"INTPNT_QO_TOL_REL_GAP": 1e-16, "INTPNT_QO_TOL_PFEAS": 1e-15, "INTPNT_QO_TOL_DFEAS": 1e-15}
 
 # parameter (without prefix): (value, problem, how it is solved, base parameters)
 ROWS = {
@@ -227,6 +273,9 @@ ROWS = {
     # interior point
     "INTPNT_SOLVE_FORM": ("DUAL", "lp", solve, INTPNT),
     "INTPNT_TOL_DFEAS": (1.0, "badly_scaled_lp", solve, PLAIN_INTPNT),
+    # the engine stops at the tighter feasibility tolerance: with the dual one and the gap loose, a loose primal
+    # one ends the run earlier
+    "INTPNT_TOL_PFEAS": (1e-2, "lp", solve, dict(PLAIN_INTPNT, INTPNT_TOL_DFEAS=1e-2, INTPNT_TOL_REL_GAP=1e-2)),
     "INTPNT_TOL_REL_GAP": (1.0, "badly_scaled_lp", solve, PLAIN_INTPNT),
     "INTPNT_MAX_NUM_COR": (0, "conic", solve, None),
     "INTPNT_STARTING_POINT": ("CONSTANT", "conic", solve, None),
@@ -239,6 +288,11 @@ ROWS = {
     "INTPNT_QO_TOL_DFEAS": (1e-14, "qp", solve, None),
     "INTPNT_QO_TOL_REL_GAP": (1e-2, "qp", solve, None),
     "INTPNT_QO_TOL_INFEAS": (1e-2, "infeasible_qp", solve, None),
+    # NEAR_REL = 1 accepts no iterate short of the tolerances: numerical trouble instead of a near-optimal answer
+    "INTPNT_CO_TOL_NEAR_REL": (1.0, "stalling_sdp", solve, None),
+    "INTPNT_QO_TOL_NEAR_REL": (1.0, "qp", solve, BEYOND_PRECISION_QO),
+    # node problems' certificates accepted sooner: fewer interior-point iterations in the tree
+    "INTPNT_TOL_INFEAS": (0.5, "integer_infeasible_conic_mip", solve, None),
     # mixed integer
     "MIO_MODE": ("IGNORED", "mip", solve, None),
     "MIO_MAX_NUM_RELAXS": (1, "mip", solve, None),
@@ -255,6 +309,8 @@ ROWS = {
     "MIO_BRANCH_DIR": ("UP", "conic_mip", solve, {"MIO_HEURISTIC_LEVEL": 0}),
     "MIO_NODE_OPTIMIZER": ("DUAL_SIMPLEX", "conic_mip", solve, None),
     "MIO_DJC_MAX_BIGM": (0.5, "djc", solve, None),
+    "MIO_TOL_FEAS": (1e-3, "wide_djc", solve, None),
+    "MIO_SYMMETRY_LEVEL": (0, "symmetric_coloring", solve, None),
     "UPPER_OBJ_CUT": (1.0, "mip", solve, None),
     "UPPER_OBJ_CUT_FINITE_TRH": (0.5, "mip", solve, {"UPPER_OBJ_CUT": 1.0}),
     "LOWER_OBJ_CUT": (-1.0, "mip_max", solve, None),
@@ -304,19 +360,9 @@ ELSEWHERE = {
 }
 
 
-# Acting parameters that no small run here shows: they steer what happens
-# only after numerical trouble (the near-optimality factors), the engine's
-# interior point on linear problems converges past its primal tolerance,
-# and branch and bound's node certificates and feasibility checks decide
-# nothing on these problems.  Each is read where the comment says.
-NOT_SHOWN_BY_A_SMALL_RUN = {
-    "INTPNT_CO_TOL_NEAR_REL": "ipm_options: accepting the best iterate after numerical trouble",
-    "INTPNT_QO_TOL_NEAR_REL": "ipm_options: accepting the best iterate after numerical trouble",
-    "INTPNT_TOL_PFEAS": "engine_options: the engine's primal feasibility tolerance",
-    "INTPNT_TOL_INFEAS": "branch_and_bound_options: certificates of the node problems",
-    "MIO_TOL_FEAS": "branch_and_bound_options: feasibility of disjunctions and cones at integer points",
-    "MIO_SYMMETRY_LEVEL": "tune: the engine's symmetry detection, which matters on trees with symmetric orbits",
-}
+# Acting parameters that no small run here shows, each with the reason why
+# (none: every acting parameter has a row above or a test elsewhere).
+NOT_SHOWN_BY_A_SMALL_RUN = {}
 
 
 def owned_by_data_checks(name):
