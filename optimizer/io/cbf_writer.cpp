@@ -15,8 +15,14 @@ namespace vlt::io {
 
 namespace {
 
-bool has_lower(int32_t bk) { return bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA; }
-bool has_upper(int32_t bk) { return bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA; }
+// A side counts only where its bound is finite: an infinite bound is no
+// bound, and is written as none (the format has no infinite numbers).
+bool has_lower(int32_t bk, double lo) {
+    return (bk == VLT_BK_LO || bk == VLT_BK_FX || bk == VLT_BK_RA) && std::isfinite(lo);
+}
+bool has_upper(int32_t bk, double up) {
+    return (bk == VLT_BK_UP || bk == VLT_BK_FX || bk == VLT_BK_RA) && std::isfinite(up);
+}
 
 // The lines of one coordinate section and their count.
 struct Section {
@@ -107,12 +113,12 @@ private:
                 bcoord(r, bound == 0.0 ? 0.0 : -bound);
                 con_rows_[size_t(i)].push_back(r);
             };
-            if (bk == VLT_BK_FR) side("F", 0.0);
-            else if (bk == VLT_BK_FX) side("L=", lo);
-            else {
-                if (has_lower(bk)) side("L+", lo);
-                if (has_upper(bk)) side("L-", up);
+            if (bk == VLT_BK_FX && std::isfinite(lo)) side("L=", lo);
+            else if (bk != VLT_BK_FX) {
+                if (has_lower(bk, lo)) side("L+", lo);
+                if (has_upper(bk, up)) side("L-", up);
             }
+            if (con_rows_[size_t(i)].empty()) side("F", 0.0);  // a free row keeps its expression
         }
         for (size_t t = 0; t < d_.bara.size(); ++t)
             for (int64_t r : con_rows_[size_t(d_.bara.row[t])])
@@ -129,10 +135,11 @@ private:
                 acoord(r, j, 1.0);
                 bcoord(r, bound == 0.0 ? 0.0 : -bound);
             };
-            if (bk == VLT_BK_FX) side("L=", d_.blx[size_t(j)]);
-            else {
-                if (has_lower(bk)) side("L+", d_.blx[size_t(j)]);
-                if (has_upper(bk)) side("L-", d_.bux[size_t(j)]);
+            const double lo = d_.blx[size_t(j)], up = d_.bux[size_t(j)];
+            if (bk == VLT_BK_FX && std::isfinite(lo)) side("L=", lo);
+            else if (bk != VLT_BK_FX) {
+                if (has_lower(bk, lo)) side("L+", lo);
+                if (has_upper(bk, up)) side("L-", up);
             }
         }
     }
@@ -322,7 +329,13 @@ void write_cbf_task(const Task& task, Sink& out) {
     model::Problem conic;
     if (task.problem.num_qobj_nz() > 0 || !task.problem.quadratic_constraints().empty()) {
         conic = task.problem;
-        model::quadratic_to_conic(conic);
+        try {
+            model::quadratic_to_conic(conic);
+        } catch (const Error& e) {
+            if (e.code() != VLT_RES_ERR_NONCONVEX) throw;
+            fail(VLT_RES_ERR_WRITE_UNSUPPORTED, "CBF files hold quadratic terms only as cones, which a non-convex "
+                                                "term has not; nothing was written (" + e.message() + ")");
+        }
         problem = &conic;
     }
     write_cbf(problem->to_data(), out, task.params[VLT_IPAR_WRITE_PRECISION]);

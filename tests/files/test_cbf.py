@@ -268,3 +268,62 @@ def test_files_we_write_solve_alike_through_an_independent_reader(tmp_path, path
     theirs = bench.solve_clarabel(bench.read_cbf(written), 60.0)
     assert theirs.status == "optimal"
     assert abs(theirs.objective - ours.objective) <= 1e-6 * max(1.0, abs(ours.objective))
+
+
+@pytest.mark.parametrize("where", ["objective", "constraint upper", "constraint lower", "ranged constraint"])
+def test_non_convex_quadratic_terms_are_refused_as_unsupported(tmp_path, where):
+    t = velto.Task(None)
+    ok(t.appendvars_i_2(2))
+    ok(t.appendcons_i_2(1))
+    off_diagonal = (i32([1]), i32([0]), f64([1.0]))          # x0 x1: indefinite
+    square = (i32([0]), i32([0]), f64([1.0]))              # x0^2 >= 1: not convex
+    if where == "objective":
+        ok(t.putqobj_OOO_4(*off_diagonal))
+    else:
+        key, lo, up = {"constraint upper": (velto.BoundKey.UP, -np.inf, 1.0),
+                       "constraint lower": (velto.BoundKey.LO, 1.0, np.inf),
+                       "ranged constraint": (velto.BoundKey.RA, 0.0, 1.0)}[where]
+        ok(t.putconbound_iidd_5(0, key, lo, up))
+        ok(t.putqconk_iOOO_5(0, *(square if where == "constraint lower" else off_diagonal)))
+    before = snapshot(t, **PROBLEM_ONLY)
+    path = tmp_path / "q.cbf"
+    assert t.writedata_s_2(str(path))[0] == Err.ERR_WRITE_UNSUPPORTED
+    message = t.getlasterror()[1]
+    assert "CBF" in message and "non-convex" in message and "not convex" in message
+    assert not path.exists()
+    assert snapshot(t, **PROBLEM_ONLY) == before
+
+
+INF = np.inf
+
+
+@pytest.mark.parametrize("key, lo, up, kept", [
+    (velto.BoundKey.LO, -INF, INF, (-INF, INF)),
+    (velto.BoundKey.UP, -INF, INF, (-INF, INF)),
+    (velto.BoundKey.RA, 1e300, INF, (1e300, INF)),
+    (velto.BoundKey.RA, -INF, -1e300, (-INF, -1e300)),
+    (velto.BoundKey.RA, -INF, INF, (-INF, INF)),
+    (velto.BoundKey.RA, -1e300, 1e300, (-1e300, 1e300)),
+])
+@pytest.mark.parametrize("item", ["var", "con"])
+def test_infinite_bounds_are_written_as_no_bound(tmp_path, key, lo, up, kept, item):
+    t = velto.Task(None)
+    ok(t.appendvars_i_2(2))
+    ok(t.appendcons_i_2(1))
+    for j in range(2):
+        ok(t.putvarbound_iidd_5(j, velto.BoundKey.FR, -INF, INF))
+    ok(t.putconbound_iidd_5(0, velto.BoundKey.FR, -INF, INF))
+    ok(t.putaij_iid_4(0, 0, 2.0))
+    ok(t.putaij_iid_4(0, 1, 3.0))
+    ok((t.putvarbound_iidd_5 if item == "var" else t.putconbound_iidd_5)(0, key, lo, up))
+    path = tmp_path / "b.cbf"
+    u = reread(t, path)
+    assert "inf" not in path.read_text().split("VER")[1]
+    # Every bound that comes back is a row (the variables are free in the
+    # file): the finite sides are exactly the finite bounds put.
+    rows = [ok(u.getconbound_i_2(i)) for i in range(ok(u.getnumcon__1()))]
+    assert all(ok(u.getvarbound_i_2(j))[0] == velto.BoundKey.FR for j in range(2))
+    lowers = sorted(lo for _, lo, _ in rows if np.isfinite(lo))
+    uppers = sorted(up for _, _, up in rows if np.isfinite(up))
+    assert (lowers, uppers) == ([v for v in kept[:1] if np.isfinite(v)], [v for v in kept[1:] if np.isfinite(v)])
+    assert ok(u.getnumcon__1()) >= 1  # the row of the constraint is kept even when free

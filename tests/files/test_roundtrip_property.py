@@ -191,8 +191,8 @@ def holds(ext, t):
 KEEPS_NAMES = ("ptf", "opf", "jtask", "task")
 
 
-# CBF restates a task (an expression per conic row, quadratic terms as
-# cones), so it is compared in tests/files/test_cbf.py, not here.
+# CBF restates a task (an expression per conic row, bounds as rows), so it
+# is compared by what it keeps, below, not item by item.
 @pytest.mark.parametrize("ext", ["ptf", "opf", "jtask", "task", "lp", "mps"])
 @settings(max_examples=EXAMPLES, deadline=None, derandomize=not LONG, database=None,
           suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
@@ -205,3 +205,53 @@ def test_random_tasks_read_back_equal_or_are_refused(tmp_path, ext, recipe):
         return
     u = reread(t, path)
     assert_same(snapshot(t, **PROBLEM_ONLY), snapshot(u, **PROBLEM_ONLY), skip=() if ext in KEEPS_NAMES else ("names",))
+
+
+def outcome(t):
+    """The answer of a solve, the status it reaches and, when optimal, its objective."""
+    code = t.optimizetrm__1()[0]
+    integer = any(ok(t.getvartype_i_2(j)) == velto.VariableType.INT for j in range(ok(t.getnumvar__1())))
+    which = velto.SolutionType.ITG if integer else velto.SolutionType.ITR
+    status = t.getsolsta_i_2(which)[1]
+    optimal = status in (velto.SolutionStatus.OPTIMAL, velto.SolutionStatus.INTEGER_OPTIMAL)
+    return code, status, ok(t.getprimalobj_i_2(which)) if optimal else None
+
+
+LINEAR_ONLY = dict(Q={}, Qc={}, afes=0, F={}, g=[], accs=[], djcs=[], cones=[], barvars=[], bar=[])
+
+
+# A linear task (integer variables too) written to CBF and read back solves
+# to the same status and, when optimal, the same objective.
+@settings(max_examples=max(EXAMPLES // 2, 5), deadline=None, derandomize=not LONG, database=None,
+          suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
+                                 HealthCheck.function_scoped_fixture])
+@given(recipe=task_recipes())
+def test_random_linear_tasks_solve_alike_after_cbf(tmp_path, recipe):
+    t = build(dict(recipe, **LINEAR_ONLY), False)
+    u = reread(t, tmp_path / "t.cbf")
+    (code_t, status_t, obj_t), (code_u, status_u, obj_u) = outcome(t), outcome(u)
+    assert (code_u, status_u) == (code_t, status_t)
+    assert obj_u == pytest.approx(obj_t, rel=1e-6, abs=1e-6)
+
+
+# Any task either reads back from CBF and writes the same file again, or is
+# refused as unsupported (disjunctive constraints, non-convex quadratic terms).
+@settings(max_examples=EXAMPLES, deadline=None, derandomize=not LONG, database=None,
+          suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
+                                 HealthCheck.function_scoped_fixture])
+@given(recipe=task_recipes())
+def test_random_tasks_reach_a_fixed_cbf_form_or_are_refused(tmp_path, recipe):
+    t = build(recipe, False)
+    first = tmp_path / "a.cbf"
+    ok(t.putintparam_ii_3(velto.IParam.WRITE_PRECISION, 17))
+    code = t.writedata_s_2(str(first))[0]
+    if code != 0:
+        assert code == Err.ERR_WRITE_UNSUPPORTED, t.getlasterror()
+        assert ok(t.getnumdjc__1()) or recipe["Q"] or recipe["Qc"], t.getlasterror()
+        return
+    u = reread(t, first)
+    second = tmp_path / "b.cbf"
+    v = reread(u, second)
+    third = tmp_path / "c.cbf"
+    reread(v, third)
+    assert third.read_text() == second.read_text()
