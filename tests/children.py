@@ -7,6 +7,20 @@ import subprocess
 import sys
 import time
 
+# The start of a child's script: a market-split problem, whose branch and
+# bound runs far longer than a test waits, about to be solved.
+MARKET_SPLIT = """
+import sys, time
+import numpy as np
+import velto
+rng = np.random.default_rng(7)
+A = rng.integers(0, 100, size=(4, 30))
+m = velto.Model()
+m.add_variables(30, lb=0, ub=1, integer=True)
+m.add_constraints(A, lb=A.sum(axis=1) // 2, ub=A.sum(axis=1) // 2)
+print("solving", flush=True)
+"""
+
 
 def interrupted(script, after=1.0, timeout=60):
     """(return code, standard output, standard error) of the child."""

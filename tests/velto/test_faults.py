@@ -12,7 +12,7 @@ import pytest
 import scipy.sparse as sp
 
 import velto
-from children import interrupted
+from children import MARKET_SPLIT, interrupted
 from velto import ObjectiveSense, Status, Termination
 
 
@@ -117,17 +117,7 @@ def test_a_callable_set_on_the_task_is_left_in_place():
     assert codes and codes[-1] == velto.CallbackCode.END_OPTIMIZER
 
 
-# A market-split problem: branch and bound runs far longer than the test waits.
-INTERRUPTED_SOLVE = textwrap.dedent("""
-    import sys, time
-    import numpy as np
-    import velto
-    rng = np.random.default_rng(7)
-    A = rng.integers(0, 100, size=(4, 30))
-    m = velto.Model()
-    m.add_variables(30, lb=0, ub=1, integer=True)
-    m.add_constraints(A, lb=A.sum(axis=1) // 2, ub=A.sum(axis=1) // 2)
-    print("solving", flush=True)
+INTERRUPTED_SOLVE = MARKET_SPLIT + textwrap.dedent("""
     start = time.monotonic()
     try:
         m.solve(time_limit=120)

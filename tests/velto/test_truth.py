@@ -9,7 +9,7 @@ import pytest
 import scipy.sparse as sp
 
 import velto
-from children import interrupted
+from children import MARKET_SPLIT, interrupted
 from velto import IParam, Status, Termination
 
 
@@ -77,15 +77,7 @@ def market_split(seed):
     return m
 
 
-INTERRUPTED_SOLVE = textwrap.dedent("""
-    import numpy as np
-    import velto
-    rng = np.random.default_rng(7)
-    A = rng.integers(0, 100, size=(4, 30))
-    m = velto.Model()
-    m.add_variables(30, lb=0, ub=1, integer=True)
-    m.add_constraints(A, lb=A.sum(axis=1) // 2, ub=A.sum(axis=1) // 2)
-    print("solving", flush=True)
+INTERRUPTED_SOLVE = MARKET_SPLIT + textwrap.dedent("""
     try:
         m.solve(time_limit=120)
         print("finished")
